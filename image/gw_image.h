@@ -1,0 +1,382 @@
+// GwImage: the device-independent raster image that the whole image library works on, with
+// its information record, pixel/palette/alpha/selection access, sampling and tone operations,
+// the bridge to the platform's bitmaps and device contexts, and reading/writing by image type.
+#pragma once
+
+#include <cstdio>
+
+#include "platform/win32.h"
+
+class GwFile;
+class GwImage;
+
+// Image type ids. Only these formats are compiled in.
+enum ImageType {
+    TypeAny = 0,  // detect the format on decode
+    TypeBmp = 1,
+    TypeGif = 2,
+    TypePng = 3,
+};
+
+// How GetPixelColorInterpolated combines the neighbouring pixels.
+// Any value outside 1..16 samples bilinearly.
+enum InterpolationMethod {
+    InterpNearest = 1,
+    InterpBilinear = 2,
+    InterpBSpline = 3,
+    InterpBicubic = 4,
+    InterpBicubic2 = 5,
+    InterpLanczos = 6,
+    InterpBox = 7,
+    InterpHermite = 8,
+    InterpHamming = 9,
+    InterpSinc = 10,
+    InterpBlackman = 11,
+    InterpBessel = 12,
+    InterpGaussian = 13,
+    InterpQuadratic = 14,
+    InterpMitchell = 15,
+    InterpCatrom = 16,
+};
+
+// What a sample outside the picture yields. 0 and any unlisted value act as OverflowColor.
+enum OverflowMethod {
+    OverflowColor = 1,       // the caller's replacement colour (null: white, alpha 0)
+    OverflowBackground = 2,  // the transparent colour, else the replacement colour
+    OverflowTransparent = 3, // replacement with alpha 0 when there is an alpha plane, else transparent colour
+    OverflowWrap = 4,        // the picture repeated
+    OverflowClamp = 5,       // the nearest edge pixel
+    OverflowMirror = 6,      // the picture mirrored at its edges
+};
+
+// A palette entry given as three bytes red, green, blue (SetPalette).
+struct rgb_color {
+    BYTE r;
+    BYTE g;
+    BYTE b;
+};
+
+// Parameter record of DrawStringEx: byte-packed, 4175 bytes, fields in this order.
+#pragma pack(push, 1)
+struct tagGwTextInfo {
+    char textBuffer[4096];  // zero-terminated text
+    LOGFONTA logFont;       // font to draw with
+    COLORREF textColor;     // colour of the letters (red in the low byte)
+    LONG alignment;         // 0 left, 1 centre, 2 right
+    BYTE opaque;            // draw a box behind the text
+    COLORREF boxColor;      // colour of the box
+    float boxOpacity;       // 0 = box fully covers, up to 1 = box invisible
+    BYTE boxOutline;        // outline width of the box
+    BYTE boxRounding;       // corner radius as a percentage of one line's height (0..50)
+};
+#pragma pack(pop)
+typedef tagGwTextInfo GwTextInfo;
+static_assert(sizeof(tagGwTextInfo) == 4175, "tagGwTextInfo must be 4175 bytes, packed");
+
+// Extended information of an image. Trivially copyable: it is copied, zeroed and handed
+// between an image and its codec objects as one record.
+struct ImageInfo {
+    DWORD rowBytes;        // bytes per pixel row, a whole number of 32-bit words
+    BYTE* pixels;          // first pixel row inside dib
+    GwImage* ghostOf;      // non-null when this object only borrows that image's buffers
+    GwImage* parent;       // owner of a layer
+    DWORD type;            // ImageType id
+    char lastError[256];   // text of the last failure
+    LONG progress;         // advanced by long operations
+    LONG escape;           // request to stop, read by long operations and codecs
+    LONG transIndex;       // transparent palette index, -1 = none
+    RGBQUAD transColor;    // transparent colour of a 24-bit image
+    BYTE jpegQuality;      // kept for codecs
+    BYTE jpegScale;        // kept for codecs
+    LONG frameIndex;       // frame to decode (GIF)
+    LONG frameCount;       // frames found by the last GIF decode
+    DWORD frameDelay;      // hundredths of a second (GIF)
+    LONG dpiX;             // resolution in dots per inch
+    LONG dpiY;
+    RECT selectionBox;     // left, top (largest row), right, bottom (smallest row)
+    BYTE alphaMax;         // overall opacity used when drawing with alpha
+    bool alphaPaletteEnabled;  // palette reserved bytes are alpha values
+    bool paintEnabled;     // drawing is enabled
+    LONG offsetX;          // position as a frame on a larger screen (GIF)
+    LONG offsetY;
+    DWORD codecOptions[4]; // one option word per type id 0..3
+    RGBQUAD nearestColor;  // colour of the last nearest-index query
+    BYTE nearestIndex;     // its answer
+    bool nearestValid;     // the memo holds a valid answer
+    LONG layerCount;       // entries in layers
+    DWORD flags;           // user flags; the high 16 bits are reserved
+};
+
+// The raster image. Rows are bottom-up: y = 0 is the bottom row of the picture, and every
+// (x, y) pair in the library counts y from there. Depths 1, 4, 8 (with palette) and 24.
+// Failure is reported by a false/null result and the text in GetLastError().
+// Ownership: an image owns dib, selection, alpha and layers unless it is a ghost
+// (ghostOf set), which only borrows another image's buffers for the length of one codec call.
+class GwImage {
+    friend class CImageIterator;  // the GIF decoder's row writer works on the rows directly
+
+public:
+    // ---- construction and life cycle --------------------------------------------------
+    explicit GwImage(DWORD typeId = 0);
+    GwImage(DWORD width, DWORD height, DWORD bitsPerPixel, DWORD typeId = 0);
+    // Also the copy constructor. Copies information, palette and, as asked, pixels and planes.
+    GwImage(const GwImage& src, bool withPixels = true, bool withSelection = true,
+            bool withAlpha = true);
+    // Loading constructors; failure shows only through IsValid() and GetLastError().
+    GwImage(const char* fileName, DWORD typeId);
+    GwImage(FILE* fp, DWORD typeId);
+    GwImage(GwFile* file, DWORD typeId);
+    GwImage(BYTE* buffer, DWORD size, DWORD typeId);
+    virtual ~GwImage();
+    GwImage& operator=(const GwImage& src);
+
+    // Returns the new dib block, or null (lastError set; a ghost returns null untouched).
+    // Pixel bytes of a new image are not initialised.
+    void* Create(DWORD width, DWORD height, DWORD bitsPerPixel, DWORD typeId = 0);
+    // Frees every owned buffer; false (and nothing freed) for a ghost.
+    bool Destroy();
+    void Copy(const GwImage& src, bool withPixels = true, bool withSelection = true,
+              bool withAlpha = true);
+    // Moves everything out of `from`, which is left empty with every information field 0.
+    bool Transfer(GwImage& from);
+    // Rows of bitsPerPixel 1, 4, 8, 24 or 32 (32 keeps the 4th byte as an alpha plane).
+    bool CreateFromArray(BYTE* array, DWORD width, DWORD height, DWORD bitsPerPixel,
+                         DWORD bytesPerLine, bool flipRows);
+    bool CreateFromMatrix(BYTE** rows, DWORD width, DWORD height, DWORD bitsPerPixel,
+                          DWORD bytesPerLine, bool flipRows);
+    void Clear(BYTE value = 0);
+    // Frees a block that the library handed out (e.g. an in-memory encode); ignores null.
+    void FreeMemory(void* p);
+
+    // ---- information -------------------------------------------------------------------
+    bool IsValid() const;
+    void* GetDIB() const;
+    DWORD GetWidth() const;
+    DWORD GetHeight() const;
+    WORD GetBpp() const;
+    DWORD GetEffWidth() const;
+    DWORD GetNumColors() const;
+    DWORD GetSize() const;  // size of the dib block: header + palette + pixel rows
+    BYTE* GetBits(DWORD row = 0) const;
+    bool IsInside(long x, long y) const;
+    DWORD GetType() const;
+    const char* GetLastError() const;
+    static const char* GetVersion();
+    static float GetVersionNumber();
+
+    long GetXDPI() const;
+    long GetYDPI() const;
+    void SetXDPI(long dpi);
+    void SetYDPI(long dpi);
+    long GetTransIndex() const;
+    void SetTransIndex(long index);
+    RGBQUAD GetTransColor() const;
+    void SetTransColor(RGBQUAD color);
+    bool IsTransparent() const;
+    bool IsIndexed() const;
+    BYTE GetColorType() const;  // 4 with alpha plane, else 2 above 8 bits, else 1
+    DWORD GetFlags() const;
+    void SetFlags(DWORD value, bool lockReserved = true);
+    DWORD GetCodecOption(DWORD type = 0) const;
+    bool SetCodecOption(DWORD value, DWORD type = 0);
+    DWORD GetFrameDelay() const;
+    void SetFrameDelay(DWORD delay);
+    long GetFrame() const;
+    void SetFrame(long frame);
+    long GetNumFrames() const;
+    void GetOffset(long* x, long* y) const;
+    void SetOffset(long x, long y);
+    BYTE GetJpegQuality() const;
+    void SetJpegQuality(BYTE quality);
+    BYTE GetJpegScale() const;
+    void SetJpegScale(BYTE scale);
+    long GetProgress() const;
+    void SetProgress(long progress);
+    long GetEscape() const;
+    void SetEscape(long escape);
+    bool IsEnabled() const;
+    void Enable(bool enable = true);
+
+    // ---- palette -----------------------------------------------------------------------
+    RGBQUAD* GetPalette() const;
+    DWORD GetPaletteSize() const;
+    RGBQUAD GetPaletteColor(BYTE index) const;
+    // False when there is no palette or the index is beyond it (nothing is written then).
+    bool GetPaletteColor(BYTE index, BYTE* r, BYTE* g, BYTE* b) const;
+    void SetPaletteColor(BYTE index, BYTE r, BYTE g, BYTE b, BYTE alpha = 0);
+    void SetPaletteColor(BYTE index, RGBQUAD color);
+    void SetPaletteColor(BYTE index, COLORREF color);
+    void SetPalette(DWORD n, BYTE* r, BYTE* g = nullptr, BYTE* b = nullptr);
+    void SetPalette(rgb_color* colors, DWORD n = 256);
+    void SetPalette(RGBQUAD* palette, DWORD n = 256);
+    void SetGrayPalette();
+    void SetStdPalette();
+    void BlendPalette(COLORREF color, long percent);
+    bool IsGrayScale() const;
+    void SwapIndex(BYTE a, BYTE b);
+    bool IsSamePalette(const GwImage& other, bool checkAlpha = true) const;
+    DWORD GetClrImportant() const;
+    void SetClrImportant(DWORD n = 0);
+
+    // ---- pixels ------------------------------------------------------------------------
+    BYTE GetPixelIndex(long x, long y) const;
+    RGBQUAD GetPixelColor(long x, long y, bool getAlpha = true) const;
+    BYTE GetPixelGray(long x, long y) const;
+    void SetPixelIndex(long x, long y, BYTE index);
+    void SetPixelColor(long x, long y, COLORREF color);
+    void SetPixelColor(long x, long y, RGBQUAD color, bool setAlpha = false);
+    void BlendPixelColor(long x, long y, RGBQUAD color, float blend, bool setAlpha = false);
+    BYTE GetNearestIndex(RGBQUAD color);
+    bool IsTransparent(long x, long y) const;
+    // Note the argument order: both x values, then both y values.
+    void DrawLine(int startX, int endX, int startY, int endY, COLORREF color);
+    void DrawLine(int startX, int endX, int startY, int endY, RGBQUAD color, bool setAlpha = false);
+
+    static RGBQUAD RGBtoRGBQUAD(COLORREF color);
+    static COLORREF RGBQUADtoRGB(RGBQUAD color);
+    static int CompareColors(const void* a, const void* b);  // qsort comparator by gray level
+
+    // ---- alpha plane (255 = opaque) -----------------------------------------------------
+    bool AlphaCreate();
+    void AlphaDelete();
+    bool AlphaIsValid() const;
+    void AlphaClear();
+    void AlphaSet(BYTE level);
+    void AlphaInvert();
+    void AlphaSet(long x, long y, BYTE level);
+    BYTE AlphaGet(long x, long y) const;
+    BYTE* AlphaGetPointer(long x = 0, long y = 0) const;
+    bool AlphaCopy(const GwImage& from);
+    bool AlphaSet(const GwImage& from);
+    bool AlphaFlip();
+    bool AlphaMirror();
+    bool AlphaSplit(GwImage* dest) const;
+    bool AlphaPaletteSplit(GwImage* dest) const;
+    BYTE AlphaGetMax() const;
+    void AlphaSetMax(BYTE alphaMax);
+    void AlphaPaletteEnable(bool enable = true);
+    bool AlphaPaletteIsEnabled() const;
+    void AlphaPaletteClear();
+    bool AlphaPaletteIsValid() const;
+    void AlphaStrip();
+
+    // ---- selection plane (255 = selected) -----------------------------------------------
+    bool SelectionCreate();
+    bool SelectionDelete();
+    bool SelectionClear();
+    bool SelectionIsValid() const;
+    void SelectionGetBox(RECT& box) const;
+    bool SelectionIsInside(long x, long y) const;
+    bool SelectionAddRect(RECT r);
+    bool SelectionAddEllipse(RECT r);
+    bool SelectionAddPolygon(POINT* points, long n);
+    bool SelectionAddColor(RGBQUAD color);
+    bool SelectionAddPixel(int x, int y);
+    bool SelectionInvert();
+    bool SelectionCopy(const GwImage& from);
+    bool SelectionSplit(GwImage* dest) const;
+    bool SelectionToHRGN(HRGN& region);
+
+    // ---- sampling at fractional positions ----------------------------------------------
+    void OverflowCoordinates(long& x, long& y, OverflowMethod method) const;
+    void OverflowCoordinates(float& x, float& y, OverflowMethod method) const;
+    RGBQUAD GetPixelColorWithOverflow(long x, long y, OverflowMethod method,
+                                      RGBQUAD* const replacement = nullptr) const;
+    RGBQUAD GetPixelColorInterpolated(float x, float y, InterpolationMethod method = InterpBilinear,
+                                      OverflowMethod overflow = OverflowClamp,
+                                      RGBQUAD* const replacement = nullptr) const;
+
+    static float KernelBSpline(const float x);
+    static float KernelLinear(const float x);
+    static float KernelCubic(const float x);
+    static float KernelGeneralizedCubic(const float x, const float a = -1);
+    static float KernelLanczosSinc(const float x, const float radius = 2.0f);
+    static float KernelBox(const float x);
+    static float KernelHermite(const float x);
+    static float KernelHamming(const float x);
+    static float KernelSinc(const float x);
+    static float KernelBlackman(const float x);
+    static float KernelBessel_J1(const float x);
+    static float KernelBessel_P1(const float x);
+    static float KernelBessel_Q1(const float x);
+    static float KernelBessel_Order1(float x);
+    static float KernelBessel(const float x);
+    static float KernelGaussian(const float x);
+    static float KernelQuadratic(const float x);
+    static float KernelMitchell(const float x);
+    static float KernelCatrom(const float x);
+
+    // ---- tone, depth and orientation ------------------------------------------------------
+    bool GrayScale();
+    bool Negative();
+    bool IncreaseBpp(DWORD bitsPerPixel);
+    bool DecreaseBpp(DWORD bitsPerPixel, bool errorDiffusion, RGBQUAD* palette = nullptr,
+                     DWORD colorsImportant = 0);
+    bool Flip();    // upside down: rows reversed, with the alpha and selection planes
+    bool Mirror();  // left to right: each row reversed, with the alpha and selection planes
+
+    // ---- platform bitmaps, global memory and drawing ------------------------------------
+    bool CreateFromHBITMAP(HBITMAP bitmap, HPALETTE palette = nullptr);
+    bool CreateFromHANDLE(HANDLE mem);
+    bool CreateFromHICON(HICON icon);
+    HANDLE CopyToHandle();
+    HBITMAP MakeBitmap(HDC dc = nullptr);
+    long Draw(HDC dc, long x = 0, long y = 0, long cx = -1, long cy = -1, RECT* clip = nullptr,
+              bool smooth = false);
+    long Draw(HDC dc, const RECT& rect, RECT* clip = nullptr, bool smooth = false);
+    long Draw2(HDC dc, long x = 0, long y = 0, long cx = -1, long cy = -1);
+    long Draw2(HDC dc, const RECT& rect);
+    long Draw3(HDC dc, long x = 0, long y = 0, long cx = -1, long cy = -1);
+    long Draw3(HDC dc, const RECT& rect);
+    long Stretch(HDC dc, long x, long y, long cx, long cy, DWORD rop = SRCCOPY);
+    long Stretch(HDC dc, const RECT& rect, DWORD rop = SRCCOPY);
+    long Tile(HDC dc, RECT* rect);
+    long DrawString(HDC dc, long x, long y, const char* text, RGBQUAD color, const char* font,
+                    long height, long weight, BYTE italic = 0, BYTE underline = 0,
+                    bool setAlpha = false);
+    long DrawStringEx(HDC dc, long x, long y, tagGwTextInfo* info, bool setAlpha = false);
+    void InitTextInfo(tagGwTextInfo* info);
+
+    // ---- reading and writing files by type --------------------------------------------
+    bool Decode(GwFile* file, DWORD type);
+    bool Decode(FILE* fp, DWORD type);
+    bool Decode(BYTE* buffer, DWORD size, DWORD type);
+    bool Load(const char* fileName, DWORD type = TypeAny);
+    bool LoadResource(HRSRC res, DWORD type, HINSTANCE module = nullptr);
+    bool Encode(GwFile* file, DWORD type);
+    bool Encode(FILE* fp, DWORD type);
+    // buffer must be null on entry; on success it holds a new block (release with FreeMemory).
+    bool Encode(BYTE*& buffer, long& size, DWORD type);
+    bool Save(const char* fileName, DWORD type);
+    bool Encode(GwFile* file, GwImage** images, int count, DWORD type);
+    bool Encode(FILE* fp, GwImage** images, int count, DWORD type);
+    bool Encode2RGBA(GwFile* file);
+    bool Encode2RGBA(BYTE*& buffer, long& size);
+
+protected:
+    void Startup(DWORD typeId);
+    // Borrows `from`'s buffers without owning them (for codec objects).
+    void Ghost(GwImage* from);
+    // Only when this image has no dib: takes src's information record (settings for a codec).
+    void CopyInfo(const GwImage& src);
+
+    BYTE BlindGetPixelIndex(long x, long y) const;
+    RGBQUAD BlindGetPixelColor(long x, long y) const;
+    BYTE* BlindGetPixelPointer(long x, long y) const;
+    // Unchecked writes for inner loops that have already tested the coordinates.
+    void BlindSetPixelIndex(long x, long y, BYTE index);
+    void BlindSetPixelColor(long x, long y, RGBQUAD color, bool setAlpha = false);
+    BYTE BlindAlphaGet(long x, long y) const;
+    bool BlindSelectionIsInside(long x, long y) const;
+
+    void RGBtoBGR(BYTE* buffer, int length);
+    void Bitfield2RGB(BYTE* src, WORD redmask, WORD greenmask, WORD bluemask, BYTE bpp);
+    bool EncodeSafeCheck(GwFile* file);
+
+    void* dib;                  // header copy, palette, pixel rows; null when empty
+    BITMAPINFOHEADER header;
+    ImageInfo info;
+    BYTE* selection;            // width x height bytes, bottom-up; null when absent
+    BYTE* alpha;                // width x height bytes, bottom-up; null when absent
+    GwImage** layers;           // layerCount layer images
+};
