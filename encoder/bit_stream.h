@@ -1,0 +1,31 @@
+// The bit stream of one encoding run: headers and segments are appended most significant bit
+// first, and the codeword builder takes it back eight bits at a time. Held as text, one '0' or
+// '1' per bit, with a fixed capacity; positions past the end hold '#'.
+#pragma once
+
+#include <cstdint>
+
+constexpr int32_t QRCODE_BITSTREAM_CAPACITY = 60000;
+
+struct BitStream {
+    char bits[QRCODE_BITSTREAM_CAPACITY];
+    int32_t count;      // bits currently in the stream
+    int32_t head;       // position of the first bit not yet taken
+    int32_t overflow;   // set once an append did not fit; the stream then holds no symbol
+};
+
+// Empties the stream: no bits, every position '#', overflow cleared.
+void BitStreamReset(BitStream* stream);
+
+// Appends bits width-1 .. 0 of value, most significant first (a negative value counts in two's
+// complement). Width 0 appends nothing. Returns false, appends nothing and sets the overflow
+// mark when the bits do not fit the capacity or the width is outside 0..32.
+bool BitStreamAppend(BitStream* stream, int64_t value, int32_t width);
+
+// Removes the first `width` (0..32) bits and returns them as an unsigned number, the first bit
+// most significant. Bits missing at the end of the stream read as 0; a bad width reads nothing.
+uint32_t BitStreamTake(BitStream* stream, int32_t width);
+
+// Reads `width` (0..32) bits of stream text, '1' as one and anything else as zero, first bit
+// most significant.
+uint32_t BitsToInt(const char* bits, int32_t width);

@@ -1,0 +1,20 @@
+// Codeword assembly: closes a finished bit stream with terminator, byte fill and pad
+// codewords, splits the data codewords into the Reed-Solomon blocks of the version and level,
+// adds each block's error correction and interleaves everything into the final sequence.
+#pragma once
+
+#include <cstdint>
+
+#include "encoder/bit_stream.h"
+
+// Length of the final sequence of the last QRCodeCreateCodewords call (module-wide, so runs
+// must not overlap); the pipeline hands it to placement.
+extern int32_t codewordCount;
+
+// Consumes the stream and returns the final sequence of all total codewords of the version
+// (data part interleaved, then error-correction part interleaved) as a new malloc'd array the
+// caller frees; sets codewordCount. Fails (null) when the stream holds more data codewords
+// than (version, level) has, writing "Too many codewords" to the diagnostic sink, and, without
+// a message, when the version or level is out of range, the stream overflowed, or memory runs
+// out.
+int32_t* QRCodeCreateCodewords(BitStream* stream, int32_t version, int32_t level);

@@ -1,0 +1,41 @@
+// Input preparation: tilde escapes in the text, conversion of the text into the value array
+// that mode analysis and the segment writers read, and the two headers that precede the data
+// (structured append and ECI).
+#pragma once
+
+#include <cstdint>
+
+#include "encoder/bit_stream.h"
+#include "encoder/settings.h"
+
+// Size of the module-wide tilde output buffer; escapes only shrink the text, so it holds the
+// output of any text of the settings field.
+constexpr int32_t QRCODE_TILDE_BUFFER_SIZE = QRCODE_TEXT_FIELD_SIZE;
+
+// Rewrites the escapes of `text` (`*length` bytes; at most QRCODE_TILDE_BUFFER_SIZE are read):
+// ~~ -> '~'; ~dNNN -> the byte NNN (above 255 -> 255); ~eNNNNNN -> a placeholder '0' whose ECI
+// number goes to settings->eciValues at its output position; any other '~' is dropped.
+// Returns the module-wide output buffer (zero behind the output) and sets *length to the
+// output length. Stores a new malloc'd eciValues array of one entry per input byte (all -1
+// but the placeholders) in the record; the caller frees it. On allocation failure eciValues
+// is null and nothing else changes. Not reentrant: encoding runs must not overlap.
+const unsigned char* QRCodeProcessTilde(QRCodeSettings* settings, const unsigned char* text, int32_t* length);
+
+// One value 0..255 per byte. New malloc'd array (at least one element) the caller frees; null
+// when memory runs out.
+int32_t* QRCodeByteValues(const unsigned char* text, int32_t length);
+
+// One 16-bit value per byte pair (first byte high). For an odd length the last value takes
+// `filler` as its low byte: the byte that follows the text where the text came from ('#' in
+// the settings field, 0 in the tilde buffer), so nothing past the text is read. Sets *count to
+// ceil(length / 2). New malloc'd array the caller frees; null when memory runs out.
+int32_t* QRCodeKanjiValues(const unsigned char* text, int32_t length, int32_t* count, int32_t filler);
+
+// Appends the 20-bit structured-append header (0011, position - 1, total - 1 in 4 bits each,
+// parity byte of the data) when structuredAppend is set; nothing otherwise.
+void QRCodeWriteStructuredAppend(const QRCodeSettings* settings, BitStream* stream, const int32_t* values,
+                                 int32_t count);
+
+// Appends the ECI header (0111 and the assignment number in 8, 16 or 24 bits) when eciMode is
+// 0 or more; nothing otherwise.
+void QRCodeWriteEci(const QRCodeSettings* settings, BitStream* stream);

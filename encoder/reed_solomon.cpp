@@ -1,0 +1,104 @@
+// GF(256) tables and Reed-Solomon block encoding. Every table is built at compile time.
+#include "encoder/reed_solomon.h"
+
+namespace {
+
+struct FieldTables {
+    int32_t exp[256];
+    int32_t log[256];
+};
+
+constexpr FieldTables BuildField() {
+    FieldTables t{};
+    int32_t x = 1;
+    for (int32_t i = 0; i < 255; ++i) {
+        t.exp[i] = x;
+        t.log[x] = i;
+        x <<= 1;
+        if (x & 0x100) x ^= 0x11D;
+    }
+    t.exp[255] = 1;
+    t.log[0] = 0;
+    return t;
+}
+
+constexpr FieldTables kField = BuildField();
+
+constexpr int32_t Multiply(int32_t a, int32_t b) {
+    return (a == 0 || b == 0) ? 0 : kField.exp[(kField.log[a] + kField.log[b]) % 255];
+}
+
+struct GeneratorTable {
+    int32_t rows[QRCODE_GENERATOR_COUNT][QRCODE_MAX_GENERATOR_DEGREE];
+};
+
+constexpr int32_t kDegrees[QRCODE_GENERATOR_COUNT] = {7,  10, 13, 15, 16, 17, 18, 20, 22, 24, 26,
+                                                      28, 30, 32, 34, 36, 40, 42, 44, 46, 48, 50,
+                                                      52, 54, 56, 58, 60, 62, 64, 66, 68};
+
+// Multiplies out (x - alpha^0)...(x - alpha^(n-1)); in GF(2^8) subtraction is exclusive or.
+constexpr GeneratorTable BuildGenerators() {
+    GeneratorTable table{};
+    for (int32_t r = 0; r < QRCODE_GENERATOR_COUNT; ++r) {
+        const int32_t n = kDegrees[r];
+        // poly[0] is the leading coefficient, poly[i] that of x^(degree - i).
+        int32_t poly[QRCODE_MAX_GENERATOR_DEGREE + 1] = {1};
+        for (int32_t d = 0; d < n; ++d) {
+            const int32_t root = kField.exp[d];
+            for (int32_t i = d + 1; i >= 1; --i) poly[i] ^= Multiply(poly[i - 1], root);
+        }
+        for (int32_t i = 0; i < n; ++i) table.rows[r][i] = poly[i + 1];
+    }
+    return table;
+}
+
+constexpr GeneratorTable kGenerators = BuildGenerators();
+
+int32_t RowFor(int32_t n) {
+    for (int32_t r = 0; r < QRCODE_GENERATOR_COUNT; ++r)
+        if (kDegrees[r] == n) return r;
+    return -1;
+}
+
+}  // namespace
+
+// Bound at compile time, so they are usable from any other unit's static initialisation.
+const int32_t (&GFExp)[256] = kField.exp;
+const int32_t (&GFLog)[256] = kField.log;
+const int32_t (&GeneratorDegrees)[QRCODE_GENERATOR_COUNT] = kDegrees;
+const int32_t (&GeneratorPolynomials)[QRCODE_GENERATOR_COUNT][QRCODE_MAX_GENERATOR_DEGREE] = kGenerators.rows;
+
+void RSCodecInit(RSCodec* codec) {
+    codec->fieldOrder = QRCODE_GF_ORDER;
+    codec->generator = nullptr;
+    codec->degree = 0;
+}
+
+void RSSelectGenerator(RSCodec* codec, int32_t n) {
+    int32_t row = RowFor(n);
+    if (row < 0) row = QRCODE_GENERATOR_COUNT - 1;
+    codec->generator = kGenerators.rows[row];
+    codec->degree = kDegrees[row];
+}
+
+int32_t GFMultiply(const RSCodec* codec, int32_t a, int32_t b) {
+    (void)codec;
+    if (a < 0 || a > 255 || b < 0 || b > 255) return 0;
+    return Multiply(a, b);
+}
+
+bool RSEncodeBlock(RSCodec* codec, int32_t* block, int32_t k, int32_t n) {
+    if (k < 0 || RowFor(n) < 0) return false;
+    RSSelectGenerator(codec, n);
+    const int32_t* g = codec->generator;
+    int32_t* e = block + k;
+    for (int32_t j = 0; j < n; ++j) e[j] = 0;
+    // Long division of d(x) * x^n by g(x), one data codeword at a time: e holds the running
+    // remainder, highest degree first.
+    for (int32_t i = 0; i < k; ++i) {
+        const int32_t f = e[0] ^ (block[i] & 0xFF);
+        for (int32_t j = 0; j < n - 1; ++j) e[j] = e[j + 1] ^ GFMultiply(codec, f, g[j]);
+        e[n - 1] = GFMultiply(codec, f, g[n - 1]);
+    }
+    return true;
+}

@@ -1,0 +1,60 @@
+// Data segments: the four segment writers (numeric, alphanumeric, byte, kanji), each writing
+// its mode indicator, character count and packed characters, plus the character-count widths
+// and the alphanumeric character set they share with mode analysis.
+#pragma once
+
+#include <cstdint>
+
+#include "encoder/bit_stream.h"
+
+// Mode indices of the character-count table.
+enum QRCodeCountMode : int32_t {
+    QRCODE_COUNT_NUMERIC = 1,
+    QRCODE_COUNT_ALPHANUMERIC = 2,
+    QRCODE_COUNT_BYTE = 3,
+    QRCODE_COUNT_KANJI = 4,
+};
+
+// 4-bit mode indicators.
+constexpr int32_t QRCODE_INDICATOR_NUMERIC = 0x1;
+constexpr int32_t QRCODE_INDICATOR_ALPHANUMERIC = 0x2;
+constexpr int32_t QRCODE_INDICATOR_BYTE = 0x4;
+constexpr int32_t QRCODE_INDICATOR_KANJI = 0x8;
+constexpr int32_t QRCODE_INDICATOR_STRUCTURED_APPEND = 0x3;
+constexpr int32_t QRCODE_INDICATOR_ECI = 0x7;
+constexpr int32_t QRCODE_INDICATOR_FNC1_FIRST = 0x5;
+constexpr int32_t QRCODE_INDICATOR_FNC1_SECOND = 0x9;
+
+// Character-count widths by version group: each row is the group's last version followed by
+// the widths of numeric, alphanumeric, byte and kanji (ISO/IEC 18004 Table 3).
+extern const int32_t QRCodeCountBitsTable[3][5];
+
+// Width of the character-count indicator of a mode (QRCodeCountMode) at a version; 0 for a
+// mode outside 1..4 or a version outside 1..40.
+int32_t QRCodeCountBits(int32_t mode, int32_t version);
+
+// The 45 characters of the alphanumeric mode, each with its value as decimal text
+// (ISO/IEC 18004 Table 5).
+struct QRCodeAlphanumericEntry {
+    char character;
+    const char* value;
+};
+extern const QRCodeAlphanumericEntry AlphanumericTable[45];
+
+// Value 0..44 of an alphanumeric character, or -1 for any other value.
+int32_t QRCodeAlphanumericValue(int32_t c);
+
+// Character classes over a value.
+inline bool QRCodeIsDigit(int32_t c) { return c >= '0' && c <= '9'; }
+inline bool QRCodeIsAlphanumeric(int32_t c) { return QRCodeAlphanumericValue(c) >= 0; }
+inline bool QRCodeIsKanji(int32_t c) { return (c >= 0x8140 && c <= 0x9FFC) || (c >= 0xE040 && c <= 0xEBBF); }
+
+// Segment writers. Each reads values[p .. p + n - 1] (the caller guarantees they exist), writes
+// one segment for the characters it takes and returns the position after the last one taken:
+// numeric, alphanumeric and kanji take the leading run of their own class (at most n values);
+// byte takes all n values (their low 8 bits) and returns p + n. The count indicator holds the
+// number of characters actually packed. A stream that overflows keeps its overflow mark.
+int32_t QRCodeWriteNumeric(const int32_t* values, int32_t p, int32_t n, int32_t version, BitStream* stream);
+int32_t QRCodeWriteAlphanumeric(const int32_t* values, int32_t p, int32_t n, int32_t version, BitStream* stream);
+int32_t QRCodeWriteByte(const int32_t* values, int32_t p, int32_t n, int32_t version, BitStream* stream);
+int32_t QRCodeWriteKanji(const int32_t* values, int32_t p, int32_t n, int32_t version, BitStream* stream);
