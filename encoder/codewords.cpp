@@ -24,7 +24,12 @@ struct Block {
 }  // namespace
 
 int32_t* QRCodeCreateCodewords(BitStream* stream, int32_t version, int32_t level) {
-    if (!QRCodeValidVersion(version) || !QRCodeValidLevel(level) || stream->overflow) return nullptr;
+    if (!QRCodeValidVersion(version) || !QRCodeValidLevel(level)) return nullptr;
+    // An overflowed stream is longer than any symbol holds.
+    if (stream->overflow) {
+        QRCodeTrace("Too many codewords\n");
+        return nullptr;
+    }
 
     const int32_t capacityBits = QRCodeDataBits(version, level);
     int32_t room = capacityBits - stream->count;

@@ -14,7 +14,6 @@ extern int32_t codewordCount;
 // Consumes the stream and returns the final sequence of all total codewords of the version
 // (data part interleaved, then error-correction part interleaved) as a new malloc'd array the
 // caller frees; sets codewordCount. Fails (null) when the stream holds more data codewords
-// than (version, level) has, writing "Too many codewords" to the diagnostic sink, and, without
-// a message, when the version or level is out of range, the stream overflowed, or memory runs
-// out.
+// than (version, level) has or has overflowed, writing "Too many codewords" to the diagnostic
+// sink, and, without a message, when the version or level is out of range or memory runs out.
 int32_t* QRCodeCreateCodewords(BitStream* stream, int32_t version, int32_t level);
