@@ -1,0 +1,258 @@
+// Masking: each penalty rule on small hand-drawn matrices ('#' dark, '.' light), the mask
+// conditions, the choice with its tie-break and trace, and the finished symbol.
+#include "encoder/mask.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "encoder/format_info.h"
+#include "encoder/placement.h"
+#include "encoder/tables.h"
+#include "encoder/trace.h"
+
+namespace {
+
+// A compact cell array (column by column, stride = height) from rows of '#' and '.'.
+struct Art {
+    int width = 0, height = 0;
+    std::vector<int32_t> cells;
+    explicit Art(const std::vector<std::string>& rows) : width(static_cast<int>(rows[0].size())),
+                                                         height(static_cast<int>(rows.size())) {
+        cells.resize(width * height);
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x)
+                cells[x * height + y] = rows[y][x] == '#' ? CELL_DATA_DARK : CELL_DATA_LIGHT;
+    }
+    int Score(int rule) const {
+        int32_t s[4];
+        QRCodeScorePenalties(cells.data(), width, height, s);
+        return s[rule - 1];
+    }
+};
+
+// The same line laid out as one row and as one column must score alike.
+int RowAndColumn(const std::string& line, int rule) {
+    std::vector<std::string> column;
+    for (char c : line) column.push_back(std::string(1, c));
+    const int row = Art({line}).Score(rule);
+    EXPECT_EQ(Art(column).Score(rule), row) << line;
+    return row;
+}
+
+std::unique_ptr<SymbolMatrix> PlacedSymbol(int version, unsigned seed) {
+    auto m = std::make_unique<SymbolMatrix>();
+    const int side = 17 + 4 * version;
+    QRCodeInitMatrix(m.get(), side, side, version);
+    const int count = QRCodeTotalCodewords(version);
+    std::vector<int32_t> codewords(count);
+    std::mt19937 rng(seed);
+    for (int32_t& c : codewords) c = static_cast<int32_t>(rng() & 0xFF);
+    QRCodePlaceCodewords(m.get(), codewords.data(), count);
+    return m;
+}
+
+std::vector<int> Totals(const SymbolMatrix& m) {
+    std::vector<int> totals;
+    for (int k = 0; k < 8; ++k) {
+        int32_t* copy = QRCodeApplyMask(&m, k);
+        int32_t s[4];
+        QRCodeScorePenalties(copy, m.width, m.height, s);
+        std::free(copy);
+        totals.push_back(s[0] + s[1] + s[2] + s[3]);
+    }
+    return totals;
+}
+
+// Captures the encoder's trace lines while `f` runs.
+template <class F>
+std::string Traced(F f) {
+    FILE* previous = QRCodeTraceStream();
+    FILE* capture = std::tmpfile();
+    QRCodeSetTraceStream(capture);
+    f();
+    QRCodeSetTraceStream(previous);
+    std::string text;
+    std::rewind(capture);
+    for (int c; (c = std::fgetc(capture)) != EOF;) text += static_cast<char>(c);
+    std::fclose(capture);
+    return text;
+}
+
+TEST(Penalty, RunsOfFiveOrMoreScoreTheirLengthMinusTwo) {
+    EXPECT_EQ(RowAndColumn("#....#", 1), 0);
+    EXPECT_EQ(RowAndColumn("#.....#", 1), 3);
+    EXPECT_EQ(RowAndColumn("#......#", 1), 4);
+    EXPECT_EQ(RowAndColumn("#.......#", 1), 5);
+    // A run reaching the edge counts up to the edge, once.
+    EXPECT_EQ(RowAndColumn("..#######", 1), 5);
+    EXPECT_EQ(RowAndColumn("#####", 1), 3);
+    EXPECT_EQ(RowAndColumn(".....#####.....", 1), 9);
+    // Both directions add up: a 5 x 5 dark square has ten runs of five (and 16 blocks).
+    const Art square({"#####", "#####", "#####", "#####", "#####"});
+    EXPECT_EQ(square.Score(1), 30);
+    EXPECT_EQ(square.Score(2), 48);
+}
+
+TEST(Penalty, EveryTwoByTwoBlockOfOneColourScoresThree) {
+    EXPECT_EQ(Art({"...", "...", "..."}).Score(2), 12);
+    EXPECT_EQ(Art({"##", "##", "##"}).Score(2), 6);
+    EXPECT_EQ(Art({"#.#.", ".#.#", "#.#.", ".#.#"}).Score(2), 0);
+    EXPECT_EQ(Art({"##.", "##.", "..."}).Score(2), 3);  // the light L around the block holds none
+    EXPECT_EQ(Art({"#####"}).Score(2), 0);               // a single row has no blocks
+}
+
+TEST(Penalty, FinderLikePatternNeedsOneLightModuleOrTheEdgeOnEachSide) {
+    EXPECT_EQ(RowAndColumn("#.###.#.", 3), 40);
+    EXPECT_EQ(RowAndColumn("#.###.##", 3), 0);
+    EXPECT_EQ(RowAndColumn("#.###.#", 3), 40);
+    EXPECT_EQ(RowAndColumn("##.###.#", 3), 0);
+    EXPECT_EQ(RowAndColumn("..#.###.#..", 3), 40);
+    EXPECT_EQ(RowAndColumn("#.###.#.#.###.#", 3), 80);
+    EXPECT_EQ(RowAndColumn("#.###.", 3), 0);
+    // A finder pattern on its own matches in its three middle rows and three middle columns.
+    const Art finder({"#######", "#.....#", "#.###.#", "#.###.#", "#.###.#", "#.....#", "#######"});
+    EXPECT_EQ(finder.Score(3), 240);
+}
+
+TEST(Penalty, BalanceUsesTheTruncatedDarkPercentage) {
+    auto withDark = [](int width, int height, int dark) {
+        std::vector<std::string> rows(height, std::string(width, '.'));
+        for (int i = 0; i < dark; ++i) rows[i / width][i % width] = '#';
+        return Art(rows).Score(4);
+    };
+    EXPECT_EQ(withDark(10, 10, 50), 0);
+    EXPECT_EQ(withDark(10, 10, 55), 0);
+    EXPECT_EQ(withDark(10, 10, 56), 10);
+    EXPECT_EQ(withDark(10, 10, 45), 0);
+    EXPECT_EQ(withDark(10, 10, 44), 10);
+    EXPECT_EQ(withDark(10, 10, 40), 10);
+    EXPECT_EQ(withDark(10, 10, 39), 20);
+    EXPECT_EQ(withDark(10, 10, 0), 90);
+    EXPECT_EQ(withDark(10, 10, 100), 90);
+    EXPECT_EQ(withDark(3, 3, 5), 0);  // 55.6 % truncates to 55
+}
+
+TEST(ApplyMask, InvertsOnlyDataCellsWhereTheConditionHolds) {
+    auto m = PlacedSymbol(2, 7);
+    const SymbolMatrix before = *m;
+    for (int k = 0; k < 8; ++k) {
+        int32_t* copy = QRCodeApplyMask(m.get(), k);
+        ASSERT_NE(copy, nullptr);
+        for (int x = 0; x < m->width; ++x) {
+            for (int y = 0; y < m->height; ++y) {
+                const int32_t was = QRCodeGetCell(m.get(), x, y);
+                const int32_t now = copy[x * m->height + y];
+                if (!QRCodeIsDataCell(was)) {
+                    EXPECT_EQ(now, was);
+                    continue;
+                }
+                const bool inverted = QRCodeIsDark(now) != QRCodeIsDark(was);
+                EXPECT_EQ(inverted, QRCodeMaskInverts(k, y, x));
+                EXPECT_TRUE(now == CELL_DATA_DARK || now == CELL_DATA_LIGHT);
+            }
+        }
+        std::free(copy);
+    }
+    EXPECT_EQ(0, std::memcmp(&before, m.get(), sizeof(SymbolMatrix))) << "the matrix itself is unchanged";
+    // Mask 1 inverts the even rows, mask 2 every third column from column 0, mask 0 a checkerboard.
+    EXPECT_TRUE(QRCodeMaskInverts(1, 0, 5) && !QRCodeMaskInverts(1, 1, 5) && QRCodeMaskInverts(1, 2, 0));
+    EXPECT_TRUE(QRCodeMaskInverts(2, 4, 0) && !QRCodeMaskInverts(2, 4, 1) && QRCodeMaskInverts(2, 4, 3));
+    EXPECT_TRUE(QRCodeMaskInverts(0, 0, 0) && !QRCodeMaskInverts(0, 0, 1) && QRCodeMaskInverts(0, 1, 1));
+}
+
+TEST(ChooseMask, EqualTotalsGoToTheLowestMaskNumber) {
+    // No data cells at all: every mask scores the same, so mask 0 wins.
+    auto flat = std::make_unique<SymbolMatrix>();
+    flat->version = 1;
+    flat->width = flat->height = 21;
+    QRCodeFillRect(flat.get(), 0, 0, 20, 20, CELL_FINDER_LIGHT);
+    QRCodeFillRect(flat.get(), 3, 3, 9, 9, CELL_FINDER_DARK);
+    EXPECT_EQ(QRCodeChooseMask(flat.get()), 0);
+
+    // Small matrices with a handful of data cells tie often; look for ties whose winner is not
+    // mask 0 and check that the lowest-numbered of the tied masks is chosen.
+    std::mt19937 rng(2024);
+    int checked = 0;
+    for (int attempt = 0; attempt < 5000 && checked < 20; ++attempt) {
+        auto m = std::make_unique<SymbolMatrix>();
+        m->version = 1;
+        m->width = m->height = 6;
+        for (int x = 0; x < 6; ++x)
+            for (int y = 0; y < 6; ++y) {
+                const unsigned r = rng() % 8;
+                QRCodeSetCell(m.get(), x, y, r < 3 ? CELL_DATA_LIGHT : r < 6 ? CELL_TIMING_DARK : CELL_TIMING_LIGHT);
+            }
+        const auto totals = Totals(*m);
+        const int best = static_cast<int>(std::min_element(totals.begin(), totals.end()) - totals.begin());
+        if (best == 0 || std::count(totals.begin(), totals.end(), totals[best]) < 2) continue;
+        EXPECT_EQ(Traced([&] { EXPECT_EQ(QRCodeChooseMask(m.get()), best); }).empty(), false);
+        ++checked;
+    }
+    EXPECT_GE(checked, 5) << "the search should find ties won by a mask other than 0";
+}
+
+TEST(ChooseMask, TraceHasOneLineOfFourScoresPerMaskAndTheLowestTotalWins) {
+    for (int version : {1, 2, 7}) {
+        auto m = PlacedSymbol(version, 100 + version);
+        int chosen = -1;
+        const std::string trace = Traced([&] { chosen = QRCodeChooseMask(m.get()); });
+        std::string expected;
+        std::vector<int> totals;
+        for (int k = 0; k < 8; ++k) {
+            int32_t* copy = QRCodeApplyMask(m.get(), k);
+            int32_t s[4];
+            QRCodeScorePenalties(copy, m->width, m->height, s);
+            std::free(copy);
+            EXPECT_GE(s[2], 720) << "the three finders alone score 720 on rule 3";
+            char line[64];
+            std::snprintf(line, sizeof line, "%d %d %d %d\t\n", s[0], s[1], s[2], s[3]);
+            expected += line;
+            totals.push_back(s[0] + s[1] + s[2] + s[3]);
+        }
+        EXPECT_EQ(trace, expected) << "version " << version;
+        EXPECT_EQ(chosen, std::min_element(totals.begin(), totals.end()) - totals.begin());
+    }
+}
+
+TEST(MaskSymbol, WritesFormatForLevelAndMaskAndLeavesNoEmptyCell) {
+    const int levelBits[4] = {1, 0, 3, 2};  // L, M, Q, H as written in the format word
+    for (int level = 0; level < 4; ++level) {
+        auto m = PlacedSymbol(level == 3 ? 7 : 2, 40 + level);
+        int chosen = -1;
+        Traced([&] { chosen = QRCodeChooseMask(m.get()); });
+        int32_t* expected = QRCodeApplyMask(m.get(), chosen);
+        Traced([&] { QRCodeMaskSymbol(m.get(), level); });
+        const int W = m->width, H = m->height;
+        int word = 0;
+        for (int x = 0; x <= 5; ++x) word = (word << 1) | QRCodeIsDark(QRCodeGetCell(m.get(), x, 8));
+        word = (word << 1) | QRCodeIsDark(QRCodeGetCell(m.get(), 7, 8));
+        word = (word << 1) | QRCodeIsDark(QRCodeGetCell(m.get(), 8, 8));
+        word = (word << 1) | QRCodeIsDark(QRCodeGetCell(m.get(), 8, 7));
+        for (int y = 5; y >= 0; --y) word = (word << 1) | QRCodeIsDark(QRCodeGetCell(m.get(), 8, y));
+        EXPECT_EQ(word, std::stoi(FormatInfoStrings[levelBits[level] * 8 + chosen], nullptr, 2)) << level;
+        for (int x = 0; x < W; ++x) {
+            for (int y = 0; y < H; ++y) {
+                const int32_t v = QRCodeGetCell(m.get(), x, y);
+                EXPECT_NE(v, CELL_EMPTY);
+                if (QRCodeIsDataCell(v)) {
+                    EXPECT_EQ(v, expected[x * H + y]);
+                }
+            }
+        }
+        std::free(expected);
+        if (m->version == 7) {
+            EXPECT_EQ(QRCodeGetCell(m.get(), W - 11, 0), CELL_VERSION_LIGHT);  // 0x07C94 bit 0
+            EXPECT_EQ(QRCodeGetCell(m.get(), W - 9, 0), CELL_VERSION_DARK);    // bit 2
+        }
+    }
+}
+
+}  // namespace
