@@ -1,0 +1,131 @@
+// Changing a GwImage's bits per pixel in place: widening without changing colours, and
+// reducing to a 2-, 16- or 256-colour palette with optional error diffusion. Both build the
+// new image aside and take it over at the end.
+#include <cstring>
+
+#include "image/gw_image.h"
+
+namespace {
+
+inline BYTE ClampChannel(int v) { return static_cast<BYTE>(v < 0 ? 0 : (v > 255 ? 255 : v)); }
+
+}  // namespace
+
+bool GwImage::IncreaseBpp(DWORD bitsPerPixel) {
+    if (!dib) return false;
+    if (bitsPerPixel != 4 && bitsPerPixel != 8 && bitsPerPixel != 24) return false;
+    if (bitsPerPixel < header.biBitCount) return false;
+    if (bitsPerPixel == header.biBitCount) return true;
+    // A ghost cannot take a new image over.
+    if (info.ghostOf) return false;
+
+    const long width = static_cast<long>(GetWidth()), height = static_cast<long>(GetHeight());
+    GwImage wide(info.type);
+    wide.CopyInfo(*this);
+    if (!wide.Create(GetWidth(), GetHeight(), bitsPerPixel, info.type)) return false;
+    // Rows left unwritten by an escape read as zero, never as leftover heap contents.
+    wide.Clear(0);
+
+    if (bitsPerPixel < 24) {
+        wide.SetPalette(GetPalette(), GetNumColors());
+        if (selection) wide.SelectionCopy(*this);
+        if (alpha) wide.AlphaCopy(*this);
+        for (long y = 0; y < height; y++) {
+            if (info.escape) break;
+            for (long x = 0; x < width; x++) wide.BlindSetPixelIndex(x, y, BlindGetPixelIndex(x, y));
+        }
+    } else {
+        if (info.transIndex >= 0) {
+            wide.info.transColor = info.transIndex < 256 ? GetPaletteColor(static_cast<BYTE>(info.transIndex))
+                                                         : RGBQUAD{0, 0, 0, 0};
+        }
+        if (selection) wide.SelectionCopy(*this);
+        if (alpha)
+            wide.AlphaCopy(*this);
+        else if (AlphaPaletteIsValid())
+            wide.AlphaCreate();
+        for (long y = 0; y < height; y++) {
+            if (info.escape) break;
+            for (long x = 0; x < width; x++) wide.SetPixelColor(x, y, GetPixelColor(x, y, true), true);
+        }
+    }
+    return Transfer(wide);
+}
+
+bool GwImage::DecreaseBpp(DWORD bitsPerPixel, bool errorDiffusion, RGBQUAD* palette, DWORD colorsImportant) {
+    if (!dib) return false;
+    if (bitsPerPixel != 1 && bitsPerPixel != 4 && bitsPerPixel != 8) return false;
+    if (header.biBitCount < bitsPerPixel) return false;
+    if (header.biBitCount == bitsPerPixel) {
+        if (colorsImportant == 0) return true;
+        if (header.biClrImportant != 0 && header.biClrImportant < colorsImportant) return true;
+    }
+    if (info.ghostOf) return false;
+
+    const long width = static_cast<long>(GetWidth()), height = static_cast<long>(GetHeight());
+    const WORD sourceDepth = header.biBitCount;
+
+    GwImage narrow(info.type);
+    narrow.CopyInfo(*this);
+    if (!narrow.Create(GetWidth(), GetHeight(), bitsPerPixel, info.type)) return false;
+    if (colorsImportant) narrow.SetClrImportant(colorsImportant);
+    if (!narrow.IsValid()) return false;
+    narrow.Clear(0);
+    if (selection) narrow.SelectionCopy(*this);
+    if (alpha) narrow.AlphaCopy(*this);
+
+    switch (bitsPerPixel) {
+    case 1:
+        if (palette) {
+            narrow.SetPalette(palette, 2);
+        } else {
+            narrow.SetPaletteColor(0, 0, 0, 0, 0);
+            narrow.SetPaletteColor(1, 255, 255, 255, 0);
+        }
+        break;
+    case 4:
+        if (palette)
+            narrow.SetPalette(palette, 16);
+        else
+            narrow.SetStdPalette();
+        break;
+    default:
+        if (palette)
+            narrow.SetPalette(palette, 256);
+        else
+            narrow.SetStdPalette();
+        break;
+    }
+
+    // Adds e * weight / 16 of each channel's error to a source pixel still to be processed.
+    auto spread = [this](long x, long y, int er, int eg, int eb, int weight) {
+        if (!IsInside(x, y)) return;
+        RGBQUAD c = GetPixelColor(x, y, false);
+        c.rgbRed = ClampChannel(c.rgbRed + er * weight / 16);
+        c.rgbGreen = ClampChannel(c.rgbGreen + eg * weight / 16);
+        c.rgbBlue = ClampChannel(c.rgbBlue + eb * weight / 16);
+        SetPixelColor(x, y, c, false);
+    };
+
+    for (long y = 0; y < height; y++) {
+        if (info.escape) break;
+        info.progress = static_cast<LONG>(y * 100 / height);
+        for (long x = 0; x < width; x++) {
+            const RGBQUAD c = GetPixelColor(x, y, false);
+            narrow.SetPixelColor(x, y, c, false);
+            if (!errorDiffusion) continue;
+            const RGBQUAD q = narrow.GetPixelColor(x, y, false);
+            const int er = c.rgbRed - q.rgbRed, eg = c.rgbGreen - q.rgbGreen, eb = c.rgbBlue - q.rgbBlue;
+            spread(x + 1, y, er, eg, eb, 7);
+            spread(x - 1, y + 1, er, eg, eb, 2);
+            spread(x, y + 1, er, eg, eb, 4);
+            spread(x + 1, y + 1, er, eg, eb, 1);
+        }
+    }
+
+    if (sourceDepth == 1) {
+        narrow.SetPaletteColor(0, 0, 0, 0, 0);
+        narrow.SetPaletteColor(1, 255, 255, 255, 0);
+    }
+    return Transfer(narrow);
+}
