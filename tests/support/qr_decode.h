@@ -1,0 +1,64 @@
+// Test helpers that read our QR Code symbols back with two independent decoders, libzbar and
+// ZXing: from a symbol matrix, from a grid of modules, from an 8-bit grey raster, or from an
+// image file on disk (PNG, GIF, BMP, anything ImageMagick reads).
+//
+// Typical use:
+//     GreyImage img = RasteriseSymbol(*matrix);          // 4-module quiet zone, 4 px per module
+//     DecodeResult z = DecodeWithZbar(img), x = DecodeWithZxing(img);
+//     EXPECT_TRUE(z.ok); EXPECT_EQ(z.bytes, text);
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct SymbolMatrix;
+
+namespace gwtest {
+
+// An 8-bit grey raster, row by row from the top, one byte per pixel (0 black, 255 white).
+struct GreyImage {
+    int width = 0;
+    int height = 0;
+    std::vector<uint8_t> pixels;
+};
+
+// What a decoder made of a raster. `bytes` are the symbol's data bytes as stored (byte-mode
+// bytes untouched, kanji as Shift-JIS byte pairs, ECI and FNC1 headers not included);
+// `error` says why decoding failed when ok is false.
+struct DecodeResult {
+    bool ok = false;
+    std::string bytes;
+    std::string error;
+};
+
+// The modules of a symbol as rows of '#' (dark) and '.' (light), top row first. A module is
+// dark by the matrix colour rule (an unassigned cell counts as light).
+std::vector<std::string> SymbolToArt(const SymbolMatrix& m);
+
+// Draws a grid of modules ('#' dark, anything else light) as black on white, each module
+// `scale` x `scale` pixels, inside a light quiet zone `quietZone` modules wide.
+GreyImage RasteriseArt(const std::vector<std::string>& rows, int quietZone = 4, int scale = 4);
+GreyImage RasteriseSymbol(const SymbolMatrix& m, int quietZone = 4, int scale = 4);
+
+// Decodes the first QR Code symbol found in the raster.
+DecodeResult DecodeWithZbar(const GreyImage& image);
+DecodeResult DecodeWithZxing(const GreyImage& image);
+
+// Loads any image file as grey pixels (transparency flattened onto white) through ImageMagick.
+// Returns false, with a reason in *error when given, if the file cannot be read.
+bool LoadGreyImage(const std::string& path, GreyImage* image, std::string* error = nullptr);
+
+// Decodes an image file: with the zbarimg program, and with ZXing on the pixels LoadGreyImage
+// obtains.
+DecodeResult DecodeFileWithZbarimg(const std::string& path);
+DecodeResult DecodeFileWithZxing(const std::string& path);
+
+// Runs a shell command and returns its standard output (binary safe); *status receives the
+// exit status (or -1 if the command could not be started).
+std::string RunCommand(const std::string& command, int* status);
+
+// Quotes a string for use as one word of a POSIX shell command.
+std::string ShellQuote(const std::string& word);
+
+}  // namespace gwtest
