@@ -1,0 +1,206 @@
+#include "platform/afx/dialog.h"
+
+#include <cstring>
+#include <mutex>
+
+#include "platform/afx/resources.h"
+#include "platform/com/variant.h"
+
+namespace {
+void PutWord(std::string& out, WORD w) { out.append(reinterpret_cast<const char*>(&w), 2); }
+void PutDword(std::string& out, DWORD d) { out.append(reinterpret_cast<const char*>(&d), 4); }
+void PutText(std::string& out, const std::string& s) {
+    const std::u16string w = GwWideFromAnsi(s.data(), s.size());
+    for (char16_t c : w) PutWord(out, static_cast<WORD>(c));
+    PutWord(out, 0);
+}
+void Align4(std::string& out) {
+    while (out.size() % 4) out.push_back('\0');
+}
+
+struct Reader {
+    const BYTE* p;
+    DWORD size;
+    DWORD pos = 0;
+    bool ok = true;
+    WORD Word() {
+        if (pos + 2 > size) { ok = false; return 0; }
+        WORD w;
+        std::memcpy(&w, p + pos, 2);
+        pos += 2;
+        return w;
+    }
+    DWORD Dword() {
+        if (pos + 4 > size) { ok = false; return 0; }
+        DWORD d;
+        std::memcpy(&d, p + pos, 4);
+        pos += 4;
+        return d;
+    }
+    std::string Text() {
+        std::u16string w;
+        for (;;) {
+            const WORD c = Word();
+            if (!ok || c == 0) break;
+            w.push_back(c);
+        }
+        return GwAnsiFromWide(w.data(), w.size());
+    }
+    // A field that is absent (0), an ordinal (0xFFFF, id) or a string.
+    void SzOrOrd(std::string* text, WORD* ordinal) {
+        const DWORD start = pos;
+        const WORD first = Word();
+        if (!ok) return;
+        if (first == 0xFFFF) {
+            const WORD id = Word();
+            if (ordinal) *ordinal = id;
+            return;
+        }
+        pos = start;
+        const std::string s = Text();
+        if (text) *text = s;
+    }
+    void Align() { pos = (pos + 3) & ~3u; }
+};
+
+std::mutex g_userLock;
+AfxDialogUser& User() {
+    static AfxDialogUser user;
+    return user;
+}
+
+// Base units of the template font ("MS Sans Serif" 8 point at 96 dots per inch); other sizes
+// scale from it.
+void BaseUnits(const AfxDialogSpec& spec, int* bx, int* by) {
+    *bx = 6 * spec.pointSize / 8;
+    *by = 13 * spec.pointSize / 8;
+    if (*bx < 1) *bx = 1;
+    if (*by < 1) *by = 1;
+}
+CRect ToPixels(int x, int y, int cx, int cy, int bx, int by) {
+    return CRect(x * bx / 4, y * by / 8, (x + cx) * bx / 4, (y + cy) * by / 8);
+}
+}  // namespace
+
+std::string AfxBuildDialogTemplate(const AfxDialogSpec& spec) {
+    std::string out;
+    PutDword(out, spec.style | DS_SETFONT);
+    PutDword(out, 0);
+    PutWord(out, static_cast<WORD>(spec.items.size()));
+    PutWord(out, static_cast<WORD>(spec.x));
+    PutWord(out, static_cast<WORD>(spec.y));
+    PutWord(out, static_cast<WORD>(spec.cx));
+    PutWord(out, static_cast<WORD>(spec.cy));
+    PutWord(out, 0);  // no menu
+    PutWord(out, 0);  // the standard dialog class
+    PutText(out, spec.caption);
+    PutWord(out, spec.pointSize);
+    PutText(out, spec.font);
+    for (const AfxDialogItemSpec& item : spec.items) {
+        Align4(out);
+        PutDword(out, item.style);
+        PutDword(out, 0);
+        PutWord(out, static_cast<WORD>(item.x));
+        PutWord(out, static_cast<WORD>(item.y));
+        PutWord(out, static_cast<WORD>(item.cx));
+        PutWord(out, static_cast<WORD>(item.cy));
+        PutWord(out, item.id);
+        PutWord(out, 0xFFFF);
+        PutWord(out, item.classAtom);
+        if (item.textOrdinal) {
+            PutWord(out, 0xFFFF);
+            PutWord(out, item.textOrdinal);
+        } else {
+            PutText(out, item.text);
+        }
+        PutWord(out, 0);  // no creation data
+    }
+    return out;
+}
+
+bool AfxParseDialogTemplate(const BYTE* data, DWORD size, AfxDialogSpec* out) {
+    if (!data || !out) return false;
+    Reader r{data, size};
+    AfxDialogSpec spec;
+    spec.style = r.Dword();
+    r.Dword();
+    const WORD count = r.Word();
+    spec.x = static_cast<short>(r.Word());
+    spec.y = static_cast<short>(r.Word());
+    spec.cx = static_cast<short>(r.Word());
+    spec.cy = static_cast<short>(r.Word());
+    r.SzOrOrd(nullptr, nullptr);  // menu
+    r.SzOrOrd(nullptr, nullptr);  // class
+    spec.caption = r.Text();
+    if (spec.style & DS_SETFONT) {
+        spec.pointSize = r.Word();
+        spec.font = r.Text();
+    }
+    for (WORD i = 0; i < count && r.ok; ++i) {
+        r.Align();
+        AfxDialogItemSpec item;
+        item.style = r.Dword();
+        r.Dword();
+        item.x = static_cast<short>(r.Word());
+        item.y = static_cast<short>(r.Word());
+        item.cx = static_cast<short>(r.Word());
+        item.cy = static_cast<short>(r.Word());
+        item.id = r.Word();
+        std::string className;
+        WORD atom = 0;
+        r.SzOrOrd(&className, &atom);
+        item.classAtom = atom;
+        r.SzOrOrd(&item.text, &item.textOrdinal);
+        const WORD extra = r.Word();
+        r.pos += extra;
+        if (r.pos > size) r.ok = false;
+        spec.items.push_back(item);
+    }
+    if (!r.ok) return false;
+    *out = spec;
+    return true;
+}
+
+void AfxSetDialogUser(AfxDialogUser user) {
+    std::lock_guard<std::mutex> g(g_userLock);
+    User() = std::move(user);
+}
+
+int AfxRunDialogUser(const AfxDialogLayout& layout) {
+    AfxDialogUser user;
+    {
+        std::lock_guard<std::mutex> g(g_userLock);
+        user = User();
+    }
+    return user ? user(layout) : IDOK;
+}
+
+bool AfxLayoutDialog(UINT templateId, AfxDialogLayout* layout) {
+    const BYTE* data;
+    DWORD size;
+    if (!AfxFindResourceBytes(AfxGetResourceHandle(), MAKEINTRESOURCE(templateId), RT_DIALOG, &data, &size))
+        return false;
+    AfxDialogLayout l;
+    l.templateId = templateId;
+    if (!AfxParseDialogTemplate(data, size, &l.spec)) return false;
+    int bx, by;
+    BaseUnits(l.spec, &bx, &by);
+    l.window = ToPixels(l.spec.x, l.spec.y, l.spec.cx, l.spec.cy, bx, by);
+    for (const AfxDialogItemSpec& item : l.spec.items) l.items.push_back(ToPixels(item.x, item.y, item.cx, item.cy, bx, by));
+    *layout = l;
+    return true;
+}
+
+INT_PTR CDialog::DoModal() {
+    if (!AfxLayoutDialog(m_nIDTemplate, &m_layout)) return -1;
+    OnInitDialog();
+    const int result = AfxRunDialogUser(m_layout);
+    if (result == IDOK) OnOK();
+    return result;
+}
+
+BOOL CDialog::UpdateData(BOOL saveAndValidate) {
+    CDataExchange dx(this, saveAndValidate);
+    DoDataExchange(&dx);
+    return TRUE;
+}

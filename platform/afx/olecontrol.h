@@ -1,0 +1,153 @@
+// The control base class. It carries a control's automation (property get/put and methods
+// by DISPID from the class's dispatch map, with the value conversion and change
+// notification), its persistence (Serialize with the framework's own small versioned part,
+// DoPropExchange, OnResetState), painting (OnDraw), size, modified flag, verbs and property
+// pages, and hands them to hosts through IDispatch, IPersistStreamInit, IViewObject,
+// IOleObject and ISpecifyPropertyPages.
+#pragma once
+
+#include <atomic>
+#include <vector>
+
+#include "platform/afx/archive.h"
+#include "platform/afx/cdc.h"
+#include "platform/afx/cstring.h"
+#include "platform/afx/propexchange.h"
+#include "platform/com/interfaces.h"
+
+class COleControl;
+
+// One dispatch-map entry. Property storage by type: VT_I2 short, VT_I4 LONG, VT_BOOL BOOL,
+// VT_UI4 (OLE_COLOR) DWORD, VT_BSTR CString. Methods have vt VT_EMPTY.
+struct AFX_DISPMAP_ENTRY {
+    const char* name;
+    DISPID dispid;
+    VARTYPE vt;
+    void* (*address)(COleControl* control);  // property storage
+    void (*notify)(COleControl* control);    // after every set
+    void (*method)(COleControl* control);
+};
+
+// One custom verb: its number, the string id of its name, and its action.
+struct AFX_VERBMAP_ENTRY {
+    LONG verb;
+    UINT nameId;
+    BOOL (*action)(COleControl* control);
+};
+
+#define DECLARE_DISPATCH_MAP() \
+protected:                     \
+    const AFX_DISPMAP_ENTRY* GetDispatchMap(UINT* count) const override;
+
+#define BEGIN_DISPATCH_MAP(theClass, baseClass)                                      \
+    const AFX_DISPMAP_ENTRY* theClass::GetDispatchMap(UINT* count) const {           \
+        typedef theClass ThisClass;                                                  \
+        static const AFX_DISPMAP_ENTRY entries[] = {
+#define DISP_PROPERTY_NOTIFY_ID(name, dispid, member, notify, vt)                              \
+    {name, dispid, vt, [](COleControl* p) -> void* { return &static_cast<ThisClass*>(p)->member; }, \
+     [](COleControl* p) { static_cast<ThisClass*>(p)->notify(); }, nullptr},
+#define DISP_FUNCTION_ID(name, dispid, function) \
+    {name, dispid, VT_EMPTY, nullptr, nullptr, [](COleControl* p) { static_cast<ThisClass*>(p)->function(); }},
+#define END_DISPATCH_MAP()                                \
+    };                                                    \
+    *count = static_cast<UINT>(sizeof entries / sizeof entries[0]); \
+    return entries;                                       \
+    }
+
+#define DECLARE_OLEVERB_MAP() \
+protected:                    \
+    const AFX_VERBMAP_ENTRY* GetVerbMap(UINT* count) const override;
+#define BEGIN_OLEVERB_MAP(theClass)                                \
+    const AFX_VERBMAP_ENTRY* theClass::GetVerbMap(UINT* count) const { \
+        typedef theClass ThisClass;                                \
+        static const AFX_VERBMAP_ENTRY entries[] = {
+#define ON_OLEVERB(verb, nameId, handler) \
+    {verb, nameId, [](COleControl* p) -> BOOL { return static_cast<ThisClass*>(p)->handler(); }},
+#define END_OLEVERB_MAP()                                           \
+    };                                                              \
+    *count = static_cast<UINT>(sizeof entries / sizeof entries[0]); \
+    return entries;                                                 \
+    }
+
+class COleControl : public IDispatch,
+                    public IPersistStreamInit,
+                    public IViewObject,
+                    public IOleObject,
+                    public ISpecifyPropertyPages {
+public:
+    // A new control holds one reference, owned by its creator.
+    COleControl();
+    virtual ~COleControl();
+    COleControl(const COleControl&) = delete;
+    COleControl& operator=(const COleControl&) = delete;
+
+    // IUnknown
+    HRESULT QueryInterface(REFIID iid, void** object) override;
+    ULONG AddRef() override;
+    ULONG Release() override;
+    // IDispatch
+    HRESULT GetTypeInfoCount(UINT* count) override;
+    HRESULT GetTypeInfo(UINT index, LCID lcid, ITypeInfo** info) override;
+    HRESULT GetIDsOfNames(REFIID iid, LPCOLESTR* names, UINT count, LCID lcid, DISPID* ids) override;
+    HRESULT Invoke(DISPID id, REFIID iid, LCID lcid, WORD flags, DISPPARAMS* params, VARIANT* result,
+                   EXCEPINFO* excep, UINT* argErr) override;
+    // IPersistStreamInit (each control class supplies GetClassID, its CLSID)
+    HRESULT IsDirty() override;
+    HRESULT Load(IStream* stream) override;
+    HRESULT Save(IStream* stream, BOOL clearDirty) override;
+    HRESULT InitNew() override;
+    // IViewObject
+    HRESULT Draw(DWORD aspect, LONG index, void* aspectInfo, void* targetDevice, HDC hdcTargetDev, HDC hdcDraw,
+                 LPCRECTL bounds, LPCRECTL wBounds, void* contnue, ULONG_PTR contnueArg) override;
+    // IOleObject
+    HRESULT DoVerb(LONG verb, void* msg, void* site, LONG index, HWND parent, LPCRECT posRect) override;
+    HRESULT GetExtent(DWORD aspect, SIZEL* size) override;
+    HRESULT GetMiscStatus(DWORD aspect, DWORD* status) override;
+    // ISpecifyPropertyPages
+    HRESULT GetPages(CAUUID* pages) override;
+
+    // The verbs a host may offer: the framework's standard ones and the class's own.
+    std::vector<OLEVERB> EnumVerbs();
+
+    // Framework services used by controls.
+    void InitializeIIDs(const IID* dispatchIID, const IID* eventsIID);
+    BOOL SetControlSize(int cx, int cy);
+    void GetControlSize(int* cx, int* cy) const;
+    void SetModifiedFlag(BOOL modified = TRUE);
+    BOOL IsModified() const { return m_bModified; }
+    void ExchangeVersion(CPropExchange* px, DWORD versionDefault, BOOL convert = TRUE);
+
+    virtual void Serialize(CArchive& ar);
+    virtual void DoPropExchange(CPropExchange* px);
+    virtual void OnResetState();
+    virtual void OnDraw(CDC* dc, const CRect& bounds, const CRect& invalid);
+    // Shows the control's property pages modally, one after another.
+    BOOL OnProperties();
+
+    // Class-level description each control gives.
+    virtual DWORD GetControlMiscStatus() const { return 0; }
+    virtual std::vector<CLSID> GetPropPageIDs() const { return {}; }
+
+protected:
+    virtual const AFX_DISPMAP_ENTRY* GetDispatchMap(UINT* count) const;
+    virtual const AFX_VERBMAP_ENTRY* GetVerbMap(UINT* count) const;
+    // A derived class's own interfaces (its interface map); null when it has none for iid.
+    virtual IUnknown* GetInterfaceHook(REFIID iid);
+    // Last release.
+    virtual void OnFinalRelease() { delete this; }
+
+    const IID* m_piidPrimary = nullptr;
+    const IID* m_piidEvents = nullptr;
+
+private:
+    const AFX_DISPMAP_ENTRY* FindEntry(DISPID id) const;
+
+    std::atomic<ULONG> m_refs{1};
+    BOOL m_bModified = FALSE;
+    int m_cxExtent = 100;
+    int m_cyExtent = 50;
+};
+
+// The framework's own part of a stored control, after whatever the control writes first.
+constexpr DWORD kAfxControlStreamMagic = 0x46435747;  // "GWCF"
+constexpr WORD kAfxControlStreamFormat = 1;

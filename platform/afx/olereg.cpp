@@ -1,0 +1,96 @@
+#include "platform/afx/olereg.h"
+
+#include <string>
+
+#include "platform/afx/module.h"
+#include "platform/afx/resources.h"
+#include "platform/com/registry.h"
+#include "platform/com/typelib.h"
+
+namespace {
+bool Set(const std::string& key, const char* name, const std::string& value) {
+    HKEY k;
+    if (RegCreateKeyExA(HKEY_CLASSES_ROOT, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k, nullptr) !=
+        ERROR_SUCCESS)
+        return false;
+    const LONG rc = RegSetValueExA(k, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                                   static_cast<DWORD>(value.size() + 1));
+    RegCloseKey(k);
+    return rc == ERROR_SUCCESS;
+}
+
+bool CreateKey(const std::string& key) {
+    HKEY k;
+    if (RegCreateKeyExA(HKEY_CLASSES_ROOT, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k, nullptr) !=
+        ERROR_SUCCESS)
+        return false;
+    RegCloseKey(k);
+    return true;
+}
+
+bool Remove(const std::string& key) {
+    const LONG rc = RegDeleteTreeA(HKEY_CLASSES_ROOT, key.c_str());
+    return rc == ERROR_SUCCESS || rc == ERROR_FILE_NOT_FOUND;
+}
+
+std::string TypeName(HINSTANCE instance, UINT id) {
+    std::string s;
+    if (!AfxLoadStringBytes(instance, id, &s)) s.clear();
+    return s;
+}
+}  // namespace
+
+BOOL AfxOleRegisterTypeLib(HINSTANCE instance, REFGUID libid, const char* fileName, const char*) {
+    const BYTE* data;
+    DWORD size;
+    LPCSTR name = fileName && *fileName ? fileName : MAKEINTRESOURCE(1);
+    if (!AfxFindResourceBytes(instance, name, "TYPELIB", &data, &size)) return FALSE;
+    GwTypeLibDesc desc;
+    if (!GwTypeLibFromText(std::string(reinterpret_cast<const char*>(data), size), &desc)) return FALSE;
+    if (desc.libid != libid) return FALSE;
+    ITypeLib* lib = GwCreateTypeLib(desc);
+    const std::string path = AfxGetModuleFileName();
+    const HRESULT hr = RegisterTypeLib(lib, path.c_str(), nullptr);
+    lib->Release();
+    return SUCCEEDED(hr);
+}
+
+BOOL AfxOleUnregisterTypeLib(REFGUID libid, WORD major, WORD minor, LCID lcid) {
+    return SUCCEEDED(UnRegisterTypeLib(libid, major, minor, lcid, SYS_WIN32));
+}
+
+BOOL AfxOleRegisterControlClass(HINSTANCE instance, REFCLSID clsid, const char* progID, UINT idTypeName,
+                                UINT idBitmap, int regFlags, DWORD miscStatus, REFGUID libid, WORD verMajor,
+                                WORD verMinor) {
+    const std::string key = "CLSID\\" + GwGuidToString(clsid);
+    const std::string path = AfxGetModuleFileName();
+    const std::string typeName = TypeName(instance, idTypeName);
+    const std::string version = std::to_string(verMajor) + "." + std::to_string(verMinor);
+    bool ok = Set(key, nullptr, typeName) && Set(key + "\\InprocServer32", nullptr, path) &&
+              Set(key + "\\Control", nullptr, "") && Set(key + "\\MiscStatus", nullptr, "0") &&
+              Set(key + "\\MiscStatus\\1", nullptr, std::to_string(miscStatus)) &&
+              Set(key + "\\ToolboxBitmap32", nullptr, path + ", " + std::to_string(idBitmap)) &&
+              Set(key + "\\TypeLib", nullptr, GwGuidToString(libid)) && Set(key + "\\Version", nullptr, version);
+    if (ok && (regFlags & afxRegApartmentThreading)) ok = Set(key + "\\InprocServer32", "ThreadingModel", "Apartment");
+    if (ok && (regFlags & afxRegInsertable)) ok = CreateKey(key + "\\Insertable");
+    if (ok && progID && *progID) {
+        ok = Set(key + "\\ProgID", nullptr, progID) && Set(progID, nullptr, typeName) &&
+             Set(std::string(progID) + "\\CLSID", nullptr, GwGuidToString(clsid));
+        if (ok && (regFlags & afxRegInsertable)) ok = CreateKey(std::string(progID) + "\\Insertable");
+    }
+    return ok ? TRUE : FALSE;
+}
+
+BOOL AfxOleRegisterPropertyPageClass(HINSTANCE instance, REFCLSID clsid, UINT idTypeName, int regFlags) {
+    const std::string key = "CLSID\\" + GwGuidToString(clsid);
+    bool ok = Set(key, nullptr, TypeName(instance, idTypeName)) &&
+              Set(key + "\\InprocServer32", nullptr, AfxGetModuleFileName());
+    if (ok && (regFlags & afxRegApartmentThreading)) ok = Set(key + "\\InprocServer32", "ThreadingModel", "Apartment");
+    return ok ? TRUE : FALSE;
+}
+
+BOOL AfxOleUnregisterClass(REFCLSID clsid, const char* progID) {
+    bool ok = Remove("CLSID\\" + GwGuidToString(clsid));
+    if (progID && *progID) ok = Remove(progID) && ok;
+    return ok ? TRUE : FALSE;
+}

@@ -1,0 +1,28 @@
+// Module resources as the framework reaches them: the module whose resources are current
+// (AfxGetResourceHandle), raw resource bytes by type and name, and strings from the string
+// table (blocks of sixteen length-prefixed UTF-16 strings, as resource compilers lay them out).
+#pragma once
+
+#include <string>
+
+#include "platform/win32_types.h"
+
+#define IS_INTRESOURCE(p) ((((ULONG_PTR)(p)) >> 16) == 0)
+
+// Declares one resource of a module as compiled-in data (which must outlive the module).
+// Names and types are MAKEINTRESOURCE ids or strings.
+void AfxDeclareResource(HINSTANCE module, LPCSTR type, LPCSTR name, const void* data, DWORD size);
+// Forgets every resource declared for a module (module unload).
+void AfxForgetResources(HINSTANCE module);
+bool AfxFindResourceBytes(HINSTANCE module, LPCSTR name, LPCSTR type, const BYTE** data, DWORD* size);
+// String `id` converted to the ANSI code page; false when the module has no such string.
+bool AfxLoadStringBytes(HINSTANCE module, UINT id, std::string* text);
+// Builds a string-table block (resource RT_STRING, name id/16 + 1) from sixteen ANSI strings
+// (null entries are absent strings).
+std::string AfxBuildStringBlock(const char* const strings[16]);
+
+HINSTANCE AfxGetResourceHandle();
+void AfxSetResourceHandle(HINSTANCE module);
+// The framework's own module, which holds its standard strings (verb names and the like).
+HINSTANCE AfxGetFrameworkHandle();
+#define AFX_IDS_VERB_PROPERTIES 0xFE41

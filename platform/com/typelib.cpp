@@ -1,0 +1,311 @@
+#include "platform/com/typelib.h"
+
+#include <atomic>
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <sstream>
+
+#include "platform/com/registry.h"
+
+const GwTypeLibType* GwTypeLibDesc::FindType(REFGUID guid) const {
+    for (const GwTypeLibType& t : types)
+        if (t.guid == guid) return &t;
+    return nullptr;
+}
+
+namespace {
+
+std::string Quote(const std::string& s) {
+    std::string out = "\"";
+    for (unsigned char c : s) {
+        if (c == '%' || c == '"' || c < 0x20 || c >= 0x7F) {
+            char buf[4];
+            std::snprintf(buf, sizeof buf, "%%%02X", c);
+            out += buf;
+        } else {
+            out.push_back(static_cast<char>(c));
+        }
+    }
+    return out + "\"";
+}
+
+// Splits a line into words; a quoted word loses its quotes and escapes.
+bool Words(const std::string& line, std::vector<std::string>* words) {
+    words->clear();
+    size_t i = 0;
+    while (i < line.size()) {
+        if (line[i] == ' ') { ++i; continue; }
+        std::string w;
+        if (line[i] == '"') {
+            ++i;
+            while (i < line.size() && line[i] != '"') {
+                if (line[i] == '%') {
+                    if (i + 2 >= line.size() || !std::isxdigit(static_cast<unsigned char>(line[i + 1])) ||
+                        !std::isxdigit(static_cast<unsigned char>(line[i + 2])))
+                        return false;
+                    w.push_back(static_cast<char>(std::strtoul(line.substr(i + 1, 2).c_str(), nullptr, 16)));
+                    i += 3;
+                } else {
+                    w.push_back(line[i++]);
+                }
+            }
+            if (i >= line.size()) return false;
+            ++i;
+        } else {
+            while (i < line.size() && line[i] != ' ') w.push_back(line[i++]);
+        }
+        words->push_back(w);
+    }
+    return true;
+}
+
+bool Number(const std::string& s, long long lo, long long hi, long long* out) {
+    if (s.empty()) return false;
+    char* end = nullptr;
+    const long long v = std::strtoll(s.c_str(), &end, 0);
+    if (!end || *end || v < lo || v > hi) return false;
+    *out = v;
+    return true;
+}
+
+std::string Hex(DWORD v) {
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "0x%X", static_cast<unsigned>(v));
+    return buf;
+}
+
+class GwTypeLib : public ITypeLib {
+public:
+    explicit GwTypeLib(const GwTypeLibDesc& d) : m_desc(d) {}
+    virtual ~GwTypeLib() = default;
+    HRESULT QueryInterface(REFIID iid, void** object) override {
+        if (!object) return E_POINTER;
+        if (iid == IID_IUnknown || iid == IID_ITypeLib) {
+            *object = static_cast<ITypeLib*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *object = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG AddRef() override { return ++m_refs; }
+    ULONG Release() override {
+        const ULONG left = --m_refs;
+        if (!left) delete this;
+        return left;
+    }
+    const GwTypeLibDesc& GetDescription() override { return m_desc; }
+
+private:
+    std::atomic<ULONG> m_refs{1};
+    GwTypeLibDesc m_desc;
+};
+
+std::string VersionKey(REFGUID libid, WORD major, WORD minor) {
+    char buf[24];
+    std::snprintf(buf, sizeof buf, "%x.%x", major, minor);
+    return "TypeLib\\" + GwGuidToString(libid) + "\\" + buf;
+}
+
+LONG SetString(HKEY root, const std::string& sub, const char* name, const std::string& value) {
+    HKEY k;
+    LONG rc = RegCreateKeyExA(root, sub.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k, nullptr);
+    if (rc != ERROR_SUCCESS) return rc;
+    rc = RegSetValueExA(k, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                        static_cast<DWORD>(value.size() + 1));
+    RegCloseKey(k);
+    return rc;
+}
+
+bool GetString(HKEY root, const std::string& sub, const char* name, std::string* out) {
+    HKEY k;
+    if (RegOpenKeyExA(root, sub.c_str(), 0, KEY_READ, &k) != ERROR_SUCCESS) return false;
+    DWORD type = 0, size = 0;
+    bool ok = RegQueryValueExA(k, name, nullptr, &type, nullptr, &size) == ERROR_SUCCESS && type == REG_SZ;
+    if (ok) {
+        std::string buf(size, '\0');
+        ok = RegQueryValueExA(k, name, nullptr, &type, reinterpret_cast<BYTE*>(&buf[0]), &size) == ERROR_SUCCESS;
+        if (ok) {
+            const size_t nul = buf.find('\0');
+            *out = buf.substr(0, nul);
+        }
+    }
+    RegCloseKey(k);
+    return ok;
+}
+
+const char* const kDescriptionValue = "Description";
+const char* const kPSDispatch = "{00020420-0000-0000-C000-000000000046}";
+
+}  // namespace
+
+std::string GwTypeLibToText(const GwTypeLibDesc& d) {
+    std::ostringstream os;
+    char ver[24];
+    std::snprintf(ver, sizeof ver, "%u.%u", d.major, d.minor);
+    os << "library " << d.name << " " << GwGuidToString(d.libid) << " " << ver << " " << Hex(d.lcid) << " "
+       << Hex(d.flags) << " " << Quote(d.helpFile) << " " << Quote(d.helpString) << "\n";
+    for (const GwTypeLibType& t : d.types) {
+        if (t.kind == GW_TKIND_DISPATCH) {
+            os << "dispinterface " << t.name << " " << GwGuidToString(t.guid) << " " << Hex(t.flags) << " "
+               << Quote(t.helpString) << "\n";
+            for (const GwTypeLibMember& m : t.members)
+                os << (m.isProperty ? "property " : "method ") << m.name << " " << m.dispid << " " << m.typeName << "\n";
+        } else {
+            os << "coclass " << t.name << " " << GwGuidToString(t.guid) << " " << Hex(t.flags) << " "
+               << Quote(t.helpString) << " " << GwGuidToString(t.defaultInterface) << " "
+               << GwGuidToString(t.defaultSource) << "\n";
+        }
+    }
+    os << "end\n";
+    return os.str();
+}
+
+bool GwTypeLibFromText(const std::string& text, GwTypeLibDesc* out) {
+    GwTypeLibDesc d;
+    std::istringstream in(text);
+    std::string line;
+    std::vector<std::string> w;
+    bool haveLibrary = false, ended = false;
+    long long n;
+    while (std::getline(in, line)) {
+        if (ended || !Words(line, &w) || w.empty()) return false;
+        if (w[0] == "library") {
+            if (haveLibrary || w.size() != 8 || !GwGuidFromString(w[2].c_str(), &d.libid)) return false;
+            unsigned major = 0, minor = 0;
+            char dot = 0;
+            if (std::sscanf(w[3].c_str(), "%u%c%u", &major, &dot, &minor) != 3 || dot != '.' || major > 0xFFFF ||
+                minor > 0xFFFF)
+                return false;
+            d.name = w[1];
+            d.major = static_cast<WORD>(major);
+            d.minor = static_cast<WORD>(minor);
+            if (!Number(w[4], 0, 0xFFFFFFFFLL, &n)) return false;
+            d.lcid = static_cast<LCID>(n);
+            if (!Number(w[5], 0, 0xFFFFFFFFLL, &n)) return false;
+            d.flags = static_cast<DWORD>(n);
+            d.helpFile = w[6];
+            d.helpString = w[7];
+            haveLibrary = true;
+        } else if (w[0] == "dispinterface" || w[0] == "coclass") {
+            const bool dispatch = w[0] == "dispinterface";
+            if (!haveLibrary || w.size() != (dispatch ? 5u : 7u)) return false;
+            GwTypeLibType t;
+            t.kind = dispatch ? GW_TKIND_DISPATCH : GW_TKIND_COCLASS;
+            t.name = w[1];
+            if (!GwGuidFromString(w[2].c_str(), &t.guid) || !Number(w[3], 0, 0xFFFFFFFFLL, &n)) return false;
+            t.flags = static_cast<DWORD>(n);
+            t.helpString = w[4];
+            if (!dispatch && (!GwGuidFromString(w[5].c_str(), &t.defaultInterface) ||
+                              !GwGuidFromString(w[6].c_str(), &t.defaultSource)))
+                return false;
+            d.types.push_back(t);
+        } else if (w[0] == "property" || w[0] == "method") {
+            if (d.types.empty() || d.types.back().kind != GW_TKIND_DISPATCH || w.size() != 4) return false;
+            GwTypeLibMember m;
+            m.isProperty = w[0] == "property";
+            m.name = w[1];
+            if (!Number(w[2], -2147483648LL, 2147483647LL, &n)) return false;
+            m.dispid = static_cast<DISPID>(n);
+            m.typeName = w[3];
+            d.types.back().members.push_back(m);
+        } else if (w[0] == "end" && w.size() == 1) {
+            ended = true;
+        } else {
+            return false;
+        }
+    }
+    if (!haveLibrary || !ended) return false;
+    *out = d;
+    return true;
+}
+
+ITypeLib* GwCreateTypeLib(const GwTypeLibDesc& desc) { return new GwTypeLib(desc); }
+
+HRESULT RegisterTypeLib(ITypeLib* lib, const char* fullPath, const char* helpDir) {
+    if (!lib || !fullPath) return E_INVALIDARG;
+    const GwTypeLibDesc& d = lib->GetDescription();
+    const std::string key = VersionKey(d.libid, d.major, d.minor);
+    char lcid[16];
+    std::snprintf(lcid, sizeof lcid, "%x", static_cast<unsigned>(d.lcid));
+    std::string dir = helpDir ? helpDir : "";
+    if (dir.empty()) {
+        const std::string path(fullPath);
+        const size_t slash = path.find_last_of("/\\");
+        dir = slash == std::string::npos ? "" : path.substr(0, slash);
+    }
+    bool ok = SetString(HKEY_CLASSES_ROOT, key, nullptr, d.helpString) == ERROR_SUCCESS &&
+              SetString(HKEY_CLASSES_ROOT, key, kDescriptionValue, GwTypeLibToText(d)) == ERROR_SUCCESS &&
+              SetString(HKEY_CLASSES_ROOT, key + "\\FLAGS", nullptr, std::to_string(d.flags)) == ERROR_SUCCESS &&
+              SetString(HKEY_CLASSES_ROOT, key + "\\HELPDIR", nullptr, dir) == ERROR_SUCCESS &&
+              SetString(HKEY_CLASSES_ROOT, key + "\\" + lcid + "\\win32", nullptr, fullPath) == ERROR_SUCCESS;
+    char ver[24];
+    std::snprintf(ver, sizeof ver, "%u.%u", d.major, d.minor);
+    for (const GwTypeLibType& t : d.types) {
+        if (!ok) break;
+        if (t.kind != GW_TKIND_DISPATCH) continue;
+        const std::string ik = "Interface\\" + GwGuidToString(t.guid);
+        ok = SetString(HKEY_CLASSES_ROOT, ik, nullptr, t.name) == ERROR_SUCCESS &&
+             SetString(HKEY_CLASSES_ROOT, ik + "\\ProxyStubClsid", nullptr, kPSDispatch) == ERROR_SUCCESS &&
+             SetString(HKEY_CLASSES_ROOT, ik + "\\ProxyStubClsid32", nullptr, kPSDispatch) == ERROR_SUCCESS &&
+             SetString(HKEY_CLASSES_ROOT, ik + "\\TypeLib", nullptr, GwGuidToString(d.libid)) == ERROR_SUCCESS &&
+             SetString(HKEY_CLASSES_ROOT, ik + "\\TypeLib", "Version", ver) == ERROR_SUCCESS;
+    }
+    return ok ? S_OK : TYPE_E_REGISTRYACCESS;
+}
+
+HRESULT UnRegisterTypeLib(REFGUID libid, WORD major, WORD minor, LCID, int) {
+    const std::string key = VersionKey(libid, major, minor);
+    std::string text;
+    if (!GetString(HKEY_CLASSES_ROOT, key, kDescriptionValue, &text)) return TYPE_E_LIBNOTREGISTERED;
+    GwTypeLibDesc d;
+    if (GwTypeLibFromText(text, &d)) {
+        for (const GwTypeLibType& t : d.types) {
+            if (t.kind != GW_TKIND_DISPATCH) continue;
+            const std::string ik = "Interface\\" + GwGuidToString(t.guid);
+            const LONG rc = RegDeleteTreeA(HKEY_CLASSES_ROOT, ik.c_str());
+            if (rc != ERROR_SUCCESS && rc != ERROR_FILE_NOT_FOUND) return TYPE_E_REGISTRYACCESS;
+        }
+    }
+    if (RegDeleteTreeA(HKEY_CLASSES_ROOT, key.c_str()) != ERROR_SUCCESS) return TYPE_E_REGISTRYACCESS;
+    // The library's own key goes once its last version has gone.
+    const std::string libKey = "TypeLib\\" + GwGuidToString(libid);
+    HKEY k;
+    if (RegOpenKeyExA(HKEY_CLASSES_ROOT, libKey.c_str(), 0, KEY_READ, &k) == ERROR_SUCCESS) {
+        char name[64];
+        const bool empty = RegEnumKeyA(k, 0, name, sizeof name) == ERROR_NO_MORE_ITEMS;
+        RegCloseKey(k);
+        if (empty) RegDeleteKeyA(HKEY_CLASSES_ROOT, libKey.c_str());
+    }
+    return S_OK;
+}
+
+HRESULT LoadRegTypeLib(REFGUID libid, WORD major, WORD minor, LCID, ITypeLib** lib) {
+    if (!lib) return E_POINTER;
+    *lib = nullptr;
+    const std::string libKey = "TypeLib\\" + GwGuidToString(libid);
+    HKEY k;
+    if (RegOpenKeyExA(HKEY_CLASSES_ROOT, libKey.c_str(), 0, KEY_READ, &k) != ERROR_SUCCESS)
+        return TYPE_E_LIBNOTREGISTERED;
+    // The highest registered minor version of the wanted major version that is at least `minor`.
+    int best = -1;
+    char name[64];
+    for (DWORD i = 0; RegEnumKeyA(k, i, name, sizeof name) == ERROR_SUCCESS; ++i) {
+        unsigned maj = 0, min = 0;
+        char dot = 0;
+        if (std::sscanf(name, "%x%c%x", &maj, &dot, &min) == 3 && dot == '.' && maj == major && min >= minor &&
+            static_cast<int>(min) > best && min <= 0xFFFF)
+            best = static_cast<int>(min);
+    }
+    RegCloseKey(k);
+    if (best < 0) return TYPE_E_LIBNOTREGISTERED;
+    std::string text;
+    if (!GetString(HKEY_CLASSES_ROOT, VersionKey(libid, major, static_cast<WORD>(best)), kDescriptionValue, &text))
+        return TYPE_E_CANTLOADLIBRARY;
+    GwTypeLibDesc d;
+    if (!GwTypeLibFromText(text, &d) || d.libid != libid) return TYPE_E_CANTLOADLIBRARY;
+    *lib = GwCreateTypeLib(d);
+    return S_OK;
+}

@@ -1,0 +1,82 @@
+// Type libraries: the description of a component's automation types (library, dispatch and
+// event interfaces, classes, their members with DISPIDs and types, flags and help strings),
+// its text form (kept as a module resource and in the registry), and Windows' registration
+// calls RegisterTypeLib / UnRegisterTypeLib / LoadRegTypeLib over that description.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "platform/com/interfaces.h"
+
+#define LIBFLAG_FRESTRICTED 0x1
+#define LIBFLAG_FCONTROL 0x2
+#define LIBFLAG_FHIDDEN 0x4
+#define TYPEFLAG_FAPPOBJECT 0x1
+#define TYPEFLAG_FCANCREATE 0x2
+#define TYPEFLAG_FHIDDEN 0x10
+#define TYPEFLAG_FCONTROL 0x20
+#define TYPEFLAG_FDISPATCHABLE 0x1000
+#define SYS_WIN32 1
+
+enum GwTypeKind { GW_TKIND_DISPATCH, GW_TKIND_COCLASS };
+
+struct GwTypeLibMember {
+    std::string name;
+    DISPID dispid = 0;
+    bool isProperty = true;   // dispatch property; false: a method
+    std::string typeName;     // "short", "VARIANT_BOOL", "BSTR", "OLE_COLOR", "void", ...
+};
+
+struct GwTypeLibType {
+    GwTypeKind kind = GW_TKIND_DISPATCH;
+    std::string name;
+    GUID guid = GUID_NULL;
+    DWORD flags = 0;
+    std::string helpString;
+    std::vector<GwTypeLibMember> members;  // dispatch interfaces only
+    GUID defaultInterface = GUID_NULL;     // classes only
+    GUID defaultSource = GUID_NULL;        // classes only
+};
+
+struct GwTypeLibDesc {
+    std::string name;
+    GUID libid = GUID_NULL;
+    WORD major = 0;
+    WORD minor = 0;
+    LCID lcid = 0;
+    DWORD flags = 0;
+    std::string helpFile;
+    std::string helpString;
+    std::vector<GwTypeLibType> types;
+
+    const GwTypeLibType* FindType(REFGUID guid) const;
+};
+
+// Text form: one line per library, type and member; strings are quoted with %XX escapes.
+std::string GwTypeLibToText(const GwTypeLibDesc& desc);
+// False (and *desc untouched) for text that is not a complete, well-formed description.
+bool GwTypeLibFromText(const std::string& text, GwTypeLibDesc* desc);
+
+struct ITypeLib : IUnknown {
+    virtual const GwTypeLibDesc& GetDescription() = 0;
+
+protected:
+    ~ITypeLib() = default;
+};
+
+// A new type library object (reference count 1) over a copy of desc.
+ITypeLib* GwCreateTypeLib(const GwTypeLibDesc& desc);
+// Writes the library under TypeLib\{LIBID}\major.minor (help string, FLAGS, HELPDIR, the
+// module path under <lcid>\win32, and the description itself) and each dispatch interface
+// under Interface\{IID}. Any registry refusal gives TYPE_E_REGISTRYACCESS.
+HRESULT RegisterTypeLib(ITypeLib* lib, const char* fullPath, const char* helpDir);
+// Removes what RegisterTypeLib wrote for that version; TYPE_E_REGISTRYACCESS when the registry
+// refuses, TYPE_E_LIBNOTREGISTERED when nothing is registered.
+HRESULT UnRegisterTypeLib(REFGUID libid, WORD major, WORD minor, LCID lcid, int syskind);
+// Finds a registered library with that major version and at least that minor version.
+HRESULT LoadRegTypeLib(REFGUID libid, WORD major, WORD minor, LCID lcid, ITypeLib** lib);
+
+#ifndef TYPE_E_REGISTRYACCESS
+#define TYPE_E_REGISTRYACCESS ((HRESULT)0x8002801CL)
+#endif
