@@ -77,7 +77,6 @@ protected:
     int get_num_frames(gwgif::BufferedSource& in, const ScreenInfo& screen);
     // Decodes one image's data into this image (already created at the image's size).
     int decoder(gwgif::BufferedSource& in, bool interlaced, int& badCodes);
-    void GifMix(GwImage& frame, long left, long top);
 
     // Graphic control block as written to the file: flags, delay (little-endian), index.
     BYTE gce[4];

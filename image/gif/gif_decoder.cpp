@@ -1,0 +1,590 @@
+// GIF reading: frame counting and selection, composition of animation frames on the logical
+// screen (transparency, disposal, differing colour tables), interlace, and reassembly of
+// files written as a mosaic of 8-bit tiles into one 24-bit image.
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "image/gif/gif_file_source.h"
+#include "image/gif/gif_interlace.h"
+#include "image/gif/gif_lzw_decoder.h"
+#include "image/gif/gw_image_gif.h"
+#include "image/gw_file.h"
+#include "image/gw_io_file.h"
+
+struct GwImageGIF::ScreenInfo {
+    int width = 0;
+    int height = 0;
+    int globalCount = 0;  // 0 when the file has no global colour table
+    RGBQUAD global[256];
+};
+
+namespace {
+
+struct ImageDesc {
+    int left = 0, top = 0, width = 0, height = 0, flags = 0;
+};
+
+bool ReadDescriptor(gwgif::BufferedSource& in, ImageDesc& d) {
+    uint8_t b[9];
+    if (!in.Read(b, 9)) return false;
+    d.left = b[0] | (b[1] << 8);
+    d.top = b[2] | (b[3] << 8);
+    d.width = b[4] | (b[5] << 8);
+    d.height = b[6] | (b[7] << 8);
+    d.flags = b[8];
+    return true;
+}
+
+// Reads a colour table of 2^(bits+1) entries; false when the stream ends first.
+bool ReadColorTable(gwgif::BufferedSource& in, int sizeBits, RGBQUAD* table, int& count) {
+    count = 2 << (sizeBits & 7);
+    for (int i = 0; i < count; ++i) {
+        uint8_t rgb[3];
+        if (!in.Read(rgb, 3)) return false;
+        table[i].rgbRed = rgb[0];
+        table[i].rgbGreen = rgb[1];
+        table[i].rgbBlue = rgb[2];
+        table[i].rgbReserved = 0;
+    }
+    return true;
+}
+
+// An image is drawn only when it lies wholly on the logical screen.
+bool FitsScreen(const ImageDesc& d, int screenW, int screenH) {
+    return d.width > 0 && d.height > 0 && d.left + d.width <= screenW && d.top + d.height <= screenH;
+}
+
+// Skips an image's data: the code size byte and the sub-blocks up to the terminator.
+bool SkipImageData(gwgif::BufferedSource& in) {
+    if (in.GetByte() < 0) return false;
+    return gwgif::SkipSubBlocks(in);
+}
+
+bool SameColor(const RGBQUAD& a, const RGBQUAD& b) {
+    return a.rgbRed == b.rgbRed && a.rgbGreen == b.rgbGreen && a.rgbBlue == b.rgbBlue;
+}
+
+void CopyError(char* dest, const GwImage& from) {
+    std::strncpy(dest, from.GetLastError(), 255);
+    dest[255] = '\0';
+}
+
+int DepthFor(int entries) { return entries <= 2 ? 1 : entries <= 16 ? 4 : 8; }
+
+// Writes decoded rows into an image, top row of the picture first (or in interlace order).
+class RowWriter : public gwgif::LineSink {
+public:
+    RowWriter(GwImage& img, bool interlaced)
+        : img_(img), height_(static_cast<int>(img.GetHeight())), width_(static_cast<int>(img.GetWidth())),
+          bpp_(img.GetBpp()), order_(height_, interlaced) {}
+
+    int PutLine(const uint8_t* px, int length) override {
+        const int row = order_.Next();
+        if (row < 0) return -1;
+        BYTE* dst = img_.GetBits(static_cast<DWORD>(height_ - 1 - row));
+        if (!dst) return -1;
+        if (length > width_) length = width_;
+        for (int x = 0; x < length; ++x) {
+            const uint8_t v = px[x];
+            if (bpp_ == 8) {
+                dst[x] = v;
+            } else if (bpp_ == 4) {
+                BYTE& b = dst[x >> 1];
+                b = (x & 1) ? static_cast<BYTE>((b & 0xF0) | (v & 0x0F)) : static_cast<BYTE>((b & 0x0F) | (v << 4));
+            } else {
+                const BYTE mask = static_cast<BYTE>(0x80 >> (x & 7));
+                BYTE& b = dst[x >> 3];
+                b = (v & 1) ? static_cast<BYTE>(b | mask) : static_cast<BYTE>(b & ~mask);
+            }
+        }
+        return 0;
+    }
+
+private:
+    GwImage& img_;
+    int height_, width_, bpp_;
+    gwgif::RowOrder order_;
+};
+
+// The logical screen that frames are composed on. It starts as a palette image of the first
+// frame's depth; a later frame whose colours differ from the screen's table gets its colours
+// merged into free entries, and only when 256 entries cannot hold them does the screen turn
+// into a 24-bit image.
+class Canvas {
+public:
+    bool Start(GwImageGIF& img, int width, int height, int depth,
+               const RGBQUAD* palette, int paletteCount, int trans, BYTE fill) {
+        img_ = &img;
+        if (!img.Create(static_cast<DWORD>(width), static_cast<DWORD>(height), static_cast<DWORD>(depth), TypeGif))
+            return false;
+        img.SetPalette(const_cast<RGBQUAD*>(palette), static_cast<DWORD>(paletteCount));
+        trans_ = trans;
+        fill_ = fill;
+        const RGBQUAD* pal = img.GetPalette();
+        fillColor_ = (pal && fill < img.GetNumColors()) ? pal[fill] : RGBQUAD{0, 0, 0, 0};
+        img.Clear(fill);
+        return true;
+    }
+
+    int Trans() const { return trans_; }
+    RGBQUAD FillColor() const { return fillColor_; }
+    bool TrueColor() const { return img_->GetBpp() == 24; }
+
+    // Restores the frame's rectangle to the screen's fill (transparent when it has one).
+    void FillRect(const ImageDesc& d) {
+        for (int y = d.top; y < d.top + d.height; ++y) {
+            const long sy = static_cast<long>(img_->GetHeight()) - 1 - y;
+            for (int x = d.left; x < d.left + d.width; ++x) {
+                if (TrueColor())
+                    img_->SetPixelColor(x, sy, fillColor_, false);
+                else
+                    img_->SetPixelIndex(x, sy, fill_);
+            }
+        }
+    }
+
+    // Paints frame onto the screen at d, skipping its transparent pixels.
+    bool Mix(const GwImage& frame, const ImageDesc& d, int frameTrans) {
+        const int fw = static_cast<int>(frame.GetWidth());
+        const int fh = static_cast<int>(frame.GetHeight());
+        const int sw = static_cast<int>(img_->GetWidth());
+        const int sh = static_cast<int>(img_->GetHeight());
+        const RGBQUAD* fpal = frame.GetPalette();
+        const int fcount = static_cast<int>(frame.GetNumColors());
+        bool used[256] = {};
+        for (long y = 0; y < fh; ++y)
+            for (long x = 0; x < fw; ++x) used[frame.GetPixelIndex(x, y)] = true;
+        if (frameTrans >= 0 && frameTrans < 256) used[frameTrans] = false;
+
+        int map[256];
+        for (int i = 0; i < 256; ++i) map[i] = i;
+        if (!TrueColor() && !BuildMap(used, fpal, fcount, map)) {
+            if (!PromoteTo(24)) return false;
+        }
+        const bool trueColor = TrueColor();
+        for (int y = 0; y < fh; ++y) {
+            const int cy = d.top + y;
+            if (cy < 0 || cy >= sh) continue;
+            const long fy = fh - 1 - y;
+            const long sy = sh - 1 - cy;
+            for (int x = 0; x < fw; ++x) {
+                const int cx = d.left + x;
+                if (cx < 0 || cx >= sw) continue;
+                const int idx = frame.GetPixelIndex(x, fy);
+                if (idx == frameTrans) continue;
+                if (trueColor) {
+                    const RGBQUAD c = idx < fcount && fpal ? fpal[idx] : RGBQUAD{0, 0, 0, 0};
+                    img_->SetPixelColor(cx, sy, c, false);
+                } else {
+                    img_->SetPixelIndex(cx, sy, static_cast<BYTE>(map[idx]));
+                }
+            }
+        }
+        return true;
+    }
+
+private:
+    // Maps every used frame index to a screen entry of the same colour; false when the
+    // screen's table (at 8 bits) has no room left.
+    bool BuildMap(const bool* used, const RGBQUAD* fpal, int fcount, int* map) {
+        for (;;) {
+            RGBQUAD* cpal = img_->GetPalette();
+            const int ccount = static_cast<int>(img_->GetNumColors());
+            bool identity = true;
+            for (int i = 0; i < 256 && identity; ++i)
+                if (used[i] && (i >= ccount || i >= fcount || !SameColor(fpal[i], cpal[i]))) identity = false;
+            if (identity) return true;
+
+            bool taken[256] = {};
+            const int sw = static_cast<int>(img_->GetWidth());
+            const int sh = static_cast<int>(img_->GetHeight());
+            for (long y = 0; y < sh; ++y)
+                for (long x = 0; x < sw; ++x) taken[img_->GetPixelIndex(x, y)] = true;
+            taken[fill_] = true;
+            if (trans_ >= 0 && trans_ < 256) taken[trans_] = true;
+
+            bool mapped[256] = {};
+            for (int i = 0; i < 256; ++i) {
+                if (!used[i]) continue;
+                const RGBQUAD c = i < fcount ? fpal[i] : RGBQUAD{0, 0, 0, 0};
+                if (i < ccount && SameColor(cpal[i], c) && i != trans_) {
+                    map[i] = i;
+                    mapped[i] = true;
+                    taken[i] = true;
+                    continue;
+                }
+                for (int j = 0; j < ccount; ++j) {
+                    if (j != trans_ && taken[j] && SameColor(cpal[j], c)) {
+                        map[i] = j;
+                        mapped[i] = true;
+                        break;
+                    }
+                }
+            }
+            bool full = false;
+            for (int i = 0; i < 256 && !full; ++i) {
+                if (!used[i] || mapped[i]) continue;
+                const RGBQUAD c = i < fcount ? fpal[i] : RGBQUAD{0, 0, 0, 0};
+                int j = 0;
+                while (j < ccount && taken[j]) ++j;
+                if (j >= ccount) {
+                    full = true;
+                    break;
+                }
+                cpal[j] = c;
+                cpal[j].rgbReserved = 0;
+                taken[j] = true;
+                map[i] = j;
+                mapped[i] = true;
+                // Identical colours later in the frame table share the new entry.
+                for (int k = i + 1; k < 256; ++k)
+                    if (used[k] && !mapped[k] && k < fcount && SameColor(fpal[k], c)) {
+                        map[k] = j;
+                        mapped[k] = true;
+                    }
+            }
+            if (!full) return true;
+            if (img_->GetBpp() >= 8) return false;
+            if (!PromoteTo(img_->GetBpp() == 1 ? 4 : 8)) return false;
+        }
+    }
+
+    // Re-creates the screen at a larger depth keeping every pixel's colour.
+    bool PromoteTo(int depth) {
+        GwImageGIF next;
+        const int w = static_cast<int>(img_->GetWidth());
+        const int h = static_cast<int>(img_->GetHeight());
+        if (!next.Create(static_cast<DWORD>(w), static_cast<DWORD>(h), static_cast<DWORD>(depth), TypeGif))
+            return false;
+        if (depth == 24) {
+            const RGBQUAD* pal = img_->GetPalette();
+            const DWORD n = img_->GetNumColors();
+            for (long y = 0; y < h; ++y)
+                for (long x = 0; x < w; ++x) {
+                    const BYTE i = img_->GetPixelIndex(x, y);
+                    next.SetPixelColor(x, y, i < n ? pal[i] : RGBQUAD{0, 0, 0, 0}, false);
+                }
+        } else {
+            next.SetPalette(img_->GetPalette(), img_->GetNumColors());
+            for (long y = 0; y < h; ++y)
+                for (long x = 0; x < w; ++x) next.SetPixelIndex(x, y, img_->GetPixelIndex(x, y));
+        }
+        const long keepTrans = img_->GetTransIndex();
+        img_->Transfer(next);
+        img_->SetTransIndex(keepTrans);
+        return true;
+    }
+
+    GwImageGIF* img_ = nullptr;
+    int trans_ = -1;
+    BYTE fill_ = 0;
+    RGBQUAD fillColor_{0, 0, 0, 0};
+};
+
+}  // namespace
+
+bool GwImageGIF::Decode(FILE* fp) {
+    if (!fp) return false;
+    GwIOFile file(fp);
+    return Decode(&file);
+}
+
+bool GwImageGIF::DecodeExtension(gwgif::BufferedSource& in) {
+    const int label = in.GetByte();
+    if (label < 0) return false;
+    bool ok = true;
+    bool terminatorRead = false;
+    if (label == 0xF9) {
+        const int size = in.GetByte();
+        uint8_t rec[4];
+        ok = size == 4 && in.Read(rec, 4);
+        if (ok) {
+            std::memcpy(gce, rec, 4);
+            // Transparency belongs to the image this block introduces; without the flag
+            // that image has none.
+            info.transIndex = (rec[0] & 1) ? rec[3] : -1;
+            info.frameDelay = static_cast<DWORD>(rec[1] | (rec[2] << 8));
+            disposal = (rec[0] >> 2) & 7;
+        }
+    } else if (label == 0xFE) {
+        const int size = in.GetByte();
+        uint8_t text[255];
+        ok = size >= 0 && in.Read(text, size);
+        if (ok) {
+            std::memcpy(comment, text, static_cast<size_t>(size));
+            comment[size] = '\0';
+            terminatorRead = size == 0;  // an empty first sub-block is the terminator
+        }
+    } else if (label == 0xFF) {
+        uint8_t id[11];
+        ok = in.GetByte() == 11 && in.Read(id, 11);
+        int size = -1;
+        if (ok) size = in.GetByte();
+        uint8_t data[255];
+        ok = ok && size >= 0 && in.Read(data, size);
+        if (ok) {
+            if (size > 2) loops = data[1] | (data[2] << 8);
+            terminatorRead = size == 0;
+        }
+    }
+    if (ok && !terminatorRead) ok = gwgif::SkipSubBlocks(in);
+    return ok;
+}
+
+int GwImageGIF::get_num_frames(gwgif::BufferedSource& in, const ScreenInfo& screen) {
+    const long start = in.Tell();
+    int count = 0;
+    bool prevZero = true;
+    for (;;) {
+        const int b = in.GetByte();
+        if (b < 0) break;
+        if (!prevZero && b != 0) continue;
+        if (b == 0x21) {
+            if (!DecodeExtension(in)) break;
+            continue;
+        }
+        if (b == 0x3B) break;
+        if (b != 0x2C) {
+            prevZero = b == 0;
+            continue;
+        }
+        ImageDesc d;
+        if (!ReadDescriptor(in, d)) break;
+        if (d.flags & 0x80) {
+            RGBQUAD table[256];
+            int n = 0;
+            if (!ReadColorTable(in, d.flags & 7, table, n)) break;
+        }
+        if (FitsScreen(d, screen.width, screen.height)) ++count;
+        if (!SkipImageData(in)) break;
+    }
+    in.Seek(start);
+    return count;
+}
+
+int GwImageGIF::decoder(gwgif::BufferedSource& in, bool interlaced, int& badCodes) {
+    RowWriter rows(*this, interlaced);
+    const gwgif::LzwDecodeResult r = gwgif::DecodeLzw(in, static_cast<int>(GetWidth()), rows, true);
+    badCodes = r.badCodes;
+    // A code size the decoder refuses still leaves its sub-blocks to step over.
+    if (r.status == -20) gwgif::SkipSubBlocks(in);
+    return r.status;
+}
+
+bool GwImageGIF::Decode(GwFile* file) {
+    if (!file) return false;
+    gwgif::BufferedSource in(file);
+    uint8_t hdr[13];
+    if (!in.Read(hdr, 13) || std::memcmp(hdr, "GIF8", 4) != 0) {
+        in.Release();
+        return false;
+    }
+    auto screen = std::make_unique<ScreenInfo>();
+    screen->width = hdr[6] | (hdr[7] << 8);
+    screen->height = hdr[8] | (hdr[9] << 8);
+    if (info.escape == -1) {
+        header.biWidth = screen->width;
+        header.biHeight = screen->height;
+        in.Release();
+        return true;
+    }
+    if (hdr[10] & 0x80) {
+        if (!ReadColorTable(in, hdr[10] & 7, screen->global, screen->globalCount)) {
+            in.Release();
+            return false;
+        }
+    }
+    int tiling = screen->globalCount == 0 ? 1 : 0;
+
+    const long callerTrans = info.transIndex;
+    const DWORD callerDelay = info.frameDelay;
+    const int callerDisposal = disposal;
+    const int frames = get_num_frames(in, *screen);
+    info.frameCount = frames;
+    if (info.frameIndex < 0 || info.frameIndex >= frames) {
+        in.Release();
+        return false;
+    }
+    if (frames == 1) tiling = 0;
+    // The counting pass read every extension; what applies to single images starts afresh.
+    std::memset(gce, 0, sizeof(gce));
+    info.transIndex = callerTrans;
+    info.frameDelay = callerDelay;
+    disposal = callerDisposal;
+
+    GwImageGIF screenImage;  // composed frames, or the reassembled 24-bit mosaic
+    Canvas canvas;
+    bool started = false;
+    ImageDesc prevDesc;
+    int prevDisposal = 0;
+    std::unique_ptr<GwImageGIF> beforePrev;  // screen before a frame that restores it
+    bool lastTileTransparent = false;
+    RGBQUAD lastTileTransColor{0, 0, 0, 0};
+    long resultTrans = -1;
+    DWORD resultDelay = info.frameDelay;
+    int frame = 0;
+    bool prevZero = true;
+    auto table = std::make_unique<RGBQUAD[]>(256);
+
+    for (;;) {
+        if (info.escape > 0) {
+            in.Release();
+            return false;
+        }
+        const int b = in.GetByte();
+        if (b < 0) break;
+        if (!prevZero && b != 0) continue;
+        if (b == 0x21) {
+            if (!DecodeExtension(in)) break;
+            continue;
+        }
+        if (b == 0x3B) break;
+        if (b != 0x2C) {
+            prevZero = b == 0;
+            continue;
+        }
+
+        ImageDesc d;
+        if (!ReadDescriptor(in, d)) break;
+        int entries = 0;
+        const RGBQUAD* pal = screen->global;
+        if (d.flags & 0x80) {
+            if (!ReadColorTable(in, d.flags & 7, table.get(), entries)) break;
+            pal = table.get();
+        } else {
+            entries = screen->globalCount;
+        }
+        if (!FitsScreen(d, screen->width, screen->height)) {
+            // Its data is skipped as data, never read as block labels.
+            if (!SkipImageData(in)) break;
+            std::memset(gce, 0, sizeof(gce));
+            info.transIndex = callerTrans;
+            continue;
+        }
+        if (frame == 0 && (d.width < screen->width || d.height < screen->height)) ++tiling;
+
+        const int depth = DepthFor(entries);
+        if (!Create(static_cast<DWORD>(d.width), static_cast<DWORD>(d.height), static_cast<DWORD>(depth), TypeGif)) {
+            in.Release();
+            return false;
+        }
+        if (entries > 0) {
+            if (info.transIndex == -1) {
+                SetPalette(const_cast<RGBQUAD*>(pal), static_cast<DWORD>(entries));
+            } else {
+                RGBQUAD ext[256];
+                for (int i = 0; i < 256; ++i) ext[i] = i < entries ? pal[i] : RGBQUAD{255, 255, 255, 0};
+                SetPalette(ext, 256);
+            }
+        }
+        // Pixels the data does not reach (short or broken data) are transparent where the
+        // image has a transparent index, else index 0; never left uninitialised.
+        Clear(static_cast<BYTE>(info.transIndex >= 0 ? info.transIndex : 0));
+        info.offsetX = d.left;
+        info.offsetY = d.top;
+
+        int badCodes = 0;
+        decoder(in, (d.flags & 0x40) != 0, badCodes);
+        if (info.escape != 0) {
+            in.Release();
+            return false;
+        }
+
+        if (tiling > 1) {
+            info.frameIndex = frames - 1;
+            if (!started) {
+                screenImage.CopyInfo(*this);
+                if (!screenImage.Create(static_cast<DWORD>(screen->width), static_cast<DWORD>(screen->height), 24, TypeGif)) {
+                    CopyError(info.lastError, screenImage);
+                    in.Release();
+                    return false;
+                }
+                screenImage.Clear(0);
+                started = true;
+            }
+            const RGBQUAD* fpal = GetPalette();
+            const int fcount = static_cast<int>(GetNumColors());
+            for (int y = 0; y < d.height; ++y) {
+                const long sy = screen->height - 1 - (d.top + y);
+                for (int x = 0; x < d.width; ++x) {
+                    const BYTE idx = GetPixelIndex(x, d.height - 1 - y);
+                    const RGBQUAD c = idx < fcount ? fpal[idx] : RGBQUAD{0, 0, 0, 0};
+                    screenImage.SetPixelColor(d.left + x, sy, c, false);
+                }
+            }
+            lastTileTransparent = (gce[0] & 1) != 0;
+            if (lastTileTransparent && info.transIndex >= 0 && info.transIndex < fcount)
+                lastTileTransColor = fpal[info.transIndex];
+        } else {
+            if (!started) {
+                const BYTE fill = static_cast<BYTE>(info.transIndex >= 0 ? info.transIndex : gce[3]);
+                screenImage.CopyInfo(*this);
+                RGBQUAD fullPal[256];
+                const int n = static_cast<int>(GetNumColors());
+                std::memcpy(fullPal, GetPalette(), static_cast<size_t>(n) * sizeof(RGBQUAD));
+                if (!canvas.Start(screenImage, screen->width, screen->height, depth, fullPal, n,
+                                  static_cast<int>(info.transIndex), fill)) {
+                    CopyError(info.lastError, screenImage);
+                    in.Release();
+                    return false;
+                }
+                resultTrans = info.transIndex;
+                started = true;
+            } else if (prevDisposal == 2) {
+                canvas.FillRect(prevDesc);
+            } else if (prevDisposal == 3 && beforePrev) {
+                screenImage.Transfer(*beforePrev);
+            }
+            const int thisDisposal = (gce[0] >> 2) & 7;
+            beforePrev.reset();
+            if (thisDisposal == 3 && frame < info.frameIndex) {
+                beforePrev = std::make_unique<GwImageGIF>();
+                beforePrev->Copy(screenImage);
+            }
+            if (!canvas.Mix(*this, d, static_cast<int>(info.transIndex))) {
+                CopyError(info.lastError, screenImage);
+                in.Release();
+                return false;
+            }
+            resultDelay = info.frameDelay;
+        }
+        prevDisposal = (gce[0] >> 2) & 7;
+        prevDesc = d;
+        std::memset(gce, 0, sizeof(gce));
+        info.transIndex = callerTrans;
+        if (frame >= info.frameIndex) break;
+        ++frame;
+    }
+    in.Release();
+    if (!started) return false;
+
+    // The result carries this decode's information; pixels and palette are the screen's.
+    ImageInfo keep = info;
+    keep.pixels = nullptr;
+    keep.ghostOf = nullptr;
+    keep.offsetX = keep.offsetY = 0;
+    keep.nearestValid = false;
+    if (tiling > 1) {
+        keep.transIndex = -1;
+        if (lastTileTransparent) {
+            keep.transIndex = 0;
+            keep.transColor = lastTileTransColor;
+            keep.transColor.rgbReserved = 0;
+        }
+    } else {
+        keep.transIndex = resultTrans;
+        keep.frameDelay = resultDelay;
+        if (canvas.TrueColor()) {
+            // A screen that outgrew 256 colours marks transparency by its fill colour.
+            keep.transIndex = resultTrans >= 0 ? 0 : -1;
+            keep.transColor = canvas.FillColor();
+            keep.transColor.rgbReserved = 0;
+        }
+    }
+    keep.rowBytes = screenImage.GetEffWidth();
+    Transfer(screenImage);
+    keep.pixels = GetBits(0);
+    info = keep;
+    return true;
+}

@@ -1,0 +1,188 @@
+// GIF LZW decoder core.
+#include "image/gif/gif_lzw_decoder.h"
+
+#include <vector>
+
+namespace gwgif {
+namespace {
+
+constexpr int kMaxCodes = 4096;
+
+// Reads codes least significant bit first across data sub-blocks.
+class CodeReader {
+public:
+    explicit CodeReader(ByteSource& src) : src_(src) {}
+
+    // The next code, kEndOfData at a 0 sub-block, or -1 when the input ends.
+    static constexpr int kEndOfData = -2;
+    int Next(int width) {
+        while (bits_ < width) {
+            if (left_ == 0) {
+                const int len = src_.GetByte();
+                if (len < 0) return -1;
+                if (len == 0) {
+                    terminatorRead = true;
+                    return kEndOfData;
+                }
+                left_ = len;
+            }
+            const int b = src_.GetByte();
+            if (b < 0) return -1;
+            --left_;
+            acc_ |= static_cast<uint32_t>(b) << bits_;
+            bits_ += 8;
+        }
+        const int code = static_cast<int>(acc_ & ((1u << width) - 1));
+        acc_ >>= width;
+        bits_ -= width;
+        return code;
+    }
+
+    // Drops the rest of the current sub-block and every later one up to the terminator.
+    bool SkipRest() {
+        if (terminatorRead) return true;
+        while (left_ > 0) {
+            if (src_.GetByte() < 0) return false;
+            --left_;
+        }
+        terminatorRead = SkipSubBlocks(src_);
+        return terminatorRead;
+    }
+
+    bool terminatorRead = false;
+
+private:
+    ByteSource& src_;
+    uint32_t acc_ = 0;
+    int bits_ = 0;
+    int left_ = 0;
+};
+
+}  // namespace
+
+bool SkipSubBlocks(ByteSource& src) {
+    for (;;) {
+        const int len = src.GetByte();
+        if (len < 0) return false;
+        if (len == 0) return true;
+        for (int i = 0; i < len; ++i)
+            if (src.GetByte() < 0) return false;
+    }
+}
+
+LzwDecodeResult DecodeLzw(ByteSource& src, int lineWidth, LineSink& out, bool skipRest) {
+    LzwDecodeResult r;
+    const int size = src.GetByte();
+    if (size < 0) {
+        r.status = -1;
+        return r;
+    }
+    if (size < 2 || size > 9) {
+        r.status = -20;
+        return r;
+    }
+    if (lineWidth < 1) lineWidth = 1;
+
+    const int clear = 1 << size;
+    const int end = clear + 1;
+    const int firstFree = clear + 2;
+    int width = size + 1;
+    int nextSlot = firstFree;
+    int topSlot = 1 << width;
+
+    std::vector<uint8_t> suffix(kMaxCodes, 0);
+    std::vector<uint16_t> prefix(kMaxCodes, 0);
+    std::vector<uint8_t> stack(kMaxCodes + 2);
+    std::vector<uint8_t> line(static_cast<size_t>(lineWidth) + 1);
+    int fill = 0;
+    bool wantMore = true;
+
+    // Stack contents come out in reverse order of pushing; row boundaries can fall anywhere.
+    auto emit = [&](int sp) {
+        while (sp > 0 && wantMore) {
+            line[fill++] = stack[--sp];
+            ++r.pixels;
+            if (fill == lineWidth) {
+                if (out.PutLine(line.data(), fill) < 0) wantMore = false;
+                fill = 0;
+            }
+        }
+    };
+
+    CodeReader reader(src);
+    int oldCode = 0;
+    int firstChar = 0;
+    int c;
+    while (wantMore) {
+        c = reader.Next(width);
+        if (c == -1) {
+            r.status = -1;
+            break;
+        }
+        if (c == CodeReader::kEndOfData || c == end) {
+            r.sawEnd = true;
+            break;
+        }
+        if (c == clear) {
+            width = size + 1;
+            nextSlot = firstFree;
+            topSlot = 1 << width;
+            do {
+                c = reader.Next(width);
+            } while (c == clear);
+            if (c == -1) {
+                r.status = -1;
+                break;
+            }
+            if (c == CodeReader::kEndOfData || c == end) {
+                r.sawEnd = true;
+                break;
+            }
+            if (c >= nextSlot) {
+                ++r.badCodes;
+                c = 0;
+            }
+            oldCode = firstChar = c;
+            stack[0] = static_cast<uint8_t>(c);
+            emit(1);
+            continue;
+        }
+
+        int code = c;
+        int sp = 0;
+        if (code >= nextSlot) {
+            // code == nextSlot is the one legitimate case: the string being defined right now.
+            if (code > nextSlot) ++r.badCodes;
+            stack[sp++] = static_cast<uint8_t>(firstChar);
+            code = oldCode;
+        }
+        // Corrupt data can link entries into a cycle; a string never exceeds the table size.
+        while (code >= firstFree && sp < kMaxCodes) {
+            stack[sp++] = suffix[code];
+            code = prefix[code];
+        }
+        if (code >= firstFree) {
+            ++r.badCodes;
+            code = 0;
+        }
+        stack[sp++] = static_cast<uint8_t>(code);
+        firstChar = code;
+        if (nextSlot < kMaxCodes) {
+            suffix[nextSlot] = static_cast<uint8_t>(code);
+            prefix[nextSlot] = static_cast<uint16_t>(oldCode);
+            ++nextSlot;
+        }
+        if (nextSlot >= topSlot && width < 12) {
+            topSlot <<= 1;
+            ++width;
+        }
+        oldCode = c;
+        emit(sp);
+    }
+    if (fill > 0 && wantMore) out.PutLine(line.data(), fill);
+    r.terminatorRead = reader.terminatorRead;
+    if (skipRest && r.status == 0) r.terminatorRead = reader.SkipRest();
+    return r;
+}
+
+}  // namespace gwgif
