@@ -4,3 +4,6 @@
 #pragma once
 
 #include "platform/win32_types.h"
+#include "platform/gdi/gdi.h"
+#include "platform/kernel/kernel.h"
+#include "platform/com/com.h"

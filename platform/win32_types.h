@@ -368,6 +368,73 @@ typedef LOGFONTA LOGFONT;
 #define RT_RCDATA MAKEINTRESOURCE(10)
 #define RT_VERSION MAKEINTRESOURCE(16)
 
+// GDI additions: brushes, pens, text metrics, device capabilities, text output options.
+struct LOGBRUSH {
+    UINT lbStyle;
+    COLORREF lbColor;
+    ULONG_PTR lbHatch;
+};
+struct LOGPEN {
+    UINT lopnStyle;
+    POINT lopnWidth;
+    COLORREF lopnColor;
+};
+struct TEXTMETRICA {
+    LONG tmHeight;
+    LONG tmAscent;
+    LONG tmDescent;
+    LONG tmInternalLeading;
+    LONG tmExternalLeading;
+    LONG tmAveCharWidth;
+    LONG tmMaxCharWidth;
+    LONG tmWeight;
+    LONG tmOverhang;
+    LONG tmDigitizedAspectX;
+    LONG tmDigitizedAspectY;
+    BYTE tmFirstChar;
+    BYTE tmLastChar;
+    BYTE tmDefaultChar;
+    BYTE tmBreakChar;
+    BYTE tmItalic;
+    BYTE tmUnderlined;
+    BYTE tmStruckOut;
+    BYTE tmPitchAndFamily;
+    BYTE tmCharSet;
+};
+typedef TEXTMETRICA TEXTMETRIC;
+#define BS_SOLID 0
+#define BS_NULL 1
+#define BS_HOLLOW BS_NULL
+#define PS_SOLID 0
+#define PS_NULL 5
+#define GDI_ERROR 0xFFFFFFFFL
+#define HGDI_ERROR ((HANDLE)(LONG_PTR)-1)
+#define HORZRES 8
+#define VERTRES 10
+#define BITSPIXEL 12
+#define PLANES 14
+#define NUMCOLORS 24
+#define RASTERCAPS 38
+#define LOGPIXELSX 88
+#define LOGPIXELSY 90
+#define SIZEPALETTE 104
+#define RC_PALETTE 0x0100
+#define ETO_OPAQUE 0x0002
+#define ETO_CLIPPED 0x0004
+#define IS_INTRESOURCE(p) ((((ULONG_PTR)(p)) >> 16) == 0)
+#define GMEM_MODIFY 0x0080
+#define GMEM_INVALID_HANDLE 0x8000
+#define GMEM_LOCKCOUNT 0x00FF
+#define ERROR_SUCCESS 0L
+#define NO_ERROR 0L
+#define ERROR_NOT_ENOUGH_MEMORY 8L
+#define ERROR_INVALID_HANDLE 6L
+#define ERROR_INVALID_PARAMETER 87L
+#define ERROR_NOT_LOCKED 158L
+#define ERROR_RESOURCE_DATA_NOT_FOUND 1812L
+#define ERROR_RESOURCE_TYPE_NOT_FOUND 1813L
+#define ERROR_RESOURCE_NAME_NOT_FOUND 1814L
+
 // Automation.
 #define DISPID_UNKNOWN (-1)
 #define DISPID_VALUE 0

@@ -1,0 +1,68 @@
+// Kernel services of the Win32 stand-in: the calling thread's last error, global memory
+// blocks (fixed and movable handles), and module resources declared as data compiled into
+// the module and found, loaded and locked with Win32's resource functions.
+#pragma once
+
+#include "platform/win32_types.h"
+
+DWORD GetLastError();
+void SetLastError(DWORD error);
+
+// ---- Global memory ----------------------------------------------------------------------
+// A block larger than kGlobalMaxBytes is refused (null, ERROR_NOT_ENOUGH_MEMORY).
+constexpr unsigned long long kGlobalMaxBytes = 2ull << 30;
+#define GMEM_DISCARDED 0x4000
+
+// GMEM_FIXED: the handle is the block's address. GMEM_MOVEABLE: an opaque handle that
+// GlobalLock turns into the address; a movable block of 0 bytes is a discarded block that
+// cannot be locked. GMEM_ZEROINIT zero-fills.
+HGLOBAL GlobalAlloc(UINT flags, SIZE_T bytes);
+// The block's address (null for an invalid or discarded handle); counts locks of movable blocks.
+LPVOID GlobalLock(HGLOBAL mem);
+// TRUE while a movable block stays locked; FALSE once unlocked (last error NO_ERROR) or on
+// failure (last error ERROR_NOT_LOCKED or ERROR_INVALID_HANDLE).
+BOOL GlobalUnlock(HGLOBAL mem);
+// The size requested for the block, 0 for an invalid or discarded handle.
+SIZE_T GlobalSize(HGLOBAL mem);
+// Null on success, the handle itself when it is not a live block. Locked blocks are freed too.
+HGLOBAL GlobalFree(HGLOBAL mem);
+// Resizes a block. A movable block keeps its handle; while it is locked it can only shrink.
+// A fixed block moves (new handle) only when flags has GMEM_MOVEABLE, otherwise it can only
+// shrink in place. GMEM_ZEROINIT zero-fills the grown part. Null on failure, the block intact.
+HGLOBAL GlobalReAlloc(HGLOBAL mem, SIZE_T bytes, UINT flags);
+// Lock count and GMEM_DISCARDED, or GMEM_INVALID_HANDLE.
+UINT GlobalFlags(HGLOBAL mem);
+// The handle of the block whose address is given, null if none.
+HGLOBAL GlobalHandle(LPCVOID address);
+
+// ---- Modules and resources ----------------------------------------------------------------
+// The instance handle of a module registered by name; NULL stands for the program itself.
+// Registering a name again returns the same handle.
+HINSTANCE GwRegisterModule(LPCSTR name);
+HMODULE GetModuleHandle(LPCSTR name);
+inline HMODULE GetModuleHandleA(LPCSTR name) { return GetModuleHandle(name); }
+
+// Declares one resource of a module (null: the program). Type and name are integer ids
+// (MAKEINTRESOURCE) or strings; strings compare without regard to case and "#123" means id 123.
+// The bytes are copied. FALSE for a duplicate type and name, or null data with a size.
+BOOL GwRegisterResource(HINSTANCE module, LPCSTR type, LPCSTR name, const void* data, DWORD size);
+struct GwResourceEntry {
+    LPCSTR type;
+    LPCSTR name;
+    const void* data;
+    DWORD size;
+};
+// Declares a table of resources; FALSE (and nothing of the table kept) if any entry is refused.
+BOOL GwRegisterResources(HINSTANCE module, const GwResourceEntry* entries, size_t count);
+// Forgets every resource of a module; their handles and loaded addresses become invalid.
+void GwUnregisterResources(HINSTANCE module);
+
+HRSRC FindResource(HMODULE module, LPCSTR name, LPCSTR type);
+inline HRSRC FindResourceA(HMODULE module, LPCSTR name, LPCSTR type) {
+    return FindResource(module, name, type);
+}
+HGLOBAL LoadResource(HMODULE module, HRSRC resource);
+DWORD SizeofResource(HMODULE module, HRSRC resource);
+LPVOID LockResource(HGLOBAL loaded);
+// Resources are never unloaded; like Win32's, this returns FALSE.
+BOOL FreeResource(HGLOBAL loaded);
