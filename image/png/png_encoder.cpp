@@ -1,0 +1,149 @@
+// Writing a GwImage as PNG: palette images as colour type 3 (with a tRNS chunk for a
+// transparent index or palette alpha), 24-bit images as RGB, and images with an alpha
+// plane or a transparent colour as RGBA. Rows are produced top-down on demand, once per
+// interlace pass, straight from the image's own pixels.
+#include <cstdint>
+#include <cstring>
+
+#include "image/gw_file.h"
+#include "image/png/gw_png_codec.h"
+#include "image/png/png_io.h"
+#include "image/png/png_shim.h"
+
+namespace {
+// Copies at most 255 characters and always terminates.
+void SetText(char (&dst)[256], const char* text) {
+    size_t n = strnlen(text, sizeof dst - 1);
+    std::memmove(dst, text, n);
+    dst[n] = '\0';
+}
+
+enum class RowKind { Palette, Rgb, Rgba };
+}  // namespace
+
+struct GwPngCodecWriter {
+    GwPngCodec* image;
+    RowKind kind;
+    bool transColorKeyed;  // a 24-bit image whose transparent colour becomes alpha 0
+    RGBQUAD key;
+
+    static void Fill(void* user, uint32_t row, unsigned char* buffer) {
+        GwPngCodecWriter& w = *static_cast<GwPngCodecWriter*>(user);
+        w.image->FillRow(row, buffer, w.kind == RowKind::Rgba, w.transColorKeyed, w.key);
+    }
+};
+
+void GwPngCodec::FillRow(uint32_t row, unsigned char* buffer, bool rgba, bool keyed, RGBQUAD key) {
+    long y = static_cast<long>(GetHeight()) - 1 - static_cast<long>(row);
+    long width = static_cast<long>(GetWidth());
+    if (rgba) {
+        bool plane = AlphaIsValid();
+        for (long x = 0; x < width; ++x) {
+            RGBQUAD c = BlindGetPixelColor(x, y);
+            unsigned a = plane ? BlindAlphaGet(x, y) : 255;
+            if (keyed && c.rgbRed == key.rgbRed && c.rgbGreen == key.rgbGreen && c.rgbBlue == key.rgbBlue) a = 0;
+            *buffer++ = c.rgbRed;
+            *buffer++ = c.rgbGreen;
+            *buffer++ = c.rgbBlue;
+            *buffer++ = static_cast<unsigned char>(a * info.alphaMax / 255);
+        }
+        return;
+    }
+    std::memcpy(buffer, GetBits(static_cast<DWORD>(y)), info.rowBytes);
+    if (GetBpp() == 24) RGBtoBGR(buffer, static_cast<int>(info.rowBytes));
+}
+
+bool GwPngCodec::Encode(GwFile* file) {
+    if (EncodeSafeCheck(file)) return false;
+    GwPngWriteJob job;
+    std::memset(&job, 0, sizeof job);
+    GwPngCodecWriter writer = {this, RowKind::Rgb, false, {0, 0, 0, 0}};
+    DWORD width = GetWidth(), height = GetHeight();
+    bool palette = GetNumColors() > 0;
+    job.width = width;
+    job.height = height;
+    job.interlaced = GetCodecOption(TypePng) == 1;
+    job.physX = header.biXPelsPerMeter > 0 ? static_cast<uint32_t>(header.biXPelsPerMeter) : 0;
+    job.physY = header.biYPelsPerMeter > 0 ? static_cast<uint32_t>(header.biYPelsPerMeter) : 0;
+
+    RGBQUAD background = {255, 255, 255, 0};
+    if (info.transIndex != -1) background = GetTransColor();
+
+    if (AlphaIsValid() || (!palette && info.transIndex >= 0)) {
+        writer.kind = RowKind::Rgba;
+        writer.transColorKeyed = !palette && info.transIndex >= 0;
+        writer.key = GetTransColor();
+        job.colorType = 6;
+        job.bitDepth = 8;
+        job.bufferBytes = static_cast<size_t>(width) * 4;
+    } else if (palette) {
+        writer.kind = RowKind::Palette;
+        job.colorType = 3;
+        job.bitDepth = GetBpp();
+        job.bufferBytes = info.rowBytes;
+        RGBQUAD* pal = GetPalette();
+        DWORD colors = GetNumColors();
+        // A transparent index is written as entry 0 with a one-entry tRNS; an index outside
+        // the palette names no colour and is not written.
+        if (info.transIndex >= 0 && static_cast<DWORD>(info.transIndex) < colors) {
+            if (info.transIndex != 0) {
+                SwapIndex(0, static_cast<BYTE>(info.transIndex));
+                info.transIndex = 0;
+                if (info.ghostOf) info.ghostOf->SetTransIndex(0);
+            }
+            job.trans[0] = 0;
+            job.transSize = 1;
+            background = pal[0];
+        }
+        DWORD n = colors;
+        if (n > 2 && static_cast<uint64_t>(width) * height < 65536) {
+            // Small images list only the entries their pixels use.
+            BYTE largest = 0;
+            for (DWORD y = 0; y < height; ++y)
+                for (DWORD x = 0; x < width; ++x) {
+                    BYTE i = BlindGetPixelIndex(static_cast<long>(x), static_cast<long>(y));
+                    if (i > largest) largest = i;
+                }
+            n = static_cast<DWORD>(largest) + 1;
+        }
+        if (info.alphaPaletteEnabled) {
+            for (DWORD i = 0; i < n; ++i) job.trans[i] = pal[i].rgbReserved;
+            job.transSize = static_cast<int>(n);
+        }
+        for (DWORD i = 0; i < n; ++i) {
+            job.palette[i][0] = pal[i].rgbRed;
+            job.palette[i][1] = pal[i].rgbGreen;
+            job.palette[i][2] = pal[i].rgbBlue;
+        }
+        job.paletteSize = static_cast<int>(n);
+        // The background of a palette file is an index: the listed entry nearest the colour.
+        long best = -1;
+        BYTE bestIndex = 0;
+        for (DWORD i = 0; i < n; ++i) {
+            long dr = pal[i].rgbRed - background.rgbRed, dg = pal[i].rgbGreen - background.rgbGreen,
+                 db = pal[i].rgbBlue - background.rgbBlue;
+            long d = dr * dr + dg * dg + db * db;
+            if (best < 0 || d < best) best = d, bestIndex = static_cast<BYTE>(i);
+        }
+        job.background[0] = bestIndex;
+    } else {
+        writer.kind = RowKind::Rgb;
+        job.colorType = 2;
+        job.bitDepth = 8;
+        job.bufferBytes = info.rowBytes;
+    }
+    job.background[1] = background.rgbRed;
+    job.background[2] = background.rgbGreen;
+    job.background[3] = background.rgbBlue;
+    job.user = &writer;
+    job.fill = &GwPngCodecWriter::Fill;
+
+    GwPngIo io = GwPngStreamIo(file);
+    char message[256] = "";
+    switch (GwPngWrite(&io, &job, message)) {
+        case GW_PNG_OK: return true;
+        case GW_PNG_NO_STRUCT: SetText(info.lastError, "Failed to create PNG structure"); return false;
+        case GW_PNG_NO_INFO: SetText(info.lastError, "Failed to initialize PNG info structure"); return false;
+        default: SetText(info.lastError, "Error saving PNG file"); return false;
+    }
+}
