@@ -1,0 +1,331 @@
+// Painting the image into a device context: the AND combination the control paints with,
+// general drawing with transparency, alpha blending and scaling, drawing through a mask,
+// stretching with a caller's raster operation, and tiling. Rows are handed to the platform as
+// the image's own bottom-up DIB (dib = header and palette, pixels = rows), so only the
+// blending paths touch pixels themselves, and those only within the visible part of the
+// destination.
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+
+#include "image/gw_image.h"
+#include "platform/win32.h"
+
+namespace {
+
+// A 24-bit bottom-up DIB section selected into a memory context: the scratch surface on which
+// the blending paths compose the visible part of the destination.
+class WorkBitmap {
+public:
+    WorkBitmap(HDC reference, long width, long height) : m_width(width), m_height(height) {
+        std::memset(&m_info, 0, sizeof(m_info));
+        m_info.biSize = sizeof(BITMAPINFOHEADER);
+        m_info.biWidth = width;
+        m_info.biHeight = height;
+        m_info.biPlanes = 1;
+        m_info.biBitCount = 24;
+        m_info.biCompression = BI_RGB;
+        m_rowBytes = ((static_cast<uint64_t>(width) * 24 + 31) / 32) * 4;
+        m_info.biSizeImage = static_cast<DWORD>(m_rowBytes * static_cast<uint64_t>(height));
+        void* bits = nullptr;
+        m_bitmap = CreateDIBSection(reference, reinterpret_cast<BITMAPINFO*>(&m_info),
+                                    DIB_RGB_COLORS, &bits, nullptr, 0);
+        m_bits = static_cast<BYTE*>(bits);
+        if (!m_bitmap || !m_bits) return;
+        m_dc = CreateCompatibleDC(reference);
+        if (m_dc) m_old = SelectObject(m_dc, m_bitmap);
+    }
+    ~WorkBitmap() {
+        if (m_dc) {
+            if (m_old) SelectObject(m_dc, m_old);
+            DeleteDC(m_dc);
+        }
+        if (m_bitmap) DeleteObject(m_bitmap);
+    }
+    WorkBitmap(const WorkBitmap&) = delete;
+    WorkBitmap& operator=(const WorkBitmap&) = delete;
+
+    bool IsValid() const { return m_dc && m_old && m_bits; }
+    HDC Context() const { return m_dc; }
+    // Row yy counted from the bottom, as in the image.
+    BYTE* Row(long yy) const { return m_bits + static_cast<uint64_t>(yy) * m_rowBytes; }
+    // Shows the composed surface at the given device position.
+    void ShowAt(HDC dc, long left, long top) const {
+        SetDIBitsToDevice(dc, left, top, static_cast<DWORD>(m_width), static_cast<DWORD>(m_height), 0,
+                          0, 0, static_cast<UINT>(m_height), m_bits,
+                          reinterpret_cast<const BITMAPINFO*>(&m_info), DIB_RGB_COLORS);
+    }
+
+private:
+    long m_width;
+    long m_height;
+    uint64_t m_rowBytes = 0;
+    BITMAPINFOHEADER m_info;
+    HBITMAP m_bitmap = nullptr;
+    BYTE* m_bits = nullptr;
+    HDC m_dc = nullptr;
+    HGDIOBJ m_old = nullptr;
+};
+
+// Device coordinates are 32-bit; a long beyond that range is pinned rather than wrapped.
+inline int ToInt(int64_t v) {
+    return static_cast<int>(std::min<int64_t>(INT32_MAX, std::max<int64_t>(INT32_MIN, v)));
+}
+
+inline long ClampIndex(float v, long limit) {
+    const float f = std::floor(v);
+    if (!(f > 0.0f)) return 0;  // also catches NaN
+    if (f >= static_cast<float>(limit)) return limit - 1;
+    return static_cast<long>(f);
+}
+
+}  // namespace
+
+long GwImage::Draw3(HDC dc, long x, long y, long cx, long cy) {
+    if (!dib || !dc || cx == 0 || cy == 0 || !info.paintEnabled) return 0;
+    const long width = static_cast<long>(GetWidth());
+    const long height = static_cast<long>(GetHeight());
+    if (cx < 0) cx = width;
+    if (cy < 0) cy = height;
+    SetStretchBltMode(dc, COLORONCOLOR);
+    // The destination keeps only the bits set in both: white image pixels show what is there.
+    StretchDIBits(dc, ToInt(x), ToInt(y), ToInt(cx), ToInt(cy), 0, 0, ToInt(width), ToInt(height),
+                  info.pixels,
+                  reinterpret_cast<const BITMAPINFO*>(dib), DIB_RGB_COLORS, SRCAND);
+    return 1;
+}
+
+long GwImage::Draw3(HDC dc, const RECT& rect) {
+    return Draw3(dc, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top);
+}
+
+long GwImage::Draw(HDC dc, long x, long y, long cx, long cy, RECT* clip, bool smooth) {
+    if (!dib || !dc || cx == 0 || cy == 0 || !info.paintEnabled) return 0;
+    const long width = static_cast<long>(GetWidth());
+    const long height = static_cast<long>(GetHeight());
+    if (cx < 0) cx = width;
+    if (cy < 0) cy = height;
+
+    const bool transparent = info.transIndex != -1;
+    const bool hasAlpha = alpha != nullptr;
+
+    RECT saved = {0, 0, 0, 0};
+    if (clip) {
+        GetClipBox(dc, &saved);
+        IntersectClipRect(dc, clip->left, clip->top, clip->right, clip->bottom);
+    }
+    RECT box = {0, 0, 0, 0};
+    GetClipBox(dc, &box);
+    // The visible part of the destination rectangle, in 64 bits so that far-away positions and
+    // huge sizes cannot wrap around.
+    const int64_t x0 = ToInt(x), y0 = ToInt(y), x1 = x0 + ToInt(cx), y1 = y0 + ToInt(cy);
+    const int64_t top = std::min<int64_t>(box.bottom, std::max<int64_t>(box.top, y0));
+    const int64_t left = std::min<int64_t>(box.right, std::max<int64_t>(box.left, x0));
+    const int64_t right = std::max<int64_t>(box.left, std::min<int64_t>(box.right, x1));
+    const int64_t bottom = std::max<int64_t>(box.top, std::min<int64_t>(box.bottom, y1));
+    const int64_t paintWidth = right - left;
+    const int64_t paintHeight = bottom - top;
+
+    const bool sameSize = cx == width && cy == height;
+    const bool opaque = !transparent && !hasAlpha && !info.alphaPaletteEnabled;
+    if (paintWidth <= 0 || paintHeight <= 0) {
+        // Nothing of the destination is visible.
+    } else if (opaque && sameSize) {
+        SetStretchBltMode(dc, COLORONCOLOR);
+        SetDIBitsToDevice(dc, ToInt(x0), ToInt(y0), static_cast<DWORD>(width),
+                          static_cast<DWORD>(height), 0, 0, 0, static_cast<UINT>(height),
+                          info.pixels, reinterpret_cast<const BITMAPINFO*>(dib), DIB_RGB_COLORS);
+    } else {
+        WorkBitmap work(dc, static_cast<long>(paintWidth), static_cast<long>(paintHeight));
+        if (work.IsValid()) {
+            const bool indexed = IsIndexed();
+            if (!opaque)
+                BitBlt(work.Context(), 0, 0, static_cast<int>(paintWidth),
+                       static_cast<int>(paintHeight), dc, static_cast<int>(left),
+                       static_cast<int>(top), SRCCOPY);
+            const float fx = static_cast<float>(width) / static_cast<float>(cx);
+            const float fy = static_cast<float>(height) / static_cast<float>(cy);
+            const RGBQUAD transRgb = GetTransColor();
+            for (int64_t yy = 0; yy < paintHeight; ++yy) {
+                BYTE* out = work.Row(static_cast<long>(yy));
+                long sy;
+                float dy = 0.0f;
+                if (opaque || !sameSize) {
+                    dy = static_cast<float>(height) -
+                         static_cast<float>(bottom - yy - y0) * fy;
+                    sy = ClampIndex(dy, height);
+                } else {
+                    sy = static_cast<long>(height - (bottom - y0) + yy);
+                }
+                for (int64_t xx = 0; xx < paintWidth; ++xx, out += 3) {
+                    long sx;
+                    float dx = 0.0f;
+                    if (opaque || !sameSize) {
+                        dx = static_cast<float>(xx + left - x0) * fx;
+                        sx = ClampIndex(dx, width);
+                    } else {
+                        sx = static_cast<long>(left - x0 + xx);
+                    }
+                    RGBQUAD c;
+                    if (smooth && !sameSize) {
+                        c = GetPixelColorInterpolated(dx - 0.5f, dy - 0.5f, InterpBilinear,
+                                                      OverflowClamp, nullptr);
+                    } else if (indexed) {
+                        c = GetPaletteColor(BlindGetPixelIndex(sx, sy));
+                    } else {
+                        const BYTE* p = BlindGetPixelPointer(sx, sy);
+                        c.rgbBlue = p[0];
+                        c.rgbGreen = p[1];
+                        c.rgbRed = p[2];
+                        c.rgbReserved = 0;
+                    }
+                    if (opaque) {
+                        out[0] = c.rgbBlue;
+                        out[1] = c.rgbGreen;
+                        out[2] = c.rgbRed;
+                        continue;
+                    }
+                    unsigned a = hasAlpha ? BlindAlphaGet(sx, sy) : 255u;
+                    a = (a * (info.alphaMax + 1u)) >> 8;
+                    if (indexed && info.alphaPaletteEnabled) a = (a * (c.rgbReserved + 1u)) >> 8;
+                    if (transparent) {
+                        if (indexed) {
+                            if (BlindGetPixelIndex(sx, sy) == info.transIndex) continue;
+                        } else if (c.rgbBlue == transRgb.rgbBlue && c.rgbGreen == transRgb.rgbGreen &&
+                                   c.rgbRed == transRgb.rgbRed) {
+                            continue;
+                        }
+                    }
+                    if (a == 0) continue;
+                    if (a >= 255) {
+                        out[0] = c.rgbBlue;
+                        out[1] = c.rgbGreen;
+                        out[2] = c.rgbRed;
+                    } else {
+                        out[0] = static_cast<BYTE>((out[0] * (255 - a) + a * c.rgbBlue) >> 8);
+                        out[1] = static_cast<BYTE>((out[1] * (255 - a) + a * c.rgbGreen) >> 8);
+                        out[2] = static_cast<BYTE>((out[2] * (255 - a) + a * c.rgbRed) >> 8);
+                    }
+                }
+            }
+            work.ShowAt(dc, static_cast<long>(left), static_cast<long>(top));
+        }
+    }
+
+    if (clip) {
+        HRGN restore = CreateRectRgnIndirect(&saved);
+        if (restore) {
+            ExtSelectClipRgn(dc, restore, RGN_OR);
+            DeleteObject(restore);
+        }
+    }
+    return 1;
+}
+
+long GwImage::Draw(HDC dc, const RECT& rect, RECT* clip, bool smooth) {
+    return Draw(dc, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top, clip,
+                smooth);
+}
+
+long GwImage::Draw2(HDC dc, long x, long y, long cx, long cy) {
+    if (!dib || !dc || cx == 0 || cy == 0 || !info.paintEnabled) return 0;
+    const long width = static_cast<long>(GetWidth());
+    const long height = static_cast<long>(GetHeight());
+    if (cx < 0) cx = width;
+    if (cy < 0) cy = height;
+    const BITMAPINFO* bmi = reinterpret_cast<const BITMAPINFO*>(dib);
+
+    if (info.transIndex == -1) {
+        SetStretchBltMode(dc, COLORONCOLOR);
+        StretchDIBits(dc, ToInt(x), ToInt(y), ToInt(cx), ToInt(cy), 0, 0, ToInt(width),
+                      ToInt(height), info.pixels, bmi, DIB_RGB_COLORS, SRCCOPY);
+        return 1;
+    }
+    const RECT dest = {ToInt(x), ToInt(y), ToInt(int64_t{ToInt(x)} + ToInt(cx)),
+                       ToInt(int64_t{ToInt(y)} + ToInt(cy))};
+    if (!RectVisible(dc, &dest)) return 1;
+
+    HDC colorDc = CreateCompatibleDC(dc);
+    HDC maskDc = CreateCompatibleDC(dc);
+    HBITMAP colorBitmap = CreateCompatibleBitmap(dc, ToInt(width), ToInt(height));
+    HBITMAP maskBitmap = CreateBitmap(ToInt(width), ToInt(height), 1, 1, nullptr);
+    if (colorDc && maskDc && colorBitmap && maskBitmap) {
+        HGDIOBJ oldColor = SelectObject(colorDc, colorBitmap);
+        HGDIOBJ oldMask = SelectObject(maskDc, maskBitmap);
+        SetStretchBltMode(colorDc, COLORONCOLOR);
+        StretchDIBits(colorDc, 0, 0, ToInt(width), ToInt(height), 0, 0, ToInt(width),
+                      ToInt(height), info.pixels, bmi, DIB_RGB_COLORS, SRCCOPY);
+        // Copying colour to monochrome marks (1) exactly the pixels of the source context's
+        // background colour: the transparent ones.
+        const RGBQUAD t = GetBpp() == 24 ? info.transColor
+                                         : GetPaletteColor(static_cast<BYTE>(info.transIndex));
+        SetBkColor(colorDc, RGB(t.rgbRed, t.rgbGreen, t.rgbBlue));
+        BitBlt(maskDc, 0, 0, ToInt(width), ToInt(height), colorDc, 0, 0, SRCCOPY);
+
+        // dest ^ image, then & mask (transparent: all ones, else zero), then ^ image again:
+        // transparent pixels come back to what they were, the others become the image.
+        // A monochrome source turns 0 into the text colour and 1 into the background colour,
+        // so those two are black and white for the AND; everything is put back afterwards.
+        const COLORREF oldText = SetTextColor(dc, RGB(0, 0, 0));
+        const COLORREF oldBack = SetBkColor(dc, RGB(255, 255, 255));
+        const int oldMode = SetStretchBltMode(dc, COLORONCOLOR);
+        const int dx = ToInt(x), dy = ToInt(y), dw = ToInt(cx), dh = ToInt(cy);
+        const int sw = ToInt(width), sh = ToInt(height);
+        StretchBlt(dc, dx, dy, dw, dh, colorDc, 0, 0, sw, sh, SRCINVERT);
+        StretchBlt(dc, dx, dy, dw, dh, maskDc, 0, 0, sw, sh, SRCAND);
+        StretchBlt(dc, dx, dy, dw, dh, colorDc, 0, 0, sw, sh, SRCINVERT);
+        SetTextColor(dc, oldText);
+        SetBkColor(dc, oldBack);
+        if (oldMode) SetStretchBltMode(dc, oldMode);
+
+        SelectObject(colorDc, oldColor);
+        SelectObject(maskDc, oldMask);
+    }
+    if (maskBitmap) DeleteObject(maskBitmap);
+    if (colorBitmap) DeleteObject(colorBitmap);
+    if (maskDc) DeleteDC(maskDc);
+    if (colorDc) DeleteDC(colorDc);
+    return 1;
+}
+
+long GwImage::Draw2(HDC dc, const RECT& rect) {
+    return Draw2(dc, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top);
+}
+
+long GwImage::Stretch(HDC dc, long x, long y, long cx, long cy, DWORD rop) {
+    if (!dib || !dc) return 0;
+    SetStretchBltMode(dc, COLORONCOLOR);
+    StretchDIBits(dc, ToInt(x), ToInt(y), ToInt(cx), ToInt(cy), 0, 0, ToInt(GetWidth()),
+                  ToInt(GetHeight()), info.pixels, reinterpret_cast<const BITMAPINFO*>(dib), DIB_RGB_COLORS, rop);
+    return 1;
+}
+
+long GwImage::Stretch(HDC dc, const RECT& rect, DWORD rop) {
+    return Stretch(dc, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top, rop);
+}
+
+long GwImage::Tile(HDC dc, RECT* rect) {
+    if (!dib || !dc || !rect) return 0;
+    const int64_t width = GetWidth();
+    const int64_t height = GetHeight();
+    // Cells that miss the visible box would draw nothing; skipping them keeps a huge rectangle
+    // or a tiny image from costing billions of empty draws.
+    RECT visible = {0, 0, 0, 0};
+    GetClipBox(dc, &visible);
+    int64_t firstRow = rect->top, firstColumn = rect->left;
+    if (visible.top > firstRow) firstRow += (visible.top - firstRow) / height * height;
+    if (visible.left > firstColumn) firstColumn += (visible.left - firstColumn) / width * width;
+    const int64_t lastRow = std::min<int64_t>(rect->bottom, visible.bottom);
+    const int64_t lastColumn = std::min<int64_t>(rect->right, visible.right);
+    for (int64_t top = firstRow; top < lastRow; top += height) {
+        for (int64_t left = firstColumn; left < lastColumn; left += width) {
+            RECT cell = {static_cast<LONG>(left), static_cast<LONG>(top),
+                         static_cast<LONG>(std::min<int64_t>(left + width, rect->right)),
+                         static_cast<LONG>(std::min<int64_t>(top + height, rect->bottom))};
+            Draw(dc, static_cast<long>(left), static_cast<long>(top), static_cast<long>(width),
+                 static_cast<long>(height), &cell, false);
+        }
+    }
+    return 1;
+}
