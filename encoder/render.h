@@ -1,0 +1,20 @@
+// The renderer: runs the symbol pipeline on a settings record and paints the finished symbol
+// as a square screen-compatible bitmap, one solid square of pixels per module inside a white
+// margin. The host copies the bitmap into its own image and then releases it.
+#pragma once
+
+#include "encoder/settings.h"
+#include "platform/win32.h"
+
+// Encodes settings->text (writing settings->selectedVersion) and paints an N x N bitmap,
+// N = pixelSize * modules + 2 * margin: module (x, y) covers the pixels margin + x * pixelSize
+// .. + pixelSize - 1 in each direction, in foregroundColor when dark and backgroundColor when
+// light (0x00BBGGRR); every other pixel is white. The previous bitmap is released first.
+// The bitmap stays owned by the renderer until QRCodeReleaseBitmap or the next rendering: read
+// or copy it, never delete it. Returns null, leaving any kept bitmap untouched, when the text
+// cannot be encoded; returns null, with nothing kept, when the bitmap cannot be created (too
+// large for the GDI). Not reentrant: renderings must not overlap.
+HBITMAP QRCodeRenderBitmap(QRCodeSettings* settings);
+
+// Deletes the kept memory context and bitmap, if any, and empties both slots. Returns 0.
+int QRCodeReleaseBitmap();
