@@ -1,0 +1,100 @@
+#include "control/glyphwell_module.h"
+
+#include <mutex>
+
+#include "control/glyphwell_ctrl.h"
+#include "control/glyphwell_ids.h"
+#include "control/glyphwell_prop_page.h"
+#include "control/glyphwell_resources.h"
+
+namespace {
+
+class CGlyphwellApp : public COleControlModule {
+public:
+    CGlyphwellApp() : COleControlModule("Glyphwell") { GlyphwellDeclareResources(m_hInstance); }
+    BOOL InitInstance() override { return COleControlModule::InitInstance(); }
+    int ExitInstance() override { return COleControlModule::ExitInstance(); }
+};
+
+class CGlyphwellCtrlFactory : public COleObjectFactory {
+public:
+    CGlyphwellCtrlFactory()
+        : COleObjectFactory(CLSID_Glyphwell, &CGlyphwellCtrl::CreateObject, FALSE, kGlyphwellCtrlProgID) {}
+    BOOL UpdateRegistry(BOOL registerIt) override {
+        if (registerIt)
+            return AfxOleRegisterControlClass(AfxGetInstanceHandle(), CLSID_Glyphwell, kGlyphwellCtrlProgID,
+                                              IDS_GLYPHWELL, IDB_GLYPHWELL, afxRegApartmentThreading,
+                                              kGlyphwellMiscStatus, LIBID_GLYPHWELLLib, kGlyphwellTypeLibMajor,
+                                              kGlyphwellTypeLibMinor);
+        return AfxOleUnregisterClass(CLSID_Glyphwell, kGlyphwellCtrlProgID);
+    }
+};
+
+class CGlyphwellPropPageFactory : public COleObjectFactory {
+public:
+    CGlyphwellPropPageFactory()
+        : COleObjectFactory(CLSID_GlyphwellPropPage, &CGlyphwellPropPage::CreateObject, FALSE,
+                            kGlyphwellPropPageProgID) {}
+    BOOL UpdateRegistry(BOOL registerIt) override {
+        if (registerIt)
+            return AfxOleRegisterPropertyPageClass(AfxGetInstanceHandle(), CLSID_GlyphwellPropPage,
+                                                   IDS_GLYPHWELL_PPG);
+        // The page's ProgID belongs to its factory only; it was never written.
+        return AfxOleUnregisterClass(CLSID_GlyphwellPropPage, nullptr);
+    }
+};
+
+// Constructed in this order when the module loads, destroyed in reverse when it unloads.
+CGlyphwellApp theApp;
+CGlyphwellCtrlFactory theCtrlFactory;
+CGlyphwellPropPageFactory thePageFactory;
+
+std::mutex g_typeLibLock;
+ITypeLib* g_typeLib = nullptr;
+
+}  // namespace
+
+void GlyphwellModuleEnsureLoaded() {}
+
+HINSTANCE GlyphwellModuleInstance() { return theApp.m_hInstance; }
+
+HRESULT GlyphwellModuleTypeLib(LCID lcid, ITypeLib** lib) {
+    if (!lib) return E_POINTER;
+    std::lock_guard<std::mutex> guard(g_typeLibLock);
+    if (!g_typeLib) {
+        const HRESULT hr = LoadRegTypeLib(LIBID_GLYPHWELLLib, kGlyphwellTypeLibMajor, kGlyphwellTypeLibMinor, lcid,
+                                          &g_typeLib);
+        if (FAILED(hr)) {
+            *lib = nullptr;
+            return hr;
+        }
+    }
+    g_typeLib->AddRef();
+    *lib = g_typeLib;
+    return S_OK;
+}
+
+extern "C" HRESULT DllRegisterServer() {
+    AFX_MANAGE_STATE(AfxGetStaticModuleState());
+    if (!AfxOleRegisterTypeLib(AfxGetInstanceHandle(), LIBID_GLYPHWELLLib)) return SELFREG_E_TYPELIB;
+    if (!COleObjectFactory::UpdateRegistryAll(TRUE)) return SELFREG_E_CLASS;
+    return S_OK;
+}
+
+extern "C" HRESULT DllUnregisterServer() {
+    AFX_MANAGE_STATE(AfxGetStaticModuleState());
+    if (!AfxOleUnregisterTypeLib(LIBID_GLYPHWELLLib, kGlyphwellTypeLibMajor, kGlyphwellTypeLibMinor))
+        return SELFREG_E_TYPELIB;
+    if (!COleObjectFactory::UpdateRegistryAll(FALSE)) return SELFREG_E_CLASS;
+    return S_OK;
+}
+
+extern "C" HRESULT DllGetClassObject(REFCLSID clsid, REFIID iid, void** object) {
+    AFX_MANAGE_STATE(AfxGetStaticModuleState());
+    return AfxDllGetClassObject(clsid, iid, object);
+}
+
+extern "C" HRESULT DllCanUnloadNow() {
+    AFX_MANAGE_STATE(AfxGetStaticModuleState());
+    return AfxDllCanUnloadNow();
+}

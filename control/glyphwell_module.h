@@ -1,0 +1,23 @@
+// The module: its application object, the two class factories (control and property page),
+// the self-registration and class-object entry points exported with C linkage, and the
+// per-module type library cache.
+#pragma once
+
+#include "platform/afx/afxctl.h"
+
+#define GLYPHWELL_EXPORT __attribute__((visibility("default")))
+
+extern "C" {
+GLYPHWELL_EXPORT HRESULT DllRegisterServer();
+GLYPHWELL_EXPORT HRESULT DllUnregisterServer();
+GLYPHWELL_EXPORT HRESULT DllGetClassObject(REFCLSID clsid, REFIID iid, void** object);
+GLYPHWELL_EXPORT HRESULT DllCanUnloadNow();
+}
+
+// Makes sure the module's objects (application, factories, resources) are part of the program;
+// the control and page constructors call it.
+void GlyphwellModuleEnsureLoaded();
+// The module's instance handle (its resources are declared under it).
+HINSTANCE GlyphwellModuleInstance();
+// LoadRegTypeLib of GLYPHWELLLib 1.0, kept after the first success.
+HRESULT GlyphwellModuleTypeLib(LCID lcid, ITypeLib** lib);

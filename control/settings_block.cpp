@@ -1,0 +1,68 @@
+#include "control/settings_block.h"
+
+#include <cstring>
+
+namespace {
+void Put32(BYTE* block, int32_t offset, uint32_t v) {
+    block[offset] = static_cast<BYTE>(v);
+    block[offset + 1] = static_cast<BYTE>(v >> 8);
+    block[offset + 2] = static_cast<BYTE>(v >> 16);
+    block[offset + 3] = static_cast<BYTE>(v >> 24);
+}
+
+uint32_t Get32(const BYTE* block, int32_t offset) {
+    return static_cast<uint32_t>(block[offset]) | static_cast<uint32_t>(block[offset + 1]) << 8 |
+           static_cast<uint32_t>(block[offset + 2]) << 16 | static_cast<uint32_t>(block[offset + 3]) << 24;
+}
+
+int32_t GetSigned(const BYTE* block, int32_t offset) {
+    const uint32_t u = Get32(block, offset);
+    int32_t s;
+    std::memcpy(&s, &u, sizeof s);
+    return s;
+}
+}  // namespace
+
+void GlyphwellStoreSettingsBlock(const QRCodeSettings& s, BYTE* block) {
+    std::memset(block, 0, QRCODE_SETTINGS_BLOCK_SIZE);
+    Put32(block, QRCODE_BLOCK_OFFSET_PREFERRED_VERSION, static_cast<uint32_t>(s.preferredVersion));
+    Put32(block, QRCODE_BLOCK_OFFSET_SELECTED_VERSION, static_cast<uint32_t>(s.selectedVersion));
+    Put32(block, QRCODE_BLOCK_OFFSET_CORRECTION_LEVEL, static_cast<uint32_t>(s.correctionLevel));
+    Put32(block, QRCODE_BLOCK_OFFSET_ENCODE_MODE, static_cast<uint32_t>(s.encodeMode));
+    Put32(block, QRCODE_BLOCK_OFFSET_ECI_MODE, static_cast<uint32_t>(s.eciMode));
+    Put32(block, QRCODE_BLOCK_OFFSET_FNC1_MODE, static_cast<uint32_t>(s.fnc1Mode));
+    Put32(block, QRCODE_BLOCK_OFFSET_APPEND_POSITION, static_cast<uint32_t>(s.appendPosition));
+    Put32(block, QRCODE_BLOCK_OFFSET_APPEND_TOTAL, static_cast<uint32_t>(s.appendTotal));
+    Put32(block, QRCODE_BLOCK_OFFSET_APPLICATION_INDICATOR, static_cast<uint32_t>(s.applicationIndicator));
+    block[QRCODE_BLOCK_OFFSET_STRUCTURED_APPEND] = s.structuredAppend ? 1 : 0;
+    block[QRCODE_BLOCK_OFFSET_PROCESS_TILDE] = s.processTilde ? 1 : 0;
+    block[QRCODE_BLOCK_OFFSET_AUTO_CONFIGURATE] = s.autoConfigurate ? 1 : 0;
+    block[QRCODE_BLOCK_OFFSET_MARGIN] = s.margin;
+    block[QRCODE_BLOCK_OFFSET_PIXEL_SIZE] = s.pixelSize;
+    Put32(block, QRCODE_BLOCK_OFFSET_BACKGROUND_COLOR, s.backgroundColor);
+    Put32(block, QRCODE_BLOCK_OFFSET_FOREGROUND_COLOR, s.foregroundColor);
+    std::memcpy(block + QRCODE_BLOCK_OFFSET_TEXT, s.text, QRCODE_TEXT_FIELD_SIZE);
+}
+
+void GlyphwellLoadSettingsBlock(const BYTE* block, QRCodeSettings* s) {
+    s->preferredVersion = GetSigned(block, QRCODE_BLOCK_OFFSET_PREFERRED_VERSION);
+    s->selectedVersion = GetSigned(block, QRCODE_BLOCK_OFFSET_SELECTED_VERSION);
+    s->eciValues = nullptr;
+    s->correctionLevel = GetSigned(block, QRCODE_BLOCK_OFFSET_CORRECTION_LEVEL);
+    s->encodeMode = GetSigned(block, QRCODE_BLOCK_OFFSET_ENCODE_MODE);
+    s->eciMode = GetSigned(block, QRCODE_BLOCK_OFFSET_ECI_MODE);
+    s->fnc1Mode = GetSigned(block, QRCODE_BLOCK_OFFSET_FNC1_MODE);
+    s->appendPosition = GetSigned(block, QRCODE_BLOCK_OFFSET_APPEND_POSITION);
+    s->appendTotal = GetSigned(block, QRCODE_BLOCK_OFFSET_APPEND_TOTAL);
+    s->applicationIndicator = GetSigned(block, QRCODE_BLOCK_OFFSET_APPLICATION_INDICATOR);
+    s->reserved = 0;
+    s->structuredAppend = block[QRCODE_BLOCK_OFFSET_STRUCTURED_APPEND];
+    s->processTilde = block[QRCODE_BLOCK_OFFSET_PROCESS_TILDE];
+    s->autoConfigurate = block[QRCODE_BLOCK_OFFSET_AUTO_CONFIGURATE];
+    s->margin = block[QRCODE_BLOCK_OFFSET_MARGIN];
+    s->pixelSize = block[QRCODE_BLOCK_OFFSET_PIXEL_SIZE];
+    std::memset(s->reserved2, 0, sizeof s->reserved2);
+    s->backgroundColor = Get32(block, QRCODE_BLOCK_OFFSET_BACKGROUND_COLOR);
+    s->foregroundColor = Get32(block, QRCODE_BLOCK_OFFSET_FOREGROUND_COLOR);
+    std::memcpy(s->text, block + QRCODE_BLOCK_OFFSET_TEXT, QRCODE_TEXT_FIELD_SIZE);
+}
