@@ -1,0 +1,104 @@
+// Painting: the background fill under the bounds and the picture ANDed onto it at the origin.
+#include <gtest/gtest.h>
+
+#include "tests/control/control_host.h"
+#include "tests/support/qr_decode.h"
+
+using namespace gwtest;
+
+namespace {
+
+// HELLO at version 1 with margin 10 and module size 3: pixels 10..12 are the top-left finder's
+// dark corner module, pixels 13..15 (module 1 on the finder's second ring, row 1) are light.
+const int kDarkX = 11, kDarkY = 11;
+const int kLightX = 14, kLightY = 14;
+
+TEST(ControlDrawing, FreshControlPaintsAPlainWhiteRectangle) {
+    ControlRef c;
+    Canvas canvas(40, 30);
+    canvas.Paint(c.ctrl, 40, 30);
+    for (int y = 0; y < 30; ++y)
+        for (int x = 0; x < 40; ++x) ASSERT_EQ(canvas.At(x, y), 0xFFFFFFu) << x << "," << y;
+}
+
+TEST(ControlDrawing, DefaultColoursOnWhite) {
+    ControlRef c;
+    PutString(c.disp(), "TextData", "HELLO");
+    Canvas canvas(83, 83);
+    canvas.Paint(c.ctrl, 83, 83);
+    EXPECT_EQ(canvas.At(0, 0), 0xFFFFFFu);
+    EXPECT_EQ(canvas.At(82, 82), 0xFFFFFFu);
+    EXPECT_EQ(canvas.At(kDarkX, kDarkY), 0u);
+    EXPECT_EQ(canvas.At(kLightX, kLightY), 0xFFFFFFu);
+}
+
+TEST(ControlDrawing, YellowFillShowsThroughMarginAndLightModules) {
+    ControlRef c;
+    PutString(c.disp(), "TextData", "HELLO");
+    PutColor(c.disp(), "BackGroundColor", 0x00FFFF);
+    Canvas canvas(83, 83);
+    canvas.Paint(c.ctrl, 83, 83);
+    EXPECT_EQ(canvas.At(0, 0), 0x00FFFFu);
+    EXPECT_EQ(canvas.At(5, 40), 0x00FFFFu);
+    EXPECT_EQ(canvas.At(kLightX, kLightY), 0x00FFFFu);
+    EXPECT_EQ(canvas.At(kDarkX, kDarkY), 0u);
+}
+
+TEST(ControlDrawing, BlueFillAndRedForegroundGiveBlackModules) {
+    ControlRef c;
+    PutString(c.disp(), "TextData", "HELLO");
+    PutColor(c.disp(), "BackGroundColor", 0xFF0000);
+    PutColor(c.disp(), "ForeGroundColor", 0x0000FF);
+    Canvas canvas(83, 83);
+    canvas.Paint(c.ctrl, 83, 83);
+    EXPECT_EQ(canvas.At(0, 0), 0xFF0000u);
+    EXPECT_EQ(canvas.At(kDarkX, kDarkY), 0u);
+    // Light modules are painted in the blue background colour: blue AND blue.
+    EXPECT_EQ(canvas.At(kLightX, kLightY), 0xFF0000u);
+}
+
+TEST(ControlDrawing, LoadedColoursMeetAWhiteFill) {
+    ControlRef original;
+    PutString(original.disp(), "TextData", "HELLO");
+    PutColor(original.disp(), "BackGroundColor", 0x00FFFF);
+    const std::vector<BYTE> saved = SaveState(original.ctrl);
+    ControlRef loaded;
+    LoadState(loaded.ctrl, saved);
+    Canvas canvas(83, 83);
+    canvas.Paint(loaded.ctrl, 83, 83);
+    EXPECT_EQ(canvas.At(0, 0), 0xFFFFFFu);  // the property was not loaded: white fill
+    EXPECT_EQ(canvas.At(kLightX, kLightY), 0x00FFFFu);
+    EXPECT_EQ(canvas.At(kDarkX, kDarkY), 0u);
+}
+
+TEST(ControlDrawing, BoundsLargerThanThePictureShowTheFillOutside) {
+    ControlRef c;
+    PutString(c.disp(), "TextData", "HELLO");
+    PutI2(c.disp(), "Margin", 0);
+    PutColor(c.disp(), "BackGroundColor", 0x00FF00);
+    Canvas canvas(100, 90, RGB(1, 2, 3));
+    canvas.Paint(c.ctrl, 100, 90);
+    EXPECT_EQ(canvas.At(0, 0), 0u);  // the finder corner at the origin
+    EXPECT_EQ(canvas.At(70, 10), 0x00FF00u);
+    EXPECT_EQ(canvas.At(99, 89), 0x00FF00u);
+    EXPECT_EQ(canvas.At(10, 80), 0x00FF00u);
+}
+
+TEST(ControlDrawing, PaintedPictureDecodes) {
+    ControlRef c;
+    PutString(c.disp(), "TextData", "Glyphwell paints this");
+    PutI2(c.disp(), "PixelSize", 4);
+    const int w = c.Width(), h = c.Height();
+    Canvas canvas(w, h);
+    canvas.Paint(c.ctrl, w, h);
+    GreyImage grey;
+    grey.width = w;
+    grey.height = h;
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) grey.pixels.push_back(canvas.At(x, y) == 0 ? 0 : 255);
+    const DecodeResult z = DecodeWithZbar(grey);
+    EXPECT_TRUE(z.ok) << z.error;
+    EXPECT_EQ(z.bytes, "Glyphwell paints this");
+}
+
+}  // namespace

@@ -1,0 +1,247 @@
+// Saving and loading: the exact settings block, the picture brought back by a load, what a load
+// leaves alone, and damaged or hostile stored state.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <random>
+
+#include "control/settings_block.h"
+#include "tests/control/control_host.h"
+
+using namespace gwtest;
+
+namespace {
+
+std::vector<BYTE> SavedHello(int pixelSize) {
+    ControlRef c;
+    PutString(c.disp(), "TextData", "HELLO");
+    PutI2(c.disp(), "PixelSize", static_cast<short>(pixelSize));
+    return SaveState(c.ctrl);
+}
+
+// Every pixel of two pictures painted by their controls.
+bool SamePicture(CGlyphwellCtrl* a, CGlyphwellCtrl* b) {
+    int aw, ah, bw, bh;
+    a->GetControlSize(&aw, &ah);
+    b->GetControlSize(&bw, &bh);
+    if (aw != bw || ah != bh) return false;
+    Canvas ca(aw, ah), cb(bw, bh);
+    ca.Paint(a, aw, ah);
+    cb.Paint(b, bw, bh);
+    for (int y = 0; y < ah; ++y)
+        for (int x = 0; x < aw; ++x)
+            if (ca.At(x, y) != cb.At(x, y)) return false;
+    return true;
+}
+
+uint32_t Le32(const std::vector<BYTE>& b, size_t at) {
+    return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | static_cast<uint32_t>(b[at + 3]) << 24;
+}
+
+TEST(ControlPersistence, StoredBlockOfHelloAtPixelSize4) {
+    const std::vector<BYTE> saved = SavedHello(4);
+    ASSERT_GT(saved.size(), 7160u);
+    EXPECT_EQ(Le32(saved, 0), 1u);   // preferred version
+    EXPECT_EQ(Le32(saved, 4), 1u);   // the version the run chose
+    EXPECT_EQ(Le32(saved, 12), 3u);  // level H
+    EXPECT_EQ(Le32(saved, 16), 1u);  // byte mode
+    EXPECT_EQ(Le32(saved, 20), 0xFFFFFFFFu);
+    EXPECT_EQ(Le32(saved, 28), 1u);
+    EXPECT_EQ(Le32(saved, 32), 1u);
+    EXPECT_EQ(saved[44], 0);
+    EXPECT_EQ(saved[45], 0);
+    EXPECT_EQ(saved[46], 1);
+    EXPECT_EQ(saved[47], 10);
+    EXPECT_EQ(saved[48], 4);
+    EXPECT_EQ(saved[52], 0xFF);
+    EXPECT_EQ(saved[53], 0xFF);
+    EXPECT_EQ(saved[54], 0xFF);
+    EXPECT_EQ(saved[55], 0x00);
+    EXPECT_EQ(Le32(saved, 56), 0u);
+    EXPECT_EQ(std::memcmp(&saved[60], "HELLO", 5), 0);
+    for (size_t i = 65; i < 7160; ++i) ASSERT_EQ(saved[i], '#') << i;
+    // The framework's part follows the block.
+    EXPECT_EQ(Le32(saved, 7160), kAfxControlStreamMagic);
+}
+
+TEST(ControlPersistence, EveryStoredControlStartsWithAWholeBlock) {
+    for (const std::string& text : {std::string(), std::string("A"), std::string(2000, 'Z')}) {
+        ControlRef c;
+        if (!text.empty()) PutString(c.disp(), "TextData", text);
+        const std::vector<BYTE> saved = SaveState(c.ctrl);
+        ASSERT_GE(saved.size(), 7160u + 6u);
+        EXPECT_EQ(Le32(saved, 7160), kAfxControlStreamMagic) << text.size();
+    }
+}
+
+TEST(ControlPersistence, LoadBringsBackThePictureButNotTheProperties) {
+    ControlRef original;
+    PutString(original.disp(), "TextData", "HELLO");
+    PutI2(original.disp(), "PixelSize", 4);
+    const std::vector<BYTE> saved = SaveState(original.ctrl);
+
+    ControlRef loaded;
+    LoadState(loaded.ctrl, saved);
+    EXPECT_TRUE(loaded->IsImageReady());
+    EXPECT_FALSE(loaded->IsModified());
+    EXPECT_EQ(loaded.Width(), 4 * 21 + 20);
+    EXPECT_TRUE(SamePicture(original.ctrl, loaded.ctrl));
+    EXPECT_EQ(GetString(loaded.disp(), "TextData"), "");
+    EXPECT_EQ(Get(loaded.disp(), "PixelSize").iVal, -1);
+    // Saving right after loading writes the same block back.
+    const std::vector<BYTE> again = SaveState(loaded.ctrl);
+    EXPECT_EQ(std::memcmp(saved.data(), again.data(), 7160), 0);
+
+    // Without a text, property sets leave the loaded picture; the first text rebuilds from the
+    // properties alone.
+    PutI2(loaded.disp(), "PixelSize", 5);
+    EXPECT_EQ(loaded.Width(), 4 * 21 + 20);
+    PutString(loaded.disp(), "TextData", "HELLO");
+    EXPECT_EQ(loaded.Width(), 5 * 21 + 20);
+}
+
+TEST(ControlPersistence, BlockWithEmptyTextLoadsWithoutDrawing) {
+    std::vector<BYTE> saved = SavedHello(4);
+    saved[60] = 0;
+    ControlRef fresh;
+    LoadState(fresh.ctrl, saved);
+    EXPECT_FALSE(fresh->IsImageReady());
+    ControlRef drawn;
+    PutString(drawn.disp(), "TextData", "HELLO");
+    LoadState(drawn.ctrl, saved);
+    EXPECT_EQ(drawn.Width(), 83);  // the earlier picture stays
+}
+
+TEST(ControlPersistence, ShortStreamChangesNothing) {
+    const std::vector<BYTE> saved = SavedHello(4);
+    for (size_t cut : {size_t(0), size_t(3), size_t(60), size_t(65), size_t(7159)}) {
+        ControlRef c;
+        PutString(c.disp(), "TextData", "WORLD");
+        const QRCodeSettings before = c->Settings();
+        LoadState(c.ctrl, std::vector<BYTE>(saved.begin(), saved.begin() + static_cast<long>(cut)));
+        EXPECT_EQ(std::memcmp(&before, &c->Settings(), sizeof before), 0) << cut;
+        EXPECT_EQ(c.Width(), 83) << cut;
+    }
+    // A whole block with its framework part missing still loads the block.
+    ControlRef c;
+    LoadState(c.ctrl, std::vector<BYTE>(saved.begin(), saved.begin() + 7160));
+    EXPECT_EQ(c.Width(), 4 * 21 + 20);
+}
+
+TEST(ControlPersistence, HostileFieldValuesLeaveTheControlWorking) {
+    const std::vector<BYTE> good = SavedHello(3);
+    const struct {
+        size_t offset;
+        uint32_t value;
+    } cases[] = {{0, 0}, {0, 41}, {0, 0x80000000u}, {0, 0x7FFFFFFFu}, {4, 0xFFFFFFFFu}, {8, 0xDEADBEEFu},
+                 {12, 4}, {12, 0xFFFFFFFFu}, {12, 0x7FFFFFFFu}, {16, 9}, {16, 0xFFFFFFFEu}, {20, 1000000},
+                 {20, 0x7FFFFFFFu}, {24, 7}, {24, 0xFFFFFFFFu}, {28, 0}, {28, 0xFFFFFFFFu}, {32, 0},
+                 {32, 1000}, {36, 0xFFFFFFFFu}};
+    for (const auto& k : cases) {
+        for (bool tildeAndAppend : {false, true}) {
+            std::vector<BYTE> bad = good;
+            std::memcpy(&bad[k.offset], &k.value, 4);
+            if (tildeAndAppend) bad[44] = bad[45] = 0xFF;
+            ControlRef c;
+            LoadState(c.ctrl, bad);
+            EXPECT_TRUE(c->IsImageReady());
+            // A later property set regenerates from the properties as usual.
+            PutString(c.disp(), "TextData", "HELLO");
+            EXPECT_EQ(c.Width(), 83) << k.offset << " " << k.value;
+            EXPECT_EQ(c->Settings().selectedVersion, 1);
+        }
+    }
+}
+
+TEST(ControlPersistence, TextWithoutEndMarkIsRefusedByTheEncoder) {
+    std::vector<BYTE> bad = SavedHello(3);
+    std::memset(&bad[60], 'A', 7100);
+    ControlRef c;
+    LoadState(c.ctrl, bad);
+    EXPECT_TRUE(c->IsImageReady());
+    EXPECT_FALSE(c->Image().IsValid());
+    PutString(c.disp(), "TextData", "HELLO");
+    EXPECT_EQ(c.Width(), 83);
+}
+
+TEST(ControlPersistence, RandomDamageNeverBreaksTheControl) {
+    const std::vector<BYTE> good = SavedHello(2);
+    std::mt19937 rng(20261208);
+    for (int round = 0; round < 40; ++round) {
+        std::vector<BYTE> bad = good;
+        // Damage the numeric head of the block and the framework part, keep the text short.
+        for (int k = 0; k < 8; ++k) bad[rng() % 60] = static_cast<BYTE>(rng());
+        bad[47] = static_cast<BYTE>(rng() % 20);  // margin and module size stay small: the
+        bad[48] = static_cast<BYTE>(rng() % 6);   // picture size is not what is under test
+        for (size_t i = 7160; i < bad.size(); ++i)
+            if (rng() % 3 == 0) bad[i] = static_cast<BYTE>(rng());
+        ControlRef c;
+        LoadState(c.ctrl, bad);
+        PutString(c.disp(), "TextData", "HELLO");
+        ASSERT_EQ(c.Width(), 83) << round;
+    }
+}
+
+TEST(ControlPersistence, BlockMappingRoundTripsEveryField) {
+    QRCodeSettings s;
+    QRCodeResetSettings(&s);
+    s.preferredVersion = 7;
+    s.selectedVersion = -2;
+    s.correctionLevel = 2;
+    s.encodeMode = 4;
+    s.eciMode = 26;
+    s.fnc1Mode = 2;
+    s.appendPosition = 3;
+    s.appendTotal = 5;
+    s.applicationIndicator = 0x1234;
+    s.structuredAppend = 7;  // any non-zero is on; stored as 1
+    s.processTilde = 1;
+    s.autoConfigurate = 0;
+    s.margin = 200;
+    s.pixelSize = 9;
+    s.backgroundColor = 0x00112233;
+    s.foregroundColor = 0x00445566;
+    std::memcpy(s.text, "round trip", 10);
+    std::vector<BYTE> block(QRCODE_SETTINGS_BLOCK_SIZE);
+    GlyphwellStoreSettingsBlock(s, block.data());
+    EXPECT_EQ(block[44], 1);
+    EXPECT_EQ(Le32(block, 8), 0u);  // the pointer slot is never stored
+    EXPECT_EQ(Le32(block, 40), 0u);
+    QRCodeSettings back;
+    std::memset(&back, 0x5A, sizeof back);
+    GlyphwellLoadSettingsBlock(block.data(), &back);
+    EXPECT_EQ(back.preferredVersion, 7);
+    EXPECT_EQ(back.selectedVersion, -2);
+    EXPECT_EQ(back.eciValues, nullptr);
+    EXPECT_EQ(back.correctionLevel, 2);
+    EXPECT_EQ(back.encodeMode, 4);
+    EXPECT_EQ(back.eciMode, 26);
+    EXPECT_EQ(back.fnc1Mode, 2);
+    EXPECT_EQ(back.appendPosition, 3);
+    EXPECT_EQ(back.appendTotal, 5);
+    EXPECT_EQ(back.applicationIndicator, 0x1234);
+    EXPECT_EQ(back.structuredAppend, 1);
+    EXPECT_EQ(back.processTilde, 1);
+    EXPECT_EQ(back.autoConfigurate, 0);
+    EXPECT_EQ(back.margin, 200);
+    EXPECT_EQ(back.pixelSize, 9);
+    EXPECT_EQ(back.backgroundColor, 0x00112233u);
+    EXPECT_EQ(back.foregroundColor, 0x00445566u);
+    EXPECT_EQ(std::memcmp(back.text, s.text, QRCODE_TEXT_FIELD_SIZE), 0);
+}
+
+TEST(ControlPersistence, PropertyExchangeCarriesOnlyTheVersion) {
+    ControlRef c;
+    PutI2(c.disp(), "PixelSize", 4);
+    GwMemoryStream* s = new GwMemoryStream;
+    {
+        CArchive ar(s, CArchive::store);
+        CArchivePropExchange px(ar);
+        c->DoPropExchange(&px);
+    }
+    EXPECT_EQ(s->Bytes().size(), 4u);
+    EXPECT_EQ(Le32(s->Bytes(), 0), 0x00010000u);
+    s->Release();
+}
+
+}  // namespace
