@@ -146,7 +146,9 @@ struct DibFormat {
 };
 // Parses a BITMAPINFO (or core header) with its colour table; DIB_PAL_COLORS tables are
 // resolved through the context's palette. False for anything unsupported or malformed.
-bool ParseDib(const BITMAPINFO* info, UINT usage, DC* dc, DibFormat* out, bool allowRle = false);
+// readColors false leaves the colour table out (for headers the caller wants filled in).
+// Run-length compressed DIBs are not supported.
+bool ParseDib(const BITMAPINFO* info, UINT usage, DC* dc, DibFormat* out, bool readColors = true);
 size_t ColorTableEntries(const BITMAPINFOHEADER& h);
 
 // ---- Pixel views ----
@@ -205,6 +207,18 @@ uint32_t ApplyRop3(uint8_t index, uint32_t p, uint32_t s, uint32_t d);
 inline uint8_t RopIndex(DWORD rop) { return static_cast<uint8_t>((rop >> 16) & 0xFF); }
 inline bool RopUsesSource(uint8_t i) { return ((i >> 2) & 0x33) != (i & 0x33); }
 inline bool RopUsesPattern(uint8_t i) { return ((i >> 4) & 0x0F) != (i & 0x0F); }
+
+// The source of a transfer: its pixels, and the colour that becomes white when it is copied
+// into a monochrome bitmap (its context's background colour).
+struct BlitSource {
+    PixelView view;
+    COLORREF bkColor = RGB(255, 255, 255);
+};
+// Transfers (sx, sy, sw, sh) of the source (top-down view coordinates) to (x, y, w, h) of the
+// context, with mirroring for negative extents, the context's stretch mode and clip, and the
+// ternary raster operation. False for a missing source or a zero source extent.
+bool RunTransfer(DC& dc, long long x, long long y, long long w, long long h, const BlitSource* source,
+                 long long sx, long long sy, long long sw, long long sh, DWORD rop);
 
 // A brush colour as the destination's work value.
 uint32_t BrushWork(const DC& dc, const PixelView& view);

@@ -142,7 +142,7 @@ size_t ColorTableEntries(const BITMAPINFOHEADER& h) {
     return h.biClrUsed;
 }
 
-bool ParseDib(const BITMAPINFO* info, UINT usage, DC* dc, DibFormat* out, bool allowRle) {
+bool ParseDib(const BITMAPINFO* info, UINT usage, DC* dc, DibFormat* out, bool readColors) {
     if (!info || !out || (usage != DIB_RGB_COLORS && usage != DIB_PAL_COLORS)) return false;
     DibFormat f;
     DWORD headerSize = info->bmiHeader.biSize;
@@ -179,10 +179,6 @@ bool ParseDib(const BITMAPINFO* info, UINT usage, DC* dc, DibFormat* out, bool a
                     if (!Contiguous(m) || (f.bpp == 16 && m > 0xFFFF)) return false;
                 }
                 break;
-            case BI_RLE8:
-            case BI_RLE4:
-                if (!allowRle || f.topDown || f.bpp != (f.compression == BI_RLE8 ? 8 : 4)) return false;
-                break;
             default: return false;
         }
         tableOffset = headerSize;
@@ -194,7 +190,9 @@ bool ParseDib(const BITMAPINFO* info, UINT usage, DC* dc, DibFormat* out, bool a
     if (f.width <= 0 || f.height <= 0) return false;
     if (!f.bitfields && (f.bpp == 16 || f.bpp == 32)) DefaultMasks(f.bpp, f.masks);
 
-    if (entries) {
+    if (entries && !readColors) {
+        f.colors.assign(entries, RGBQUAD{0, 0, 0, 0});
+    } else if (entries) {
         f.colors.resize(entries);
         if (usage == DIB_PAL_COLORS) {
             Palette* pal = (dc && dc->palette) ? dc->palette : static_cast<Palette*>(Stock(DEFAULT_PALETTE));

@@ -1,0 +1,322 @@
+// Raster transfers: BitBlt, StretchBlt, PatBlt, StretchDIBits and SetDIBitsToDevice all run
+// through one engine that maps each visible destination pixel back to its source pixels,
+// combines them as the stretch mode says, converts between depths (with the monochrome
+// text/background colour rules) and applies the ternary raster operation.
+#include "platform/gdi/gdi_internal.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstring>
+
+using namespace gw::gdi;
+
+namespace gw {
+namespace gdi {
+
+uint32_t ApplyRop3(uint8_t index, uint32_t p, uint32_t s, uint32_t d) {
+    switch (index) {
+        case 0x00: return 0;
+        case 0xFF: return ~0u;
+        case 0xCC: return s;
+        case 0x88: return s & d;
+        case 0x66: return s ^ d;
+        case 0xEE: return s | d;
+        case 0x44: return s & ~d;
+        case 0x33: return ~s;
+        case 0x11: return ~(s | d);
+        case 0x55: return ~d;
+        case 0xBB: return ~s | d;
+        case 0xAA: return d;
+        case 0xF0: return p;
+        case 0x5A: return p ^ d;
+        case 0xC0: return p & s;
+        default: break;
+    }
+    // Bit i of the index is the result for pattern, source and destination bits (i>>2, i>>1, i)&1.
+    uint32_t result = 0;
+    for (int i = 0; i < 8; ++i) {
+        if (!((index >> i) & 1)) continue;
+        uint32_t term = (i & 4) ? p : ~p;
+        term &= (i & 2) ? s : ~s;
+        term &= (i & 1) ? d : ~d;
+        result |= term;
+    }
+    return result;
+}
+
+}  // namespace gdi
+}  // namespace gw
+
+namespace {
+
+// One axis of the mapping from destination to source: a normalised rectangle, the mirror
+// flag, and for each destination step the source range it draws from.
+struct Axis {
+    long long dst0 = 0, dstLen = 0;
+    long long src0 = 0, srcLen = 0;
+    bool flip = false;
+    bool spans = false;  // shrinking with a combining stretch mode
+    void span(long long dstPos, long long* from, long long* to) const {
+        long long i = dstPos - dst0;
+        long long j = flip ? dstLen - 1 - i : i;
+        if (spans) {
+            *from = src0 + j * srcLen / dstLen;
+            *to = src0 + (j + 1) * srcLen / dstLen;
+        } else {
+            *from = src0 + (2 * j + 1) * srcLen / (2 * dstLen);
+            *to = *from + 1;
+        }
+    }
+};
+
+void Normalise(long long pos, long long len, long long* start, long long* length, bool* flipped) {
+    if (len < 0) {
+        *start = pos + len;
+        *length = -len;
+        *flipped = !*flipped;
+    } else {
+        *start = pos;
+        *length = len;
+    }
+}
+
+// Converts a (combined) source colour to the destination's work value.
+uint32_t ToDestination(uint32_t rgb, const BlitSource& src, const PixelView& dst, const DC& dc) {
+    if (src.view.monoDevice || dst.monoDevice) {
+        bool white;
+        if (src.view.monoDevice) {
+            white = ((rgb >> 8) & 0xFF) >= 0x80;
+        } else {
+            white = rgb == RgbFromColorref(src.bkColor);
+        }
+        if (dst.monoDevice) return white ? 1u : 0u;
+        return dst.fromRgb(RgbFromColorref(white ? dc.bkColor : dc.textColor));
+    }
+    return dst.fromRgb(rgb);
+}
+
+uint32_t SourceRgb(const PixelView& v, int x, int y) {
+    if (v.monoDevice) return v.raw(x, y) ? 0x00FFFFFFu : 0u;
+    return v.rgb(x, y);
+}
+
+}  // namespace
+
+namespace gw {
+namespace gdi {
+
+bool RunTransfer(DC& dc, long long x, long long y, long long w, long long h, const BlitSource* source, long long sx,
+         long long sy, long long sw, long long sh, DWORD rop) {
+    if (!dc.bitmap) return false;
+    const uint8_t index = RopIndex(rop);
+    const bool usesSource = RopUsesSource(index);
+    if (usesSource && !source) return false;
+    if (w == 0 || h == 0) return true;
+    if (usesSource && (sw == 0 || sh == 0)) return false;
+    if (!usesSource) {
+        sw = w;
+        sh = h;
+    }
+
+    Axis ax, ay;
+    Normalise(x, w, &ax.dst0, &ax.dstLen, &ax.flip);
+    Normalise(y, h, &ay.dst0, &ay.dstLen, &ay.flip);
+    Normalise(sx, sw, &ax.src0, &ax.srcLen, &ax.flip);
+    Normalise(sy, sh, &ay.src0, &ay.srcLen, &ay.flip);
+    const int mode = dc.stretchMode;
+    ax.spans = ax.srcLen > ax.dstLen && mode != COLORONCOLOR;
+    ay.spans = ay.srcLen > ay.dstLen && mode != COLORONCOLOR;
+
+    PixelView dst = ViewOf(*dc.bitmap);
+    const uint32_t mask = dst.workMask();
+    const uint32_t pattern = RopUsesPattern(index) ? BrushWork(dc, dst) : 0;
+
+    // A source that shares the destination's pixels is copied first, so that overlapping
+    // transfers read the pixels as they were before the transfer began.
+    BlitSource local;
+    std::vector<uint8_t> copy;
+    if (usesSource) {
+        local = *source;
+        if (source->view.top == dst.top) {
+            long long first = std::max(0LL, ay.src0);
+            long long last = std::min<long long>(local.view.height, ay.src0 + ay.srcLen);
+            if (first >= last) return true;
+            size_t rowBytes = static_cast<size_t>(dst.step < 0 ? -dst.step : dst.step);
+            copy.resize(rowBytes * static_cast<size_t>(last - first));
+            for (long long r = first; r < last; ++r) {
+                std::memcpy(copy.data() + rowBytes * static_cast<size_t>(r - first),
+                            local.view.row(static_cast<int>(r)), rowBytes);
+            }
+            local.view.top = copy.data();
+            local.view.step = static_cast<ptrdiff_t>(rowBytes);
+            local.view.height = static_cast<int>(last - first);
+            ay.src0 -= first;
+        }
+    }
+    const PixelView& sv = local.view;
+
+    std::vector<long long> colFrom, colTo;
+    for (const RECT& v : VisibleRects(dc)) {
+        long long left = std::max<long long>(v.left, ax.dst0);
+        long long right = std::min<long long>(v.right, ax.dst0 + ax.dstLen);
+        long long top = std::max<long long>(v.top, ay.dst0);
+        long long bottom = std::min<long long>(v.bottom, ay.dst0 + ay.dstLen);
+        if (left >= right || top >= bottom) continue;
+        if (usesSource) {
+            colFrom.resize(static_cast<size_t>(right - left));
+            colTo.resize(colFrom.size());
+            for (long long c = left; c < right; ++c) {
+                long long f, t;
+                ax.span(c, &f, &t);
+                colFrom[static_cast<size_t>(c - left)] = std::max(0LL, f);
+                colTo[static_cast<size_t>(c - left)] = std::min<long long>(sv.width, t);
+            }
+        }
+        for (long long r = top; r < bottom; ++r) {
+            long long rowFrom = 0, rowTo = 0;
+            if (usesSource) {
+                ay.span(r, &rowFrom, &rowTo);
+                rowFrom = std::max(0LL, rowFrom);
+                rowTo = std::min<long long>(sv.height, rowTo);
+                if (rowFrom >= rowTo) continue;
+            }
+            for (long long c = left; c < right; ++c) {
+                uint32_t s = 0;
+                if (usesSource) {
+                    long long cf = colFrom[static_cast<size_t>(c - left)];
+                    long long ct = colTo[static_cast<size_t>(c - left)];
+                    if (cf >= ct) continue;
+                    uint32_t rgb;
+                    if (rowTo - rowFrom == 1 && ct - cf == 1) {
+                        rgb = SourceRgb(sv, static_cast<int>(cf), static_cast<int>(rowFrom));
+                    } else if (mode == HALFTONE) {
+                        unsigned long long sum[3] = {0, 0, 0}, n = 0;
+                        for (long long yy = rowFrom; yy < rowTo; ++yy) {
+                            for (long long xx = cf; xx < ct; ++xx) {
+                                uint32_t v2 = SourceRgb(sv, static_cast<int>(xx), static_cast<int>(yy));
+                                sum[0] += (v2 >> 16) & 0xFF;
+                                sum[1] += (v2 >> 8) & 0xFF;
+                                sum[2] += v2 & 0xFF;
+                                ++n;
+                            }
+                        }
+                        rgb = static_cast<uint32_t>(((sum[0] + n / 2) / n) << 16 | ((sum[1] + n / 2) / n) << 8 |
+                                                    ((sum[2] + n / 2) / n));
+                    } else {
+                        const bool andMode = mode == BLACKONWHITE;
+                        rgb = andMode ? 0x00FFFFFFu : 0u;
+                        for (long long yy = rowFrom; yy < rowTo; ++yy) {
+                            for (long long xx = cf; xx < ct; ++xx) {
+                                uint32_t v2 = SourceRgb(sv, static_cast<int>(xx), static_cast<int>(yy));
+                                rgb = andMode ? (rgb & v2) : (rgb | v2);
+                            }
+                        }
+                    }
+                    s = ToDestination(rgb, local, dst, dc);
+                }
+                int px = static_cast<int>(c), py = static_cast<int>(r);
+                uint32_t d = dst.work(px, py);
+                dst.setWork(px, py, ApplyRop3(index, pattern, s, d) & mask);
+            }
+        }
+    }
+    return true;
+}
+
+}  // namespace gdi
+}  // namespace gw
+
+namespace {
+
+bool SourceFromContext(HDC handle, BlitSource* out) {
+    DC* dc = FindDC(handle);
+    if (!dc || !dc->bitmap) return false;
+    out->view = ViewOf(*dc->bitmap);
+    out->bkColor = dc->bkColor;
+    return true;
+}
+
+}  // namespace
+
+BOOL PatBlt(HDC handle, int x, int y, int width, int height, DWORD rop) {
+    Guard guard(Lock());
+    DC* dc = FindDC(handle);
+    if (!dc || RopUsesSource(RopIndex(rop))) return FALSE;
+    return RunTransfer(*dc, x, y, width, height, nullptr, 0, 0, 0, 0, rop) ? TRUE : FALSE;
+}
+
+BOOL BitBlt(HDC dstHandle, int x, int y, int width, int height, HDC srcHandle, int xSrc, int ySrc,
+            DWORD rop) {
+    return StretchBlt(dstHandle, x, y, width, height, srcHandle, xSrc, ySrc, width, height, rop);
+}
+
+BOOL StretchBlt(HDC dstHandle, int x, int y, int width, int height, HDC srcHandle, int xSrc, int ySrc,
+                int srcWidth, int srcHeight, DWORD rop) {
+    Guard guard(Lock());
+    DC* dc = FindDC(dstHandle);
+    if (!dc) return FALSE;
+    BlitSource source;
+    const bool usesSource = RopUsesSource(RopIndex(rop));
+    if (usesSource && !SourceFromContext(srcHandle, &source)) return FALSE;
+    return RunTransfer(*dc, x, y, width, height, usesSource ? &source : nullptr, xSrc, ySrc, srcWidth, srcHeight,
+               rop)
+               ? TRUE
+               : FALSE;
+}
+
+int StretchDIBits(HDC handle, int x, int y, int width, int height, int xSrc, int ySrc, int srcWidth,
+                  int srcHeight, const void* bits, const BITMAPINFO* info, UINT usage, DWORD rop) {
+    Guard guard(Lock());
+    DC* dc = FindDC(handle);
+    if (!dc) return 0;
+    const bool usesSource = RopUsesSource(RopIndex(rop));
+    DibFormat f;
+    if (!ParseDib(info, usage, dc, &f)) return 0;
+    if (usesSource && !bits) return 0;
+    BlitSource source;
+    source.view = ViewOf(f, bits);
+    source.bkColor = dc->bkColor;
+    // A bottom-up DIB's source rectangle is measured from its lower-left corner; in the
+    // top-down view the same rows start at height - (ySrc + srcHeight).
+    long long sy = ySrc, sh = srcHeight;
+    if (!f.topDown) {
+        long long low = std::min<long long>(ySrc, static_cast<long long>(ySrc) + srcHeight);
+        long long len = srcHeight < 0 ? -static_cast<long long>(srcHeight) : srcHeight;
+        sy = f.height - (low + len);
+        sh = srcHeight < 0 ? -len : len;
+        if (srcHeight < 0) sy += len;  // keep the mirror: a negative height runs from the far edge
+    }
+    if (!RunTransfer(*dc, x, y, width, height, usesSource ? &source : nullptr, xSrc, sy, srcWidth, sh, rop)) return 0;
+    long long lines = srcHeight < 0 ? -static_cast<long long>(srcHeight) : srcHeight;
+    return static_cast<int>(std::min<long long>(lines, INT_MAX));
+}
+
+int SetDIBitsToDevice(HDC handle, int x, int y, DWORD width, DWORD height, int xSrc, int ySrc, UINT start,
+                      UINT lines, const void* bits, const BITMAPINFO* info, UINT usage) {
+    Guard guard(Lock());
+    DC* dc = FindDC(handle);
+    if (!dc || !bits || width > INT_MAX || height > INT_MAX) return 0;
+    DibFormat f;
+    if (!ParseDib(info, usage, dc, &f)) return 0;
+    if (start >= static_cast<UINT>(f.height)) return 0;
+    UINT band = std::min<UINT>(lines, static_cast<UINT>(f.height) - start);
+    if (band == 0) return 0;
+
+    // The caller's buffer holds only the band of scan lines; view just those rows.
+    DibFormat bandFormat = f;
+    bandFormat.height = static_cast<LONG>(band);
+    BlitSource source;
+    source.view = ViewOf(bandFormat, bits);
+    source.bkColor = dc->bkColor;
+    long long bandTop;  // top-down row of the whole DIB where the band starts
+    long long top;      // top-down row of the whole DIB where the source rectangle starts
+    if (f.topDown) {
+        bandTop = start;
+        top = ySrc;
+    } else {
+        bandTop = static_cast<long long>(f.height) - start - band;
+        top = static_cast<long long>(f.height) - ySrc - static_cast<long long>(height);
+    }
+    RunTransfer(*dc, x, y, width, height, &source, xSrc, top - bandTop, width, height, SRCCOPY);
+    return static_cast<int>(band);
+}

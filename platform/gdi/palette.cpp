@@ -1,0 +1,79 @@
+// Logical palettes: creating them, selecting them into contexts (where they give shallow
+// GetDIBits reads their colour tables) and reading and changing their entries.
+#include "platform/gdi/gdi_internal.h"
+
+#include <algorithm>
+
+using namespace gw::gdi;
+
+namespace {
+
+constexpr UINT kMaxPaletteEntries = 1024;
+
+Palette* FindPalette(HPALETTE h) { return FindAs<Palette>(h, Kind::Palette); }
+
+}  // namespace
+
+HPALETTE CreatePalette(const LOGPALETTE* palette) {
+    if (!palette || palette->palVersion != 0x300 || palette->palNumEntries == 0 ||
+        palette->palNumEntries > kMaxPaletteEntries) {
+        return nullptr;
+    }
+    auto* p = new Palette;
+    p->entries.assign(palette->palPalEntry, palette->palPalEntry + palette->palNumEntries);
+    Register(p);
+    return reinterpret_cast<HPALETTE>(static_cast<Object*>(p));
+}
+
+HPALETTE SelectPalette(HDC handle, HPALETTE palette, BOOL) {
+    Guard guard(Lock());
+    DC* dc = FindDC(handle);
+    Palette* p = FindPalette(palette);
+    if (!dc || !p) return nullptr;
+    Palette* old = dc->palette;
+    if (!p->stock) ++p->selectCount;
+    dc->palette = p;
+    HPALETTE oldHandle = reinterpret_cast<HPALETTE>(static_cast<Object*>(old));
+    Deselect(old);
+    return oldHandle;
+}
+
+UINT RealizePalette(HDC handle) {
+    Guard guard(Lock());
+    DC* dc = FindDC(handle);
+    if (!dc) return GDI_ERROR;
+    // A true-colour device maps every entry straight to its colour.
+    return dc->palette ? static_cast<UINT>(dc->palette->entries.size()) : 0;
+}
+
+UINT GetPaletteEntries(HPALETTE palette, UINT start, UINT count, PALETTEENTRY* entries) {
+    Guard guard(Lock());
+    Palette* p = FindPalette(palette);
+    if (!p) return 0;
+    const UINT size = static_cast<UINT>(p->entries.size());
+    if (!entries) return size;
+    if (start >= size) return 0;
+    UINT n = std::min(count, size - start);
+    std::copy_n(p->entries.begin() + start, n, entries);
+    return n;
+}
+
+UINT SetPaletteEntries(HPALETTE palette, UINT start, UINT count, const PALETTEENTRY* entries) {
+    Guard guard(Lock());
+    Palette* p = FindPalette(palette);
+    if (!p || p->stock || !entries) return 0;
+    const UINT size = static_cast<UINT>(p->entries.size());
+    if (start >= size) return 0;
+    UINT n = std::min(count, size - start);
+    std::copy_n(entries, n, p->entries.begin() + start);
+    return n;
+}
+
+UINT GetNearestPaletteIndex(HPALETTE palette, COLORREF color) {
+    Guard guard(Lock());
+    Palette* p = FindPalette(palette);
+    if (!p || p->entries.empty()) return CLR_INVALID;
+    std::vector<RGBQUAD> quads;
+    for (const PALETTEENTRY& e : p->entries) quads.push_back(RGBQUAD{e.peBlue, e.peGreen, e.peRed, 0});
+    return NearestIndex(quads.data(), static_cast<int>(quads.size()), RgbFromColorref(color));
+}
