@@ -75,13 +75,14 @@ int DepthFor(int entries) { return entries <= 2 ? 1 : entries <= 16 ? 4 : 8; }
 // Writes decoded rows into an image, top row of the picture first (or in interlace order).
 class RowWriter : public gwgif::LineSink {
 public:
-    RowWriter(GwImage& img, bool interlaced)
-        : img_(img), height_(static_cast<int>(img.GetHeight())), width_(static_cast<int>(img.GetWidth())),
+    RowWriter(GwImage& img, bool interlaced, std::vector<bool>* written)
+        : written_(written), img_(img), height_(static_cast<int>(img.GetHeight())), width_(static_cast<int>(img.GetWidth())),
           bpp_(img.GetBpp()), order_(height_, interlaced) {}
 
     int PutLine(const uint8_t* px, int length) override {
         const int row = order_.Next();
         if (row < 0) return -1;
+        if (written_) (*written_)[static_cast<size_t>(row)] = true;
         BYTE* dst = img_.GetBits(static_cast<DWORD>(height_ - 1 - row));
         if (!dst) return -1;
         if (length > width_) length = width_;
@@ -102,6 +103,7 @@ public:
     }
 
 private:
+    std::vector<bool>* written_;
     GwImage& img_;
     int height_, width_, bpp_;
     gwgif::RowOrder order_;
@@ -145,7 +147,7 @@ public:
     }
 
     // Paints frame onto the screen at d, skipping its transparent pixels.
-    bool Mix(const GwImage& frame, const ImageDesc& d, int frameTrans) {
+    bool Mix(const GwImage& frame, const ImageDesc& d, int frameTrans, const std::vector<bool>& rowsWritten) {
         const int fw = static_cast<int>(frame.GetWidth());
         const int fh = static_cast<int>(frame.GetHeight());
         const int sw = static_cast<int>(img_->GetWidth());
@@ -166,6 +168,8 @@ public:
         for (int y = 0; y < fh; ++y) {
             const int cy = d.top + y;
             if (cy < 0 || cy >= sh) continue;
+            // Rows the data never reached leave the screen as it was.
+            if (static_cast<size_t>(y) >= rowsWritten.size() || !rowsWritten[static_cast<size_t>(y)]) continue;
             const long fy = fh - 1 - y;
             const long sy = sh - 1 - cy;
             for (int x = 0; x < fw; ++x) {
@@ -364,7 +368,8 @@ int GwImageGIF::get_num_frames(gwgif::BufferedSource& in, const ScreenInfo& scre
 }
 
 int GwImageGIF::decoder(gwgif::BufferedSource& in, bool interlaced, int& badCodes) {
-    RowWriter rows(*this, interlaced);
+    rowsWritten_.assign(GetHeight(), false);
+    RowWriter rows(*this, interlaced, &rowsWritten_);
     const gwgif::LzwDecodeResult r = gwgif::DecodeLzw(in, static_cast<int>(GetWidth()), rows, true);
     badCodes = r.badCodes;
     // A code size the decoder refuses still leaves its sub-blocks to step over.
@@ -542,7 +547,7 @@ bool GwImageGIF::Decode(GwFile* file) {
                 beforePrev = std::make_unique<GwImageGIF>();
                 beforePrev->Copy(screenImage);
             }
-            if (!canvas.Mix(*this, d, static_cast<int>(info.transIndex))) {
+            if (!canvas.Mix(*this, d, static_cast<int>(info.transIndex), rowsWritten_)) {
                 CopyError(info.lastError, screenImage);
                 in.Release();
                 return false;

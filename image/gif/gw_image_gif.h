@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdio>
+#include <vector>
 
 #include "image/gw_image.h"
 
@@ -77,6 +78,9 @@ protected:
     int get_num_frames(gwgif::BufferedSource& in, const ScreenInfo& screen);
     // Decodes one image's data into this image (already created at the image's size).
     int decoder(gwgif::BufferedSource& in, bool interlaced, int& badCodes);
+
+    // Rows of the current image that its data reached (top row first).
+    std::vector<bool> rowsWritten_;
 
     // Graphic control block as written to the file: flags, delay (little-endian), index.
     BYTE gce[4];
