@@ -1,0 +1,148 @@
+// The about box and the property page as a user sees them, and the module's other resources.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "control/glyphwell_resources.h"
+#include "tests/control/control_host.h"
+
+using namespace gwtest;
+
+namespace {
+
+struct UserScope {
+    explicit UserScope(AfxDialogUser user) { AfxSetDialogUser(std::move(user)); }
+    ~UserScope() { AfxSetDialogUser(nullptr); }
+};
+
+TEST(ControlDialogs, AboutBoxShowsItsTemplate) {
+    ControlRef c;
+    AfxDialogLayout seen;
+    int shown = 0;
+    UserScope user([&](const AfxDialogLayout& l) {
+        seen = l;
+        ++shown;
+        return IDOK;
+    });
+    DISPPARAMS none{nullptr, nullptr, 0, 0};
+    ASSERT_EQ(c->Invoke(DISPID_ABOUTBOX, GUID_NULL, 0, DISPATCH_METHOD, &none, nullptr, nullptr, nullptr), S_OK);
+    ASSERT_EQ(shown, 1);
+    EXPECT_EQ(seen.templateId, 1u);
+    EXPECT_EQ(seen.spec.caption, "About Glyphwell Control");
+    EXPECT_EQ(seen.spec.font, "MS Sans Serif");
+    EXPECT_EQ(seen.spec.pointSize, 8);
+    EXPECT_EQ(seen.spec.x, 34);
+    EXPECT_EQ(seen.spec.y, 22);
+    EXPECT_EQ(seen.spec.cx, 260);
+    EXPECT_EQ(seen.spec.cy, 55);
+    EXPECT_TRUE(seen.spec.style & DS_MODALFRAME);
+    EXPECT_TRUE(seen.spec.style & WS_SYSMENU);
+    ASSERT_EQ(seen.spec.items.size(), 4u);
+    EXPECT_EQ(seen.spec.items[0].textOrdinal, 1);  // the icon
+    EXPECT_EQ(seen.spec.items[0].cx, 20);
+    EXPECT_EQ(seen.spec.items[1].text, "Glyphwell Control, Version 1.0");
+    EXPECT_EQ(seen.spec.items[1].x, 40);
+    EXPECT_EQ(seen.spec.items[2].y, 25);
+    EXPECT_EQ(seen.spec.items[3].id, IDOK);
+    EXPECT_EQ(seen.spec.items[3].text, "OK");
+    EXPECT_EQ(seen.spec.items[3].classAtom, AFX_DLGCLASS_BUTTON);
+    EXPECT_TRUE(seen.spec.items[3].style & BS_DEFPUSHBUTTON);
+    // Laid out in pixels from 6 x 13 base units: 260 units wide = 390 pixels.
+    EXPECT_EQ(seen.window.Width(), 390);
+    EXPECT_EQ(seen.items[3].left, 221 * 6 / 4);
+    // Arguments are not accepted by the method.
+    VARIANT arg;
+    VariantInit(&arg);
+    DISPPARAMS one{&arg, nullptr, 1, 0};
+    EXPECT_EQ(c->Invoke(DISPID_ABOUTBOX, GUID_NULL, 0, DISPATCH_METHOD, &one, nullptr, nullptr, nullptr),
+              DISP_E_BADPARAMCOUNT);
+}
+
+TEST(ControlDialogs, PropertiesVerbShowsTheGeneralPage) {
+    ControlRef c;
+    AfxDialogLayout seen;
+    int shown = 0;
+    UserScope user([&](const AfxDialogLayout& l) {
+        seen = l;
+        ++shown;
+        return IDOK;
+    });
+    EXPECT_EQ(c->DoVerb(1, nullptr, nullptr, 0, nullptr, nullptr), S_OK);
+    EXPECT_EQ(c->DoVerb(OLEIVERB_PROPERTIES, nullptr, nullptr, 0, nullptr, nullptr), S_OK);
+    ASSERT_EQ(shown, 2);
+    EXPECT_EQ(seen.templateId, 200u);
+    EXPECT_EQ(seen.spec.caption, "General");
+    EXPECT_TRUE(seen.spec.style & WS_CHILD);
+    EXPECT_FALSE(seen.spec.style & WS_CAPTION);
+    EXPECT_EQ(seen.spec.cx, 250);
+    EXPECT_EQ(seen.spec.cy, 62);
+    ASSERT_EQ(seen.spec.items.size(), 1u);
+    EXPECT_EQ(seen.spec.items[0].text,
+              "TODO: Place controls to manipulate properties of Glyphwell Control on this dialog.");
+    EXPECT_EQ(seen.spec.items[0].x, 7);
+    EXPECT_EQ(seen.spec.items[0].cx, 229);
+    EXPECT_EQ(c->DoVerb(42, nullptr, nullptr, 0, nullptr, nullptr), OLEOBJ_S_INVALIDVERB);
+}
+
+TEST(ControlDialogs, PageDataExchangeOnlyPostProcesses) {
+    IClassFactory* factory = nullptr;
+    ASSERT_EQ(DllGetClassObject(CLSID_GlyphwellPropPage, IID_IClassFactory, reinterpret_cast<void**>(&factory)), S_OK);
+    IUnknown* unknown = nullptr;
+    ASSERT_EQ(factory->CreateInstance(nullptr, IID_IPropertyPage, reinterpret_cast<void**>(&unknown)), S_OK);
+    factory->Release();
+    COlePropertyPage* page = COlePropertyPage::FromUnknown(unknown);
+    {
+        UserScope cancel([](const AfxDialogLayout&) { return IDCANCEL; });
+        EXPECT_EQ(page->ShowModal(), IDCANCEL);
+    }
+    EXPECT_EQ(page->PostProcessingCount(), 0);
+    EXPECT_EQ(page->ShowModal(), IDOK);  // the headless user presses OK
+    EXPECT_EQ(page->PostProcessingCount(), 1);
+    EXPECT_EQ(page->GetCaption(), CString("General"));
+    unknown->Release();
+}
+
+TEST(ControlResources, StringsVersionBitmapAndIcon) {
+    HINSTANCE module = GlyphwellModuleInstance();
+    std::string s;
+    ASSERT_TRUE(AfxLoadStringBytes(module, 1, &s));
+    EXPECT_EQ(s, "Glyphwell Control");
+    ASSERT_TRUE(AfxLoadStringBytes(module, 2, &s));
+    EXPECT_EQ(s, "Glyphwell Property Page");
+    ASSERT_TRUE(AfxLoadStringBytes(module, 200, &s));
+    EXPECT_EQ(s, "General");
+    EXPECT_FALSE(AfxLoadStringBytes(module, 3, &s));
+
+    const BYTE* data;
+    DWORD size;
+    ASSERT_TRUE(AfxFindResourceBytes(module, MAKEINTRESOURCE(1), RT_VERSION, &data, &size));
+    EXPECT_EQ(GlyphwellVersionString(data, size, "FileVersion"), "1, 0, 0, 1");
+    EXPECT_EQ(GlyphwellVersionString(data, size, "ProductName"), "Glyphwell ActiveX Control Module");
+    EXPECT_EQ(GlyphwellVersionString(data, size, "FileDescription"), "Glyphwell ActiveX Control Module");
+    EXPECT_EQ(GlyphwellVersionString(data, size, "InternalName"), "Glyphwell");
+    EXPECT_EQ(GlyphwellVersionString(data, size, "OriginalFilename"), "Glyphwell.OCX");
+    EXPECT_EQ(GlyphwellVersionString(data, size, "OLESelfRegister"), "");
+    EXPECT_EQ(GlyphwellVersionString(data, size, "NoSuchEntry"), "");
+
+    ASSERT_TRUE(AfxFindResourceBytes(module, MAKEINTRESOURCE(1), RT_BITMAP, &data, &size));
+    BITMAPINFOHEADER bih;
+    ASSERT_GE(size, sizeof bih);
+    std::memcpy(&bih, data, sizeof bih);
+    EXPECT_EQ(bih.biWidth, 16);
+    EXPECT_EQ(bih.biHeight, 15);
+    EXPECT_EQ(bih.biBitCount, 4);
+    EXPECT_EQ(size, sizeof bih + 16 * 4 + 8u * 15);
+
+    ASSERT_TRUE(AfxFindResourceBytes(module, MAKEINTRESOURCE(1), MAKEINTRESOURCE(14), &data, &size));
+    ASSERT_EQ(size, 6u + 2 * 14);
+    EXPECT_EQ(data[4], 2);               // two images
+    EXPECT_EQ(data[6], 32);              // 32 x 32 ...
+    EXPECT_EQ(data[6 + 14], 16);         // ... and 16 x 16
+    EXPECT_EQ(data[8], 16);              // 16 colours
+    ASSERT_TRUE(AfxFindResourceBytes(module, MAKEINTRESOURCE(2), RT_ICON, &data, &size));
+    std::memcpy(&bih, data, sizeof bih);
+    EXPECT_EQ(bih.biWidth, 16);
+    EXPECT_EQ(bih.biHeight, 32);  // colour and mask halves
+}
+
+}  // namespace

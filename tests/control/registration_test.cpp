@@ -1,0 +1,182 @@
+// The module: self-registration entries and their removal, the type-library failure path, class
+// objects, the unload decision, and the shared module's exports.
+#include <dlfcn.h>
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "tests/control/control_host.h"
+
+using namespace gwtest;
+
+namespace {
+
+std::string Value(const std::string& key, const char* name = nullptr) {
+    HKEY k;
+    if (RegOpenKeyExA(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_READ, &k) != ERROR_SUCCESS) return "<no key>";
+    char buf[1024];
+    DWORD size = sizeof buf, type = 0;
+    const LONG rc = RegQueryValueExA(k, name, nullptr, &type, reinterpret_cast<BYTE*>(buf), &size);
+    RegCloseKey(k);
+    if (rc != ERROR_SUCCESS) return "<no value>";
+    return std::string(buf, size ? size - 1 : 0);
+}
+
+bool KeyExists(const std::string& key) {
+    HKEY k;
+    if (RegOpenKeyExA(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_READ, &k) != ERROR_SUCCESS) return false;
+    RegCloseKey(k);
+    return true;
+}
+
+class Registration : public ::testing::Test {
+protected:
+    void SetUp() override { GwRegistryUseMemory(); }
+    void TearDown() override { GwRegistryUseMemory(); }
+    const std::string ctrlKey = "CLSID\\" + GwGuidToString(CLSID_Glyphwell);
+    const std::string pageKey = "CLSID\\" + GwGuidToString(CLSID_GlyphwellPropPage);
+    const std::string libKey = "TypeLib\\" + GwGuidToString(LIBID_GLYPHWELLLib);
+};
+
+TEST_F(Registration, RegistersControlPageAndTypeLibrary) {
+    ASSERT_EQ(DllRegisterServer(), S_OK);
+    EXPECT_EQ(Value(ctrlKey), "Glyphwell Control");
+    EXPECT_EQ(Value(ctrlKey + "\\ProgID"), "GLYPHWELL.GlyphwellCtrl.1");
+    EXPECT_EQ(Value(ctrlKey + "\\InprocServer32", "ThreadingModel"), "Apartment");
+    EXPECT_EQ(Value(ctrlKey + "\\MiscStatus\\1"), "131473");
+    EXPECT_TRUE(KeyExists(ctrlKey + "\\Control"));
+    EXPECT_FALSE(KeyExists(ctrlKey + "\\Insertable"));
+    const std::string toolbox = Value(ctrlKey + "\\ToolboxBitmap32");
+    EXPECT_EQ(toolbox.substr(toolbox.size() - 3), ", 1");
+    EXPECT_EQ(Value(ctrlKey + "\\TypeLib"), GwGuidToString(LIBID_GLYPHWELLLib));
+    EXPECT_EQ(Value(ctrlKey + "\\Version"), "1.0");
+    EXPECT_EQ(Value("GLYPHWELL.GlyphwellCtrl.1\\CLSID"), GwGuidToString(CLSID_Glyphwell));
+    // The page: its type name only; its ProgID is never written.
+    EXPECT_EQ(Value(pageKey), "Glyphwell Property Page");
+    EXPECT_FALSE(KeyExists(pageKey + "\\ProgID"));
+    EXPECT_FALSE(KeyExists("GLYPHWELL.GlyphwellPropPage.1"));
+    EXPECT_EQ(Value(libKey + "\\1.0"), "Glyphwell ActiveX Control module.");
+    EXPECT_EQ(Value(libKey + "\\1.0\\FLAGS"), "2");
+    EXPECT_EQ(Value("Interface\\" + GwGuidToString(DIID__DGlyphwell)), "_DGlyphwell");
+}
+
+TEST_F(Registration, TypeLibraryReadsBackWithEveryMember) {
+    ITypeLib* lib = nullptr;
+    EXPECT_EQ(LoadRegTypeLib(LIBID_GLYPHWELLLib, 1, 0, 0x0409, &lib), TYPE_E_LIBNOTREGISTERED);
+    ASSERT_EQ(DllRegisterServer(), S_OK);
+    ASSERT_EQ(LoadRegTypeLib(LIBID_GLYPHWELLLib, 1, 0, 0x0409, &lib), S_OK);
+    const GwTypeLibDesc& d = lib->GetDescription();
+    EXPECT_EQ(d.name, "GLYPHWELLLib");
+    EXPECT_EQ(d.helpFile, "Glyphwell.hlp");
+    EXPECT_EQ(d.lcid, 0x0409u);
+    EXPECT_EQ(d.flags, static_cast<DWORD>(LIBFLAG_FCONTROL));
+    const GwTypeLibType* dispatch = d.FindType(DIID__DGlyphwell);
+    ASSERT_NE(dispatch, nullptr);
+    EXPECT_TRUE(dispatch->flags & TYPEFLAG_FHIDDEN);
+    EXPECT_EQ(dispatch->helpString, "Dispatch interface for Glyphwell Control");
+    ASSERT_EQ(dispatch->members.size(), 15u);
+    EXPECT_EQ(dispatch->members[11].name, "BackGroundColor");
+    EXPECT_EQ(dispatch->members[11].typeName, "OLE_COLOR");
+    EXPECT_EQ(dispatch->members[14].dispid, DISPID_ABOUTBOX);
+    EXPECT_FALSE(dispatch->members[14].isProperty);
+    const GwTypeLibType* events = d.FindType(DIID__DGlyphwellEvents);
+    ASSERT_NE(events, nullptr);
+    EXPECT_TRUE(events->members.empty());
+    const GwTypeLibType* coclass = d.FindType(CLSID_Glyphwell);
+    ASSERT_NE(coclass, nullptr);
+    EXPECT_EQ(coclass->name, "Glyphwell");
+    EXPECT_EQ(coclass->defaultInterface, DIID__DGlyphwell);
+    EXPECT_EQ(coclass->defaultSource, DIID__DGlyphwellEvents);
+    lib->Release();
+    // The control finds its library through the module cache.
+    ControlRef c;
+    ITypeLib* viaControl = nullptr;
+    ASSERT_EQ(c->GetTypeLib(0x0409, &viaControl), S_OK);
+    EXPECT_EQ(viaControl->GetDescription().libid, LIBID_GLYPHWELLLib);
+    viaControl->Release();
+}
+
+TEST_F(Registration, UnregistrationRemovesTypeLibraryThenClasses) {
+    ASSERT_EQ(DllRegisterServer(), S_OK);
+    ASSERT_EQ(DllUnregisterServer(), S_OK);
+    EXPECT_FALSE(KeyExists(ctrlKey));
+    EXPECT_FALSE(KeyExists(pageKey));
+    EXPECT_FALSE(KeyExists(libKey));
+    EXPECT_FALSE(KeyExists("GLYPHWELL.GlyphwellCtrl.1"));
+    EXPECT_FALSE(KeyExists("Interface\\" + GwGuidToString(DIID__DGlyphwell)));
+    // Only the shared parent keys remain, empty.
+    EXPECT_EQ(GwRegistryDump(), "[HKEY_CLASSES_ROOT\\CLSID]\n[HKEY_CLASSES_ROOT\\Interface]\n[HKEY_CLASSES_ROOT\\TypeLib]\n");
+    // With the type library already gone the first step fails and the classes stay.
+    ASSERT_EQ(DllRegisterServer(), S_OK);
+    ASSERT_EQ(RegDeleteTreeA(HKEY_CLASSES_ROOT, libKey.c_str()), ERROR_SUCCESS);
+    EXPECT_EQ(DllUnregisterServer(), SELFREG_E_TYPELIB);
+    EXPECT_TRUE(KeyExists(ctrlKey));
+}
+
+TEST_F(Registration, TypeLibraryFailureRegistersNoClass) {
+    GwRegistrySetWritable(false);
+    EXPECT_EQ(DllRegisterServer(), static_cast<HRESULT>(0x80040200));
+    GwRegistrySetWritable(true);
+    EXPECT_FALSE(KeyExists(ctrlKey));
+    EXPECT_FALSE(KeyExists(pageKey));
+}
+
+TEST_F(Registration, ClassObjectsAndUnloading) {
+    IClassFactory* factory = nullptr;
+    EXPECT_EQ(DllGetClassObject(GUID_NULL, IID_IClassFactory, reinterpret_cast<void**>(&factory)),
+              CLASS_E_CLASSNOTAVAILABLE);
+    EXPECT_EQ(DllCanUnloadNow(), S_OK);
+    ASSERT_EQ(DllGetClassObject(CLSID_Glyphwell, IID_IClassFactory, reinterpret_cast<void**>(&factory)), S_OK);
+    EXPECT_EQ(DllCanUnloadNow(), S_FALSE);  // the factory reference holds the module
+    IDispatch* disp = nullptr;
+    EXPECT_EQ(factory->CreateInstance(nullptr, IID_IDispatch, reinterpret_cast<void**>(&disp)), S_OK);
+    IUnknown* outer = disp;
+    void* none = nullptr;
+    EXPECT_EQ(factory->CreateInstance(outer, IID_IDispatch, &none), CLASS_E_NOAGGREGATION);
+    EXPECT_EQ(factory->CreateInstance(nullptr, IID_IClassFactory, &none), E_NOINTERFACE);
+    factory->Release();
+    EXPECT_EQ(DllCanUnloadNow(), S_FALSE);  // a live control holds it too
+    ASSERT_EQ(PutString(disp, "TextData", "HELLO"), S_OK);
+    EXPECT_EQ(disp->Release(), 0u);
+    EXPECT_EQ(DllCanUnloadNow(), S_OK);
+    ASSERT_EQ(DllGetClassObject(CLSID_GlyphwellPropPage, IID_IClassFactory, reinterpret_cast<void**>(&factory)),
+              S_OK);
+    IUnknown* page = nullptr;
+    EXPECT_EQ(factory->CreateInstance(nullptr, IID_IPropertyPage, reinterpret_cast<void**>(&page)), S_OK);
+    factory->Release();
+    EXPECT_EQ(DllCanUnloadNow(), S_FALSE);
+    factory->LockServer(TRUE);
+    page->Release();
+    EXPECT_EQ(DllCanUnloadNow(), S_FALSE);
+    factory->LockServer(FALSE);
+    EXPECT_EQ(DllCanUnloadNow(), S_OK);
+}
+
+TEST(SharedModule, ExportsTheEntryPointsAndCreatesAControl) {
+    const std::string path = std::string(GLYPHWELL_BINARY_DIR) + "/control/libglyphwell.so";
+    void* module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (!module) GTEST_SKIP() << "shared module not built: " << dlerror();
+    for (const char* name : {"DllRegisterServer", "DllUnregisterServer", "DllGetClassObject", "DllCanUnloadNow"})
+        EXPECT_NE(dlsym(module, name), nullptr) << name;
+    // Internal names stay inside the module.
+    EXPECT_EQ(dlsym(module, "_Z17QRCodeMakeSymbolP14QRCodeSettings"), nullptr);
+    typedef HRESULT (*GetClassObject)(REFCLSID, REFIID, void**);
+    auto get = reinterpret_cast<GetClassObject>(dlsym(module, "DllGetClassObject"));
+    ASSERT_NE(get, nullptr);
+    IClassFactory* factory = nullptr;
+    ASSERT_EQ(get(CLSID_Glyphwell, IID_IClassFactory, reinterpret_cast<void**>(&factory)), S_OK);
+    IDispatch* disp = nullptr;
+    ASSERT_EQ(factory->CreateInstance(nullptr, IID_IDispatch, reinterpret_cast<void**>(&disp)), S_OK);
+    factory->Release();
+    EXPECT_EQ(PutString(disp, "TextData", "HELLO"), S_OK);
+    IOleObject* ole = nullptr;
+    ASSERT_EQ(disp->QueryInterface(IID_IOleObject, reinterpret_cast<void**>(&ole)), S_OK);
+    SIZEL extent{};
+    ole->GetExtent(DVASPECT_CONTENT, &extent);
+    EXPECT_EQ(extent.cx, (83 * 2540 + 48) / 96);
+    ole->Release();
+    disp->Release();
+    dlclose(module);
+}
+
+}  // namespace
