@@ -1,0 +1,258 @@
+// glyphwell control: a command-line host for the QR Code control. It creates the control
+// through the module's class object, loads stored state, sets and reads properties by name
+// through automation, saves the state and paints the control into a picture file.
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "control/glyphwell_ids.h"
+#include "control/glyphwell_module.h"
+#include "encoder/trace.h"
+#include "image/gw_image.h"
+#include "platform/afx/afxctl.h"
+#include "platform/win32.h"
+#include "tools/glyphwell/command.h"
+
+namespace {
+
+const char kUsage[] =
+    "usage: glyphwell control [--load FILE] [--set NAME=VALUE]... [--get NAME]... [--save FILE]\n"
+    "                         [--paint OUT.png] [--quiet]\n"
+    "\n"
+    "Creates the Glyphwell control (GLYPHWELL.GlyphwellCtrl.1) and, in this order: loads its\n"
+    "stored state from FILE, sets properties (in the order given), prints properties as\n"
+    "NAME=VALUE lines, saves its state to FILE, and paints it at its own size into a picture\n"
+    "(.png, or .bmp/.gif by the name's ending).\n"
+    "\n"
+    "properties: PreferredVersion SelectedVersion CorrectionLevel EncodeMode EciMode Fnc1Mode\n"
+    "  StructuredAppend ProcessTilde AutoConfigurate Margin PixelSize BackGroundColor\n"
+    "  ForeGroundColor TextData. Numbers are decimal or &H/0x hexadecimal; booleans True/False;\n"
+    "  colours 0x00BBGGRR (0x00FFFF is yellow).\n"
+    "  --quiet    do not print the encoder's diagnostic lines\n"
+    "\n"
+    "exit status: 0 done, 1 a file or value was refused, 2 usage error\n";
+
+int UsageError(const std::string& message) {
+    std::fprintf(stderr, "glyphwell control: %s\n\n%s", message.c_str(), kUsage);
+    return kExitUsage;
+}
+
+int Failure(const std::string& message) {
+    std::fprintf(stderr, "glyphwell control: %s\n", message.c_str());
+    return kExitFailed;
+}
+
+// The control's class from its ProgID: the registry when the module is registered, else the
+// module's own class objects.
+CLSID ControlClass() {
+    CLSID clsid = CLSID_Glyphwell;
+    GwRegistryUseFile(GwRegistryDefaultPath());
+    const std::string key = std::string(kGlyphwellCtrlProgID) + "\\CLSID";
+    HKEY k;
+    if (RegOpenKeyExA(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_READ, &k) == ERROR_SUCCESS) {
+        char buf[64];
+        DWORD size = sizeof buf, type = 0;
+        if (RegQueryValueExA(k, nullptr, nullptr, &type, reinterpret_cast<BYTE*>(buf), &size) == ERROR_SUCCESS &&
+            type == REG_SZ && size > 0) {
+            buf[size - 1] = '\0';
+            GwGuidFromString(buf, &clsid);
+        }
+        RegCloseKey(k);
+    }
+    // Only a class this module serves can be created here.
+    if (!COleObjectFactory::Find(clsid)) clsid = CLSID_Glyphwell;
+    return clsid;
+}
+
+DISPID IdOf(IDispatch* d, const std::string& name) {
+    const std::u16string w = GwWideFromUtf8(name);
+    LPCOLESTR names[1] = {w.c_str()};
+    DISPID id = DISPID_UNKNOWN;
+    if (FAILED(d->GetIDsOfNames(GUID_NULL, names, 1, 0, &id))) return DISPID_UNKNOWN;
+    return id;
+}
+
+const char* Reason(HRESULT hr) {
+    if (hr == DISP_E_TYPEMISMATCH) return "type mismatch";
+    if (hr == DISP_E_OVERFLOW) return "out of range";
+    return "refused";
+}
+
+bool ReadFile(const std::string& path, std::vector<BYTE>* bytes) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return false;
+    bytes->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return !in.bad();
+}
+
+DWORD PictureType(const std::string& path) {
+    const auto ends = [&](const char* suffix) {
+        const size_t n = std::strlen(suffix);
+        if (path.size() < n) return false;
+        for (size_t i = 0; i < n; ++i)
+            if (std::tolower(static_cast<unsigned char>(path[path.size() - n + i])) != suffix[i]) return false;
+        return true;
+    };
+    if (ends(".bmp")) return TypeBmp;
+    if (ends(".gif")) return TypeGif;
+    return TypePng;
+}
+
+// Paints the control into a screen-compatible bitmap of its own size and writes it to path.
+bool Paint(IUnknown* control, const std::string& path, std::string* error) {
+    IOleObject* ole = nullptr;
+    IViewObject* view = nullptr;
+    control->QueryInterface(IID_IOleObject, reinterpret_cast<void**>(&ole));
+    control->QueryInterface(IID_IViewObject, reinterpret_cast<void**>(&view));
+    SIZEL extent{0, 0};
+    if (ole) ole->GetExtent(DVASPECT_CONTENT, &extent);
+    const LONG width = static_cast<LONG>((static_cast<long long>(extent.cx) * 96 + 1270) / 2540);
+    const LONG height = static_cast<LONG>((static_cast<long long>(extent.cy) * 96 + 1270) / 2540);
+    bool ok = false;
+    if (!view || width <= 0 || height <= 0) {
+        *error = "the control has no size to paint";
+    } else {
+        HDC screen = GetDC(nullptr);
+        HDC dc = CreateCompatibleDC(screen);
+        HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
+        ReleaseDC(nullptr, screen);
+        if (!dc || !bitmap) {
+            *error = "cannot create a " + std::to_string(width) + " x " + std::to_string(height) + " picture";
+        } else {
+            HGDIOBJ old = SelectObject(dc, bitmap);
+            RECTL bounds{0, 0, width, height};
+            view->Draw(DVASPECT_CONTENT, -1, nullptr, nullptr, nullptr, dc, &bounds, nullptr, nullptr, 0);
+            SelectObject(dc, old);
+            GwImage picture;
+            if (!picture.CreateFromHBITMAP(bitmap, nullptr)) {
+                *error = std::string("cannot take the painted picture: ") + picture.GetLastError();
+            } else if (!picture.Save(path.c_str(), PictureType(path))) {
+                *error = "cannot write " + path + ": " + picture.GetLastError();
+            } else {
+                ok = true;
+            }
+        }
+        if (bitmap) DeleteObject(bitmap);
+        if (dc) DeleteDC(dc);
+    }
+    if (view) view->Release();
+    if (ole) ole->Release();
+    return ok;
+}
+
+int RunControl(const std::vector<std::string>& args) {
+    std::string load, save, paint;
+    std::vector<std::string> sets, gets;
+    bool quiet = false;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (a == "--help" || a == "-h") {
+            std::fputs(kUsage, stdout);
+            return kExitOk;
+        }
+        const bool takesValue = a == "--load" || a == "--save" || a == "--paint" || a == "--set" || a == "--get";
+        if (a == "--quiet") {
+            quiet = true;
+            continue;
+        }
+        if (!takesValue) return UsageError("unknown argument '" + a + "'");
+        if (i + 1 >= args.size()) return UsageError(a + " needs a value");
+        const std::string& v = args[++i];
+        if (a == "--load") load = v;
+        if (a == "--save") save = v;
+        if (a == "--paint") paint = v;
+        if (a == "--set") {
+            if (v.find('=') == std::string::npos || v.front() == '=') return UsageError("--set needs NAME=VALUE");
+            sets.push_back(v);
+        }
+        if (a == "--get") gets.push_back(v);
+    }
+    // The encoder's diagnostics would mix with the --get lines: they go to standard error, or
+    // nowhere with --quiet.
+    FILE* devnull = quiet ? std::fopen("/dev/null", "w") : nullptr;
+    QRCodeSetTraceStream(quiet && devnull ? devnull : stderr);
+
+    int status = kExitOk;
+    IClassFactory* factory = nullptr;
+    IDispatch* control = nullptr;
+    if (FAILED(DllGetClassObject(ControlClass(), IID_IClassFactory, reinterpret_cast<void**>(&factory))) ||
+        FAILED(factory->CreateInstance(nullptr, IID_IDispatch, reinterpret_cast<void**>(&control)))) {
+        if (factory) factory->Release();
+        return Failure("cannot create the control");
+    }
+    factory->Release();
+    IPersistStreamInit* persist = nullptr;
+    control->QueryInterface(IID_IPersistStreamInit, reinterpret_cast<void**>(&persist));
+
+    if (!load.empty()) {
+        std::vector<BYTE> bytes;
+        if (!ReadFile(load, &bytes)) {
+            status = Failure("cannot read " + load);
+        } else {
+            GwMemoryStream* stream = new GwMemoryStream(bytes);
+            persist->Load(stream);
+            stream->Release();
+        }
+    } else {
+        persist->InitNew();
+    }
+    for (size_t i = 0; status == kExitOk && i < sets.size(); ++i) {
+        const size_t eq = sets[i].find('=');
+        const std::string name = sets[i].substr(0, eq), value = sets[i].substr(eq + 1);
+        const DISPID id = IdOf(control, name);
+        if (id == DISPID_UNKNOWN || id == DISPID_ABOUTBOX) {
+            status = UsageError("no property named '" + name + "'");
+            break;
+        }
+        VARIANT v;
+        VariantInit(&v);
+        v.vt = VT_BSTR;
+        v.bstrVal = GwAllocBstrFromUtf8(value);
+        DISPID named = DISPID_PROPERTYPUT;
+        DISPPARAMS params{&v, &named, 1, 1};
+        const HRESULT hr = control->Invoke(id, GUID_NULL, 0, DISPATCH_PROPERTYPUT, &params, nullptr, nullptr, nullptr);
+        VariantClear(&v);
+        if (FAILED(hr)) status = Failure("cannot set " + name + " to '" + value + "': " + Reason(hr));
+    }
+    for (size_t i = 0; status == kExitOk && i < gets.size(); ++i) {
+        const DISPID id = IdOf(control, gets[i]);
+        if (id == DISPID_UNKNOWN || id == DISPID_ABOUTBOX) {
+            status = UsageError("no property named '" + gets[i] + "'");
+            break;
+        }
+        VARIANT result, text;
+        VariantInit(&result);
+        VariantInit(&text);
+        DISPPARAMS none{nullptr, nullptr, 0, 0};
+        control->Invoke(id, GUID_NULL, 0, DISPATCH_PROPERTYGET, &none, &result, nullptr, nullptr);
+        if (SUCCEEDED(VariantChangeType(&text, &result, 0, VT_BSTR)))
+            std::printf("%s=%s\n", gets[i].c_str(), GwUtf8FromWide(text.bstrVal, SysStringLen(text.bstrVal)).c_str());
+        VariantClear(&result);
+        VariantClear(&text);
+    }
+    if (status == kExitOk && !save.empty()) {
+        GwMemoryStream* stream = new GwMemoryStream;
+        persist->Save(stream, TRUE);
+        std::ofstream out(save, std::ios::binary | std::ios::trunc);
+        out.write(reinterpret_cast<const char*>(stream->Bytes().data()), static_cast<std::streamsize>(stream->Bytes().size()));
+        stream->Release();
+        if (!out) status = Failure("cannot write " + save);
+    }
+    if (status == kExitOk && !paint.empty()) {
+        std::string error;
+        if (!Paint(control, paint, &error)) status = Failure(error);
+    }
+    persist->Release();
+    control->Release();
+    std::fflush(stdout);
+    QRCodeSetTraceStream(nullptr);
+    if (devnull) std::fclose(devnull);
+    return status;
+}
+
+const GlyphwellCommand kControl("control", "host the QR Code control: load, set, get, save, paint", RunControl);
+
+}  // namespace

@@ -1,0 +1,89 @@
+// glyphwell register | unregister | registry: self-registration of the control module in the
+// platform registry (a file: GLYPHWELL_REGISTRY, else $XDG_DATA_HOME/glyphwell/registry, else
+// ~/.local/share/glyphwell/registry), and a listing of what is registered.
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "control/glyphwell_module.h"
+#include "platform/win32.h"
+#include "tools/glyphwell/command.h"
+
+namespace {
+
+int Usage(const char* verb, const std::vector<std::string>& args, bool* handled) {
+    *handled = true;
+    if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
+        std::printf("usage: glyphwell %s\n\nregistry file: %s\n", verb, GwRegistryDefaultPath().c_str());
+        return kExitOk;
+    }
+    if (!args.empty()) {
+        std::fprintf(stderr, "glyphwell %s: takes no arguments\n\nusage: glyphwell %s\n", verb, verb);
+        return kExitUsage;
+    }
+    *handled = false;
+    return kExitOk;
+}
+
+bool OpenRegistry(const char* verb, std::string* path) {
+    *path = GwRegistryDefaultPath();
+    if (!GwRegistryUseFile(*path)) {
+        std::fprintf(stderr, "glyphwell %s: %s is not a registry file\n", verb, path->c_str());
+        return false;
+    }
+    return true;
+}
+
+const char* Failure(HRESULT hr) {
+    if (hr == SELFREG_E_TYPELIB) return "the type library could not be (un)registered";
+    if (hr == SELFREG_E_CLASS) return "the classes could not be (un)registered";
+    return "failed";
+}
+
+int RunRegister(const std::vector<std::string>& args) {
+    bool handled;
+    const int usage = Usage("register", args, &handled);
+    if (handled) return usage;
+    std::string path;
+    if (!OpenRegistry("register", &path)) return kExitFailed;
+    const HRESULT hr = DllRegisterServer();
+    if (FAILED(hr)) {
+        std::fprintf(stderr, "glyphwell register: %s (0x%08X) in %s\n", Failure(hr), static_cast<unsigned>(hr),
+                     path.c_str());
+        return kExitFailed;
+    }
+    std::printf("registered GLYPHWELL.GlyphwellCtrl.1 in %s\n", path.c_str());
+    return kExitOk;
+}
+
+int RunUnregister(const std::vector<std::string>& args) {
+    bool handled;
+    const int usage = Usage("unregister", args, &handled);
+    if (handled) return usage;
+    std::string path;
+    if (!OpenRegistry("unregister", &path)) return kExitFailed;
+    const HRESULT hr = DllUnregisterServer();
+    if (FAILED(hr)) {
+        std::fprintf(stderr, "glyphwell unregister: %s (0x%08X) in %s\n", Failure(hr), static_cast<unsigned>(hr),
+                     path.c_str());
+        return kExitFailed;
+    }
+    std::printf("unregistered GLYPHWELL.GlyphwellCtrl.1 from %s\n", path.c_str());
+    return kExitOk;
+}
+
+int RunRegistry(const std::vector<std::string>& args) {
+    bool handled;
+    const int usage = Usage("registry", args, &handled);
+    if (handled) return usage;
+    std::string path;
+    if (!OpenRegistry("registry", &path)) return kExitFailed;
+    std::fputs(GwRegistryDump().c_str(), stdout);
+    return kExitOk;
+}
+
+const GlyphwellCommand kRegister("register", "register the control module in the platform registry", RunRegister);
+const GlyphwellCommand kUnregister("unregister", "remove the control module's registration", RunUnregister);
+const GlyphwellCommand kRegistry("registry", "print the platform registry", RunRegistry);
+
+}  // namespace
