@@ -1,0 +1,251 @@
+// The encode subcommand of the real program: exit statuses, help and usage text, diagnostics,
+// and text-art symbols that two decoders read back as the input.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "tests/support/qr_decode.h"
+
+namespace {
+
+const std::string kProgram = std::string(GLYPHWELL_BINARY_DIR) + "/tools/glyphwell/glyphwell";
+const std::string kDark = "\u2588\u2588";
+
+struct Outcome {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+std::string TempPath(const std::string& name) {
+    return ::testing::TempDir() + "glyphwell_encode_cli_" + name;
+}
+
+void WriteFile(const std::string& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// Runs `glyphwell encode ARGS`, feeding `input` on standard input.
+Outcome Encode(const std::vector<std::string>& args, const std::string& input = "") {
+    const std::string in = TempPath("stdin"), err = TempPath("stderr");
+    WriteFile(in, input);
+    std::string command = gwtest::ShellQuote(kProgram) + " encode";
+    for (const std::string& a : args) command += " " + gwtest::ShellQuote(a);
+    command += " <" + gwtest::ShellQuote(in) + " 2>" + gwtest::ShellQuote(err);
+    Outcome o;
+    o.out = gwtest::RunCommand(command, &o.status);
+    o.err = ReadFile(err);
+    return o;
+}
+
+// Turns text art back into rows of '#' and '.', checking its shape: every line the same
+// number of modules, each module two characters, dark or light.
+std::vector<std::string> ParseArt(const std::string& text) {
+    std::vector<std::string> rows;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        const std::string line = text.substr(start, end - start);
+        start = end + 1;
+        std::string row;
+        for (size_t i = 0; i < line.size();) {
+            if (line.compare(i, kDark.size(), kDark) == 0) {
+                row += '#';
+                i += kDark.size();
+            } else if (line.compare(i, 2, "  ") == 0) {
+                row += '.';
+                i += 2;
+            } else {
+                ADD_FAILURE() << "unexpected characters in line: " << line;
+                return {};
+            }
+        }
+        if (!rows.empty() && row.size() != rows[0].size()) {
+            ADD_FAILURE() << "ragged art";
+            return {};
+        }
+        rows.push_back(row);
+    }
+    return rows;
+}
+
+// Checks the quiet zone and returns the modules per side of the symbol inside it.
+int SymbolSide(const std::vector<std::string>& rows) {
+    const int n = static_cast<int>(rows.size());
+    if (n < 8 || static_cast<int>(rows[0].size()) != n) return -1;
+    for (int y = 0; y < n; ++y)
+        for (int x = 0; x < n; ++x)
+            if ((x < 4 || y < 4 || x >= n - 4 || y >= n - 4) && rows[y][x] != '.') return -1;
+    return n - 8;
+}
+
+// Both decoders must read `expected` from the art.
+void ExpectReads(const std::string& art, const std::string& expected) {
+    const auto rows = ParseArt(art);
+    ASSERT_GT(SymbolSide(rows), 0) << "a square symbol inside a 4-module light quiet zone";
+    const gwtest::GreyImage image = gwtest::RasteriseArt(rows, 0, 3);
+    const gwtest::DecodeResult zb = gwtest::DecodeWithZbar(image), zx = gwtest::DecodeWithZxing(image);
+    EXPECT_TRUE(zb.ok) << zb.error;
+    EXPECT_TRUE(zx.ok) << zx.error;
+    if (zb.ok) {
+        EXPECT_EQ(zb.bytes, expected);
+    }
+    if (zx.ok) {
+        EXPECT_EQ(zx.bytes, expected);
+    }
+}
+
+TEST(EncodeCli, HelpAndUsageErrors) {
+    const Outcome help = Encode({"--help"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_NE(help.out.find("usage: glyphwell encode"), std::string::npos);
+    EXPECT_NE(help.out.find("--structured-append"), std::string::npos);
+
+    const std::vector<std::vector<std::string>> misuse = {
+        {"--ascii"},                                        // no text
+        {"abc"},                                            // nothing to write
+        {"abc", "--ascii", "--bogus"},                      // unknown option
+        {"abc", "def", "--ascii"},                          // two texts
+        {"abc", "-i", "/dev/null", "--ascii"},              // text and file
+        {"abc", "--ascii", "--level", "X"},
+        {"abc", "--ascii", "--symbol-version", "41"},
+        {"abc", "--ascii", "--symbol-version", "3x"},
+        {"abc", "--ascii", "--mode", "binary"},
+        {"abc", "--ascii", "--eci", "-1"},
+        {"abc", "--ascii", "--fnc1", "third"},
+        {"abc", "--ascii", "--application-indicator", "256"},
+        {"abc", "--ascii", "--structured-append", "3/2"},
+        {"abc", "--ascii", "--structured-append", "17/17"},
+        {"abc", "--ascii", "--margin", "256"},
+        {"abc", "--ascii", "--pixel-size", "-1"},
+        {"abc", "--ascii", "--foreground", "12345G"},
+        {"abc", "--ascii", "--background"},                 // missing value
+    };
+    for (const auto& args : misuse) {
+        const Outcome o = Encode(args);
+        std::string joined;
+        for (const auto& a : args) joined += a + " ";
+        EXPECT_EQ(o.status, 2) << joined;
+        EXPECT_NE(o.err.find("usage: glyphwell encode"), std::string::npos) << joined;
+        EXPECT_TRUE(o.out.empty()) << joined;
+    }
+}
+
+TEST(EncodeCli, TextThatCannotBeEncodedExitsOneWithAReason) {
+    const std::vector<std::vector<std::string>> failing = {
+        {std::string(3000, 'x'), "--ascii", "--quiet"},                                  // beyond 40-H
+        {std::string(20, 'x'), "--ascii", "--quiet", "--fixed-version", "--symbol-version", "1"},
+        {"-i", TempPath("does-not-exist"), "--ascii", "--quiet"},
+    };
+    for (const auto& args : failing) {
+        const Outcome o = Encode(args);
+        EXPECT_EQ(o.status, 1);
+        EXPECT_TRUE(o.out.empty());
+        ASSERT_FALSE(o.err.empty());
+        EXPECT_EQ(o.err.find('\n'), o.err.size() - 1) << "one line: " << o.err;
+    }
+    // Without --quiet the encoder's own message comes out on standard output.
+    const Outcome loud = Encode({std::string(20, 'x'), "--ascii", "--fixed-version"});
+    EXPECT_EQ(loud.status, 1);
+    EXPECT_NE(loud.out.find("Too many codewords"), std::string::npos);
+}
+
+TEST(EncodeCli, QuietSilencesThePenaltyLines) {
+    const Outcome loud = Encode({"Hello, world", "--ascii"});
+    ASSERT_EQ(loud.status, 0);
+    // Eight lines of four penalty scores, one per mask, then the art.
+    size_t pos = 0;
+    for (int k = 0; k < 8; ++k) {
+        const size_t end = loud.out.find('\n', pos);
+        ASSERT_NE(end, std::string::npos);
+        int a, b, c, d;
+        EXPECT_EQ(std::sscanf(loud.out.substr(pos, end - pos).c_str(), "%d %d %d %d", &a, &b, &c, &d), 4);
+        EXPECT_EQ(loud.out[end - 1], '\t');
+        pos = end + 1;
+    }
+    const Outcome quiet = Encode({"Hello, world", "--ascii", "--quiet"});
+    ASSERT_EQ(quiet.status, 0);
+    EXPECT_EQ(quiet.out, loud.out.substr(pos));
+    ExpectReads(quiet.out, "Hello, world");
+}
+
+TEST(EncodeCli, AsciiSymbolsReadBackForEachTextSource) {
+    const std::string binary("\x00\x01\xFE\xFF\x80 bytes\n", 11);
+    Outcome o = Encode({"-", "--ascii", "--quiet"}, binary);
+    ASSERT_EQ(o.status, 0) << o.err;
+    ExpectReads(o.out, binary);
+
+    WriteFile(TempPath("input"), "from a file");
+    o = Encode({"-i", TempPath("input"), "--ascii", "--quiet"});
+    ASSERT_EQ(o.status, 0) << o.err;
+    ExpectReads(o.out, "from a file");
+
+    o = Encode({"--ascii", "--quiet", "--", "-starts with a dash"});
+    ASSERT_EQ(o.status, 0) << o.err;
+    ExpectReads(o.out, "-starts with a dash");
+}
+
+TEST(EncodeCli, SymbolOptionsReachTheEncoder) {
+    // Version and level: a version-5 symbol is 37 modules wide.
+    Outcome o = Encode({"versioned", "--ascii", "--quiet", "--symbol-version", "5", "--level", "l"});
+    ASSERT_EQ(o.status, 0) << o.err;
+    EXPECT_EQ(SymbolSide(ParseArt(o.out)), 37);
+    ExpectReads(o.out, "versioned");
+
+    // Modes: 34 digits fit version 1-L only when packed as digits.
+    const std::string digits = "1234567890123456789012345678901234";
+    o = Encode({digits, "--ascii", "--quiet", "--mode", "numeric", "--level", "L", "--fixed-version"});
+    ASSERT_EQ(o.status, 0) << o.err;
+    EXPECT_EQ(SymbolSide(ParseArt(o.out)), 21);
+    ExpectReads(o.out, digits);
+
+    o = Encode({"HELLO WORLD $%*+-./:", "--ascii", "--quiet", "--mode", "alphanumeric"});
+    ASSERT_EQ(o.status, 0) << o.err;
+    ExpectReads(o.out, "HELLO WORLD $%*+-./:");
+
+    o = Encode({"Mixed 12345678901234 TEXT", "--ascii", "--quiet", "--mode", "auto"});
+    ASSERT_EQ(o.status, 0) << o.err;
+    ExpectReads(o.out, "Mixed 12345678901234 TEXT");
+
+    const std::string kanji = "\x93\x5F\x8B\x9E\x82\xA0";  // Shift-JIS
+    WriteFile(TempPath("kanji"), kanji);
+    o = Encode({"-i", TempPath("kanji"), "--ascii", "--quiet", "--mode", "kanji"});
+    ASSERT_EQ(o.status, 0) << o.err;
+    ExpectReads(o.out, kanji);
+
+    // Tilde escapes: ~d066 is 'B'.
+    o = Encode({"A~d066C~~", "--ascii", "--quiet", "--tilde"});
+    ASSERT_EQ(o.status, 0) << o.err;
+    ExpectReads(o.out, "ABC~");
+}
+
+TEST(EncodeCli, HeaderOptionsKeepTheDataReadable) {
+    // ECI, structured append and FNC1 add headers in front of the data; the data stays.
+    const std::vector<std::vector<std::string>> variants = {
+        {"--eci", "26"},
+        {"--structured-append", "2/3"},
+        {"--fnc1", "second", "--application-indicator", "65"},
+    };
+    for (const auto& extra : variants) {
+        std::vector<std::string> args = {"HEADERS", "--ascii", "--quiet"};
+        args.insert(args.end(), extra.begin(), extra.end());
+        const Outcome o = Encode(args);
+        ASSERT_EQ(o.status, 0) << extra[0] << ": " << o.err;
+        const auto rows = ParseArt(o.out);
+        ASSERT_GT(SymbolSide(rows), 0);
+        const gwtest::DecodeResult zx = gwtest::DecodeWithZxing(gwtest::RasteriseArt(rows, 0, 3));
+        EXPECT_TRUE(zx.ok) << extra[0] << ": " << zx.error;
+        EXPECT_NE(zx.bytes.find("HEADERS"), std::string::npos) << extra[0];
+    }
+}
+
+}  // namespace
