@@ -52,7 +52,16 @@ Rgb HueColor(int hue) {
 // A group of twelve built like the given ones: six tints stepping from pale towards the hue,
 // the full hue, then five steps darker (each 35/255 of full brightness).
 void BuildHueGroup(int hue, Rgb out[12]) {
-    const Rgb full = HueColor(hue);
+    Rgb full = HueColor(hue);
+    // A full hue that is already one of the fixed system colours steps back to 254, as the
+    // yellow group does, so that no entry of the table is a duplicate.
+    for (const Rgb& fixed : kStd256Tail) {
+        if (fixed.r == full.r && fixed.g == full.g && fixed.b == full.b) {
+            if (full.r == 255) full.r = 254;
+            if (full.g == 255) full.g = 254;
+            if (full.b == 255) full.b = 254;
+        }
+    }
     const BYTE fullC[3] = {full.r, full.g, full.b};
     for (int p = 0; p < 6; p++) {
         BYTE c[3];
