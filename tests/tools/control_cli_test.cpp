@@ -1,0 +1,102 @@
+// The control, register, unregister and registry subcommands of the real program: property
+// round trips by name, saved state, painted pictures that a decoder reads, exit statuses and
+// the persisted registry.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "tests/support/qr_decode.h"
+
+namespace {
+
+const std::string kProgram = std::string(GLYPHWELL_BINARY_DIR) + "/tools/glyphwell/glyphwell";
+
+struct Outcome {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+std::string TempPath(const std::string& name) { return ::testing::TempDir() + "glyphwell_control_cli_" + name; }
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// Runs `glyphwell ARGS` with its own registry file.
+Outcome Glyphwell(const std::vector<std::string>& args) {
+    const std::string err = TempPath("stderr");
+    std::string command = "GLYPHWELL_REGISTRY=" + gwtest::ShellQuote(TempPath("registry")) + " " +
+                          gwtest::ShellQuote(kProgram);
+    for (const std::string& a : args) command += " " + gwtest::ShellQuote(a);
+    command += " 2>" + gwtest::ShellQuote(err);
+    Outcome o;
+    o.out = gwtest::RunCommand(command, &o.status);
+    o.err = ReadFile(err);
+    return o;
+}
+
+TEST(ControlCli, SetGetSaveLoadAndPaint) {
+    const std::string saved = TempPath("hello.gwc"), painted = TempPath("hello.png"),
+                      reloaded = TempPath("reloaded.png");
+    Outcome o = Glyphwell({"control", "--set", "TextData=HELLO", "--set", "PixelSize=4", "--get", "PixelSize", "--get",
+                     "TextData", "--get", "AutoConfigurate", "--save", saved, "--paint", painted, "--quiet"});
+    ASSERT_EQ(o.status, 0) << o.err;
+    EXPECT_EQ(o.out, "PixelSize=4\nTextData=HELLO\nAutoConfigurate=False\n");
+    const std::string state = ReadFile(saved);
+    ASSERT_GE(state.size(), 7160u);
+    EXPECT_EQ(state[48], 4);
+    EXPECT_EQ(state.substr(60, 5), "HELLO");
+    const gwtest::DecodeResult z = gwtest::DecodeFileWithZbarimg(painted);
+    EXPECT_TRUE(z.ok) << z.error;
+    EXPECT_EQ(z.bytes, "HELLO");
+
+    o = Glyphwell({"control", "--load", saved, "--get", "TextData", "--get", "PixelSize", "--paint", reloaded, "--quiet"});
+    ASSERT_EQ(o.status, 0) << o.err;
+    EXPECT_EQ(o.out, "TextData=\nPixelSize=-1\n");
+    EXPECT_EQ(ReadFile(reloaded), ReadFile(painted));
+}
+
+TEST(ControlCli, RefusalsAndUsage) {
+    Outcome o = Glyphwell({"control", "--set", "PixelSize=big"});
+    EXPECT_EQ(o.status, 1);
+    EXPECT_NE(o.err.find("type mismatch"), std::string::npos) << o.err;
+    o = Glyphwell({"control", "--set", "Margin=70000"});
+    EXPECT_EQ(o.status, 1);
+    o = Glyphwell({"control", "--get", "NoSuchProperty"});
+    EXPECT_EQ(o.status, 2);
+    o = Glyphwell({"control", "--bogus"});
+    EXPECT_EQ(o.status, 2);
+    EXPECT_NE(o.err.find("usage: glyphwell control"), std::string::npos);
+    o = Glyphwell({"control", "--load", TempPath("does-not-exist")});
+    EXPECT_EQ(o.status, 1);
+    o = Glyphwell({"control", "--help"});
+    EXPECT_EQ(o.status, 0);
+    EXPECT_NE(o.out.find("usage: glyphwell control"), std::string::npos);
+    o = Glyphwell({"control", "--paint", TempPath("nothing.png")});  // a fresh control paints its white default box
+    EXPECT_EQ(o.status, 0) << o.err;
+}
+
+TEST(ControlCli, RegisterListAndUnregisterPersistAcrossRuns) {
+    std::remove(TempPath("registry").c_str());
+    Outcome o = Glyphwell({"register"});
+    ASSERT_EQ(o.status, 0) << o.err;
+    o = Glyphwell({"registry"});
+    ASSERT_EQ(o.status, 0);
+    EXPECT_NE(o.out.find("[HKEY_CLASSES_ROOT\\GLYPHWELL.GlyphwellCtrl.1\\CLSID]"), std::string::npos) << o.out;
+    EXPECT_NE(o.out.find("\"ThreadingModel\"=sz:\"Apartment\""), std::string::npos);
+    EXPECT_NE(o.out.find("@=sz:\"131473\""), std::string::npos);
+    o = Glyphwell({"unregister"});
+    ASSERT_EQ(o.status, 0) << o.err;
+    o = Glyphwell({"registry"});
+    EXPECT_EQ(o.out.find("GLYPHWELL.GlyphwellCtrl.1"), std::string::npos);
+    o = Glyphwell({"unregister"});  // nothing left to remove
+    EXPECT_EQ(o.status, 1);
+    o = Glyphwell({"registry", "extra"});
+    EXPECT_EQ(o.status, 2);
+}
+
+}  // namespace
