@@ -17,7 +17,7 @@ namespace {
 // taken as a block that lies about its size; small pictures are always accepted. Genuine
 // coders stay far below the ratio (a blank row costs at least the two bytes of its end code).
 constexpr uint64_t kRleMaxExpansion = 4096;
-constexpr uint64_t kRleAlwaysAllowedBytes = 16u << 20;
+constexpr uint64_t kRleAlwaysAllowedBytes = 1u << 20;
 
 uint16_t ReadU16(const BYTE* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
 uint32_t ReadU32(const BYTE* p) {
