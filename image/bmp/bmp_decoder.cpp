@@ -34,7 +34,7 @@ const uint32_t kOs2InfoHeaderSize = 64;
 // cover a blank row with two bytes or skip rows, hence the generous ratio.
 const uint64_t kRawExpansion = 2;
 const uint64_t kRleExpansion = 4096;
-const uint64_t kSlackBytes = 1 << 20;
+const uint64_t kSlackBytes = 64 << 10;
 
 uint16_t Le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
 uint32_t Le32(const uint8_t* p) {
@@ -160,10 +160,11 @@ bool GwBmpCodec::Decode(GwFile* file) {
     switch (bih.biBitCount) {
         case 16: sourceBytes = static_cast<uint64_t>((width + 1) / 2) * 4 * height; break;
         case 32: sourceBytes = static_cast<uint64_t>(width) * 4 * height; break;
-        case 1: case 4: case 8: case 24:
-            sourceBytes = (static_cast<uint64_t>(width) * bih.biBitCount + 31) / 32 * 4 * height;
+        default:
+            // Bit counts without a pixel reader still have to be backed by the file: a
+            // blank image is no reason to reserve memory the file never describes.
+            sourceBytes = (static_cast<uint64_t>(width) * (bih.biBitCount ? bih.biBitCount : 1) + 31) / 32 * 4 * height;
             break;
-        default: sourceBytes = 0; break;
     }
     total = file->Size();
     if (total >= 0) {
