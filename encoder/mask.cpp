@@ -9,61 +9,116 @@
 
 namespace {
 
-constexpr int kMaxCells = kSymbolMatrixCapacity * kSymbolMatrixCapacity;
+constexpr int kLineWords = (kSymbolMatrixCapacity + 63) / 64;
 
-// Rule 1 over one line of n colours: every maximal run of length L >= 5 scores L - 2.
-int32_t RunPenalty(const uint8_t* line, int n) {
-    int32_t score = 0;
-    int start = 0;
-    for (int i = 1; i <= n; ++i) {
-        if (i == n || line[i] != line[start]) {
-            const int length = i - start;
-            if (length >= 5) score += length - 2;
-            start = i;
+// One row or column of module colours as bits (bit i = module i, 1 = dark); bits at and beyond
+// the line's length are always 0, which the rules below read as light modules past the edge.
+// The penalty rules then become a handful of word operations per line instead of a branch per
+// module, which matters because every symbol scores eight masks.
+struct Line {
+    uint64_t w[kLineWords];
+};
+
+inline int Words(int n) { return (n + 63) / 64; }
+
+// Bit i of the result is bit i + s of a (0 < s < 64), zeros shifted in past the end.
+inline void ShiftDown(const Line& a, int s, int words, Line* r) {
+    for (int i = 0; i < words; ++i) {
+        const uint64_t next = i + 1 < words ? a.w[i + 1] : 0;
+        r->w[i] = (a.w[i] >> s) | (next << (64 - s));
+    }
+}
+
+// Bit i of the result is bit i - 1 of a, a zero at bit 0.
+inline void ShiftUp1(const Line& a, int words, Line* r) {
+    for (int i = words - 1; i >= 0; --i) r->w[i] = (a.w[i] << 1) | (i > 0 ? a.w[i - 1] >> 63 : 0);
+}
+
+// Keeps bits 0 .. n - 1 only.
+inline void Trim(Line* a, int n, int words) {
+    for (int i = 0; i < words; ++i) {
+        const int from = i * 64;
+        if (n <= from) {
+            a->w[i] = 0;
+        } else if (n < from + 64) {
+            a->w[i] &= (uint64_t{1} << (n - from)) - 1;
         }
     }
-    return score;
 }
 
-// Rule 3 over one line: the pattern 1011101 with a light module or the edge on each side.
-// Feeding the line through a 9-bit window with an implicit light module before the start and
-// one after the end finds exactly those occurrences (010111010).
-int32_t FinderPenalty(const uint8_t* line, int n) {
-    if (n < 7) return 0;
-    int32_t score = 0;
-    unsigned window = 0;
-    for (int i = 0; i <= n; ++i) {
-        window = ((window << 1) | (i < n ? line[i] : 0u)) & 0x1FFu;
-        if (window == 0xBAu) score += 40;
+inline int Count(const Line& a, int words) {
+    int n = 0;
+    for (int i = 0; i < words; ++i) n += __builtin_popcountll(a.w[i]);
+    return n;
+}
+
+// Rule 1 over one line of n modules. same(i): modules i and i + 1 match; five(i): modules
+// i .. i + 4 match. A maximal run of length L >= 5 holds L - 4 positions of five(), exactly one
+// of which has no five() before it, so the sum of (L - 2) over such runs is
+// count(five) + 2 * count(run starts).
+int RunPenalty(const Line& a, int n) {
+    if (n < 5) return 0;
+    const int words = Words(n);
+    Line shifted, same, five, starts;
+    ShiftDown(a, 1, words, &shifted);
+    for (int i = 0; i < words; ++i) same.w[i] = ~(a.w[i] ^ shifted.w[i]);
+    Trim(&same, n - 1, words);
+    five = same;
+    for (int s = 1; s <= 3; ++s) {
+        ShiftDown(same, s, words, &shifted);
+        for (int i = 0; i < words; ++i) five.w[i] &= shifted.w[i];
     }
-    return score;
+    ShiftUp1(five, words, &starts);
+    for (int i = 0; i < words; ++i) starts.w[i] = five.w[i] & ~starts.w[i];
+    return Count(five, words) + 2 * Count(starts, words);
 }
 
-// Scores a colour plane (1 dark, 0 light) stored column by column with stride height.
-// `rows` is scratch of the same size for the row-major copy.
-void ScorePlane(const uint8_t* cols, uint8_t* rows, int width, int height, int32_t scores[4]) {
+// Rule 3 over one line: dark-light-dark-dark-dark-light-dark at i .. i + 6 with module i - 1
+// and module i + 7 light or beyond the edge. Bits past either end are 0, i.e. light.
+int FinderPenalty(const Line& a, int n) {
+    if (n < 7) return 0;
+    const int words = Words(n);
+    static const bool kPattern[8] = {true, false, true, true, true, false, true, false};
+    Line match, shifted;
+    ShiftUp1(a, words, &match);  // module i - 1 must be light
+    for (int i = 0; i < words; ++i) match.w[i] = a.w[i] & ~match.w[i];
+    for (int s = 1; s <= 7; ++s) {
+        ShiftDown(a, s, words, &shifted);
+        for (int i = 0; i < words; ++i) match.w[i] &= kPattern[s] ? shifted.w[i] : ~shifted.w[i];
+    }
+    return 40 * Count(match, words);
+}
+
+// Rule 2 between two neighbouring columns of height n: every y < n - 1 where the 2 x 2 block
+// at rows y, y + 1 is of one colour.
+int BlockPenalty(const Line& left, const Line& right, int n) {
+    if (n < 2) return 0;
+    const int words = Words(n);
+    Line across, down, shifted;
+    for (int i = 0; i < words; ++i) across.w[i] = ~(left.w[i] ^ right.w[i]);
+    ShiftDown(left, 1, words, &shifted);
+    for (int i = 0; i < words; ++i) down.w[i] = ~(left.w[i] ^ shifted.w[i]);
+    ShiftDown(across, 1, words, &shifted);
+    for (int i = 0; i < words; ++i) across.w[i] &= shifted.w[i] & down.w[i];
+    Trim(&across, n - 1, words);
+    return 3 * Count(across, words);
+}
+
+// Scores a symbol given as its columns (each `height` long) and its rows (each `width` long),
+// which must describe the same modules.
+void ScoreLines(const Line* cols, const Line* rows, int width, int height, int32_t scores[4]) {
     int32_t rule1 = 0, rule2 = 0, rule3 = 0;
     long dark = 0;
+    const int colWords = Words(height);
     for (int x = 0; x < width; ++x) {
-        const uint8_t* column = cols + static_cast<long>(x) * height;
-        rule1 += RunPenalty(column, height);
-        rule3 += FinderPenalty(column, height);
-        for (int y = 0; y < height; ++y) {
-            dark += column[y];
-            rows[static_cast<long>(y) * width + x] = column[y];
-        }
-        if (x + 1 < width) {
-            const uint8_t* next = column + height;
-            for (int y = 0; y + 1 < height; ++y) {
-                const int sum = column[y] + column[y + 1] + next[y] + next[y + 1];
-                if (sum == 0 || sum == 4) rule2 += 3;
-            }
-        }
+        rule1 += RunPenalty(cols[x], height);
+        rule3 += FinderPenalty(cols[x], height);
+        dark += Count(cols[x], colWords);
+        if (x + 1 < width) rule2 += BlockPenalty(cols[x], cols[x + 1], height);
     }
     for (int y = 0; y < height; ++y) {
-        const uint8_t* row = rows + static_cast<long>(y) * width;
-        rule1 += RunPenalty(row, width);
-        rule3 += FinderPenalty(row, width);
+        rule1 += RunPenalty(rows[y], width);
+        rule3 += FinderPenalty(rows[y], width);
     }
     const long total = static_cast<long>(width) * height;
     const int percent = static_cast<int>(100 * dark / total);
@@ -73,6 +128,8 @@ void ScorePlane(const uint8_t* cols, uint8_t* rows, int width, int height, int32
     scores[2] = rule3;
     scores[3] = deviation >= 1 ? 10 * ((deviation - 1) / 5) : 0;
 }
+
+inline void SetBit(Line* line, int i) { line->w[i >> 6] |= uint64_t{1} << (i & 63); }
 
 int32_t MaskedValue(int32_t value, int k, int x, int y) {
     const bool dark = value == CELL_DATA_DARK;
@@ -122,44 +179,73 @@ int32_t* QRCodeApplyMask(const SymbolMatrix* m, int k) {
 
 void QRCodeScorePenalties(const int32_t* cells, int width, int height, int32_t scores[4]) {
     scores[0] = scores[1] = scores[2] = scores[3] = 0;
-    if (!cells || width <= 0 || height <= 0 || static_cast<long>(width) * height > kMaxCells) return;
-    static uint8_t cols[kMaxCells];
-    static uint8_t rows[kMaxCells];
-    const int n = width * height;
-    for (int i = 0; i < n; ++i) cols[i] = static_cast<uint8_t>(QRCodeIsDark(cells[i]));
-    ScorePlane(cols, rows, width, height, scores);
+    if (!cells || width <= 0 || height <= 0 || width > kSymbolMatrixCapacity || height > kSymbolMatrixCapacity)
+        return;
+    static Line cols[kSymbolMatrixCapacity];
+    static Line rows[kSymbolMatrixCapacity];
+    for (int i = 0; i < kSymbolMatrixCapacity; ++i) cols[i] = rows[i] = Line{};
+    for (int x = 0; x < width; ++x) {
+        for (int y = 0; y < height; ++y) {
+            if (!QRCodeIsDark(cells[x * height + y])) continue;
+            SetBit(&cols[x], y);
+            SetBit(&rows[y], x);
+        }
+    }
+    ScoreLines(cols, rows, width, height, scores);
 }
 
 int QRCodeChooseMask(const SymbolMatrix* m) {
     const int W = m->width;
     const int H = m->height;
     if (W <= 0 || H <= 0 || W > kSymbolMatrixCapacity || H > kSymbolMatrixCapacity) return 0;
-    // Encoding runs never overlap, so the colour planes can live with the module instead of
-    // being allocated for each mask. The plane for mask k is exactly the colours of
-    // QRCodeApplyMask(m, k), built without the intermediate cell copy.
-    static uint8_t base[kMaxCells];  // colours of function cells; data cells hold their own colour
-    static uint8_t data[kMaxCells];  // 1 where the cell is a data cell
-    static uint8_t cols[kMaxCells];
-    static uint8_t rows[kMaxCells];
+    // Encoding runs never overlap, so the line buffers can live with the module instead of being
+    // allocated per mask. Each line of a masked symbol is its unmasked colours with the data
+    // cells XORed by the mask's pattern; the patterns repeat every 6 columns (so a column's
+    // pattern depends on x mod 6) and every 12 rows (a row's pattern on y mod 12). The colours are
+    // exactly those of QRCodeApplyMask(m, k), without building the cell copy.
+    static Line baseCols[kSymbolMatrixCapacity], dataCols[kSymbolMatrixCapacity];
+    static Line baseRows[kSymbolMatrixCapacity], dataRows[kSymbolMatrixCapacity];
+    static Line cols[kSymbolMatrixCapacity], rows[kSymbolMatrixCapacity];
+    for (int i = 0; i < kSymbolMatrixCapacity; ++i) {
+        baseCols[i] = dataCols[i] = baseRows[i] = dataRows[i] = Line{};
+    }
     for (int x = 0; x < W; ++x) {
         for (int y = 0; y < H; ++y) {
             const int32_t value = QRCodeGetCell(m, x, y);
-            const int i = x * H + y;
-            data[i] = QRCodeIsDataCell(value) ? 1 : 0;
-            base[i] = static_cast<uint8_t>(data[i] ? (value == CELL_DATA_DARK) : QRCodeIsDark(value));
+            const bool data = QRCodeIsDataCell(value);
+            if (data) {
+                SetBit(&dataCols[x], y);
+                SetBit(&dataRows[y], x);
+            }
+            if (data ? value == CELL_DATA_DARK : QRCodeIsDark(value) != 0) {
+                SetBit(&baseCols[x], y);
+                SetBit(&baseRows[y], x);
+            }
         }
     }
+    const int colWords = Words(H);
+    const int rowWords = Words(W);
     int32_t scores[8][4];
     int best = 0;
     int32_t bestTotal = 0;
     for (int k = 0; k < 8; ++k) {
+        Line colPattern[6] = {};
+        Line rowPattern[12] = {};
+        for (int j = 0; j < 6 && j < W; ++j)
+            for (int y = 0; y < H; ++y)
+                if (QRCodeMaskInverts(k, y, j)) SetBit(&colPattern[j], y);
+        for (int i = 0; i < 12 && i < H; ++i)
+            for (int x = 0; x < W; ++x)
+                if (QRCodeMaskInverts(k, i, x)) SetBit(&rowPattern[i], x);
         for (int x = 0; x < W; ++x) {
-            for (int y = 0; y < H; ++y) {
-                const int i = x * H + y;
-                cols[i] = base[i] ^ static_cast<uint8_t>(data[i] && QRCodeMaskInverts(k, y, x));
-            }
+            const Line& p = colPattern[x % 6];
+            for (int i = 0; i < colWords; ++i) cols[x].w[i] = baseCols[x].w[i] ^ (dataCols[x].w[i] & p.w[i]);
         }
-        ScorePlane(cols, rows, W, H, scores[k]);
+        for (int y = 0; y < H; ++y) {
+            const Line& p = rowPattern[y % 12];
+            for (int i = 0; i < rowWords; ++i) rows[y].w[i] = baseRows[y].w[i] ^ (dataRows[y].w[i] & p.w[i]);
+        }
+        ScoreLines(cols, rows, W, H, scores[k]);
         const int32_t total = scores[k][0] + scores[k][1] + scores[k][2] + scores[k][3];
         if (k == 0 || total < bestTotal) {
             best = k;

@@ -140,6 +140,74 @@ TEST(Penalty, BalanceUsesTheTruncatedDarkPercentage) {
     EXPECT_EQ(withDark(3, 3, 5), 0);  // 55.6 % truncates to 55
 }
 
+// The four rules written out module by module, exactly as they read, to hold the word-wise
+// scorer to: runs measured from their first module, the seven-module pattern checked cell by
+// cell with its two neighbours, every 2 x 2 window, the truncated dark percentage.
+void ReferenceScores(const std::vector<int32_t>& cells, int W, int H, int32_t s[4]) {
+    auto dark = [&](int x, int y) { return QRCodeIsDark(cells[x * H + y]) != 0; };
+    s[0] = s[1] = s[2] = s[3] = 0;
+    long darkCount = 0;
+    static const bool kPattern[7] = {true, false, true, true, true, false, true};
+    for (int x = 0; x < W; ++x) {
+        for (int y = 0; y < H; ++y) {
+            darkCount += dark(x, y);
+            if (x == 0 || dark(x - 1, y) != dark(x, y)) {
+                int L = 1;
+                while (x + L < W && dark(x + L, y) == dark(x, y)) ++L;
+                if (L >= 5) s[0] += L - 2;
+            }
+            if (y == 0 || dark(x, y - 1) != dark(x, y)) {
+                int L = 1;
+                while (y + L < H && dark(x, y + L) == dark(x, y)) ++L;
+                if (L >= 5) s[0] += L - 2;
+            }
+            if (x <= W - 7) {
+                bool match = (x == 0 || !dark(x - 1, y)) && (x == W - 7 || !dark(x + 7, y));
+                for (int i = 0; i < 7; ++i) match = match && dark(x + i, y) == kPattern[i];
+                if (match) s[2] += 40;
+            }
+            if (y <= H - 7) {
+                bool match = (y == 0 || !dark(x, y - 1)) && (y == H - 7 || !dark(x, y + 7));
+                for (int i = 0; i < 7; ++i) match = match && dark(x, y + i) == kPattern[i];
+                if (match) s[2] += 40;
+            }
+            if (x < W - 1 && y < H - 1 && dark(x, y) == dark(x + 1, y) && dark(x, y) == dark(x, y + 1) &&
+                dark(x, y) == dark(x + 1, y + 1))
+                s[1] += 3;
+        }
+    }
+    const int p = static_cast<int>(100 * darkCount / (static_cast<long>(W) * H));
+    const int d = std::abs(p - 50);
+    s[3] = d >= 1 ? 10 * ((d - 1) / 5) : 0;
+}
+
+TEST(Penalty, AgreesWithTheModuleByModuleReadingOnRandomMatrices) {
+    std::mt19937 rng(31329);
+    // Sizes around the 64-bit word boundaries and up to the full grid; colours drawn with a
+    // bias that changes per matrix so that long runs and finder-like patterns both occur.
+    std::vector<std::pair<int, int>> sizes = {{1, 1}, {7, 7}, {63, 5}, {64, 64}, {65, 66}, {127, 129},
+                                              {128, 1}, {177, 177}, {300, 300}, {1, 300}};
+    for (int i = 0; i < 40; ++i) sizes.push_back({1 + static_cast<int>(rng() % 200), 1 + static_cast<int>(rng() % 200)});
+    for (auto [W, H] : sizes) {
+        const unsigned bias = rng() % 100;
+        std::vector<int32_t> cells(W * H);
+        for (int32_t& c : cells) {
+            const unsigned r = rng() % 100;
+            c = r < bias ? CELL_DATA_DARK : (r % 3 == 0 ? CELL_EMPTY : CELL_FINDER_LIGHT);
+        }
+        // A planted finder-like pattern with light neighbours, when it fits.
+        if (W >= 9) {
+            const int y = static_cast<int>(rng() % H);
+            const char* plant = ".#.###.#.";
+            for (int i = 0; i < 9; ++i) cells[i * H + y] = plant[i] == '#' ? CELL_TIMING_DARK : CELL_TIMING_LIGHT;
+        }
+        int32_t fast[4], slow[4];
+        QRCodeScorePenalties(cells.data(), W, H, fast);
+        ReferenceScores(cells, W, H, slow);
+        for (int r = 0; r < 4; ++r) EXPECT_EQ(fast[r], slow[r]) << "rule " << r + 1 << " on " << W << " x " << H;
+    }
+}
+
 TEST(ApplyMask, InvertsOnlyDataCellsWhereTheConditionHolds) {
     auto m = PlacedSymbol(2, 7);
     const SymbolMatrix before = *m;
