@@ -164,6 +164,24 @@ TEST(ControlPersistence, TextWithoutEndMarkIsRefusedByTheEncoder) {
     EXPECT_EQ(c.Width(), 83);
 }
 
+TEST(ControlPersistence, LoadedPictureSizeIsBounded) {
+    std::vector<BYTE> big = SavedHello(3);
+    big[47] = 255;  // margin
+    big[48] = 255;  // module size: 255 x 21 + 510 = 5865 pixels on a side
+    ControlRef c;
+    PutString(c.disp(), "TextData", "HELLO");
+    LoadState(c.ctrl, big);
+    EXPECT_EQ(c.Width(), 83);  // not drawn: the earlier picture and size stay
+    EXPECT_TRUE(c->IsImageReady());
+    EXPECT_EQ(c->Settings().pixelSize, 255);  // the record itself is loaded as stored
+    // Within the limit a large module size is drawn as stored: 100 x 21 + 20 pixels.
+    big[47] = 10;
+    big[48] = 100;
+    ControlRef d;
+    LoadState(d.ctrl, big);
+    EXPECT_EQ(d.Width(), 2120);
+}
+
 TEST(ControlPersistence, RandomDamageNeverBreaksTheControl) {
     const std::vector<BYTE> good = SavedHello(2);
     std::mt19937 rng(20261208);

@@ -172,8 +172,8 @@ int RunControl(const std::vector<std::string>& args) {
     }
     // The encoder's diagnostics would mix with the --get lines: they go to standard error, or
     // nowhere with --quiet.
-    FILE* devnull = quiet ? std::fopen("/dev/null", "w") : nullptr;
-    QRCodeSetTraceStream(quiet && devnull ? devnull : stderr);
+    FILE* const previousSink = QRCodeTraceStream();
+    QRCodeSetTraceStream(quiet ? nullptr : stderr);
 
     int status = kExitOk;
     IClassFactory* factory = nullptr;
@@ -181,6 +181,7 @@ int RunControl(const std::vector<std::string>& args) {
     if (FAILED(DllGetClassObject(ControlClass(), IID_IClassFactory, reinterpret_cast<void**>(&factory))) ||
         FAILED(factory->CreateInstance(nullptr, IID_IDispatch, reinterpret_cast<void**>(&control)))) {
         if (factory) factory->Release();
+        QRCodeSetTraceStream(previousSink);
         return Failure("cannot create the control");
     }
     factory->Release();
@@ -248,8 +249,7 @@ int RunControl(const std::vector<std::string>& args) {
     persist->Release();
     control->Release();
     std::fflush(stdout);
-    QRCodeSetTraceStream(nullptr);
-    if (devnull) std::fclose(devnull);
+    QRCodeSetTraceStream(previousSink);
     return status;
 }
 
