@@ -1,5 +1,5 @@
 // The encode subcommand of the real program: exit statuses, help and usage text, diagnostics,
-// and text-art symbols that two decoders read back as the input.
+// and text-art symbols and picture files that two decoders read back as the input.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -129,6 +129,8 @@ TEST(EncodeCli, HelpAndUsageErrors) {
         {"abc", "--ascii", "--pixel-size", "-1"},
         {"abc", "--ascii", "--foreground", "12345G"},
         {"abc", "--ascii", "--background"},                 // missing value
+        {"abc", "-o", "symbol.jpg"},                        // unknown picture format
+        {"abc", "-o", "symbol.png", "--format", "tiff"},
     };
     for (const auto& args : misuse) {
         const Outcome o = Encode(args);
@@ -246,6 +248,63 @@ TEST(EncodeCli, HeaderOptionsKeepTheDataReadable) {
         EXPECT_TRUE(zx.ok) << extra[0] << ": " << zx.error;
         EXPECT_NE(zx.bytes.find("HEADERS"), std::string::npos) << extra[0];
     }
+}
+
+TEST(EncodeCli, PicturesInEveryFormatReadBack) {
+    // Extension or --format decides the format; ImageMagick confirms what was written.
+    const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+        {{"-o", TempPath("symbol.png")}, "PNG"},
+        {{"-o", TempPath("symbol.GIF")}, "GIF"},
+        {{"-o", TempPath("symbol.bmp")}, "BMP3"},
+        {{"-o", TempPath("symbol.picture"), "--format", "gif"}, "GIF"},
+    };
+    for (const auto& [output, magick] : cases) {
+        const std::string path = output[1];
+        std::remove(path.c_str());
+        std::vector<std::string> args = {"Picture", "--quiet"};
+        args.insert(args.end(), output.begin(), output.end());
+        const Outcome o = Encode(args);
+        ASSERT_EQ(o.status, 0) << path << ": " << o.err;
+        EXPECT_TRUE(o.out.empty()) << "nothing on standard output with --quiet";
+        int status = 0;
+        const std::string identified =
+            gwtest::RunCommand("identify -format '%m %w %h' " + gwtest::ShellQuote(path + "[0]"), &status);
+        // "Picture" is a version-1 symbol at level H: 3 x 21 + 2 x 10 pixels.
+        EXPECT_EQ(identified, magick + " 83 83") << path;
+        const gwtest::DecodeResult zb = gwtest::DecodeFileWithZbarimg(path), zx = gwtest::DecodeFileWithZxing(path);
+        EXPECT_TRUE(zb.ok) << path << ": " << zb.error;
+        EXPECT_TRUE(zx.ok) << path << ": " << zx.error;
+        EXPECT_EQ(zb.bytes, "Picture") << path;
+        EXPECT_EQ(zx.bytes, "Picture") << path;
+    }
+
+    // Raster options reach the renderer: 2 x 25 + 2 x 3 pixels for a version-2 symbol.
+    const std::string path = TempPath("options.png");
+    Outcome o = Encode({"raster options", "--quiet", "-o", path, "--margin", "3", "--pixel-size", "2",
+                        "--foreground", "200000", "--background", "F0F0FF", "--ascii"});
+    ASSERT_EQ(o.status, 0) << o.err;
+    ExpectReads(o.out, "raster options");  // --ascii and -o together
+    int status = 0;
+    EXPECT_EQ(gwtest::RunCommand("identify -format '%w %h' " + gwtest::ShellQuote(path), &status), "56 56");
+    // Margin, the finder's corner module (0, 0) and its light separator module (7, 0).
+    EXPECT_EQ(gwtest::RunCommand("convert " + gwtest::ShellQuote(path) +
+                                     " -format '%[pixel:p{0,0}] %[pixel:p{3,3}] %[pixel:p{17,3}]' info:",
+                                 &status),
+              "srgb(255,255,255) srgb(32,0,0) srgb(240,240,255)");
+}
+
+TEST(EncodeCli, PicturesThatCannotBeMadeLeaveNoFile) {
+    // 45,645 pixels square is more than the GDI will create.
+    const std::string big = TempPath("too-big.png");
+    std::remove(big.c_str());
+    Outcome o = Encode({"x", "--quiet", "-o", big, "--symbol-version", "40", "--pixel-size", "255", "--margin", "255"});
+    EXPECT_EQ(o.status, 1);
+    EXPECT_EQ(o.err.find('\n'), o.err.size() - 1) << o.err;
+    EXPECT_FALSE(std::ifstream(big).good());
+
+    o = Encode({"x", "--quiet", "-o", TempPath("no-such-directory/symbol.png")});
+    EXPECT_EQ(o.status, 1);
+    EXPECT_FALSE(o.err.empty());
 }
 
 }  // namespace

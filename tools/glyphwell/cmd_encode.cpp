@@ -1,5 +1,5 @@
 // glyphwell encode: turns a text into a QR Code symbol with every encoder setting reachable
-// from the command line, and shows it as text art on the terminal.
+// from the command line, and writes it as a PNG, GIF or BMP picture or shows it as text art.
 #include <cctype>
 #include <cerrno>
 #include <climits>
@@ -10,19 +10,23 @@
 #include <vector>
 
 #include "encoder/pipeline.h"
+#include "encoder/render.h"
 #include "encoder/settings.h"
 #include "encoder/trace.h"
+#include "image/gw_image.h"
 #include "tools/glyphwell/command.h"
 
 namespace {
 
 const char kUsage[] =
-    "usage: glyphwell encode [TEXT|-|-- TEXT] [-i FILE] --ascii [options]\n"
+    "usage: glyphwell encode [TEXT|-|-- TEXT] [-i FILE] (-o OUT | --ascii) [options]\n"
     "\n"
     "Encodes TEXT (or standard input for '-', or the raw bytes of FILE with -i) as a QR Code\n"
     "symbol. The text ends where a run of ten '#' begins; '#' at its very end is dropped.\n"
     "\n"
     "output:\n"
+    "  -o OUT                       write the rendered symbol to OUT (.png, .gif or .bmp)\n"
+    "  --format png|gif|bmp         picture format, when OUT's extension does not say\n"
     "  --ascii                      print the symbol as text: two characters per module,\n"
     "                               inside a quiet zone of four light modules\n"
     "  --quiet                      do not print the encoder's diagnostic lines\n"
@@ -38,7 +42,7 @@ const char kUsage[] =
     "  --structured-append POS/TOTAL  symbol POS of TOTAL (1-16) in a structured append\n"
     "  --tilde                      expand ~~, ~dNNN and ~eNNNNNN escapes in the text\n"
     "\n"
-    "raster (for image output):\n"
+    "picture (for -o):\n"
     "  --margin N                   white border in pixels, 0-255 (10)\n"
     "  --pixel-size N               pixels per module, 0-255 (3)\n"
     "  --foreground RRGGBB          colour of dark modules (000000)\n"
@@ -81,6 +85,66 @@ bool ReadAll(FILE* in, std::string* out) {
     return !std::ferror(in);
 }
 
+long FormatFromName(std::string name) {
+    for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (name == "png") return TypePng;
+    if (name == "gif") return TypeGif;
+    if (name == "bmp") return TypeBmp;
+    return -1;
+}
+
+// Renders the symbol and stores it: renderer bitmap -> image -> file. The text is known to
+// encode by now and its diagnostic lines have been printed once, so this second run is silent.
+// No half-written file is left behind on failure.
+bool WritePicture(QRCodeSettings* settings, const std::string& path, DWORD type) {
+    FILE* previous = QRCodeTraceStream();
+    QRCodeSetTraceStream(nullptr);
+    HBITMAP bitmap = QRCodeRenderBitmap(settings);
+    QRCodeSetTraceStream(previous);
+    if (!bitmap) {
+        std::fprintf(stderr, "glyphwell encode: the picture is too large to create\n");
+        return false;
+    }
+    GwImage image;
+    const bool copied = image.CreateFromHBITMAP(bitmap);
+    QRCodeReleaseBitmap();
+    if (!copied) {
+        std::fprintf(stderr, "glyphwell encode: cannot take the rendered symbol: %s\n", image.GetLastError());
+        return false;
+    }
+    // A true-colour GIF is written as a mosaic of 256-colour tiles; the symbol has at most three
+    // colours (foreground, background, white margin), so give GIF an exact 8-bit palette instead.
+    if (type == TypeGif) {
+        RGBQUAD palette[256];
+        for (RGBQUAD& entry : palette) entry = RGBQUAD{255, 255, 255, 0};
+        const uint32_t colours[2] = {settings->foregroundColor, settings->backgroundColor};
+        for (int i = 0; i < 2; ++i) {
+            palette[i] = RGBQUAD{static_cast<BYTE>(GetBValue(colours[i])), static_cast<BYTE>(GetGValue(colours[i])),
+                                 static_cast<BYTE>(GetRValue(colours[i])), 0};
+        }
+        if (!image.DecreaseBpp(8, false, palette)) {
+            std::fprintf(stderr, "glyphwell encode: cannot reduce the symbol to a palette: %s\n", image.GetLastError());
+            return false;
+        }
+    }
+    FILE* file = std::fopen(path.c_str(), "wb");
+    if (!file) {
+        std::fprintf(stderr, "glyphwell encode: cannot create '%s': %s\n", path.c_str(), std::strerror(errno));
+        return false;
+    }
+    bool written = image.Encode(file, type);
+    std::string why = written ? "" : image.GetLastError();
+    if (std::fclose(file) != 0 && written) {
+        written = false;
+        why = "write error";
+    }
+    if (!written) {
+        std::remove(path.c_str());
+        std::fprintf(stderr, "glyphwell encode: cannot write '%s': %s\n", path.c_str(), why.c_str());
+    }
+    return written;
+}
+
 void PrintAscii(const SymbolMatrix& m) {
     constexpr int kQuiet = 4;
     std::string line;
@@ -99,6 +163,8 @@ int RunEncode(const std::vector<std::string>& args) {
     QRCodeSettings settings;
     QRCodeResetSettings(&settings);
     bool ascii = false, quiet = false;
+    std::string output;
+    long format = -1;  // ImageType; -1: from the output's extension
     bool haveText = false;
     std::string text, inputFile;
     bool fromStdin = false;
@@ -139,6 +205,10 @@ int RunEncode(const std::vector<std::string>& args) {
             settings.processTilde = 1;
         } else if (flag("--fixed-version")) {
             settings.autoConfigurate = 0;
+        } else if (arg == "-o") {
+            if (!takeValue(&output) || output.empty()) return UsageError("-o needs a file name");
+        } else if (arg == "--format") {
+            if (!takeValue(&v) || (format = FormatFromName(v)) < 0) return UsageError("--format takes png, gif or bmp");
         } else if (arg == "-i") {
             if (!takeValue(&inputFile)) return UsageError("-i needs a file name");
         } else if (arg == "--symbol-version") {
@@ -217,7 +287,12 @@ int RunEncode(const std::vector<std::string>& args) {
 
     if (haveText && !inputFile.empty()) return UsageError("give the text or -i FILE, not both");
     if (!haveText && inputFile.empty()) return UsageError("no text given");
-    if (!ascii) return UsageError("nothing to write: give --ascii");
+    if (!ascii && output.empty()) return UsageError("nothing to write: give -o OUT or --ascii");
+    if (!output.empty() && format < 0) {
+        const size_t dot = output.rfind('.');
+        format = dot == std::string::npos ? -1 : FormatFromName(output.substr(dot + 1));
+        if (format < 0) return UsageError("cannot tell the picture format from '" + output + "'; use --format");
+    }
 
     if (fromStdin) {
         if (!ReadAll(stdin, &text)) {
@@ -252,9 +327,12 @@ int RunEncode(const std::vector<std::string>& args) {
         }
         return kExitFailed;
     }
-    std::fflush(stdout);
-    PrintAscii(*matrix);
+    if (ascii) {
+        std::fflush(stdout);
+        PrintAscii(*matrix);
+    }
     std::free(matrix);
+    if (!output.empty() && !WritePicture(&settings, output, static_cast<DWORD>(format))) return kExitFailed;
     return std::fflush(stdout) == 0 ? kExitOk : kExitFailed;
 }
 
