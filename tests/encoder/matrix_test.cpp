@@ -188,14 +188,4 @@ TEST(MatrixPrimitives, LinesRectanglesAndClipping) {
     EXPECT_EQ(QRCodeGetCell(m.get(), kSymbolMatrixCapacity - 1, kSymbolMatrixCapacity - 1), CELL_FINDER_DARK);
 }
 
-TEST(MatrixPrimitives, ColourRule) {
-    EXPECT_EQ(QRCodeIsDark(CELL_EMPTY), 0);
-    for (int32_t v : {CELL_DATA_DARK, CELL_TIMING_DARK, CELL_ALIGNMENT_DARK, CELL_FINDER_DARK, CELL_FORMAT_DARK,
-                      CELL_VERSION_DARK})
-        EXPECT_EQ(QRCodeIsDark(v), 1) << v;
-    for (int32_t v : {CELL_DATA_LIGHT, CELL_TIMING_LIGHT, CELL_ALIGNMENT_LIGHT, CELL_FINDER_LIGHT,
-                      CELL_FORMAT_LIGHT, CELL_VERSION_LIGHT})
-        EXPECT_EQ(QRCodeIsDark(v), 0) << v;
-}
-
 }  // namespace
