@@ -1,5 +1,7 @@
 // GIF writing: single images, animations, and 24-bit images as a mosaic of 8-bit tiles.
+#include <algorithm>
 #include <cstring>
+#include <iterator>
 #include <vector>
 
 #include "image/gif/gif_code_stream.h"
@@ -16,19 +18,33 @@ constexpr long kMaxGifSide = 65535;  // screen and image sizes are 16-bit fields
 constexpr int kTileWidth = 17;       // 17 x 15 = 255 colours, entry 0 kept for transparency
 constexpr int kTileHeight = 15;
 
-// Remembers a failed write so the encoder can report it instead of claiming success.
+// Collects the file in 64 KiB pieces (a memory stream then grows once per piece, not once
+// per sub-block) and remembers a failed write so the encoder can report it instead of
+// claiming success.
 class CheckedSink : public gwgif::ByteSink {
 public:
-    explicit CheckedSink(GwFile* file) : file_(file) {}
+    explicit CheckedSink(GwFile* file) : file_(file) { buf_.reserve(kChunk); }
     bool Put(const uint8_t* bytes, size_t count) override {
-        if (count == 0) return true;
-        if (file_->Write(bytes, 1, count) != count) failed = true;
+        buf_.insert(buf_.end(), bytes, bytes + count);
+        if (buf_.size() >= kChunk) Drain();
+        return !failed;
+    }
+    // Writes what is pending and flushes the stream; false when any write failed.
+    bool Finish() {
+        Drain();
+        if (!file_->Flush()) failed = true;
         return !failed;
     }
     bool failed = false;
 
 private:
+    void Drain() {
+        if (!buf_.empty() && !failed && file_->Write(buf_.data(), 1, buf_.size()) != buf_.size()) failed = true;
+        buf_.clear();
+    }
+    static constexpr size_t kChunk = 65536;
     GwFile* file_;
+    std::vector<uint8_t> buf_;
 };
 
 void PutByte(gwgif::ByteSink& out, int b) {
@@ -198,8 +214,7 @@ bool GwImageGIF::Encode(GwFile* file) {
     EncodeComment(out);
     const bool bodyOk = EncodeBody(out, false);
     PutByte(out, 0x3B);
-    const bool flushed = file->Flush();
-    if (!bodyOk || out.failed || !flushed) {
+    if (!out.Finish() || !bodyOk) {
         SetError(info.lastError, kWriteError);
         return false;
     }
@@ -229,10 +244,29 @@ bool GwImageGIF::EncodeRGB(GwFile* file) {
                 }
             }
             RGBQUAD* pal = tile.GetPalette();
+            // First entry of each colour in this tile, by an open-addressed colour hash.
+            int32_t keyOf[512];
+            uint8_t entryOf[512];
+            std::fill(std::begin(keyOf), std::end(keyOf), -1);
+            auto firstEntry = [&](const RGBQUAD& c, int k) {
+                const int32_t key = (c.rgbRed << 16) | (c.rgbGreen << 8) | c.rgbBlue;
+                uint32_t h = (static_cast<uint32_t>(key) * 2654435761u) >> 23;
+                while (keyOf[h] != -1 && keyOf[h] != key) h = (h + 1) & 511;
+                if (keyOf[h] == -1) {
+                    keyOf[h] = key;
+                    entryOf[h] = static_cast<uint8_t>(k);
+                }
+                return static_cast<int>(entryOf[h]);
+            };
             if (transparent) {
                 tile.SetTransIndex(0);
                 pal[0] = transColor;
                 pal[0].rgbReserved = 0;
+                firstEntry(pal[0], 0);
+            } else {
+                // Entry 0 is black and never reassigned: black pixels share it.
+                pal[0] = RGBQUAD{0, 0, 0, 0};
+                firstEntry(pal[0], 0);
             }
             for (long i = 0; i < th; ++i) {  // storage rows from the tile's bottom
                 const long srcY = height - top - th + i;
@@ -249,15 +283,7 @@ bool GwImageGIF::EncodeRGB(GwFile* file) {
                     pal[k] = c;
                     // A colour already in the tile's table (entry 0 included) keeps its
                     // first entry, so the transparent colour stays transparent.
-                    int index = k;
-                    for (int e = 0; e < k; ++e) {
-                        if (pal[e].rgbRed == c.rgbRed && pal[e].rgbGreen == c.rgbGreen &&
-                            pal[e].rgbBlue == c.rgbBlue) {
-                            index = e;
-                            break;
-                        }
-                    }
-                    dst[j] = static_cast<BYTE>(index);
+                    dst[j] = static_cast<BYTE>(firstEntry(c, k));
                 }
             }
             tile.SetOffset(left, top);
@@ -267,8 +293,7 @@ bool GwImageGIF::EncodeRGB(GwFile* file) {
         }
     }
     PutByte(out, 0x3B);
-    const bool flushed = file->Flush();
-    if (!ok || out.failed || !flushed) {
+    if (!out.Finish() || !ok) {
         SetError(info.lastError, kWriteError);
         return false;
     }
@@ -335,8 +360,7 @@ bool GwImageGIF::Encode(GwFile* file, GwImage** images, int count, bool localCol
         ok = writer.EncodeBody(out, localColorMap);
     }
     PutByte(out, 0x3B);
-    const bool flushed = file->Flush();
-    if (!ok || out.failed || !flushed) {
+    if (!out.Finish() || !ok) {
         SetError(info.lastError, kWriteError);
         return false;
     }
