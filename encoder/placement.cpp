@@ -30,7 +30,8 @@ void Advance(Cursor& c, int height) {
 void QRCodePlaceCodewords(SymbolMatrix* m, const int32_t* codewords, int count) {
     const int W = m->width;
     const int H = m->height;
-    if (W <= 1 || H <= 0 || !codewords) return;
+    // A record whose size lies outside the grid is not a laid-out symbol; leave it alone.
+    if (W <= 1 || H <= 0 || W > kSymbolMatrixCapacity || H > kSymbolMatrixCapacity || !codewords) return;
     // Both cursors start one row below the symbol; the first advance brings each onto the
     // bottom row. They take turns strictly, so they always stand on the same row.
     Cursor cursors[2] = {{W - 1, H, -1}, {W - 2, H, -1}};

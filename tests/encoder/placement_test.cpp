@@ -128,4 +128,13 @@ TEST(Placement, MoreCodewordsThanCellsStopAtTheLeftEdge) {
     }
 }
 
+TEST(Placement, ARecordWiderThanTheGridIsLeftAlone) {
+    auto m = std::make_unique<SymbolMatrix>();
+    for (int32_t& c : m->cells) c = CELL_EMPTY;
+    m->width = m->height = kSymbolMatrixCapacity + 1;
+    std::vector<int32_t> codewords(100, 0xFF);
+    QRCodePlaceCodewords(m.get(), codewords.data(), 100);
+    EXPECT_EQ(std::count(std::begin(m->cells), std::end(m->cells), CELL_EMPTY), kSymbolMatrixCapacity * kSymbolMatrixCapacity);
+}
+
 }  // namespace
