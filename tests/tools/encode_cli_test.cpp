@@ -194,6 +194,12 @@ TEST(EncodeCli, AsciiSymbolsReadBackForEachTextSource) {
     o = Encode({"--ascii", "--quiet", "--", "-starts with a dash"});
     ASSERT_EQ(o.status, 0) << o.err;
     ExpectReads(o.out, "-starts with a dash");
+
+    // '#' at the end merges with the record's filler; the loss is reported, not silent.
+    o = Encode({"ends with #", "--ascii", "--quiet"});
+    ASSERT_EQ(o.status, 0) << o.err;
+    ExpectReads(o.out, "ends with ");
+    EXPECT_NE(o.err.find("only the first 10 of 11 bytes"), std::string::npos) << o.err;
 }
 
 TEST(EncodeCli, SymbolOptionsReachTheEncoder) {

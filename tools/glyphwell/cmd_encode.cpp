@@ -313,6 +313,13 @@ int RunEncode(const std::vector<std::string>& args) {
         return kExitFailed;
     }
     std::memcpy(settings.text, text.data(), text.size());
+    // The record ends a text at its first run of ten '#', and trailing '#' merge with the
+    // filler; say so rather than let bytes vanish without a word.
+    const int32_t kept = QRCodeTextLength(&settings);
+    if (static_cast<size_t>(kept) < text.size()) {
+        std::fprintf(stderr, "glyphwell encode: warning: only the first %d of %zu bytes are encoded ('#' end mark)\n",
+                     kept, text.size());
+    }
 
     if (quiet) QRCodeSetTraceStream(nullptr);
     SymbolMatrix* matrix = QRCodeMakeSymbol(&settings);
