@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <map>
 #include <memory>
@@ -51,6 +52,20 @@ Cache& Shared() {
     return cache;
 }
 
+// Faces, FreeType and fontconfig's own caches are released when the process ends, so that
+// leak checkers see only real leaks.
+void Shutdown() {
+    Cache& c = Shared();
+    c.fonts.clear();
+    for (auto& f : c.faces) FT_Done_Face(f.second.face);
+    c.faces.clear();
+    if (c.library) FT_Done_FreeType(c.library);
+    c.library = nullptr;
+    c.ready = false;
+    c.failed = true;
+    FcFini();
+}
+
 bool Ready(Cache& c) {
     if (c.ready) return true;
     if (c.failed) return false;
@@ -59,6 +74,7 @@ bool Ready(Cache& c) {
         return false;
     }
     c.ready = true;
+    std::atexit(Shutdown);
     return true;
 }
 
@@ -204,14 +220,6 @@ const GlyphImage* GlyphOf(const RealFont* font, uint32_t codepoint) {
         }
     }
     return &entry->glyphs.emplace(codepoint, std::move(g)).first->second;
-}
-
-void ReleaseFonts() {
-    Guard guard(Lock());
-    Cache& c = Shared();
-    c.fonts.clear();
-    for (auto& f : c.faces) FT_Done_Face(f.second.face);
-    c.faces.clear();
 }
 
 }  // namespace gdi

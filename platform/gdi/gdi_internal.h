@@ -223,8 +223,5 @@ bool RunTransfer(DC& dc, long long x, long long y, long long w, long long h, con
 // A brush colour as the destination's work value.
 uint32_t BrushWork(const DC& dc, const PixelView& view);
 
-// ---- Text ----
-void ReleaseFonts();
-
 }  // namespace gdi
 }  // namespace gw
