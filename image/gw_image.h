@@ -19,8 +19,9 @@ enum ImageType {
 };
 
 // How GetPixelColorInterpolated combines the neighbouring pixels.
-// Any value outside 1..16 samples bilinearly.
-enum InterpolationMethod {
+// Any value outside 1..16 samples bilinearly (the fixed underlying type makes every int a
+// valid value to pass).
+enum InterpolationMethod : int {
     InterpNearest = 1,
     InterpBilinear = 2,
     InterpBSpline = 3,
@@ -40,7 +41,7 @@ enum InterpolationMethod {
 };
 
 // What a sample outside the picture yields. 0 and any unlisted value act as OverflowColor.
-enum OverflowMethod {
+enum OverflowMethod : int {
     OverflowColor = 1,       // the caller's replacement colour (null: white, alpha 0)
     OverflowBackground = 2,  // the transparent colour, else the replacement colour
     OverflowTransparent = 3, // replacement with alpha 0 when there is an alpha plane, else transparent colour

@@ -253,7 +253,8 @@ TEST(GwImageOwnership, CopiesAreDeepAndIndependent) {
 
     GwImage assigned;
     assigned = copy;
-    assigned = assigned;  // self-assignment keeps everything
+    const GwImage& alias = assigned;
+    assigned = alias;  // self-assignment keeps everything
     EXPECT_EQ(assigned.GetPixelIndex(2, 3), 1);
     assigned.Copy(assigned);
     EXPECT_EQ(assigned.GetPixelIndex(2, 3), 1);
