@@ -155,6 +155,8 @@ bool RunTransfer(DC& dc, long long x, long long y, long long w, long long h, con
     }
     const PixelView& sv = local.view;
 
+    const bool direct = usesSource && !ax.spans && !ay.spans && (sv.bpp == 24 || sv.bpp == 32) && !sv.bitfields &&
+                        dst.bpp == 32 && !dst.bitfields;
     std::vector<long long> colFrom, colTo;
     for (const RECT& v : VisibleRects(dc)) {
         long long left = std::max<long long>(v.left, ax.dst0);
@@ -179,6 +181,27 @@ bool RunTransfer(DC& dc, long long x, long long y, long long w, long long h, con
                 rowFrom = std::max(0LL, rowFrom);
                 rowTo = std::min<long long>(sv.height, rowTo);
                 if (rowFrom >= rowTo) continue;
+            }
+            if (direct) {
+                // Plain 24/32-bit source onto a plain 32-bit destination without combining:
+                // the common case (drawing images), done on the bytes directly.
+                const uint8_t* srcRow = sv.row(static_cast<int>(rowFrom));
+                uint8_t* dstRow = dst.row(static_cast<int>(r));
+                const size_t srcBytes = static_cast<size_t>(sv.bpp / 8);
+                for (long long c = left; c < right; ++c) {
+                    long long cf = colFrom[static_cast<size_t>(c - left)];
+                    if (cf >= colTo[static_cast<size_t>(c - left)]) continue;
+                    const uint8_t* sp = srcRow + static_cast<size_t>(cf) * srcBytes;
+                    uint8_t* dp = dstRow + static_cast<size_t>(c) * 4;
+                    uint32_t s = sp[0] | (static_cast<uint32_t>(sp[1]) << 8) | (static_cast<uint32_t>(sp[2]) << 16);
+                    uint32_t d = dp[0] | (static_cast<uint32_t>(dp[1]) << 8) | (static_cast<uint32_t>(dp[2]) << 16);
+                    uint32_t v = ApplyRop3(index, pattern, s, d);
+                    dp[0] = static_cast<uint8_t>(v);
+                    dp[1] = static_cast<uint8_t>(v >> 8);
+                    dp[2] = static_cast<uint8_t>(v >> 16);
+                    dp[3] = 0;
+                }
+                continue;
             }
             for (long long c = left; c < right; ++c) {
                 uint32_t s = 0;

@@ -163,11 +163,25 @@ int GetDIBits(HDC handle, HBITMAP bitmap, UINT start, UINT lines, LPVOID bits, B
     PixelView dst = ViewOf(bandFormat, bits);
     PixelView src = ViewOf(*b);
     const int width = std::min<int>(b->width, f.width);
+    // 32-bit pixels to plain 24 or 32 bits are byte copies.
+    const bool plainCopy = b->bpp == 32 && !b->bitfields && (f.bpp == 24 || f.bpp == 32) && !f.bitfields;
     for (UINT k = 0; k < band; ++k) {
         int dstRow = f.topDown ? static_cast<int>(k) : static_cast<int>(band - 1 - k);
         std::memset(dst.row(dstRow), 0, f.stride);
         long long row = BitmapRow(*b, f.topDown, static_cast<long long>(start) + k);
         if (row < 0 || row >= b->height) continue;
+        if (plainCopy) {
+            const uint8_t* from = src.row(static_cast<int>(row));
+            uint8_t* to = dst.row(dstRow);
+            const size_t step = static_cast<size_t>(f.bpp / 8);
+            for (int x = 0; x < width; ++x, from += 4, to += step) {
+                to[0] = from[0];
+                to[1] = from[1];
+                to[2] = from[2];
+                if (step == 4) to[3] = 0;
+            }
+            continue;
+        }
         for (int x = 0; x < width; ++x) {
             uint32_t value = sameIndices ? src.raw(x, static_cast<int>(row)) : dst.fromRgb(src.rgb(x, static_cast<int>(row)));
             dst.setWork(x, dstRow, value);

@@ -242,17 +242,18 @@ uint32_t NearestIndex(const RGBQUAD* colors, int count, uint32_t rgb) {
 
 uint32_t PixelView::raw(int x, int y) const {
     const uint8_t* r = row(y);
+    const size_t ux = static_cast<size_t>(x);  // byte offsets of wide rows exceed int
     switch (bpp) {
-        case 1: return (r[x >> 3] >> (7 - (x & 7))) & 1u;
-        case 4: return (r[x >> 1] >> ((x & 1) ? 0 : 4)) & 0xFu;
-        case 8: return r[x];
-        case 16: return r[2 * x] | (static_cast<uint32_t>(r[2 * x + 1]) << 8);
+        case 1: return (r[ux >> 3] >> (7 - (x & 7))) & 1u;
+        case 4: return (r[ux >> 1] >> ((x & 1) ? 0 : 4)) & 0xFu;
+        case 8: return r[ux];
+        case 16: return r[2 * ux] | (static_cast<uint32_t>(r[2 * ux + 1]) << 8);
         case 24: {
-            const uint8_t* p = r + 3 * x;
+            const uint8_t* p = r + 3 * ux;
             return p[0] | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16);
         }
         default: {
-            const uint8_t* p = r + 4 * x;
+            const uint8_t* p = r + 4 * ux;
             return p[0] | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
                    (static_cast<uint32_t>(p[3]) << 24);
         }
@@ -261,32 +262,33 @@ uint32_t PixelView::raw(int x, int y) const {
 
 void PixelView::setRaw(int x, int y, uint32_t v) const {
     uint8_t* r = row(y);
+    const size_t ux = static_cast<size_t>(x);
     switch (bpp) {
         case 1: {
             uint8_t bit = static_cast<uint8_t>(0x80u >> (x & 7));
-            r[x >> 3] = static_cast<uint8_t>((v & 1) ? (r[x >> 3] | bit) : (r[x >> 3] & ~bit));
+            r[ux >> 3] = static_cast<uint8_t>((v & 1) ? (r[ux >> 3] | bit) : (r[ux >> 3] & ~bit));
             break;
         }
         case 4: {
-            uint8_t& b = r[x >> 1];
+            uint8_t& b = r[ux >> 1];
             b = (x & 1) ? static_cast<uint8_t>((b & 0xF0) | (v & 0x0F))
                         : static_cast<uint8_t>((b & 0x0F) | ((v & 0x0F) << 4));
             break;
         }
-        case 8: r[x] = static_cast<uint8_t>(v); break;
+        case 8: r[ux] = static_cast<uint8_t>(v); break;
         case 16:
-            r[2 * x] = static_cast<uint8_t>(v);
-            r[2 * x + 1] = static_cast<uint8_t>(v >> 8);
+            r[2 * ux] = static_cast<uint8_t>(v);
+            r[2 * ux + 1] = static_cast<uint8_t>(v >> 8);
             break;
         case 24: {
-            uint8_t* p = r + 3 * x;
+            uint8_t* p = r + 3 * ux;
             p[0] = static_cast<uint8_t>(v);
             p[1] = static_cast<uint8_t>(v >> 8);
             p[2] = static_cast<uint8_t>(v >> 16);
             break;
         }
         default: {
-            uint8_t* p = r + 4 * x;
+            uint8_t* p = r + 4 * ux;
             p[0] = static_cast<uint8_t>(v);
             p[1] = static_cast<uint8_t>(v >> 8);
             p[2] = static_cast<uint8_t>(v >> 16);

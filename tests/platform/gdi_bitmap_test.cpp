@@ -254,3 +254,46 @@ TEST(GdiBitmap, ContextsOnSeveralThreadsDoNotInterfere) {
 }
 
 }  // namespace
+
+#include "platform/gdi/gdi_internal.h"
+
+namespace {
+
+TEST(GdiBitmap, EveryObjectMadeIsFreedWhenItsOwnerLetsGo) {
+    // Stock objects are made on first use; touch them so the count below is stable.
+    HDC warm = GetDC(nullptr);
+    ReleaseDC(nullptr, warm);
+    DeleteDC(CreateCompatibleDC(nullptr));
+    const size_t before = gw::gdi::LiveObjectCount();
+    {
+        HDC screen = GetDC(nullptr);
+        HDC dc = CreateCompatibleDC(screen);
+        HBITMAP colour = CreateCompatibleBitmap(screen, 4, 4);
+        HBITMAP mask = CreateBitmap(4, 4, 1, 1, nullptr);
+        HBRUSH brush = CreateSolidBrush(RGB(1, 1, 1));
+        HFONT font = CreateFont(-12, 0, 0, 0, FW_NORMAL, 0, 0, 0, 0, 0, 0, 0, 0, "Arial");
+        HRGN region = CreateRectRgn(0, 0, 2, 2);
+        SelectObject(dc, colour);
+        SelectObject(dc, brush);
+        SelectObject(dc, font);
+        SelectClipRgn(dc, region);
+        ICONINFO ii{TRUE, 0, 0, mask, colour};
+        HICON icon = CreateIconIndirect(&ii);
+        ICONINFO copies{};
+        ASSERT_TRUE(GetIconInfo(icon, &copies));
+        EXPECT_GT(gw::gdi::LiveObjectCount(), before);
+        DeleteObject(copies.hbmColor);
+        DeleteObject(copies.hbmMask);
+        DestroyIcon(icon);
+        DeleteObject(region);
+        DeleteObject(brush);  // selected: deleted with the context
+        DeleteObject(font);
+        DeleteObject(mask);
+        DeleteDC(dc);
+        DeleteObject(colour);
+        ReleaseDC(nullptr, screen);
+    }
+    EXPECT_EQ(gw::gdi::LiveObjectCount(), before);
+}
+
+}  // namespace
