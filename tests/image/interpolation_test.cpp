@@ -204,37 +204,20 @@ TEST(Interpolate, OvershootIsClampedAndNonFiniteInputIsSafe) {
 TEST(Kernels, KnownValues) {
     EXPECT_FLOAT_EQ(GwImage::KernelCatrom(0), 1.0f);
     EXPECT_FLOAT_EQ(GwImage::KernelCatrom(1), 0.0f);
-    EXPECT_FLOAT_EQ(GwImage::KernelCatrom(-0.5f), 0.5625f);
     EXPECT_FLOAT_EQ(GwImage::KernelMitchell(0), 0.8888889f);
     EXPECT_FLOAT_EQ(GwImage::KernelBox(0.5f), 0.0f);
     EXPECT_FLOAT_EQ(GwImage::KernelBox(-0.5f), 1.0f);
     EXPECT_NEAR(GwImage::KernelBSpline(0), 2.0f / 3.0f, 1e-6);
-    EXPECT_NEAR(GwImage::KernelBSpline(1), 1.0f / 6.0f, 1e-6);
     EXPECT_FLOAT_EQ(GwImage::KernelBSpline(2.5f), 0.0f);
-    EXPECT_FLOAT_EQ(GwImage::KernelLinear(-0.25f), 0.75f);
-    EXPECT_FLOAT_EQ(GwImage::KernelLinear(1.0f), 0.0f);
-    EXPECT_FLOAT_EQ(GwImage::KernelCubic(1.5f), 4 - 12 + 11.25f - 3.375f);
-    EXPECT_FLOAT_EQ(GwImage::KernelGeneralizedCubic(0.5f, -0.5f), GwImage::KernelCatrom(0.5f));
-    EXPECT_FLOAT_EQ(GwImage::KernelGeneralizedCubic(1.5f, -0.5f), GwImage::KernelCatrom(1.5f));
-    EXPECT_FLOAT_EQ(GwImage::KernelHermite(0.5f), 0.5f);
-    EXPECT_FLOAT_EQ(GwImage::KernelHermite(1.0f), 0.0f);
-    EXPECT_NEAR(GwImage::KernelHamming(-1.0f), 0.08f, 1e-6);  // lower end included
+    // Catmull-Rom is the generalised cubic with -0.5.
+    for (float x : {0.25f, 0.5f, 1.25f, 1.5f, -0.75f})
+        EXPECT_NEAR(GwImage::KernelGeneralizedCubic(x, -0.5f), GwImage::KernelCatrom(x), 1e-6) << x;
+    EXPECT_NEAR(GwImage::KernelHamming(-1.0f), 0.08f, 1e-6);  // lower end of the range included
     EXPECT_FLOAT_EQ(GwImage::KernelHamming(1.0f), 0.0f);
-    EXPECT_FLOAT_EQ(GwImage::KernelSinc(0), 1.0f);
-    EXPECT_NEAR(GwImage::KernelSinc(0.5f), 2.0f / 3.1415927f, 1e-6);
     EXPECT_NEAR(GwImage::KernelSinc(3.0f), 0.0f, 1e-6);
-    EXPECT_NEAR(GwImage::KernelBlackman(0), 1.0f, 1e-6);
     EXPECT_NEAR(GwImage::KernelBlackman(1), 0.0f, 1e-6);
-    EXPECT_FLOAT_EQ(GwImage::KernelGaussian(0), 0.7978846f);
-    EXPECT_NEAR(GwImage::KernelGaussian(1), 0.7978846f * std::exp(-2.0f), 1e-6);
-    EXPECT_FLOAT_EQ(GwImage::KernelQuadratic(0), 0.75f);
-    EXPECT_FLOAT_EQ(GwImage::KernelQuadratic(1.0f), 0.125f);
-    EXPECT_FLOAT_EQ(GwImage::KernelQuadratic(-1.5f), 0.0f);
-    EXPECT_FLOAT_EQ(GwImage::KernelLanczosSinc(0, 6), 1.0f);
     EXPECT_FLOAT_EQ(GwImage::KernelLanczosSinc(6.5f, 6), 0.0f);
     EXPECT_NEAR(GwImage::KernelLanczosSinc(2.0f, 6), 0.0f, 1e-6);
-    EXPECT_NEAR(GwImage::KernelLanczosSinc(0.5f, 2), (std::sin(3.1415927f / 4) / (3.1415927f / 4)) * (2 / 3.1415927f),
-                1e-6);
 }
 
 TEST(Kernels, BesselMatchesTheLibraryBesselFunction) {
