@@ -103,6 +103,7 @@ TEST(DrawString, WritesAlphaOnRequestAndClipsAtTheEdges) {
 
 TEST(DrawStringEx, DefaultsOfTheTextRecord) {
     EXPECT_EQ(sizeof(tagGwTextInfo), 4175u);
+    // The record is byte-packed: fields are read by value (unary +), never bound by reference.
     tagGwTextInfo ti;
     std::memset(&ti, 0x5A, sizeof(ti));
     GwImage image;
@@ -115,13 +116,13 @@ TEST(DrawStringEx, DefaultsOfTheTextRecord) {
     EXPECT_EQ(ti.logFont.lfQuality, 2);
     EXPECT_EQ(ti.logFont.lfItalic, 0);
     EXPECT_STREQ(ti.logFont.lfFaceName, "Arial");
-    EXPECT_EQ(ti.textColor, 0xA0FFFFu);
-    EXPECT_EQ(ti.alignment, 1);
-    EXPECT_EQ(ti.opaque, 1);
-    EXPECT_EQ(ti.boxColor, 0x006020u);
-    EXPECT_EQ(ti.boxOpacity, 0.0f);
-    EXPECT_EQ(ti.boxOutline, 0);
-    EXPECT_EQ(ti.boxRounding, 20);
+    EXPECT_EQ(+ti.textColor, 0xA0FFFFu);
+    EXPECT_EQ(+ti.alignment, 1);
+    EXPECT_EQ(+ti.opaque, 1);
+    EXPECT_EQ(+ti.boxColor, 0x006020u);
+    EXPECT_EQ(+ti.boxOpacity, 0.0f);
+    EXPECT_EQ(+ti.boxOutline, 0);
+    EXPECT_EQ(+ti.boxRounding, 20);
 }
 
 TEST(DrawStringEx, CentredBoxWithRoundedCornersBehindTheText) {
@@ -170,9 +171,9 @@ TEST(DrawStringEx, CorrectsTheRecordAndMixesTranslucentBoxes) {
     ti.boxRounding = 80;
     ti.boxOpacity = 2.5f;
     EXPECT_EQ(image.DrawStringEx(nullptr, 200, 70, &ti), 1);
-    EXPECT_EQ(ti.alignment, 1);
-    EXPECT_EQ(ti.boxRounding, 10);
-    EXPECT_EQ(ti.boxOpacity, 0.0f);
+    EXPECT_EQ(+ti.alignment, 1);
+    EXPECT_EQ(+ti.boxRounding, 10);
+    EXPECT_EQ(+ti.boxOpacity, 0.0f);
 
     // Opacity 0.5 over white: each channel 255 x 0.5 + box x 0.5.
     GwImage half = WhiteImage(400, 80);
