@@ -102,7 +102,8 @@ bool WritePicture(QRCodeSettings* settings, const std::string& path, DWORD type)
     HBITMAP bitmap = QRCodeRenderBitmap(settings);
     QRCodeSetTraceStream(previous);
     if (!bitmap) {
-        std::fprintf(stderr, "glyphwell encode: the picture is too large to create\n");
+        const long side = static_cast<long>(settings->pixelSize) * (17 + 4 * settings->selectedVersion) + 2L * settings->margin;
+        std::fprintf(stderr, "glyphwell encode: a picture of %ld x %ld pixels is too large to create\n", side, side);
         return false;
     }
     GwImage image;
