@@ -70,6 +70,39 @@ void CopyError(char* dest, const GwImage& from) {
     dest[255] = '\0';
 }
 
+// Index of pixel x in a packed row of 1, 4 or 8 bits per pixel.
+inline int RowIndex(const BYTE* row, int x, int bpp) {
+    if (bpp == 8) return row[x];
+    if (bpp == 4) return (x & 1) ? (row[x >> 1] & 0x0F) : (row[x >> 1] >> 4);
+    return (row[x >> 3] >> (7 - (x & 7))) & 1;
+}
+
+inline void SetRowIndex(BYTE* row, int x, int bpp, int v) {
+    if (bpp == 8) {
+        row[x] = static_cast<BYTE>(v);
+    } else if (bpp == 4) {
+        BYTE& b = row[x >> 1];
+        b = (x & 1) ? static_cast<BYTE>((b & 0xF0) | (v & 0x0F)) : static_cast<BYTE>((b & 0x0F) | ((v & 0x0F) << 4));
+    } else {
+        const BYTE mask = static_cast<BYTE>(0x80 >> (x & 7));
+        BYTE& b = row[x >> 3];
+        b = (v & 1) ? static_cast<BYTE>(b | mask) : static_cast<BYTE>(b & ~mask);
+    }
+}
+
+// Marks every index that occurs in a palette image.
+void UsedIndices(const GwImage& img, bool* used) {
+    const int w = static_cast<int>(img.GetWidth());
+    const int h = static_cast<int>(img.GetHeight());
+    const int bpp = img.GetBpp();
+    if (bpp > 8) return;
+    for (int y = 0; y < h; ++y) {
+        const BYTE* row = img.GetBits(static_cast<DWORD>(y));
+        if (!row) continue;
+        for (int x = 0; x < w; ++x) used[RowIndex(row, x, bpp)] = true;
+    }
+}
+
 int DepthFor(int entries) { return entries <= 2 ? 1 : entries <= 16 ? 4 : 8; }
 
 // Writes decoded rows into an image, top row of the picture first (or in interlace order).
@@ -86,19 +119,7 @@ public:
         BYTE* dst = img_.GetBits(static_cast<DWORD>(height_ - 1 - row));
         if (!dst) return -1;
         if (length > width_) length = width_;
-        for (int x = 0; x < length; ++x) {
-            const uint8_t v = px[x];
-            if (bpp_ == 8) {
-                dst[x] = v;
-            } else if (bpp_ == 4) {
-                BYTE& b = dst[x >> 1];
-                b = (x & 1) ? static_cast<BYTE>((b & 0xF0) | (v & 0x0F)) : static_cast<BYTE>((b & 0x0F) | (v << 4));
-            } else {
-                const BYTE mask = static_cast<BYTE>(0x80 >> (x & 7));
-                BYTE& b = dst[x >> 3];
-                b = (v & 1) ? static_cast<BYTE>(b | mask) : static_cast<BYTE>(b & ~mask);
-            }
-        }
+        for (int x = 0; x < length; ++x) SetRowIndex(dst, x, bpp_, px[x]);
         return 0;
     }
 
@@ -155,8 +176,7 @@ public:
         const RGBQUAD* fpal = frame.GetPalette();
         const int fcount = static_cast<int>(frame.GetNumColors());
         bool used[256] = {};
-        for (long y = 0; y < fh; ++y)
-            for (long x = 0; x < fw; ++x) used[frame.GetPixelIndex(x, y)] = true;
+        UsedIndices(frame, used);
         if (frameTrans >= 0 && frameTrans < 256) used[frameTrans] = false;
 
         int map[256];
@@ -165,23 +185,29 @@ public:
             if (!PromoteTo(24)) return false;
         }
         const bool trueColor = TrueColor();
+        const int fbpp = frame.GetBpp();
+        const int cbpp = img_->GetBpp();
         for (int y = 0; y < fh; ++y) {
             const int cy = d.top + y;
             if (cy < 0 || cy >= sh) continue;
             // Rows the data never reached leave the screen as it was.
             if (static_cast<size_t>(y) >= rowsWritten.size() || !rowsWritten[static_cast<size_t>(y)]) continue;
-            const long fy = fh - 1 - y;
-            const long sy = sh - 1 - cy;
+            const BYTE* src = frame.GetBits(static_cast<DWORD>(fh - 1 - y));
+            BYTE* dst = img_->GetBits(static_cast<DWORD>(sh - 1 - cy));
+            if (!src || !dst) continue;
             for (int x = 0; x < fw; ++x) {
                 const int cx = d.left + x;
                 if (cx < 0 || cx >= sw) continue;
-                const int idx = frame.GetPixelIndex(x, fy);
+                const int idx = RowIndex(src, x, fbpp);
                 if (idx == frameTrans) continue;
                 if (trueColor) {
                     const RGBQUAD c = idx < fcount && fpal ? fpal[idx] : RGBQUAD{0, 0, 0, 0};
-                    img_->SetPixelColor(cx, sy, c, false);
+                    BYTE* p = dst + 3 * cx;
+                    p[0] = c.rgbBlue;
+                    p[1] = c.rgbGreen;
+                    p[2] = c.rgbRed;
                 } else {
-                    img_->SetPixelIndex(cx, sy, static_cast<BYTE>(map[idx]));
+                    SetRowIndex(dst, cx, cbpp, map[idx]);
                 }
             }
         }
@@ -201,10 +227,7 @@ private:
             if (identity) return true;
 
             bool taken[256] = {};
-            const int sw = static_cast<int>(img_->GetWidth());
-            const int sh = static_cast<int>(img_->GetHeight());
-            for (long y = 0; y < sh; ++y)
-                for (long x = 0; x < sw; ++x) taken[img_->GetPixelIndex(x, y)] = true;
+            UsedIndices(*img_, taken);
             taken[fill_] = true;
             if (trans_ >= 0 && trans_ < 256) taken[trans_] = true;
 
@@ -261,18 +284,24 @@ private:
         const int h = static_cast<int>(img_->GetHeight());
         if (!next.Create(static_cast<DWORD>(w), static_cast<DWORD>(h), static_cast<DWORD>(depth), TypeGif))
             return false;
-        if (depth == 24) {
-            const RGBQUAD* pal = img_->GetPalette();
-            const DWORD n = img_->GetNumColors();
-            for (long y = 0; y < h; ++y)
-                for (long x = 0; x < w; ++x) {
-                    const BYTE i = img_->GetPixelIndex(x, y);
-                    next.SetPixelColor(x, y, i < n ? pal[i] : RGBQUAD{0, 0, 0, 0}, false);
+        const int from = img_->GetBpp();
+        const RGBQUAD* pal = img_->GetPalette();
+        const DWORD n = img_->GetNumColors();
+        if (depth != 24) next.SetPalette(img_->GetPalette(), n);
+        for (int y = 0; y < h; ++y) {
+            const BYTE* src = img_->GetBits(static_cast<DWORD>(y));
+            BYTE* dst = next.GetBits(static_cast<DWORD>(y));
+            for (int x = 0; x < w; ++x) {
+                const int i = RowIndex(src, x, from);
+                if (depth == 24) {
+                    const RGBQUAD c = static_cast<DWORD>(i) < n ? pal[i] : RGBQUAD{0, 0, 0, 0};
+                    dst[3 * x] = c.rgbBlue;
+                    dst[3 * x + 1] = c.rgbGreen;
+                    dst[3 * x + 2] = c.rgbRed;
+                } else {
+                    SetRowIndex(dst, x, depth, i);
                 }
-        } else {
-            next.SetPalette(img_->GetPalette(), img_->GetNumColors());
-            for (long y = 0; y < h; ++y)
-                for (long x = 0; x < w; ++x) next.SetPixelIndex(x, y, img_->GetPixelIndex(x, y));
+            }
         }
         const long keepTrans = img_->GetTransIndex();
         img_->Transfer(next);
@@ -510,12 +539,17 @@ bool GwImageGIF::Decode(GwFile* file) {
             }
             const RGBQUAD* fpal = GetPalette();
             const int fcount = static_cast<int>(GetNumColors());
+            const int fbpp = GetBpp();
             for (int y = 0; y < d.height; ++y) {
-                const long sy = screen->height - 1 - (d.top + y);
+                const BYTE* src = GetBits(static_cast<DWORD>(d.height - 1 - y));
+                BYTE* dst = screenImage.GetBits(static_cast<DWORD>(screen->height - 1 - (d.top + y)));
                 for (int x = 0; x < d.width; ++x) {
-                    const BYTE idx = GetPixelIndex(x, d.height - 1 - y);
+                    const int idx = RowIndex(src, x, fbpp);
                     const RGBQUAD c = idx < fcount ? fpal[idx] : RGBQUAD{0, 0, 0, 0};
-                    screenImage.SetPixelColor(d.left + x, sy, c, false);
+                    BYTE* p = dst + 3 * (d.left + x);
+                    p[0] = c.rgbBlue;
+                    p[1] = c.rgbGreen;
+                    p[2] = c.rgbRed;
                 }
             }
             lastTileTransparent = (gce[0] & 1) != 0;
