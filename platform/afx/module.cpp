@@ -6,6 +6,7 @@
 #include <mutex>
 
 #include "platform/afx/resources.h"
+#include "platform/win32.h"
 
 namespace {
 CWinApp* g_app = nullptr;
@@ -16,9 +17,9 @@ std::once_flag g_init;
 struct AFX_MODULE_STATE {};
 
 CWinApp::CWinApp(const char* appName) : m_pszAppName(appName ? appName : "") {
-    // The module's instance handle is the address of its application object: unique per
-    // module and stable for its lifetime.
-    m_hInstance = reinterpret_cast<HINSTANCE>(this);
+    // The module is known to the kernel by its application name, which gives it the instance
+    // handle its resources are declared under.
+    m_hInstance = GwRegisterModule(m_pszAppName.empty() ? "module" : m_pszAppName.c_str());
     g_app = this;
     AfxSetResourceHandle(m_hInstance);
 }

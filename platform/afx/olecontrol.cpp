@@ -220,18 +220,14 @@ std::vector<OLEVERB> COleControl::EnumVerbs() {
     // The framework's standard verbs first, then the class's own with their names from the
     // resources (the framework's own module for the framework's standard texts).
     std::vector<OLEVERB> verbs = {{OLEIVERB_PRIMARY, "&Edit", 0, 0}, {OLEIVERB_PROPERTIES, "&Properties...", 0, 0}};
-    static thread_local std::vector<std::string> names;
-    names.clear();
     UINT n = 0;
     const AFX_VERBMAP_ENTRY* map = GetVerbMap(&n);
-    names.reserve(n);
+    m_verbNames.assign(n, std::string());
     for (UINT i = 0; i < n; ++i) {
-        std::string name;
-        if (!AfxLoadStringBytes(AfxGetResourceHandle(), map[i].nameId, &name))
-            AfxLoadStringBytes(AfxGetFrameworkHandle(), map[i].nameId, &name);
-        names.push_back(name);
+        if (!AfxLoadStringBytes(AfxGetResourceHandle(), map[i].nameId, &m_verbNames[i]))
+            AfxLoadStringBytes(AfxGetFrameworkHandle(), map[i].nameId, &m_verbNames[i]);
     }
-    for (UINT i = 0; i < n; ++i) verbs.push_back({map[i].verb, names[i].c_str(), 0, 0});
+    for (UINT i = 0; i < n; ++i) verbs.push_back({map[i].verb, m_verbNames[i].c_str(), 0, 0});
     return verbs;
 }
 

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <atomic>
+#include <string>
 #include <vector>
 
 #include "platform/afx/archive.h"
@@ -106,7 +107,8 @@ public:
     // ISpecifyPropertyPages
     HRESULT GetPages(CAUUID* pages) override;
 
-    // The verbs a host may offer: the framework's standard ones and the class's own.
+    // The verbs a host may offer: the framework's standard ones and the class's own. The
+    // names stay valid until the next call.
     std::vector<OLEVERB> EnumVerbs();
 
     // Framework services used by controls.
@@ -143,6 +145,7 @@ private:
     const AFX_DISPMAP_ENTRY* FindEntry(DISPID id) const;
 
     std::atomic<ULONG> m_refs{1};
+    std::vector<std::string> m_verbNames;
     BOOL m_bModified = FALSE;
     int m_cxExtent = 100;
     int m_cyExtent = 50;

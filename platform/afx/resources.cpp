@@ -2,78 +2,46 @@
 
 #include <cctype>
 #include <cstring>
-#include <map>
 #include <mutex>
-#include <tuple>
 
 #include "platform/com/variant.h"
+#include "platform/win32.h"
 
 namespace {
-// A name or type: an integer id, or a string compared without regard to case.
-std::string Key(LPCSTR p) {
-    if (IS_INTRESOURCE(p)) return "#" + std::to_string(static_cast<unsigned>(reinterpret_cast<ULONG_PTR>(p)));
-    std::string s(p);
-    for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return s;
-}
+std::mutex g_lock;
+HINSTANCE g_current = nullptr;
 
-struct Blob {
-    const BYTE* data;
-    DWORD size;
-};
-
-struct Table {
-    std::mutex lock;
-    std::map<std::tuple<HINSTANCE, std::string, std::string>, Blob> entries;
-    HINSTANCE current = nullptr;
-};
-
-Table& Resources() {
-    static Table* t = new Table;
-    return *t;
-}
-
-// The framework's own strings live in its own pseudo-module.
-HINSTANCE const kFramework = reinterpret_cast<HINSTANCE>(static_cast<uintptr_t>(0x7AF0000));
-
-const std::string& FrameworkStrings() {
-    static const std::string block = [] {
-        const char* strings[16] = {};
-        strings[AFX_IDS_VERB_PROPERTIES % 16] = "&Properties...";
-        return AfxBuildStringBlock(strings);
+// The framework's own strings live in a module of their own, declared on first use.
+HINSTANCE Framework() {
+    static HINSTANCE module = [] {
+        HINSTANCE m = GwRegisterModule("glyphwell-framework");
+        static const std::string block = [] {
+            const char* strings[16] = {};
+            strings[AFX_IDS_VERB_PROPERTIES % 16] = "&Properties...";
+            return AfxBuildStringBlock(strings);
+        }();
+        GwRegisterResource(m, RT_STRING, MAKEINTRESOURCE(AFX_IDS_VERB_PROPERTIES / 16 + 1), block.data(),
+                           static_cast<DWORD>(block.size()));
+        return m;
     }();
-    return block;
+    return module;
 }
 }  // namespace
 
 void AfxDeclareResource(HINSTANCE module, LPCSTR type, LPCSTR name, const void* data, DWORD size) {
-    Table& t = Resources();
-    std::lock_guard<std::mutex> g(t.lock);
-    t.entries[std::make_tuple(module, Key(type), Key(name))] = Blob{static_cast<const BYTE*>(data), size};
+    GwRegisterResource(module, type, name, data, size);
 }
 
-void AfxForgetResources(HINSTANCE module) {
-    Table& t = Resources();
-    std::lock_guard<std::mutex> g(t.lock);
-    for (auto it = t.entries.begin(); it != t.entries.end();) {
-        if (std::get<0>(it->first) == module) it = t.entries.erase(it);
-        else ++it;
-    }
-}
+void AfxForgetResources(HINSTANCE module) { GwUnregisterResources(module); }
 
 bool AfxFindResourceBytes(HINSTANCE module, LPCSTR name, LPCSTR type, const BYTE** data, DWORD* size) {
-    if (module == kFramework && Key(type) == Key(MAKEINTRESOURCE(6)) &&
-        Key(name) == Key(MAKEINTRESOURCE(AFX_IDS_VERB_PROPERTIES / 16 + 1))) {
-        *data = reinterpret_cast<const BYTE*>(FrameworkStrings().data());
-        *size = static_cast<DWORD>(FrameworkStrings().size());
-        return true;
-    }
-    Table& t = Resources();
-    std::lock_guard<std::mutex> g(t.lock);
-    auto it = t.entries.find(std::make_tuple(module, Key(type), Key(name)));
-    if (it == t.entries.end()) return false;
-    *data = it->second.data;
-    *size = it->second.size;
+    HRSRC res = FindResource(module, name, type);
+    if (!res) return false;
+    HGLOBAL loaded = LoadResource(module, res);
+    const void* p = loaded ? LockResource(loaded) : nullptr;
+    if (!p) return false;
+    *data = static_cast<const BYTE*>(p);
+    *size = SizeofResource(module, res);
     return true;
 }
 
@@ -114,15 +82,13 @@ std::string AfxBuildStringBlock(const char* const strings[16]) {
 }
 
 HINSTANCE AfxGetResourceHandle() {
-    Table& t = Resources();
-    std::lock_guard<std::mutex> g(t.lock);
-    return t.current;
+    std::lock_guard<std::mutex> g(g_lock);
+    return g_current;
 }
 
 void AfxSetResourceHandle(HINSTANCE module) {
-    Table& t = Resources();
-    std::lock_guard<std::mutex> g(t.lock);
-    t.current = module;
+    std::lock_guard<std::mutex> g(g_lock);
+    g_current = module;
 }
 
-HINSTANCE AfxGetFrameworkHandle() { return kFramework; }
+HINSTANCE AfxGetFrameworkHandle() { return Framework(); }

@@ -7,9 +7,8 @@
 
 #include "platform/win32_types.h"
 
-#define IS_INTRESOURCE(p) ((((ULONG_PTR)(p)) >> 16) == 0)
 
-// Declares one resource of a module as compiled-in data (which must outlive the module).
+// Declares one resource of a module as compiled-in data (the bytes are copied).
 // Names and types are MAKEINTRESOURCE ids or strings.
 void AfxDeclareResource(HINSTANCE module, LPCSTR type, LPCSTR name, const void* data, DWORD size);
 // Forgets every resource declared for a module (module unload).

@@ -1,6 +1,5 @@
 #include "platform/com/memory_stream.h"
 
-#include <cstdlib>
 #include <cstring>
 
 GwMemoryStream::GwMemoryStream(std::vector<BYTE> bytes) : m_bytes(std::move(bytes)) {}
@@ -39,6 +38,3 @@ HRESULT GwMemoryStream::Write(const void* buffer, ULONG count, ULONG* written) {
     if (written) *written = count;
     return S_OK;
 }
-
-void* CoTaskMemAlloc(SIZE_T bytes) { return std::malloc(bytes ? bytes : 1); }
-void CoTaskMemFree(void* block) { std::free(block); }
