@@ -147,6 +147,9 @@ long GwImage::Draw(HDC dc, long x, long y, long cx, long cy, RECT* clip, bool sm
             const float fx = static_cast<float>(width) / static_cast<float>(cx);
             const float fy = static_cast<float>(height) / static_cast<float>(cy);
             const RGBQUAD transRgb = GetTransColor();
+            // Scaled: each work pixel samples the image at the matching fraction of its size,
+            // held inside the picture however large the destination. At the image's own size:
+            // the work box is a window on the image, offset by where the box starts.
             for (int64_t yy = 0; yy < paintHeight; ++yy) {
                 BYTE* out = work.Row(static_cast<long>(yy));
                 long sy;
@@ -186,6 +189,9 @@ long GwImage::Draw(HDC dc, long x, long y, long cx, long cy, RECT* clip, bool sm
                         out[2] = c.rgbRed;
                         continue;
                     }
+                    // Opacity: the pixel's alpha, scaled by the overall opacity and, for palette
+                    // images with palette alpha, by the entry's alpha; transparent pixels and
+                    // opacity 0 leave what the device shows.
                     unsigned a = hasAlpha ? BlindAlphaGet(sx, sy) : 255u;
                     a = (a * (info.alphaMax + 1u)) >> 8;
                     if (indexed && info.alphaPaletteEnabled) a = (a * (c.rgbReserved + 1u)) >> 8;
