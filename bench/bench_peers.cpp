@@ -17,7 +17,14 @@
 #include <vector>
 
 #include "bench/heap_counter.h"
+#include "encoder/bit_stream.h"
+#include "encoder/codewords.h"
+#include "encoder/input.h"
+#include "encoder/mask.h"
 #include "encoder/pipeline.h"
+#include "encoder/placement.h"
+#include "encoder/segments.h"
+#include "encoder/tables.h"
 #include "encoder/render.h"
 #include "encoder/settings.h"
 #include "encoder/trace.h"
@@ -91,6 +98,52 @@ void PeerEncode(benchmark::State& state) {
         if (!q) state.SkipWithError("peer encoding failed");
         benchmark::DoNotOptimize(q);
         QRcode_free(q);
+    }
+}
+
+// ---- where an encode spends its time ------------------------------------------------------
+// Cumulative prefixes of one encode at the version the pipeline chose, built from the stages'
+// own entry points: 1 = values and one bit stream, 2 = + codewords, 3 = + matrix layout,
+// 4 = + placement, 5 = + masking. The difference between neighbours is the cost of a stage.
+// (The pipeline may build the stream up to three times while it searches the version groups;
+// this breakdown builds it once.)
+void OursSymbolStages(benchmark::State& state) {
+    const EncodeCase& c = kCases[state.range(0)];
+    const int depth = static_cast<int>(state.range(1));
+    std::string text = MakeText(c.length, c.digits);
+    QRCodeSettings s = MakeSettings(text, c.level, c.digits ? QRCODE_MODE_NUMERIC : QRCODE_MODE_BYTE);
+    QRCodeSetTraceStream(nullptr);
+    SymbolMatrix* probe = QRCodeMakeSymbol(&s);
+    if (!probe) {
+        state.SkipWithError("encoding failed");
+        return;
+    }
+    const int version = probe->version;
+    std::free(probe);
+    const int n = static_cast<int>(text.size());
+    for (auto _ : state) {
+        int32_t* values = QRCodeByteValues(reinterpret_cast<const unsigned char*>(text.data()), n);
+        BitStream* stream = static_cast<BitStream*>(std::malloc(sizeof(BitStream)));
+        BitStreamReset(stream);
+        if (c.digits)
+            QRCodeWriteNumeric(values, 0, n, version, stream);
+        else
+            QRCodeWriteByte(values, 0, n, version, stream);
+        int32_t* codewords = depth >= 2 ? QRCodeCreateCodewords(stream, version, c.level) : nullptr;
+        SymbolMatrix* m = nullptr;
+        if (depth >= 3) {
+            m = static_cast<SymbolMatrix*>(std::malloc(sizeof(SymbolMatrix)));
+            const int side = QRCodeModulesPerSide(version);
+            QRCodeInitMatrix(m, side, side, version);
+        }
+        if (depth >= 4) QRCodePlaceCodewords(m, codewords, codewordCount);
+        if (depth >= 5) QRCodeMaskSymbol(m, c.level);
+        benchmark::DoNotOptimize(stream->bits);
+        benchmark::DoNotOptimize(m);
+        std::free(m);
+        std::free(codewords);
+        std::free(stream);
+        std::free(values);
     }
 }
 
@@ -398,6 +451,7 @@ void OursPeakHeapVersion40(benchmark::State& state) {
 
 BENCHMARK(OursEncode)->DenseRange(0, 5)->Unit(benchmark::kMicrosecond);
 BENCHMARK(PeerEncode)->DenseRange(0, 5)->Unit(benchmark::kMicrosecond);
+BENCHMARK(OursSymbolStages)->ArgsProduct({{0, 3, 4}, {1, 2, 3, 4, 5}})->Unit(benchmark::kMicrosecond);
 BENCHMARK(OursRoadToPng)->Arg(100)->Unit(benchmark::kMicrosecond);
 BENCHMARK(PeerRoadToPng)->Arg(100)->Unit(benchmark::kMicrosecond);
 BENCHMARK(OursGifEncode)->Unit(benchmark::kMillisecond);

@@ -17,6 +17,11 @@ struct BitStream {
 // Empties the stream: no bits, every position '#', overflow cleared.
 void BitStreamReset(BitStream* stream);
 
+// The same result as BitStreamReset for a stream that has been reset before and changed only
+// through these functions since: only the positions written since then are refilled with '#'.
+// For a stream rebuilt several times in one run.
+void BitStreamRewind(BitStream* stream);
+
 // Appends bits width-1 .. 0 of value, most significant first (a negative value counts in two's
 // complement). Width 0 appends nothing. Returns false, appends nothing and sets the overflow
 // mark when the bits do not fit the capacity or the width is outside 0..32.

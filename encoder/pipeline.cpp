@@ -22,8 +22,9 @@ const char kNoVersionMessage[] = "Could not find any version to encode \n";
 int32_t GroupEnd(int32_t v) { return v <= 9 ? 9 : v <= 26 ? 26 : 40; }
 
 // Headers, then the data by encode mode, for a symbol of version v.
+// The stream has been reset once for the run; a rebuild refills only what the last build wrote.
 void BuildStream(const QRCodeSettings* s, const int32_t* values, int32_t count, int32_t v, BitStream* stream) {
-    BitStreamReset(stream);
+    BitStreamRewind(stream);
     QRCodeWriteStructuredAppend(s, stream, values, count);
     QRCodeWriteEci(s, stream);
     if (s->fnc1Mode == 1) {
@@ -118,6 +119,7 @@ SymbolMatrix* QRCodeMakeSymbol(QRCodeSettings* settings) {
 
     stream = static_cast<BitStream*>(std::malloc(sizeof(BitStream)));
     if (!stream) return finish(nullptr);
+    BitStreamReset(stream);
     version = ChooseVersion(settings, values, count, version, stream);
     if (!version) {
         QRCodeTrace(kNoVersionMessage);

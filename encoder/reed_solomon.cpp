@@ -28,6 +28,28 @@ constexpr int32_t Multiply(int32_t a, int32_t b) {
     return (a == 0 || b == 0) ? 0 : kField.exp[(kField.log[a] + kField.log[b]) % 255];
 }
 
+// Multiplication without a branch or a division: every element's logarithm, with 0 given the
+// out-of-range logarithm kZeroLog, indexes an antilogarithm table that runs over two periods
+// of the field and then holds zeros. A product with a zero factor lands in the zero part.
+constexpr int32_t kZeroLog = 511;
+
+struct ProductTables {
+    uint8_t antilog[2 * kZeroLog + 1];  // alpha^(i mod 255) for i < 510, else 0
+    int16_t log[256];                   // log[0] = kZeroLog
+};
+
+constexpr ProductTables BuildProductTables() {
+    ProductTables t{};
+    for (int32_t i = 0; i < 2 * kZeroLog + 1; ++i) t.antilog[i] = i < 510 ? static_cast<uint8_t>(kField.exp[i % 255]) : 0;
+    t.log[0] = kZeroLog;
+    for (int32_t x = 1; x < 256; ++x) t.log[x] = static_cast<int16_t>(kField.log[x]);
+    return t;
+}
+
+constexpr ProductTables kProduct = BuildProductTables();
+
+inline int32_t FastMultiply(int32_t a, int32_t b) { return kProduct.antilog[kProduct.log[a] + kProduct.log[b]]; }
+
 struct GeneratorTable {
     int32_t rows[QRCODE_GENERATOR_COUNT][QRCODE_MAX_GENERATOR_DEGREE];
 };
@@ -53,6 +75,21 @@ constexpr GeneratorTable BuildGenerators() {
 }
 
 constexpr GeneratorTable kGenerators = BuildGenerators();
+
+// The generators as logarithms (kZeroLog for a zero coefficient), so that encoding a block
+// looks up one logarithm per data codeword instead of two per product.
+struct GeneratorLogTable {
+    int16_t rows[QRCODE_GENERATOR_COUNT][QRCODE_MAX_GENERATOR_DEGREE];
+};
+
+constexpr GeneratorLogTable BuildGeneratorLogs() {
+    GeneratorLogTable table{};
+    for (int32_t r = 0; r < QRCODE_GENERATOR_COUNT; ++r)
+        for (int32_t i = 0; i < QRCODE_MAX_GENERATOR_DEGREE; ++i) table.rows[r][i] = kProduct.log[kGenerators.rows[r][i]];
+    return table;
+}
+
+constexpr GeneratorLogTable kGeneratorLogs = BuildGeneratorLogs();
 
 int32_t RowFor(int32_t n) {
     for (int32_t r = 0; r < QRCODE_GENERATOR_COUNT; ++r)
@@ -84,21 +121,37 @@ void RSSelectGenerator(RSCodec* codec, int32_t n) {
 int32_t GFMultiply(const RSCodec* codec, int32_t a, int32_t b) {
     (void)codec;
     if (a < 0 || a > 255 || b < 0 || b > 255) return 0;
-    return Multiply(a, b);
+    return FastMultiply(a, b);
 }
 
 bool RSEncodeBlock(RSCodec* codec, int32_t* block, int32_t k, int32_t n) {
-    if (k < 0 || RowFor(n) < 0) return false;
-    RSSelectGenerator(codec, n);
-    const int32_t* g = codec->generator;
-    int32_t* e = block + k;
-    for (int32_t j = 0; j < n; ++j) e[j] = 0;
-    // Long division of d(x) * x^n by g(x), one data codeword at a time: e holds the running
-    // remainder, highest degree first.
+    const int32_t row = RowFor(n);
+    if (k < 0 || row < 0) return false;
+    codec->generator = kGenerators.rows[row];
+    codec->degree = kDegrees[row];
+    const int16_t* g = kGeneratorLogs.rows[row];
+    // Long division of d(x) * x^n by g(x), one data codeword at a time. The running remainder,
+    // highest degree first, lives in a byte buffer twice the longest remainder: instead of
+    // moving it down one place per codeword, its start moves up, and it is moved back to the
+    // front only when it reaches the end of the buffer.
+    uint8_t buffer[2 * QRCODE_MAX_GENERATOR_DEGREE];
+    constexpr int32_t kBufferSize = 2 * QRCODE_MAX_GENERATOR_DEGREE;
+    int32_t start = 0;
+    for (int32_t j = 0; j < n; ++j) buffer[j] = 0;
     for (int32_t i = 0; i < k; ++i) {
-        const int32_t f = e[0] ^ (block[i] & 0xFF);
-        for (int32_t j = 0; j < n - 1; ++j) e[j] = e[j + 1] ^ GFMultiply(codec, f, g[j]);
-        e[n - 1] = GFMultiply(codec, f, g[n - 1]);
+        const int32_t f = buffer[start] ^ (block[i] & 0xFF);
+        if (start + n + 1 > kBufferSize) {
+            for (int32_t j = 1; j < n; ++j) buffer[j - 1] = buffer[start + j];
+            start = 0;
+        } else {
+            ++start;
+        }
+        uint8_t* e = buffer + start;
+        e[n - 1] = 0;
+        if (f == 0) continue;  // the remainder only moves up a degree
+        const int32_t lf = kProduct.log[f];
+        for (int32_t j = 0; j < n; ++j) e[j] ^= kProduct.antilog[lf + g[j]];
     }
+    for (int32_t j = 0; j < n; ++j) block[k + j] = buffer[start + j];
     return true;
 }

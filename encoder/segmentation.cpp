@@ -27,9 +27,38 @@ constexpr Windows kByteToNumeric = {6, 8, 9};
 constexpr Windows kByteToAlphanumeric = {11, 15, 16};
 constexpr Windows kAlphanumericToNumeric = {13, 15, 17};
 
-int32_t Run(const Windows& w, int32_t charClass, int32_t version, const int32_t* values, int32_t count, int32_t p) {
-    return QRCodeRunTest(w.w1, w.w2, w.w3, charClass, version, values, count, p);
-}
+// The run tests of one mode assignment, answered from the end of the current run of each class
+// instead of by walking the window every time. Tests come at non-decreasing positions, so the
+// run end found for an earlier position still holds for a later one inside the same run, and
+// every character is classified about once per class. The answers equal QRCodeRunTest's.
+class RunTests {
+public:
+    RunTests(const int32_t* values, int32_t count, int32_t version) : values_(values), count_(count), version_(version) {}
+
+    int32_t Run(const Windows& w, int32_t charClass, int32_t p) {
+        const int32_t window = version_ <= 8 ? w.w1 : version_ <= 26 ? w.w2 : w.w3;
+        const int32_t end = RunEnd(charClass == QRCODE_CLASS_DIGIT ? 0 : 1, charClass, p);
+        if (end - p >= window) return QRCODE_RUN_FULL;
+        if (end >= count_) return QRCODE_RUN_TOO_SHORT;
+        return values_[end];
+    }
+
+private:
+    // First position at or after p whose value is not in the class (or the count).
+    int32_t RunEnd(int slot, int32_t charClass, int32_t p) {
+        int32_t& end = ends_[slot];
+        if (end < p) {
+            end = p;
+            while (end < count_ && InClass(values_[end], charClass)) ++end;
+        }
+        return end;
+    }
+
+    const int32_t* values_;
+    int32_t count_;
+    int32_t version_;
+    int32_t ends_[2] = {-1, -1};  // digit, exclusive alphanumeric
+};
 
 }  // namespace
 
@@ -51,19 +80,20 @@ int32_t QRCodeModeRun(const int32_t* modes, int32_t count, int32_t p) {
 
 void QRCodeAssignModes(const int32_t* values, int32_t count, int32_t version, int32_t* modes) {
     if (count <= 0) return;
+    RunTests tests(values, count, version);
     int32_t state;
     const int32_t first = values[0];
     if (IsExclusiveByte(first)) {
         state = QRCODE_SEGMENT_BYTE;
     } else if (IsExclusiveAlphanumeric(first)) {
-        const int32_t r = Run(kStartAlphanumeric, QRCODE_CLASS_EXCLUSIVE_ALPHANUMERIC, version, values, count, 0);
+        const int32_t r = tests.Run(kStartAlphanumeric, QRCODE_CLASS_EXCLUSIVE_ALPHANUMERIC, 0);
         state = r >= 0 ? QRCODE_SEGMENT_BYTE : QRCODE_SEGMENT_ALPHANUMERIC;
     } else {
-        const int32_t r = Run(kStartDigitShort, QRCODE_CLASS_DIGIT, version, values, count, 0);
+        const int32_t r = tests.Run(kStartDigitShort, QRCODE_CLASS_DIGIT, 0);
         if (r >= 0 && IsExclusiveByte(r)) {
             state = QRCODE_SEGMENT_BYTE;
         } else {
-            const int32_t r2 = Run(kStartDigitLong, QRCODE_CLASS_DIGIT, version, values, count, 0);
+            const int32_t r2 = tests.Run(kStartDigitLong, QRCODE_CLASS_DIGIT, 0);
             state = r2 >= 0 && QRCodeIsAlphanumeric(r2) ? QRCODE_SEGMENT_ALPHANUMERIC : QRCODE_SEGMENT_NUMERIC;
         }
     }
@@ -74,16 +104,16 @@ void QRCodeAssignModes(const int32_t* values, int32_t count, int32_t version, in
         const int32_t next = values[i + 1];
         switch (state) {
             case QRCODE_SEGMENT_BYTE:
-                if (Run(kByteToNumeric, QRCODE_CLASS_DIGIT, version, values, count, i + 1) == QRCODE_RUN_FULL)
+                if (tests.Run(kByteToNumeric, QRCODE_CLASS_DIGIT, i + 1) == QRCODE_RUN_FULL)
                     state = QRCODE_SEGMENT_NUMERIC;
-                if (Run(kByteToAlphanumeric, QRCODE_CLASS_EXCLUSIVE_ALPHANUMERIC, version, values, count, i + 1) ==
+                if (tests.Run(kByteToAlphanumeric, QRCODE_CLASS_EXCLUSIVE_ALPHANUMERIC, i + 1) ==
                     QRCODE_RUN_FULL)
                     state = QRCODE_SEGMENT_ALPHANUMERIC;
                 break;
             case QRCODE_SEGMENT_ALPHANUMERIC:
                 if (IsExclusiveByte(next))
                     state = QRCODE_SEGMENT_BYTE;
-                if (Run(kAlphanumericToNumeric, QRCODE_CLASS_DIGIT, version, values, count, i + 1) == QRCODE_RUN_FULL)
+                if (tests.Run(kAlphanumericToNumeric, QRCODE_CLASS_DIGIT, i + 1) == QRCODE_RUN_FULL)
                     state = QRCODE_SEGMENT_NUMERIC;
                 break;
             default:

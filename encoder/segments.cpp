@@ -28,12 +28,29 @@ const QRCodeAlphanumericEntry AlphanumericTable[45] = {
     {'.', "42"}, {'/', "43"}, {':', "44"},
 };
 
+namespace {
+
+// AlphanumericTable turned around: the value of every 7-bit character, -1 for those outside
+// the set. Mode analysis asks about every character several times, so the table is read once.
+struct AlphanumericLookup {
+    int8_t value[128];
+};
+
+AlphanumericLookup BuildAlphanumericLookup() {
+    AlphanumericLookup lookup;
+    for (int8_t& v : lookup.value) v = -1;
+    for (const auto& entry : AlphanumericTable)
+        lookup.value[static_cast<unsigned char>(entry.character) & 0x7F] = static_cast<int8_t>(std::atoi(entry.value));
+    return lookup;
+}
+
+}  // namespace
+
 int32_t QRCodeAlphanumericValue(int32_t c) {
+    static const AlphanumericLookup lookup = BuildAlphanumericLookup();
     // Values outside the byte range (kanji values) never match a table character.
     if (c < 0 || c > 0x7F) return -1;
-    for (const auto& entry : AlphanumericTable)
-        if (entry.character == static_cast<char>(c)) return std::atoi(entry.value);
-    return -1;
+    return lookup.value[c];
 }
 
 namespace {
