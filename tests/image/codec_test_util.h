@@ -70,9 +70,12 @@ inline std::vector<uint8_t> MagickRgba(const ScratchDir& dir, const std::string&
 inline std::vector<uint8_t> PillowRgba(const ScratchDir& dir, const std::string& path) {
     std::string raw = dir.File("pillow.rgba");
     std::remove(raw.c_str());
-    std::string script = "import sys; from PIL import Image; im = Image.open(sys.argv[1]); "
-                         "open(sys.argv[2], 'wb').write(im.convert('RGBA').tobytes())";
-    if (!Shell(std::string(Python()) + " -c " + Quote(script) + " " + Quote(path) + " " + Quote(raw))) return {};
+    std::string program = dir.File("pillow_rgba.py");
+    std::string script =
+        "import sys\nfrom PIL import Image\nim = Image.open(sys.argv[1])\n"
+        "open(sys.argv[2], 'wb').write(im.convert('RGBA').tobytes())\n";
+    WriteBytes(program, std::vector<uint8_t>(script.begin(), script.end()));
+    if (!Shell(std::string(Python()) + " " + Quote(program) + " " + Quote(path) + " " + Quote(raw))) return {};
     return ReadBytes(raw);
 }
 
@@ -119,6 +122,89 @@ inline std::string FirstDifference(const std::vector<uint8_t>& ours, const std::
         }
     }
     return "";
+}
+
+struct Rgb {
+    uint8_t r, g, b;
+};
+
+// A bitmap file or bare DIB described field by field, so tests can build the odd ones.
+struct BmpSpec {
+    int32_t width = 1;
+    int32_t height = 1;
+    uint16_t bpp = 8;
+    uint32_t compression = 0;
+    uint32_t headerSize = 40;  // 12 writes an OS/2 core header with 3-byte palette entries
+    bool bare = false;         // no 14-byte file header
+    std::vector<Rgb> palette;
+    uint32_t colorsUsed = 0xFFFFFFFF;  // default: the palette's length
+    std::vector<uint32_t> masks;       // after a 40-byte header, or inside a larger one
+    int32_t pelsPerMeter = 0;
+    std::vector<uint8_t> data;
+};
+
+inline void Put16(std::vector<uint8_t>& v, uint32_t x) {
+    v.push_back(static_cast<uint8_t>(x));
+    v.push_back(static_cast<uint8_t>(x >> 8));
+}
+inline void Put32(std::vector<uint8_t>& v, uint32_t x) {
+    Put16(v, x);
+    Put16(v, x >> 16);
+}
+
+inline std::vector<uint8_t> MakeBmp(const BmpSpec& s) {
+    std::vector<uint8_t> info;
+    bool core = s.headerSize == 12;
+    Put32(info, s.headerSize);
+    if (core) {
+        Put16(info, static_cast<uint32_t>(s.width));
+        Put16(info, static_cast<uint32_t>(s.height));
+        Put16(info, 1);
+        Put16(info, s.bpp);
+    } else {
+        Put32(info, static_cast<uint32_t>(s.width));
+        Put32(info, static_cast<uint32_t>(s.height));
+        Put16(info, 1);
+        Put16(info, s.bpp);
+        Put32(info, s.compression);
+        Put32(info, static_cast<uint32_t>(s.data.size()));
+        Put32(info, static_cast<uint32_t>(s.pelsPerMeter));
+        Put32(info, static_cast<uint32_t>(s.pelsPerMeter));
+        Put32(info, s.colorsUsed == 0xFFFFFFFF ? static_cast<uint32_t>(s.palette.size()) : s.colorsUsed);
+        Put32(info, 0);
+        if (s.headerSize > 40) {
+            for (size_t i = 0; i < 3; ++i) Put32(info, i < s.masks.size() ? s.masks[i] : 0);
+            info.resize(s.headerSize, 0);
+        } else {
+            for (uint32_t m : s.masks) Put32(info, m);
+        }
+    }
+    for (const Rgb& c : s.palette) {
+        info.push_back(c.b);
+        info.push_back(c.g);
+        info.push_back(c.r);
+        if (!core) info.push_back(0);
+    }
+    std::vector<uint8_t> out;
+    if (!s.bare) {
+        out.push_back('B');
+        out.push_back('M');
+        Put32(out, static_cast<uint32_t>(14 + info.size() + s.data.size()));
+        Put32(out, 0);
+        Put32(out, static_cast<uint32_t>(14 + info.size()));
+    }
+    out.insert(out.end(), info.begin(), info.end());
+    out.insert(out.end(), s.data.begin(), s.data.end());
+    return out;
+}
+
+inline std::vector<Rgb> Grays(int n) {
+    std::vector<Rgb> p;
+    for (int i = 0; i < n; ++i) {
+        uint8_t v = static_cast<uint8_t>(i * 255 / (n - 1));
+        p.push_back({v, v, v});
+    }
+    return p;
 }
 
 }  // namespace codec_test
