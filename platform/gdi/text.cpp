@@ -159,21 +159,30 @@ std::string ExpandTabs(const RealFont* font, const std::string& s) {
     return out;
 }
 
-// Greedy breaking at spaces; a word wider than the line stays whole on its own line.
+// Greedy breaking at spaces; a word wider than the line stays whole on its own line. Widths
+// are kept as running sums so that long texts cost linear time.
 std::vector<std::string> BreakWords(const RealFont* font, const std::string& s, long long limit) {
     std::vector<std::string> out;
     std::string current;
+    long long currentWidth = 0;
+    const long long space = Advance(font, ' ');
     size_t i = 0;
     while (i < s.size()) {
         size_t end = s.find(' ', i);
         if (end == std::string::npos) end = s.size();
-        std::string word = s.substr(i, end - i);
-        std::string candidate = current.empty() ? word : current + " " + word;
-        if (!current.empty() && Width(font, candidate) > limit) {
+        const std::string word = s.substr(i, end - i);
+        const long long wordWidth = Width(font, word);
+        if (current.empty()) {
+            current = word;
+            currentWidth = wordWidth;
+        } else if (currentWidth + space + wordWidth > limit) {
             out.push_back(current);
             current = word;
+            currentWidth = wordWidth;
         } else {
-            current = candidate;
+            current += ' ';
+            current += word;
+            currentWidth += space + wordWidth;
         }
         i = end + 1;
     }

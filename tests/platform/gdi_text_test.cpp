@@ -8,6 +8,7 @@
 
 #include <climits>
 #include <cstring>
+#include <string>
 
 namespace {
 
@@ -201,6 +202,11 @@ TEST(GdiText, LinesBreakAtNewlinesAndWordsUnlessSingleLine) {
     r = RECT{0, 0, narrow, 0};
     EXPECT_EQ(DrawText(c.dc, "alpha beta alpha beta", -1, &r, DT_CALCRECT | DT_WORDBREAK), 2 * line);
     EXPECT_LE(r.right, narrow);
+    // A long text breaks in linear time: 100,000 short words on lines of about ten words.
+    std::string many;
+    for (int i = 0; i < 100000; ++i) many += "word ";
+    r = RECT{0, 0, Extent(c.dc, "word word word word word word word word word word").cx, 0};
+    EXPECT_EQ(DrawText(c.dc, many.c_str(), -1, &r, DT_CALCRECT | DT_WORDBREAK), 10000 * line);
     // An explicit length stops early; lengths below -1 are refused.
     r = RECT{0, 0, 300, 0};
     DrawText(c.dc, "abcdef", 3, &r, DT_CALCRECT | DT_SINGLELINE);
