@@ -64,80 +64,91 @@ inline void Trim(Line* a, int n) {
     }
 }
 
-// Rule 1 over one line of n modules. same(i): modules i and i + 1 match; five(i): modules
-// i .. i + 4 match. A maximal run of length L >= 5 holds L - 4 positions of five(), exactly one
-// of which has no five() before it, so the sum of (L - 2) over such runs is
-// count(five) + 2 * count(run starts).
-template <int N>
-int RunPenalty(const Line& a, int n) {
-    if (n < 5) return 0;
-    Line shifted, same, five, starts;
-    ShiftDown<N>(a, 1, &shifted);
-    for (int i = 0; i < N; ++i) same.w[i] = ~(a.w[i] ^ shifted.w[i]);
-    Trim<N>(&same, n - 1);
-    five = same;
-    for (int s = 1; s <= 3; ++s) {
-        ShiftDown<N>(same, s, &shifted);
-        for (int i = 0; i < N; ++i) five.w[i] &= shifted.w[i];
-    }
-    ShiftUp1<N>(five, &starts);
-    for (int i = 0; i < N; ++i) starts.w[i] = five.w[i] & ~starts.w[i];
-    return Count<N>(five) + 2 * Count<N>(starts);
-}
-
-// Rule 3 over one line: dark-light-dark-dark-dark-light-dark at i .. i + 6 with module i - 1
-// and module i + 7 light or beyond the edge. Bits past either end are 0, i.e. light.
-template <int N>
-int FinderPenalty(const Line& a, int n) {
-    if (n < 7) return 0;
-    static const bool kPattern[8] = {true, false, true, true, true, false, true, false};
-    Line match, shifted;
-    ShiftUp1<N>(a, &match);  // module i - 1 must be light
-    for (int i = 0; i < N; ++i) match.w[i] = a.w[i] & ~match.w[i];
-    for (int s = 1; s <= 7; ++s) {
-        ShiftDown<N>(a, s, &shifted);
-        for (int i = 0; i < N; ++i) match.w[i] &= kPattern[s] ? shifted.w[i] : ~shifted.w[i];
-    }
-    return 40 * Count<N>(match);
-}
-
-// Rule 2 between two neighbouring columns of height n: every y < n - 1 where the 2 x 2 block
-// at rows y, y + 1 is of one colour.
-template <int N>
-int BlockPenalty(const Line& left, const Line& right, int n) {
-    if (n < 2) return 0;
-    Line across, down, shifted;
-    for (int i = 0; i < N; ++i) across.w[i] = ~(left.w[i] ^ right.w[i]);
-    ShiftDown<N>(left, 1, &shifted);
-    for (int i = 0; i < N; ++i) down.w[i] = ~(left.w[i] ^ shifted.w[i]);
-    ShiftDown<N>(across, 1, &shifted);
-    for (int i = 0; i < N; ++i) across.w[i] &= shifted.w[i] & down.w[i];
-    Trim<N>(&across, n - 1);
-    return 3 * Count<N>(across);
-}
-
 struct Tally {
     int32_t rule1 = 0, rule2 = 0, rule3 = 0;
     long dark = 0;
 };
 
-// Rules 1 to 3 and the dark count over the columns (each `height` long, N words).
+// A line and its shifts: s[k] bit i is module i + k of the line (0 < k <= 7), light past the
+// end. Rules 1 and 3 of a line and rule 2 between neighbouring columns all read from these
+// seven shifts, so each line is shifted once for all of them.
+struct Shifts {
+    Line s[8];
+};
+
+template <int N>
+inline void MakeShifts(const Line& a, Shifts* sh) {
+    sh->s[0] = a;
+    for (int k = 1; k <= 7; ++k) ShiftDown<N>(a, k, &sh->s[k]);
+}
+
+// Rules 1 and 3 over one line of n modules.
+// Rule 1: five(i) = modules i .. i + 4 of one colour. A maximal run of length L >= 5 holds
+// L - 4 positions of five(), exactly one of which has no five() before it, so the sum of
+// (L - 2) over such runs is count(five) + 2 * count(run starts).
+// Rule 3: dark-light-dark-dark-dark-light-dark at i .. i + 6 with module i - 1 and module i + 7
+// light or beyond the edge. Bits past either end are 0, i.e. light.
+template <int N>
+inline void LinePenalties(const Shifts& sh, int n, Tally* t) {
+    if (n < 5) return;
+    const Line& a = sh.s[0];
+    Line five, starts;
+    for (int i = 0; i < N; ++i) {
+        five.w[i] = ~((a.w[i] ^ sh.s[1].w[i]) | (sh.s[1].w[i] ^ sh.s[2].w[i]) | (sh.s[2].w[i] ^ sh.s[3].w[i]) |
+                      (sh.s[3].w[i] ^ sh.s[4].w[i]));
+    }
+    Trim<N>(&five, n - 4);
+    ShiftUp1<N>(five, &starts);
+    for (int i = 0; i < N; ++i) starts.w[i] = five.w[i] & ~starts.w[i];
+    t->rule1 += Count<N>(five) + 2 * Count<N>(starts);
+    if (n < 7) return;
+    Line before;
+    ShiftUp1<N>(a, &before);
+    int matches = 0;
+    for (int i = 0; i < N; ++i) {
+        const uint64_t match = a.w[i] & ~before.w[i] & ~sh.s[1].w[i] & sh.s[2].w[i] & sh.s[3].w[i] & sh.s[4].w[i] &
+                               ~sh.s[5].w[i] & sh.s[6].w[i] & ~sh.s[7].w[i];
+        if (match) matches += PopCount(match);
+    }
+    t->rule3 += 40 * matches;
+}
+
+// Rules 1 to 3 and the dark count over the columns (each `height` long, N words). Rule 2
+// between columns x - 1 and x: every y < height - 1 where the 2 x 2 block at rows y, y + 1
+// is of one colour, i.e. left(y) = right(y), left(y + 1) = right(y + 1) and left(y) = left(y + 1).
 template <int N>
 void ScoreColumns(const Line* cols, int width, int height, Tally* t) {
+    Shifts buffers[2];
+    Shifts* previous = &buffers[0];
+    Shifts* current = &buffers[1];
     for (int x = 0; x < width; ++x) {
-        t->rule1 += RunPenalty<N>(cols[x], height);
-        t->rule3 += FinderPenalty<N>(cols[x], height);
+        MakeShifts<N>(cols[x], current);
+        LinePenalties<N>(*current, height, t);
         t->dark += Count<N>(cols[x]);
-        if (x + 1 < width) t->rule2 += BlockPenalty<N>(cols[x], cols[x + 1], height);
+        if (x > 0 && height >= 2) {
+            const Line& l0 = previous->s[0];
+            const Line& l1 = previous->s[1];
+            const Line& r0 = current->s[0];
+            const Line& r1 = current->s[1];
+            Line block;
+            for (int i = 0; i < N; ++i)
+                block.w[i] = ~((l0.w[i] ^ r0.w[i]) | (l1.w[i] ^ r1.w[i]) | (l0.w[i] ^ l1.w[i]));
+            Trim<N>(&block, height - 1);
+            t->rule2 += 3 * Count<N>(block);
+        }
+        Shifts* swap = previous;
+        previous = current;
+        current = swap;
     }
 }
 
 // Rules 1 and 3 over the rows (each `width` long, N words).
 template <int N>
 void ScoreRows(const Line* rows, int width, int height, Tally* t) {
+    Shifts sh;
     for (int y = 0; y < height; ++y) {
-        t->rule1 += RunPenalty<N>(rows[y], width);
-        t->rule3 += FinderPenalty<N>(rows[y], width);
+        MakeShifts<N>(rows[y], &sh);
+        LinePenalties<N>(sh, width, t);
     }
 }
 
@@ -169,7 +180,38 @@ void ScoreLines(const Line* cols, const Line* rows, int width, int height, int32
 }
 
 inline void SetBit(Line* line, int i) { line->w[i >> 6] |= uint64_t{1} << (i & 63); }
-inline bool GetBit(const Line& line, int i) { return (line.w[i >> 6] >> (i & 63)) & 1; }
+
+// Transposes a 64 x 64 bit block in place: afterwards bit i of a[j] is what bit j of a[i] was.
+// Swaps ever smaller sub-blocks across the diagonal: halves of 32, then quarters of 16, down
+// to single bits.
+void Transpose64(uint64_t a[64]) {
+    uint64_t mask = 0x00000000FFFFFFFFull;
+    for (int j = 32; j != 0; j >>= 1, mask ^= (mask << j)) {
+        for (int k = 0; k < 64; k = ((k | j) + 1) & ~j) {
+            const uint64_t t = ((a[k] >> j) ^ a[k | j]) & mask;
+            a[k] ^= t << j;
+            a[k | j] ^= t;
+        }
+    }
+}
+
+// rows[y] bit x = cols[x] bit y, for x < width and y < height; row bits at and beyond width are 0.
+// Reads words 0 .. Words(height) - 1 of each column.
+void TransposeLines(const Line* cols, int width, int height, Line* rows) {
+    const int colWords = Words(height);
+    const int rowWords = Words(width);
+    uint64_t block[64];
+    for (int bx = 0; bx < rowWords; ++bx) {
+        for (int by = 0; by < colWords; ++by) {
+            for (int i = 0; i < 64; ++i) {
+                const int x = bx * 64 + i;
+                block[i] = x < width ? cols[x].w[by] : 0;
+            }
+            Transpose64(block);
+            for (int j = 0; j < 64 && by * 64 + j < height; ++j) rows[by * 64 + j].w[bx] = block[j];
+        }
+    }
+}
 
 // Where each mask inverts, as lines: the conditions repeat every 6 columns and every 12 rows,
 // so column x of mask k is column[k][x % 6] (bit y) and row y is row[k][y % 12] (bit x).
@@ -270,26 +312,29 @@ int QRCodeChooseMask(const SymbolMatrix* m) {
     static Line baseCols[kSymbolMatrixCapacity], dataCols[kSymbolMatrixCapacity];
     static Line baseRows[kSymbolMatrixCapacity], dataRows[kSymbolMatrixCapacity];
     static Line cols[kSymbolMatrixCapacity], rows[kSymbolMatrixCapacity];
-    for (int x = 0; x < W; ++x) baseCols[x] = dataCols[x] = Line{};
-    for (int y = 0; y < H; ++y) baseRows[y] = dataRows[y] = Line{};
-    for (int x = 0; x < W; ++x) {
-        const int32_t* column = m->cells + x * kSymbolMatrixCapacity;
-        for (int y = 0; y < H; ++y) {
-            const int32_t value = column[y];
-            const bool data = QRCodeIsDataCell(value);
-            if (data) {
-                SetBit(&dataCols[x], y);
-                SetBit(&dataRows[y], x);
-            }
-            if (data ? value == CELL_DATA_DARK : QRCodeIsDark(value) != 0) {
-                SetBit(&baseCols[x], y);
-                SetBit(&baseRows[y], x);
-            }
-        }
-    }
-    const MaskPatterns& patterns = Patterns();
+    // The columns come straight from the cells, 64 rows to a word; the rows are the same bits
+    // transposed. A data cell's colour is QRCodeIsDark's as well: empty and light data cells are
+    // light, dark ones dark.
     const int colWords = Words(H);
     const int rowWords = Words(W);
+    for (int x = 0; x < W; ++x) {
+        const int32_t* column = m->cells + x * kSymbolMatrixCapacity;
+        for (int c = 0; c < colWords; ++c) {
+            uint64_t data = 0, dark = 0;
+            const int end = H < 64 * (c + 1) ? H : 64 * (c + 1);
+            for (int y = 64 * c; y < end; ++y) {
+                const int32_t value = column[y];
+                const uint64_t bit = uint64_t{1} << (y & 63);
+                if (QRCodeIsDataCell(value)) data |= bit;
+                if (QRCodeIsDark(value)) dark |= bit;
+            }
+            dataCols[x].w[c] = data;
+            baseCols[x].w[c] = dark;
+        }
+    }
+    TransposeLines(baseCols, W, H, baseRows);
+    TransposeLines(dataCols, W, H, dataRows);
+    const MaskPatterns& patterns = Patterns();
     int32_t scores[8][4];
     int best = 0;
     int32_t bestTotal = 0;
@@ -323,14 +368,15 @@ void QRCodeMaskSymbol(SymbolMatrix* m, int level) {
     const int W = m->width;
     const int H = m->height;
     const MaskPatterns& patterns = Patterns();
+    static_assert(CELL_DATA_LIGHT == 0 && CELL_DATA_DARK == 0x10, "masked data cells are 0 or 0x10");
     for (int x = 0; x < W && x < kSymbolMatrixCapacity; ++x) {
         const Line& inverts = patterns.column[k][x % 6];
         int32_t* column = m->cells + x * kSymbolMatrixCapacity;
         for (int y = 0; y < H && y < kSymbolMatrixCapacity; ++y) {
-            int32_t& value = column[y];
-            if (QRCodeIsDataCell(value)) {
-                value = ((value == CELL_DATA_DARK) != GetBit(inverts, y)) ? CELL_DATA_DARK : CELL_DATA_LIGHT;
-            }
+            const int32_t value = column[y];
+            const int32_t invert = static_cast<int32_t>((inverts.w[y >> 6] >> (y & 63)) & 1);
+            const int32_t masked = ((value == CELL_DATA_DARK ? 1 : 0) ^ invert) << 4;
+            column[y] = QRCodeIsDataCell(value) ? masked : value;
         }
     }
 }

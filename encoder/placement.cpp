@@ -3,26 +3,9 @@
 
 namespace {
 
-struct Cursor {
-    int x;
-    int y;
-    int d;  // -1 upwards, +1 downwards
-};
-
-// Moves one row along the strip; leaving the top or bottom edge turns into the next strip to
-// the left, on the same edge row. Columns 8 and 7 jump three, over the vertical timing column 6.
-void Advance(Cursor& c, int height) {
-    c.y += c.d;
-    if (c.y < 0) {
-        c.y = 0;
-        c.x -= (c.x == 7 || c.x == 8) ? 3 : 2;
-        c.d = +1;
-    }
-    if (c.y >= height) {
-        c.y = height - 1;
-        c.x -= (c.x == 7 || c.x == 8) ? 3 : 2;
-        c.d = -1;
-    }
+// Bit `index` of the codeword sequence, most significant bit of each codeword first.
+inline int32_t CellFor(const int32_t* codewords, int64_t index) {
+    return ((codewords[index >> 3] >> (7 - (index & 7))) & 1) ? CELL_DATA_DARK : CELL_DATA_LIGHT;
 }
 
 }  // namespace
@@ -32,24 +15,43 @@ void QRCodePlaceCodewords(SymbolMatrix* m, const int32_t* codewords, int count) 
     const int H = m->height;
     // A record whose size lies outside the grid is not a laid-out symbol; leave it alone.
     if (W <= 1 || H <= 0 || W > kSymbolMatrixCapacity || H > kSymbolMatrixCapacity || !codewords) return;
-    // Both cursors start one row below the symbol; the first advance brings each onto the
-    // bottom row. They take turns strictly, so they always stand on the same row.
-    Cursor cursors[2] = {{W - 1, H, -1}, {W - 2, H, -1}};
-    int turn = 1;  // the left cursor counts as used last, so the right one goes first
-    for (int i = 0; i < count; ++i) {
-        for (int bit = 7; bit >= 0; --bit) {
-            for (;;) {
-                turn ^= 1;
-                Cursor& c = cursors[turn];
-                Advance(c, H);
-                // Both cursors leave the left edge in the same step; by then every cell has been
-                // offered, so the remaining bits have no place in this symbol.
-                if (c.x < 0) return;
-                int32_t* cell = &m->cells[c.x * kSymbolMatrixCapacity + c.y];
-                if (*cell != CELL_EMPTY) continue;
-                *cell = ((codewords[i] >> bit) & 1) ? CELL_DATA_DARK : CELL_DATA_LIGHT;
-                break;
+    if (count <= 0) return;
+    // The two cursors take turns strictly, start on the same row and turn at the edges in the
+    // same step, so together they walk strips: a right and a left column, every row of them in
+    // the strip's direction, right cell before left cell. Walking the strips directly offers the
+    // cells in exactly the cursors' order without stepping a cursor per offered cell.
+    const int64_t bits = static_cast<int64_t>(count) * 8;
+    int64_t next = 0;
+    int right = W - 1;
+    int left = W - 2;
+    bool upwards = true;
+    for (;;) {
+        // A cursor that leaves the left edge ends placement: every cell has been offered, and
+        // the remaining bits have no place in this symbol.
+        if (right < 0) return;
+        int32_t* rightColumn = m->cells + right * kSymbolMatrixCapacity;
+        const int first = upwards ? H - 1 : 0;
+        const int step = upwards ? -1 : 1;
+        if (left < 0) {
+            // Only in a record of even width: the right cursor still offers its first cell.
+            if (rightColumn[first] == CELL_EMPTY)
+                rightColumn[first] = CellFor(codewords, next);
+            return;
+        }
+        int32_t* leftColumn = m->cells + left * kSymbolMatrixCapacity;
+        for (int y = first, rows = 0; rows < H; y += step, ++rows) {
+            if (rightColumn[y] == CELL_EMPTY) {
+                rightColumn[y] = CellFor(codewords, next);
+                if (++next == bits) return;
+            }
+            if (leftColumn[y] == CELL_EMPTY) {
+                leftColumn[y] = CellFor(codewords, next);
+                if (++next == bits) return;
             }
         }
+        // Columns 8 and 7 step three to the left, over the vertical timing column 6.
+        right -= (right == 7 || right == 8) ? 3 : 2;
+        left -= (left == 7 || left == 8) ? 3 : 2;
+        upwards = !upwards;
     }
 }
