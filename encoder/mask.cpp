@@ -369,14 +369,20 @@ void QRCodeMaskSymbol(SymbolMatrix* m, int level) {
     const int H = m->height;
     const MaskPatterns& patterns = Patterns();
     static_assert(CELL_DATA_LIGHT == 0 && CELL_DATA_DARK == 0x10, "masked data cells are 0 or 0x10");
-    for (int x = 0; x < W && x < kSymbolMatrixCapacity; ++x) {
+    const int width = W < kSymbolMatrixCapacity ? W : kSymbolMatrixCapacity;
+    const int height = H < kSymbolMatrixCapacity ? H : kSymbolMatrixCapacity;
+    for (int x = 0; x < width; ++x) {
         const Line& inverts = patterns.column[k][x % 6];
         int32_t* column = m->cells + x * kSymbolMatrixCapacity;
-        for (int y = 0; y < H && y < kSymbolMatrixCapacity; ++y) {
-            const int32_t value = column[y];
-            const int32_t invert = static_cast<int32_t>((inverts.w[y >> 6] >> (y & 63)) & 1);
-            const int32_t masked = ((value == CELL_DATA_DARK ? 1 : 0) ^ invert) << 4;
-            column[y] = QRCodeIsDataCell(value) ? masked : value;
+        for (int c = 0; c * 64 < height; ++c) {
+            const uint64_t word = inverts.w[c];
+            const int end = height < 64 * (c + 1) ? height : 64 * (c + 1);
+            for (int y = 64 * c; y < end; ++y) {
+                const int32_t value = column[y];
+                const int32_t invert = static_cast<int32_t>((word >> (y & 63)) & 1);
+                const int32_t masked = ((value == CELL_DATA_DARK ? 1 : 0) ^ invert) << 4;
+                column[y] = QRCodeIsDataCell(value) ? masked : value;
+            }
         }
     }
 }

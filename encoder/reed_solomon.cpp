@@ -91,11 +91,22 @@ constexpr GeneratorLogTable BuildGeneratorLogs() {
 
 constexpr GeneratorLogTable kGeneratorLogs = BuildGeneratorLogs();
 
-int32_t RowFor(int32_t n) {
-    for (int32_t r = 0; r < QRCODE_GENERATOR_COUNT; ++r)
-        if (kDegrees[r] == n) return r;
-    return -1;
+// Generator row of every count 0..68, -1 where there is none: a block's count is looked up,
+// not searched for.
+struct RowIndex {
+    int8_t row[QRCODE_MAX_GENERATOR_DEGREE + 1];
+};
+
+constexpr RowIndex BuildRowIndex() {
+    RowIndex index{};
+    for (int32_t n = 0; n <= QRCODE_MAX_GENERATOR_DEGREE; ++n) index.row[n] = -1;
+    for (int32_t r = 0; r < QRCODE_GENERATOR_COUNT; ++r) index.row[kDegrees[r]] = static_cast<int8_t>(r);
+    return index;
 }
+
+constexpr RowIndex kRowIndex = BuildRowIndex();
+
+int32_t RowFor(int32_t n) { return n < 0 || n > QRCODE_MAX_GENERATOR_DEGREE ? -1 : kRowIndex.row[n]; }
 
 }  // namespace
 
