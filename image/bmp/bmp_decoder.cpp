@@ -293,5 +293,7 @@ bool GwBmpCodec::Decode(GwFile* file) {
 fail:
     std::strncpy(info.lastError, failure, sizeof info.lastError - 1);
     info.lastError[sizeof info.lastError - 1] = '\0';
-    return info.escape == -1;
+    // Asked for the dimensions only, reaching them is success; a stream that is no bitmap
+    // still fails, so that detection goes on to the other formats.
+    return failure == kDimensionsOnly;
 }

@@ -25,6 +25,25 @@ static void OnWarning(png_structp png, png_const_charp text) {
     (void)text;
 }
 
+/* No single block libpng asks for may exceed this. Rows of the widest image the limits admit
+ * (1,000,000 pixels of 8 bytes) fit easily; a chunk header claiming gigabytes does not, and
+ * is refused before anything is reserved. */
+#define GW_PNG_MAX_BLOCK ((png_alloc_size_t)64 << 20)
+
+static png_voidp Allocate(png_structp png, png_alloc_size_t size) {
+    (void)png;
+    return size > GW_PNG_MAX_BLOCK ? NULL : malloc(size);
+}
+
+static void Release(png_structp png, png_voidp block) {
+    (void)png;
+    free(block);
+}
+
+/* Ancillary chunks the codec never looks at are skipped unread, so their (possibly huge,
+ * possibly compressed) contents are neither buffered nor inflated. */
+static const png_byte kIgnoredChunks[] = "tEXt\0zTXt\0iTXt\0iCCP\0sPLT\0eXIf\0hIST\0tIME\0sCAL\0pCAL\0oFFs\0sTER\0";
+
 static void OnRead(png_structp png, png_bytep data, size_t length) {
     const struct GwPngIo* io = (const struct GwPngIo*)png_get_io_ptr(png);
     if (io->read(io->user, data, length) != length) png_error(png, "Read Error");
@@ -136,7 +155,7 @@ enum GwPngStatus GwPngRead(const struct GwPngIo* io, const struct GwPngLimits* l
     size_t bytes;
 
     memset(header, 0, sizeof *header);
-    png = png_create_read_struct(PNG_LIBPNG_VER_STRING, message, OnError, OnWarning);
+    png = png_create_read_struct_2(PNG_LIBPNG_VER_STRING, message, OnError, OnWarning, NULL, Allocate, Release);
     if (!png) return GW_PNG_NO_STRUCT;
     info = png_create_info_struct(png);
     if (!info) {
@@ -151,6 +170,7 @@ enum GwPngStatus GwPngRead(const struct GwPngIo* io, const struct GwPngLimits* l
     png_set_user_limits(png, limits->maxWidth, limits->maxHeight);
     png_set_chunk_cache_max(png, limits->chunkCacheMax);
     png_set_chunk_malloc_max(png, limits->chunkMallocMax);
+    png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, kIgnoredChunks, (int)(sizeof kIgnoredChunks / 5));
     png_set_read_fn(png, (png_voidp)io, OnRead);
 
     ReadHeader(png, info, header);

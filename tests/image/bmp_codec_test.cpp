@@ -358,6 +358,24 @@ TEST(BmpCodecTest, EscapeMinusOneReturnsOnlyTheDimensions) {
     b.SetEscape(1);
     EXPECT_FALSE(DecodeBytes(b, bytes));
     EXPECT_STREQ(b.GetLastError(), "Cancelled");
+
+    // A stream that is no bitmap still fails when only the dimensions are asked for, so that
+    // detection moves on and finds the real format's size.
+    GwImage gif(5, 3, 8, TypeGif);
+    gif.SetGrayPalette();
+    BYTE* buffer = nullptr;
+    long size = 0;
+    ASSERT_TRUE(gif.Encode(buffer, size, TypeGif)) << gif.GetLastError();
+    GwImage c;
+    c.SetEscape(-1);
+    EXPECT_FALSE(c.Decode(buffer, static_cast<DWORD>(size), TypeBmp));
+    EXPECT_STREQ(c.GetLastError(), "Error reading BMP info");
+    GwImage d;
+    d.SetEscape(-1);
+    EXPECT_TRUE(d.Decode(buffer, static_cast<DWORD>(size), TypeAny));
+    EXPECT_EQ(d.GetWidth(), 5u);
+    EXPECT_EQ(d.GetHeight(), 3u);
+    gif.FreeMemory(buffer);
 }
 
 // A stream that accepts only so many bytes, as a full disk would.
