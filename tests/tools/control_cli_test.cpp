@@ -19,7 +19,11 @@ struct Outcome {
     std::string err;
 };
 
-std::string TempPath(const std::string& name) { return ::testing::TempDir() + "glyphwell_control_cli_" + name; }
+// Per test, so that tests running side by side never share a file.
+std::string TempPath(const std::string& name) {
+    return ::testing::TempDir() + "glyphwell_control_cli_" +
+           ::testing::UnitTest::GetInstance()->current_test_info()->name() + "_" + name;
+}
 
 std::string ReadFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
