@@ -29,57 +29,43 @@ inline int PopCount(uint64_t x) {
     return static_cast<int>((x * 0x0101010101010101ull) >> 56);
 }
 
-template <int N>
-inline int Count(const Line& a) {
-    int n = 0;
-    for (int i = 0; i < N; ++i) n += PopCount(a.w[i]);
-    return n;
-}
-
-// Bit i of the result is bit i + s of a (0 < s < 64), zeros shifted in past the end.
-template <int N>
-inline void ShiftDown(const Line& a, int s, Line* r) {
-    for (int i = 0; i < N; ++i) {
-        const uint64_t next = i + 1 < N ? a.w[i + 1] : 0;
-        r->w[i] = (a.w[i] >> s) | (next << (64 - s));
-    }
-}
-
-// Bit i of the result is bit i - 1 of a, a zero at bit 0.
-template <int N>
-inline void ShiftUp1(const Line& a, Line* r) {
-    for (int i = N - 1; i >= 0; --i) r->w[i] = (a.w[i] << 1) | (i > 0 ? a.w[i - 1] >> 63 : 0);
-}
-
-// Keeps bits 0 .. n - 1 only.
-template <int N>
-inline void Trim(Line* a, int n) {
-    for (int i = 0; i < N; ++i) {
-        const int from = i * 64;
-        if (n <= from) {
-            a->w[i] = 0;
-        } else if (n < from + 64) {
-            a->w[i] &= (uint64_t{1} << (n - from)) - 1;
-        }
-    }
-}
-
 struct Tally {
     int32_t rule1 = 0, rule2 = 0, rule3 = 0;
     long dark = 0;
 };
 
-// A line and its shifts: s[k] bit i is module i + k of the line (0 < k <= 7), light past the
-// end. Rules 1 and 3 of a line and rule 2 between neighbouring columns all read from these
-// seven shifts, so each line is shifted once for all of them.
-struct Shifts {
-    Line s[8];
-};
+// Keeps bits 0 .. n - 1 of an N-word bit string.
+template <int N>
+inline void TrimWords(uint64_t (&a)[N], int n) {
+    for (int i = 0; i < N; ++i) {
+        const int from = i * 64;
+        if (n <= from) {
+            a[i] = 0;
+        } else if (n < from + 64) {
+            a[i] &= (uint64_t{1} << (n - from)) - 1;
+        }
+    }
+}
 
 template <int N>
-inline void MakeShifts(const Line& a, Shifts* sh) {
-    sh->s[0] = a;
-    for (int k = 1; k <= 7; ++k) ShiftDown<N>(a, k, &sh->s[k]);
+inline int CountWords(const uint64_t (&a)[N]) {
+    int n = 0;
+    for (int i = 0; i < N; ++i) n += PopCount(a[i]);
+    return n;
+}
+
+// A line and its shifts as plain words kept in registers: s[k] bit i is module i + k of the
+// line (0 <= k <= 7), light past the end. Rules 1 and 3 of a line and rule 2 between
+// neighbouring columns all read from these seven shifts, so each line is shifted once for all.
+template <int N>
+inline void MakeShifts(const Line& a, uint64_t (&s)[8][N]) {
+    for (int i = 0; i < N; ++i) s[0][i] = a.w[i];
+    for (int k = 1; k <= 7; ++k) {
+        for (int i = 0; i < N; ++i) {
+            const uint64_t next = i + 1 < N ? a.w[i + 1] : 0;
+            s[k][i] = (a.w[i] >> k) | (next << (64 - k));
+        }
+    }
 }
 
 // Rules 1 and 3 over one line of n modules.
@@ -89,25 +75,19 @@ inline void MakeShifts(const Line& a, Shifts* sh) {
 // Rule 3: dark-light-dark-dark-dark-light-dark at i .. i + 6 with module i - 1 and module i + 7
 // light or beyond the edge. Bits past either end are 0, i.e. light.
 template <int N>
-inline void LinePenalties(const Shifts& sh, int n, Tally* t) {
+inline void LinePenalties(const uint64_t (&s)[8][N], int n, Tally* t) {
     if (n < 5) return;
-    const Line& a = sh.s[0];
-    Line five, starts;
-    for (int i = 0; i < N; ++i) {
-        five.w[i] = ~((a.w[i] ^ sh.s[1].w[i]) | (sh.s[1].w[i] ^ sh.s[2].w[i]) | (sh.s[2].w[i] ^ sh.s[3].w[i]) |
-                      (sh.s[3].w[i] ^ sh.s[4].w[i]));
-    }
-    Trim<N>(&five, n - 4);
-    ShiftUp1<N>(five, &starts);
-    for (int i = 0; i < N; ++i) starts.w[i] = five.w[i] & ~starts.w[i];
-    t->rule1 += Count<N>(five) + 2 * Count<N>(starts);
+    uint64_t five[N], starts[N];
+    for (int i = 0; i < N; ++i)
+        five[i] = ~((s[0][i] ^ s[1][i]) | (s[1][i] ^ s[2][i]) | (s[2][i] ^ s[3][i]) | (s[3][i] ^ s[4][i]));
+    TrimWords<N>(five, n - 4);
+    for (int i = 0; i < N; ++i) starts[i] = five[i] & ~((five[i] << 1) | (i > 0 ? five[i - 1] >> 63 : 0));
+    t->rule1 += CountWords<N>(five) + 2 * CountWords<N>(starts);
     if (n < 7) return;
-    Line before;
-    ShiftUp1<N>(a, &before);
     int matches = 0;
     for (int i = 0; i < N; ++i) {
-        const uint64_t match = a.w[i] & ~before.w[i] & ~sh.s[1].w[i] & sh.s[2].w[i] & sh.s[3].w[i] & sh.s[4].w[i] &
-                               ~sh.s[5].w[i] & sh.s[6].w[i] & ~sh.s[7].w[i];
+        const uint64_t before = (s[0][i] << 1) | (i > 0 ? s[0][i - 1] >> 63 : 0);  // module i - 1
+        const uint64_t match = s[0][i] & ~before & ~s[1][i] & s[2][i] & s[3][i] & s[4][i] & ~s[5][i] & s[6][i] & ~s[7][i];
         if (match) matches += PopCount(match);
     }
     t->rule3 += 40 * matches;
@@ -118,37 +98,32 @@ inline void LinePenalties(const Shifts& sh, int n, Tally* t) {
 // is of one colour, i.e. left(y) = right(y), left(y + 1) = right(y + 1) and left(y) = left(y + 1).
 template <int N>
 void ScoreColumns(const Line* cols, int width, int height, Tally* t) {
-    Shifts buffers[2];
-    Shifts* previous = &buffers[0];
-    Shifts* current = &buffers[1];
+    uint64_t left0[N] = {}, left1[N] = {};  // column x - 1 and its shift by one
     for (int x = 0; x < width; ++x) {
-        MakeShifts<N>(cols[x], current);
-        LinePenalties<N>(*current, height, t);
-        t->dark += Count<N>(cols[x]);
+        uint64_t s[8][N];
+        MakeShifts<N>(cols[x], s);
+        LinePenalties<N>(s, height, t);
+        t->dark += CountWords<N>(s[0]);
         if (x > 0 && height >= 2) {
-            const Line& l0 = previous->s[0];
-            const Line& l1 = previous->s[1];
-            const Line& r0 = current->s[0];
-            const Line& r1 = current->s[1];
-            Line block;
-            for (int i = 0; i < N; ++i)
-                block.w[i] = ~((l0.w[i] ^ r0.w[i]) | (l1.w[i] ^ r1.w[i]) | (l0.w[i] ^ l1.w[i]));
-            Trim<N>(&block, height - 1);
-            t->rule2 += 3 * Count<N>(block);
+            uint64_t block[N];
+            for (int i = 0; i < N; ++i) block[i] = ~((left0[i] ^ s[0][i]) | (left1[i] ^ s[1][i]) | (left0[i] ^ left1[i]));
+            TrimWords<N>(block, height - 1);
+            t->rule2 += 3 * CountWords<N>(block);
         }
-        Shifts* swap = previous;
-        previous = current;
-        current = swap;
+        for (int i = 0; i < N; ++i) {
+            left0[i] = s[0][i];
+            left1[i] = s[1][i];
+        }
     }
 }
 
 // Rules 1 and 3 over the rows (each `width` long, N words).
 template <int N>
 void ScoreRows(const Line* rows, int width, int height, Tally* t) {
-    Shifts sh;
     for (int y = 0; y < height; ++y) {
-        MakeShifts<N>(rows[y], &sh);
-        LinePenalties<N>(sh, width, t);
+        uint64_t s[8][N];
+        MakeShifts<N>(rows[y], s);
+        LinePenalties<N>(s, width, t);
     }
 }
 
