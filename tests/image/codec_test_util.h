@@ -104,14 +104,14 @@ inline std::vector<uint8_t> ImageRgba(const GwImage& image) {
     return out;
 }
 
-// First differing pixel as "x,y: ours r g b a vs theirs r g b a", or "" when equal.
+// First pixel differing by more than tolerance in any channel, as "x,y: ours r g b a vs theirs r g b a", or "" when equal.
 inline std::string FirstDifference(const std::vector<uint8_t>& ours, const std::vector<uint8_t>& theirs, long width,
-                                   bool compareAlpha = true) {
+                                   bool compareAlpha = true, int tolerance = 0) {
     if (ours.size() != theirs.size())
         return "sizes differ: " + std::to_string(ours.size()) + " vs " + std::to_string(theirs.size());
     for (size_t i = 0; i < ours.size(); i += 4) {
-        bool same = ours[i] == theirs[i] && ours[i + 1] == theirs[i + 1] && ours[i + 2] == theirs[i + 2] &&
-                    (!compareAlpha || ours[i + 3] == theirs[i + 3]);
+        auto near = [&](size_t k) { return std::abs(int(ours[k]) - int(theirs[k])) <= tolerance; };
+        bool same = near(i) && near(i + 1) && near(i + 2) && (!compareAlpha || near(i + 3));
         if (!same) {
             long p = static_cast<long>(i / 4);
             char text[160];
