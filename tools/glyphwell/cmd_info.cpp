@@ -17,8 +17,8 @@ const char kUsage[] =
     "\n"
     "Prints, for each picture file, its format, width and height in pixels, bits per pixel,\n"
     "palette colours (0 for 24-bit pictures), transparency, resolution in dots per inch and\n"
-    "number of frames; for GIF files also the play count (0 = forever), the delay of the first\n"
-    "frame in hundredths of a second and the comment.\n"
+    "number of frames; for GIF files also the looping count stored in the file (0 = forever),\n"
+    "the delay of the first frame in hundredths of a second and the comment.\n"
     "\n"
     "exit status: 0 all files described, 1 some file could not be read, 2 usage error\n";
 

@@ -1,0 +1,250 @@
+// The convert and info subcommands of the real program: help and usage errors, conversions
+// between every pair of formats with the GIF coders, PNG interlacing and frame choice, the
+// strict --from, failures that leave no file behind, and what info reports.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "image/gw_image.h"
+#include "tests/support/qr_decode.h"
+
+namespace {
+
+const std::string kProgram = std::string(GLYPHWELL_BINARY_DIR) + "/tools/glyphwell/glyphwell";
+
+struct Outcome {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+class ConvertInfoCliTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        static int serial = 0;
+        dir_ = std::filesystem::path(::testing::TempDir()) /
+               ("convert_info_cli_" + std::to_string(::getpid()) + "_" + std::to_string(++serial));
+        std::filesystem::create_directories(dir_);
+    }
+    void TearDown() override {
+        std::error_code ec;
+        std::filesystem::remove_all(dir_, ec);
+    }
+    std::string Path(const std::string& name) const { return (dir_ / name).string(); }
+
+    Outcome Run(const std::string& verb, const std::vector<std::string>& args) {
+        const std::string err = Path("stderr.txt");
+        std::string command = gwtest::ShellQuote(kProgram) + " " + verb;
+        for (const std::string& a : args) command += " " + gwtest::ShellQuote(a);
+        command += " 2>" + gwtest::ShellQuote(err);
+        Outcome o;
+        o.out = gwtest::RunCommand(command, &o.status);
+        std::ifstream in(err, std::ios::binary);
+        o.err.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        return o;
+    }
+
+    // A 9 x 7 picture of 8 bits with a recognisable palette and pattern, saved as `type`.
+    std::string Sample(const std::string& name, DWORD type, DWORD bpp = 8) {
+        GwImage image(9, 7, bpp, TypeAny);
+        for (DWORD i = 0; i < image.GetNumColors(); ++i)
+            image.SetPaletteColor(static_cast<BYTE>(i), static_cast<BYTE>(i * 20), static_cast<BYTE>(255 - i * 9),
+                                  static_cast<BYTE>(i));
+        for (long y = 0; y < 7; ++y)
+            for (long x = 0; x < 9; ++x) {
+                if (bpp == 24) image.SetPixelColor(x, y, RGB(x * 25, y * 30, 77));
+                else image.SetPixelIndex(x, y, static_cast<BYTE>((x + 2 * y) % 12));
+            }
+        image.SetXDPI(150);
+        image.SetYDPI(150);
+        std::string path = Path(name);
+        EXPECT_TRUE(image.Save(path.c_str(), type)) << image.GetLastError();
+        return path;
+    }
+
+    std::filesystem::path dir_;
+};
+
+bool SamePixels(const std::string& a, const std::string& b) {
+    GwImage x, y;
+    if (!x.Load(a.c_str(), TypeAny) || !y.Load(b.c_str(), TypeAny)) return false;
+    if (x.GetWidth() != y.GetWidth() || x.GetHeight() != y.GetHeight()) return false;
+    for (long j = 0; j < static_cast<long>(x.GetHeight()); ++j)
+        for (long i = 0; i < static_cast<long>(x.GetWidth()); ++i) {
+            RGBQUAD p = x.GetPixelColor(i, j, false), q = y.GetPixelColor(i, j, false);
+            if (p.rgbRed != q.rgbRed || p.rgbGreen != q.rgbGreen || p.rgbBlue != q.rgbBlue) return false;
+        }
+    return true;
+}
+
+DWORD TypeOf(const std::string& path) {
+    GwImage image;
+    return image.Load(path.c_str(), TypeAny) ? image.GetType() : 0;
+}
+
+TEST_F(ConvertInfoCliTest, HelpAndUsageErrors) {
+    for (const char* verb : {"convert", "info"}) {
+        Outcome help = Run(verb, {"--help"});
+        EXPECT_EQ(help.status, 0) << verb;
+        EXPECT_NE(help.out.find(std::string("usage: glyphwell ") + verb), std::string::npos) << verb;
+    }
+    std::string png = Sample("in.png", TypePng);
+    const std::vector<std::vector<std::string>> bad = {
+        {},
+        {png},
+        {png, Path("a.png"), Path("b.png")},
+        {png, Path("out.png"), "--to", "jpeg"},
+        {png, Path("out.png"), "--from", "tiff"},
+        {png, Path("out.png"), "--frame", "-1"},
+        {png, Path("out.png"), "--gif-coder", "zip"},
+        {png, Path("out.png"), "--bogus"},
+        {png, Path("out.jpg")},  // no --to and an ending that names no format
+    };
+    for (const auto& args : bad) {
+        Outcome o = Run("convert", args);
+        EXPECT_EQ(o.status, 2) << (args.empty() ? "" : args.back());
+        EXPECT_NE(o.err.find("usage: glyphwell convert"), std::string::npos);
+    }
+    EXPECT_FALSE(std::filesystem::exists(Path("out.jpg")));
+    EXPECT_EQ(Run("info", {}).status, 2);
+    EXPECT_EQ(Run("info", {"--verbose", png}).status, 2);
+}
+
+TEST_F(ConvertInfoCliTest, ConvertsBetweenEveryPairOfFormatsKeepingThePixels) {
+    const std::pair<const char*, DWORD> formats[] = {{"bmp", TypeBmp}, {"gif", TypeGif}, {"png", TypePng}};
+    for (const auto& from : formats) {
+        std::string in = Sample(std::string("src.") + from.first, from.second);
+        for (const auto& to : formats) {
+            SCOPED_TRACE(std::string(from.first) + " -> " + to.first);
+            std::string out = Path(std::string("out_") + from.first + "." + to.first);
+            Outcome o = Run("convert", {in, out});
+            ASSERT_EQ(o.status, 0) << o.err;
+            EXPECT_EQ(TypeOf(out), to.second);
+            EXPECT_TRUE(SamePixels(in, out));
+        }
+    }
+    // --to wins over the file name's ending.
+    std::string in = Sample("rgb.png", TypePng, 24);
+    std::string odd = Path("picture.data");
+    ASSERT_EQ(Run("convert", {in, odd, "--to", "bmp"}).status, 0);
+    EXPECT_EQ(TypeOf(odd), static_cast<DWORD>(TypeBmp));
+    EXPECT_TRUE(SamePixels(in, odd));
+}
+
+TEST_F(ConvertInfoCliTest, GifCodersAndPngInterlaceAreApplied) {
+    // Wide bands of one colour: runs for the run-length coder, repeats for LZW.
+    GwImage bands(96, 8, 8, TypeAny);
+    bands.SetGrayPalette();
+    for (long y = 0; y < 8; ++y)
+        for (long x = 0; x < 96; ++x) bands.SetPixelIndex(x, y, static_cast<BYTE>(x / 24 + y * 4));
+    std::string in = Path("src.bmp");
+    ASSERT_TRUE(bands.Save(in.c_str(), TypeBmp));
+    std::vector<uintmax_t> sizes;
+    for (const char* coder : {"lzw", "none", "rle"}) {
+        std::string out = Path(std::string("coded_") + coder + ".gif");
+        Outcome o = Run("convert", {in, out, "--gif-coder", coder});
+        ASSERT_EQ(o.status, 0) << coder << ": " << o.err;
+        EXPECT_TRUE(SamePixels(in, out)) << coder;
+        sizes.push_back(std::filesystem::file_size(out));
+    }
+    // The coders really differ: both compressing coders beat uncompressed codes.
+    EXPECT_LT(sizes[0], sizes[1]);
+    EXPECT_LT(sizes[2], sizes[1]);
+
+    std::string plain = Path("plain.png"), interlaced = Path("interlaced.png");
+    ASSERT_EQ(Run("convert", {in, plain}).status, 0);
+    ASSERT_EQ(Run("convert", {in, interlaced, "--interlace"}).status, 0);
+    GwImage p, q;
+    ASSERT_TRUE(p.Load(plain.c_str(), TypePng));
+    ASSERT_TRUE(q.Load(interlaced.c_str(), TypePng));
+    EXPECT_EQ(p.GetCodecOption(TypePng), 0u);
+    EXPECT_EQ(q.GetCodecOption(TypePng), 1u);
+    EXPECT_TRUE(SamePixels(plain, interlaced));
+}
+
+TEST_F(ConvertInfoCliTest, FramesStrictInputTypesAndFailuresWithoutLeftovers) {
+    // A two-frame animation: the second frame is the first one's negative.
+    GwImage a(4, 3, 8, TypeAny), b(4, 3, 8, TypeAny);
+    a.SetGrayPalette();
+    b.SetGrayPalette();
+    a.Clear(10);
+    b.Clear(200);
+    GwImage* frames[2] = {&a, &b};
+    std::string anim = Path("anim.gif");
+    FILE* fp = std::fopen(anim.c_str(), "wb");
+    ASSERT_NE(fp, nullptr);
+    ASSERT_TRUE(a.Encode(fp, frames, 2, TypeGif)) << a.GetLastError();
+    std::fclose(fp);
+    std::string second = Path("second.png");
+    ASSERT_EQ(Run("convert", {anim, second, "--frame", "1"}).status, 0);
+    GwImage s;
+    ASSERT_TRUE(s.Load(second.c_str(), TypePng));
+    EXPECT_EQ(s.GetPixelColor(0, 0).rgbRed, 200);
+    Outcome missingFrame = Run("convert", {anim, Path("none.png"), "--frame", "5"});
+    EXPECT_EQ(missingFrame.status, 1);
+    EXPECT_FALSE(std::filesystem::exists(Path("none.png")));
+
+    // --from names the input's format exactly; detection is only the default.
+    Outcome wrong = Run("convert", {anim, Path("w.bmp"), "--from", "png"});
+    EXPECT_EQ(wrong.status, 1);
+    EXPECT_NE(wrong.err.find("cannot read"), std::string::npos);
+    EXPECT_EQ(Run("convert", {anim, Path("r.bmp"), "--from", "gif"}).status, 0);
+
+    Outcome missing = Run("convert", {Path("absent.png"), Path("x.bmp")});
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_NE(missing.err.find("cannot open"), std::string::npos);
+    std::string junk = Path("junk.png");
+    std::ofstream(junk) << "not a picture at all";
+    Outcome unreadable = Run("convert", {junk, Path("y.bmp")});
+    EXPECT_EQ(unreadable.status, 1);
+    EXPECT_NE(unreadable.err.find("Decode: Unknown or wrong format"), std::string::npos) << unreadable.err;
+    Outcome unwritable = Run("convert", {anim, Path("no/such/dir/z.png")});
+    EXPECT_EQ(unwritable.status, 1);
+}
+
+TEST_F(ConvertInfoCliTest, InfoDescribesEachFileAndGifDetails) {
+    std::string bmp = Sample("s.bmp", TypeBmp, 24);
+    std::string png = Sample("s.png", TypePng, 4);
+    std::string gif = Path("anim.gif");
+    // ImageMagick's "-loop 3" (three plays) is stored in the file as 2 repeats.
+    ASSERT_TRUE(gwtest::RunCommand("convert -comment hello -delay 25 -size 5x4 xc:red xc:blue -loop 3 " +
+                                       gwtest::ShellQuote(gif),
+                                   nullptr)
+                    .empty());
+    std::string junk = Path("junk.bin");
+    std::ofstream(junk) << "nothing to see";
+    Outcome o = Run("info", {bmp, junk, png, gif});
+    EXPECT_EQ(o.status, 1);  // one file could not be read; the others are still described
+    EXPECT_NE(o.err.find("junk.bin"), std::string::npos);
+    const std::string expectedBmp = bmp + "\n  type: bmp\n  width: 9\n  height: 7\n  bits per pixel: 24\n  colours: 0\n"
+                                    "  transparency: none\n  resolution: 150 x 150 dpi\n  frames: 1\n";
+    const std::string expectedPng = png + "\n  type: png\n  width: 9\n  height: 7\n  bits per pixel: 4\n  colours: 16\n"
+                                    "  transparency: none\n  resolution: 150 x 150 dpi\n  frames: 1\n";
+    EXPECT_NE(o.out.find(expectedBmp), std::string::npos) << o.out;
+    EXPECT_NE(o.out.find(expectedPng), std::string::npos) << o.out;
+    size_t at = o.out.find(gif + "\n  type: gif\n  width: 5\n  height: 4\n");
+    ASSERT_NE(at, std::string::npos) << o.out;
+    std::string gifPart = o.out.substr(at);
+    EXPECT_NE(gifPart.find("  frames: 2\n"), std::string::npos) << gifPart;
+    EXPECT_NE(gifPart.find("  loops: 2\n"), std::string::npos) << gifPart;
+    EXPECT_NE(gifPart.find("  delay: 25\n"), std::string::npos) << gifPart;
+    EXPECT_NE(gifPart.find("  comment: hello\n"), std::string::npos) << gifPart;
+
+    GwImage keyed(3, 2, 8, TypeAny);
+    keyed.SetGrayPalette();
+    keyed.Clear(4);
+    keyed.SetTransIndex(4);
+    std::string keyedPath = Path("keyed.png");
+    ASSERT_TRUE(keyed.Save(keyedPath.c_str(), TypePng));
+    Outcome k = Run("info", {keyedPath});
+    EXPECT_EQ(k.status, 0);
+    EXPECT_NE(k.out.find("  transparency: index 0\n"), std::string::npos) << k.out;
+}
+
+}  // namespace
