@@ -87,6 +87,11 @@ TEST_F(HostileState, EveryRecordLeavesTheControlUsable) {
         ASSERT_GT(h, 0);
         EXPECT_LE(w, kMaxLoadedSide);
         EXPECT_LE(h, kMaxLoadedSide);
+        if (rec.name == "pixel_23_full.gwc") {
+            // The largest symbol at the largest module size the load still draws.
+            EXPECT_EQ(w, 177 * 23);
+            EXPECT_EQ(h, 177 * 23);
+        }
         {
             Canvas canvas(std::min(w, 512), std::min(h, 512));
             canvas.Paint(c.ctrl, w, h);
