@@ -353,6 +353,11 @@ TEST(GifInterop, FilesGiflibWritesDecodeHere) {
     gcb = GraphicsControlBlock{DISPOSE_DO_NOT, false, 0, NO_TRANSPARENT_COLOR};
     EGifGCBToExtension(&gcb, ext);
     EGifPutExtension(gif, GRAPHICS_EXT_FUNC_CODE, 4, ext);
+    // The writer keeps its copy of the previous image's local table; release it first.
+    if (gif->Image.ColorMap) {
+        GifFreeMapObject(gif->Image.ColorMap);
+        gif->Image.ColorMap = nullptr;
+    }
     EGifPutImageDesc(gif, 0, 0, 1, 1, false, nullptr);
     GifPixelType one = 3;
     EGifPutLine(gif, &one, 1);
