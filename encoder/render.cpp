@@ -2,6 +2,7 @@
 #include "encoder/render.h"
 
 #include <cstdlib>
+#include <vector>
 
 #include "encoder/pipeline.h"
 
@@ -51,21 +52,34 @@ HBITMAP QRCodeRenderBitmap(QRCodeSettings* settings) {
         return nullptr;
     }
 
-    // A fresh bitmap is black; flooding it up to the (absent) white border with the context's
-    // default white brush clears all of it. The seed point sits inside even the smallest raster,
-    // so a margin of 1 without modules still comes out white.
-    const int seed = N > 2 ? 2 : (N > 0 ? N - 1 : 0);
-    FloodFill(g_memoryDC, seed, seed, RGB(255, 255, 255));
+    // A fresh bitmap is black; one white fill clears all of it, margin included.
+    PatBlt(g_memoryDC, 0, 0, N, N, WHITENESS);
 
-    const COLORREF foreground = settings->foregroundColor;
-    const COLORREF background = settings->backgroundColor;
-    for (int x = 0; x < W; ++x) {
+    // Each module row is painted as one pixel row (margin left white) that the GDI replicates
+    // over the row's s pixel lines: one call per module row instead of one per pixel.
+    if (s > 0 && W > 0) {
+        std::vector<RGBQUAD> line(static_cast<size_t>(N));
+        const RGBQUAD white = {0xFF, 0xFF, 0xFF, 0};
+        const RGBQUAD foreground = {GetBValue(settings->foregroundColor), GetGValue(settings->foregroundColor),
+                                    GetRValue(settings->foregroundColor), 0};
+        const RGBQUAD background = {GetBValue(settings->backgroundColor), GetGValue(settings->backgroundColor),
+                                    GetRValue(settings->backgroundColor), 0};
+        for (int px = 0; px < m; ++px) line[px] = line[N - 1 - px] = white;
+        BITMAPINFO info{};
+        info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+        info.bmiHeader.biWidth = N;
+        info.bmiHeader.biHeight = 1;
+        info.bmiHeader.biPlanes = 1;
+        info.bmiHeader.biBitCount = 32;
+        info.bmiHeader.biCompression = BI_RGB;
+        SetStretchBltMode(g_memoryDC, COLORONCOLOR);
         for (int y = 0; y < H; ++y) {
-            const COLORREF colour = RendersDark(QRCodeGetCell(matrix, x, y)) ? foreground : background;
-            const int left = m + x * s;
-            const int top = m + y * s;
-            for (int px = left; px < left + s; ++px)
-                for (int py = top; py < top + s; ++py) SetPixel(g_memoryDC, px, py, colour);
+            RGBQUAD* out = line.data() + m;
+            for (int x = 0; x < W; ++x) {
+                const RGBQUAD colour = RendersDark(QRCodeGetCell(matrix, x, y)) ? foreground : background;
+                for (int i = 0; i < s; ++i) *out++ = colour;
+            }
+            StretchDIBits(g_memoryDC, 0, m + y * s, N, s, 0, 0, N, 1, line.data(), &info, DIB_RGB_COLORS, SRCCOPY);
         }
     }
     std::free(matrix);

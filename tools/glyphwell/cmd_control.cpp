@@ -170,10 +170,10 @@ int RunControl(const std::vector<std::string>& args) {
         }
         if (a == "--get") gets.push_back(v);
     }
-    // The encoder's diagnostics would mix with the --get lines: they go to standard error, or
-    // nowhere with --quiet.
+    // The encoder's diagnostic lines go to standard output like every other command's; a host
+    // that reads --get lines back passes --quiet.
     FILE* const previousSink = QRCodeTraceStream();
-    QRCodeSetTraceStream(quiet ? nullptr : stderr);
+    QRCodeSetTraceStream(quiet ? nullptr : stdout);
 
     int status = kExitOk;
     IClassFactory* factory = nullptr;
