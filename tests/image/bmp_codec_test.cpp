@@ -66,8 +66,9 @@ TEST(BmpCodecTest, RoundTripsEveryDepthWithPaletteResolutionAndFileHeader) {
         EXPECT_EQ(back.GetXDPI(), 300);
         EXPECT_EQ(back.GetYDPI(), 150);
         ASSERT_EQ(back.GetNumColors(), image.GetNumColors());
-        if (image.GetNumColors() > 0)  // 24-bit images have no palette to compare
+        if (image.GetNumColors() > 0) {  // 24-bit images have no palette to compare
             EXPECT_EQ(0, std::memcmp(back.GetPalette(), image.GetPalette(), image.GetNumColors() * 4));
+        }
         for (DWORD y = 0; y < 5; ++y)
             EXPECT_EQ(0, std::memcmp(back.GetBits(y), image.GetBits(y), (13 * bpp + 7) / 8)) << "row " << y;
     }
