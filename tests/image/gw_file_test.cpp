@@ -221,8 +221,8 @@ TEST(GwIOFileTest, OpenedStreamReadsWritesMeasuresAndCloses) {
     GwIOFile r;
     EXPECT_FALSE(r.Open((path + ".missing").c_str(), "rb"));
     ASSERT_TRUE(r.Open(path.c_str(), "rb"));
-    char four[4];
-    EXPECT_EQ(r.Read(four, 4, 3), 2u);  // two whole elements from ten bytes
+    char twelve[12];
+    EXPECT_EQ(r.Read(twelve, 4, 3), 2u);  // two whole elements from ten bytes
     EXPECT_TRUE(r.Eof());
     EXPECT_EQ(r.Error(), 0);
     ASSERT_TRUE(r.Seek(-1, 2));
