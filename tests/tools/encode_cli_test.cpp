@@ -1,6 +1,7 @@
 // The encode subcommand of the real program: exit statuses, help and usage text, diagnostics,
 // and text-art symbols and picture files that two decoders read back as the input.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <fstream>
@@ -21,7 +22,8 @@ struct Outcome {
 };
 
 std::string TempPath(const std::string& name) {
-    return ::testing::TempDir() + "glyphwell_encode_cli_" + name;
+    // ctest runs each test in its own process, several at once: the pid keeps them apart.
+    return ::testing::TempDir() + "glyphwell_encode_cli_" + std::to_string(::getpid()) + "_" + name;
 }
 
 void WriteFile(const std::string& path, const std::string& bytes) {
