@@ -126,8 +126,12 @@ void CheckDecode(const Sample& s, DWORD type, long frame = 0) {
         ExpectWholeImage(image, what);
         return;
     }
-    if (type != TypeGif) EXPECT_NE(image.GetLastError()[0], '\0');
-    if (type == TypeAny) EXPECT_STREQ(image.GetLastError(), "Decode: Unknown or wrong format");
+    if (type != TypeGif) {
+        EXPECT_NE(image.GetLastError()[0], '\0');
+    }
+    if (type == TypeAny) {
+        EXPECT_STREQ(image.GetLastError(), "Decode: Unknown or wrong format");
+    }
     ExpectKeeperIntact(image);
 }
 
