@@ -9,6 +9,7 @@
 #include "control/glyphwell_ids.h"
 #include "control/glyphwell_module.h"
 #include "platform/win32.h"
+#include "tests/support/qr_decode.h"
 
 namespace gwtest {
 
@@ -147,5 +148,19 @@ struct Canvas {
         c->Draw(DVASPECT_CONTENT, -1, nullptr, nullptr, nullptr, dc, &bounds, nullptr, nullptr, 0);
     }
 };
+
+// Paints the control at its own size and returns the picture as grey levels for the decoders:
+// black pixels 0, every other colour 255.
+inline GreyImage PaintedGrey(ControlRef& c) {
+    const int w = c.Width(), h = c.Height();
+    Canvas canvas(w, h);
+    canvas.Paint(c.ctrl, w, h);
+    GreyImage grey;
+    grey.width = w;
+    grey.height = h;
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) grey.pixels.push_back(canvas.At(x, y) == 0 ? 0 : 255);
+    return grey;
+}
 
 }  // namespace gwtest

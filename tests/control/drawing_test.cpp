@@ -88,14 +88,7 @@ TEST(ControlDrawing, PaintedPictureDecodes) {
     ControlRef c;
     PutString(c.disp(), "TextData", "Glyphwell paints this");
     PutI2(c.disp(), "PixelSize", 4);
-    const int w = c.Width(), h = c.Height();
-    Canvas canvas(w, h);
-    canvas.Paint(c.ctrl, w, h);
-    GreyImage grey;
-    grey.width = w;
-    grey.height = h;
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) grey.pixels.push_back(canvas.At(x, y) == 0 ? 0 : 255);
+    const GreyImage grey = PaintedGrey(c);
     const DecodeResult z = DecodeWithZbar(grey);
     EXPECT_TRUE(z.ok) << z.error;
     EXPECT_EQ(z.bytes, "Glyphwell paints this");

@@ -46,14 +46,7 @@ std::vector<Record> Records() {
 }
 
 std::string ReadSymbol(ControlRef& c) {
-    const int w = c.Width(), h = c.Height();
-    Canvas canvas(w, h);
-    canvas.Paint(c.ctrl, w, h);
-    GreyImage grey;
-    grey.width = w;
-    grey.height = h;
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) grey.pixels.push_back(canvas.At(x, y) == 0 ? 0 : 255);
+    const GreyImage grey = PaintedGrey(c);
     DecodeResult r = DecodeWithZxing(grey);
     return r.ok ? r.bytes : "<unreadable: " + r.error + ">";
 }

@@ -26,15 +26,7 @@ TEST(ControlThreads, InstancesOnSeveralThreadsKeepTheirOwnPictures) {
                                          std::string(static_cast<size_t>(t * 20), 'x');
                 expected[t * kRounds + r] = text;
                 PutString(c.disp(), "TextData", text);
-                const int w = c.Width(), h = c.Height();
-                Canvas canvas(w, h);
-                canvas.Paint(c.ctrl, w, h);
-                GreyImage grey;
-                grey.width = w;
-                grey.height = h;
-                for (int y = 0; y < h; ++y)
-                    for (int x = 0; x < w; ++x) grey.pixels.push_back(canvas.At(x, y) == 0 ? 0 : 255);
-                decoded[t * kRounds + r] = DecodeWithZxing(grey).bytes;
+                decoded[t * kRounds + r] = DecodeWithZxing(PaintedGrey(c)).bytes;
             }
         });
     }
