@@ -242,6 +242,23 @@ bool SupportedArrayDepth(DWORD bpp) { return bpp == 1 || bpp == 4 || bpp == 8 ||
 
 }  // namespace
 
+namespace {
+// One caller row into the image: 32-bit rows split into blue-green-red pixels and the alpha
+// plane (alphaRow set), other depths are copied as they are, at most copyBytes.
+void CopyInputRow(const BYTE* src, BYTE* dst, BYTE* alphaRow, DWORD width, size_t copyBytes) {
+    if (alphaRow) {
+        for (DWORD x = 0; x < width; x++, src += 4, dst += 3) {
+            dst[0] = src[0];
+            dst[1] = src[1];
+            dst[2] = src[2];
+            alphaRow[x] = src[3];
+        }
+    } else {
+        std::memcpy(dst, src, copyBytes);
+    }
+}
+}  // namespace
+
 bool GwImage::CreateFromArray(BYTE* array, DWORD width, DWORD height, DWORD bitsPerPixel,
                               DWORD bytesPerLine, bool flipRows) {
     if (!array || !SupportedArrayDepth(bitsPerPixel)) return false;
@@ -253,17 +270,8 @@ bool GwImage::CreateFromArray(BYTE* array, DWORD width, DWORD height, DWORD bits
         const BYTE* src = array + static_cast<size_t>(y) * bytesPerLine;
         const DWORD row = flipRows ? height - 1 - y : y;
         BYTE* dst = GetBits(row);
-        if (bitsPerPixel == 32) {
-            BYTE* alphaRow = alpha + static_cast<size_t>(row) * width;
-            for (DWORD x = 0; x < width; x++, src += 4, dst += 3) {
-                dst[0] = src[0];
-                dst[1] = src[1];
-                dst[2] = src[2];
-                alphaRow[x] = src[3];
-            }
-        } else {
-            std::memcpy(dst, src, info.rowBytes < bytesPerLine ? info.rowBytes : bytesPerLine);
-        }
+        BYTE* alphaRow = bitsPerPixel == 32 ? alpha + static_cast<size_t>(row) * width : nullptr;
+        CopyInputRow(src, dst, alphaRow, width, info.rowBytes < bytesPerLine ? info.rowBytes : bytesPerLine);
     }
     return true;
 }
@@ -280,17 +288,8 @@ bool GwImage::CreateFromMatrix(BYTE** rows, DWORD width, DWORD height, DWORD bit
         if (!src) continue;
         const DWORD row = flipRows ? height - 1 - y : y;
         BYTE* dst = GetBits(row);
-        if (bitsPerPixel == 32) {
-            BYTE* alphaRow = alpha + static_cast<size_t>(row) * width;
-            for (DWORD x = 0; x < width; x++, src += 4, dst += 3) {
-                dst[0] = src[0];
-                dst[1] = src[1];
-                dst[2] = src[2];
-                alphaRow[x] = src[3];
-            }
-        } else {
-            std::memcpy(dst, src, info.rowBytes < bytesPerLine ? info.rowBytes : bytesPerLine);
-        }
+        BYTE* alphaRow = bitsPerPixel == 32 ? alpha + static_cast<size_t>(row) * width : nullptr;
+        CopyInputRow(src, dst, alphaRow, width, info.rowBytes < bytesPerLine ? info.rowBytes : bytesPerLine);
     }
     return true;
 }

@@ -44,7 +44,9 @@ std::vector<uint8_t> Encode(Coder coder, int codeSize, const std::vector<uint8_t
         case Coder::Rle: ok = CompressRLE(codeSize + 1, src, sink, &w); break;
     }
     EXPECT_TRUE(ok);
-    std::vector<uint8_t> out{static_cast<uint8_t>(codeSize)};
+    std::vector<uint8_t> out;
+    out.reserve(sink.data.size() + 2);
+    out.push_back(static_cast<uint8_t>(codeSize));
     out.insert(out.end(), sink.data.begin(), sink.data.end());
     out.push_back(0);
     return out;
