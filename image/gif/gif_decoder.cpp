@@ -99,7 +99,11 @@ void UsedIndices(const GwImage& img, bool* used) {
     for (int y = 0; y < h; ++y) {
         const BYTE* row = img.GetBits(static_cast<DWORD>(y));
         if (!row) continue;
-        for (int x = 0; x < w; ++x) used[RowIndex(row, x, bpp)] = true;
+        if (bpp == 8) {
+            for (int x = 0; x < w; ++x) used[row[x]] = true;
+        } else {
+            for (int x = 0; x < w; ++x) used[RowIndex(row, x, bpp)] = true;
+        }
     }
 }
 
@@ -119,7 +123,11 @@ public:
         BYTE* dst = img_.GetBits(static_cast<DWORD>(height_ - 1 - row));
         if (!dst) return -1;
         if (length > width_) length = width_;
-        for (int x = 0; x < length; ++x) SetRowIndex(dst, x, bpp_, px[x]);
+        if (bpp_ == 8) {
+            if (length > 0) std::memcpy(dst, px, static_cast<size_t>(length));
+        } else {
+            for (int x = 0; x < length; ++x) SetRowIndex(dst, x, bpp_, px[x]);
+        }
         return 0;
     }
 
@@ -195,6 +203,16 @@ public:
             const BYTE* src = frame.GetBits(static_cast<DWORD>(fh - 1 - y));
             BYTE* dst = img_->GetBits(static_cast<DWORD>(sh - 1 - cy));
             if (!src || !dst) continue;
+            // The common case, an 8-bit frame on an 8-bit screen, is one byte per pixel each way.
+            if (!trueColor && fbpp == 8 && cbpp == 8) {
+                const int x0 = d.left < 0 ? -d.left : 0;
+                const int x1 = d.left + fw > sw ? sw - d.left : fw;
+                for (int x = x0; x < x1; ++x) {
+                    const int idx = src[x];
+                    if (idx != frameTrans) dst[d.left + x] = static_cast<BYTE>(map[idx]);
+                }
+                continue;
+            }
             for (int x = 0; x < fw; ++x) {
                 const int cx = d.left + x;
                 if (cx < 0 || cx >= sw) continue;
