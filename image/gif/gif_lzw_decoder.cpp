@@ -100,8 +100,14 @@ LzwDecodeResult DecodeLzw(ByteSource& src, int lineWidth, LineSink& out, bool sk
     // Stack contents come out in reverse order of pushing; row boundaries can fall anywhere.
     auto emit = [&](int sp) {
         while (sp > 0 && wantMore) {
-            line[fill++] = stack[--sp];
-            ++r.pixels;
+            // As many pixels as fit in the current row, in one pass.
+            const int n = sp < lineWidth - fill ? sp : lineWidth - fill;
+            uint8_t* dst = line.data() + fill;
+            const uint8_t* top = stack.data() + sp;
+            for (int i = 0; i < n; ++i) dst[i] = *--top;
+            sp -= n;
+            fill += n;
+            r.pixels += n;
             if (fill == lineWidth) {
                 if (out.PutLine(line.data(), fill) < 0) wantMore = false;
                 fill = 0;
