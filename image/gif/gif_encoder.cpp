@@ -61,23 +61,28 @@ public:
 
     int Next() override {
         if (y_ < 0) return -1;
-        const BYTE* row = img_.GetBits(static_cast<DWORD>(y_));
-        if (!row) return -1;
+        // The row pointer is looked up once per row, not once per pixel.
+        if (!row_) {
+            row_ = img_.GetBits(static_cast<DWORD>(y_));
+            if (!row_) return -1;
+        }
         int v;
         switch (bpp_) {
-            case 1: v = (row[x_ >> 3] >> (7 - (x_ & 7))) & 1; break;
-            case 4: v = (x_ & 1) ? (row[x_ >> 1] & 0x0F) : (row[x_ >> 1] >> 4); break;
-            default: v = row[x_]; break;
+            case 1: v = (row_[x_ >> 3] >> (7 - (x_ & 7))) & 1; break;
+            case 4: v = (x_ & 1) ? (row_[x_ >> 1] & 0x0F) : (row_[x_ >> 1] >> 4); break;
+            default: v = row_[x_]; break;
         }
         if (++x_ >= w_) {
             x_ = 0;
             --y_;
+            row_ = nullptr;
         }
         return v;
     }
 
 private:
     const GwImage& img_;
+    const BYTE* row_ = nullptr;
     long w_;
     long x_ = 0;
     long y_;
