@@ -52,7 +52,7 @@ inline void ReadFromSource(png_structp png, png_bytep data, size_t length) {
 }
 }  // namespace detail
 
-// The file's bytes, or empty when libpng refused the spec.
+// The file's bytes, or empty when libpng refused the described file.
 inline std::vector<uint8_t> WritePng(const PngSpec& s) {
     static std::vector<uint8_t> out;  // static: nothing with a destructor lives across setjmp
     out.clear();
