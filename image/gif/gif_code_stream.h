@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 class GwFile;
@@ -62,12 +63,30 @@ class ByteSource {
 public:
     virtual ~ByteSource() = default;
     virtual int GetByte() = 0;
+    // Reads up to n bytes; returns how many there were (fewer only at the end of the data).
+    // Sources that hold their bytes in memory hand them over in one copy.
+    virtual int ReadUpTo(uint8_t* dst, int n) {
+        int i = 0;
+        for (; i < n; ++i) {
+            const int b = GetByte();
+            if (b < 0) break;
+            dst[i] = static_cast<uint8_t>(b);
+        }
+        return i;
+    }
 };
 
 class MemorySource : public ByteSource {
 public:
     MemorySource(const uint8_t* data, size_t size) : data_(data), size_(size) {}
     int GetByte() override { return pos_ < size_ ? data_[pos_++] : -1; }
+    int ReadUpTo(uint8_t* dst, int n) override {
+        const size_t k =
+            n < 0 ? 0 : (size_ - pos_ < static_cast<size_t>(n) ? size_ - pos_ : static_cast<size_t>(n));
+        if (k) std::memcpy(dst, data_ + pos_, k);
+        pos_ += k;
+        return static_cast<int>(k);
+    }
     size_t Position() const { return pos_; }
 
 private:

@@ -107,14 +107,38 @@ void UsedIndices(const GwImage& img, bool* used) {
     }
 }
 
+// True when composing image (the first one, at d) on a fresh screen would give back the
+// image unchanged: it covers the whole screen, the screen's fill equals the index that
+// unreached pixels got, and every index it uses has a colour (so none needs remapping).
+bool IsWholeScreenImage(const GwImage& image, const ImageDesc& d, int screenW, int screenH, BYTE unreached,
+                        BYTE screenFill) {
+    if (d.left != 0 || d.top != 0 || d.width != screenW || d.height != screenH) return false;
+    if (unreached != screenFill) return false;
+    const int bpp = image.GetBpp();
+    const int colors = static_cast<int>(image.GetNumColors());
+    if (bpp > 8 || colors <= 0) return false;
+    if (colors >= (1 << bpp)) return true;
+    bool used[256] = {};
+    UsedIndices(image, used);
+    for (int i = colors; i < 256; ++i)
+        if (used[i]) return false;
+    return true;
+}
+
 int DepthFor(int entries) { return entries <= 2 ? 1 : entries <= 16 ? 4 : 8; }
 
 // Writes decoded rows into an image, top row of the picture first (or in interlace order).
+// Whatever the data does not reach (the end of a short row, rows never written, the padding)
+// gets the fill index, so the image is never left with uninitialised bytes; Finish fills the
+// rows that were never written.
 class RowWriter : public gwgif::LineSink {
 public:
-    RowWriter(GwImage& img, bool interlaced, std::vector<bool>* written)
+    RowWriter(GwImage& img, bool interlaced, std::vector<bool>* written, BYTE fill)
         : written_(written), img_(img), height_(static_cast<int>(img.GetHeight())), width_(static_cast<int>(img.GetWidth())),
-          bpp_(img.GetBpp()), order_(height_, interlaced) {}
+          bpp_(img.GetBpp()), rowBytes_(img.GetEffWidth()), order_(height_, interlaced) {
+        // The fill index repeated across a byte, as every pixel of a cleared row holds it.
+        fillByte_ = bpp_ == 1 ? (fill ? 255 : 0) : bpp_ == 4 ? static_cast<BYTE>(17 * (fill & 15)) : fill;
+    }
 
     int PutLine(const uint8_t* px, int length) override {
         const int row = order_.Next();
@@ -123,18 +147,32 @@ public:
         BYTE* dst = img_.GetBits(static_cast<DWORD>(height_ - 1 - row));
         if (!dst) return -1;
         if (length > width_) length = width_;
+        if (length < 0) length = 0;
         if (bpp_ == 8) {
             if (length > 0) std::memcpy(dst, px, static_cast<size_t>(length));
+            std::memset(dst + length, fillByte_, rowBytes_ - static_cast<size_t>(length));
         } else {
+            std::memset(dst, fillByte_, rowBytes_);
             for (int x = 0; x < length; ++x) SetRowIndex(dst, x, bpp_, px[x]);
         }
         return 0;
+    }
+
+    void Finish() {
+        if (!written_) return;
+        for (int row = 0; row < height_; ++row) {
+            if ((*written_)[static_cast<size_t>(row)]) continue;
+            BYTE* dst = img_.GetBits(static_cast<DWORD>(height_ - 1 - row));
+            if (dst) std::memset(dst, fillByte_, rowBytes_);
+        }
     }
 
 private:
     std::vector<bool>* written_;
     GwImage& img_;
     int height_, width_, bpp_;
+    size_t rowBytes_;
+    BYTE fillByte_ = 0;
     gwgif::RowOrder order_;
 };
 
@@ -414,10 +452,11 @@ int GwImageGIF::get_num_frames(gwgif::BufferedSource& in, const ScreenInfo& scre
     return count;
 }
 
-int GwImageGIF::decoder(gwgif::BufferedSource& in, bool interlaced, int& badCodes) {
+int GwImageGIF::decoder(gwgif::BufferedSource& in, bool interlaced, BYTE fill, int& badCodes) {
     rowsWritten_.assign(GetHeight(), false);
-    RowWriter rows(*this, interlaced, &rowsWritten_);
+    RowWriter rows(*this, interlaced, &rowsWritten_, fill);
     const gwgif::LzwDecodeResult r = gwgif::DecodeLzw(in, static_cast<int>(GetWidth()), rows, true);
+    rows.Finish();
     badCodes = r.badCodes;
     // A code size the decoder refuses still leaves its sub-blocks to step over.
     if (r.status == -20) gwgif::SkipSubBlocks(in);
@@ -468,6 +507,7 @@ bool GwImageGIF::Decode(GwFile* file) {
     GwImageGIF screenImage;  // composed frames, or the reassembled 24-bit mosaic
     Canvas canvas;
     bool started = false;
+    bool direct = false;  // the decoded image itself is the result
     ImageDesc prevDesc;
     int prevDisposal = 0;
     std::unique_ptr<GwImageGIF> beforePrev;  // screen before a frame that restores it
@@ -532,12 +572,12 @@ bool GwImageGIF::Decode(GwFile* file) {
         }
         // Pixels the data does not reach (short or broken data) are transparent where the
         // image has a transparent index, else index 0; never left uninitialised.
-        Clear(static_cast<BYTE>(info.transIndex >= 0 ? info.transIndex : 0));
+        const BYTE unreached = static_cast<BYTE>(info.transIndex >= 0 ? info.transIndex : 0);
         info.offsetX = d.left;
         info.offsetY = d.top;
 
         int badCodes = 0;
-        decoder(in, (d.flags & 0x40) != 0, badCodes);
+        decoder(in, (d.flags & 0x40) != 0, unreached, badCodes);
         if (info.escape != 0) {
             in.Release();
             return false;
@@ -573,6 +613,15 @@ bool GwImageGIF::Decode(GwFile* file) {
             lastTileTransparent = (gce[0] & 1) != 0;
             if (lastTileTransparent && info.transIndex >= 0 && info.transIndex < fcount)
                 lastTileTransColor = fpal[info.transIndex];
+        } else if (!started && frame >= info.frameIndex &&
+                   IsWholeScreenImage(*this, d, screen->width, screen->height, unreached,
+                                      static_cast<BYTE>(info.transIndex >= 0 ? info.transIndex : gce[3]))) {
+            // The wanted picture is the first image and it covers the screen: composing it
+            // on an empty screen would reproduce it byte for byte, so it is kept as it is.
+            resultTrans = info.transIndex;
+            resultDelay = info.frameDelay;
+            started = true;
+            direct = true;
         } else {
             if (!started) {
                 const BYTE fill = static_cast<BYTE>(info.transIndex >= 0 ? info.transIndex : gce[3]);
@@ -632,15 +681,17 @@ bool GwImageGIF::Decode(GwFile* file) {
     } else {
         keep.transIndex = resultTrans;
         keep.frameDelay = resultDelay;
-        if (canvas.TrueColor()) {
+        if (!direct && canvas.TrueColor()) {
             // A screen that outgrew 256 colours marks transparency by its fill colour.
             keep.transIndex = resultTrans >= 0 ? 0 : -1;
             keep.transColor = canvas.FillColor();
             keep.transColor.rgbReserved = 0;
         }
     }
-    keep.rowBytes = screenImage.GetEffWidth();
-    Transfer(screenImage);
+    if (!direct) {
+        keep.rowBytes = screenImage.GetEffWidth();
+        Transfer(screenImage);
+    }
     keep.pixels = GetBits(0);
     info = keep;
     return true;

@@ -1,6 +1,8 @@
 // Buffered GIF stream reader.
 #include "image/gif/gif_file_source.h"
 
+#include <cstring>
+
 #include "image/gw_file.h"
 
 namespace gwgif {
@@ -28,13 +30,20 @@ int BufferedSource::GetByte() {
     return buf_[index_++];
 }
 
-bool BufferedSource::Read(uint8_t* dst, int n) {
-    for (int i = 0; i < n; ++i) {
-        const int b = GetByte();
-        if (b < 0) return false;
-        dst[i] = static_cast<uint8_t>(b);
+int BufferedSource::ReadUpTo(uint8_t* dst, int n) {
+    int done = 0;
+    while (done < n) {
+        if (index_ >= fill_ && !Refill()) break;
+        const int k = fill_ - index_ < n - done ? fill_ - index_ : n - done;
+        std::memcpy(dst + done, buf_ + index_, static_cast<size_t>(k));
+        index_ += k;
+        done += k;
     }
-    return true;
+    return done;
+}
+
+bool BufferedSource::Read(uint8_t* dst, int n) {
+    return n <= 0 || ReadUpTo(dst, n) == n;
 }
 
 bool BufferedSource::Seek(long offset) {

@@ -15,6 +15,7 @@ class BufferedSource : public ByteSource {
 public:
     explicit BufferedSource(GwFile* file);
     int GetByte() override;
+    int ReadUpTo(uint8_t* dst, int n) override;
     // Reads exactly n bytes; false (position unspecified) when the stream ends first.
     bool Read(uint8_t* dst, int n);
     // Offset of the next byte to be handed out.

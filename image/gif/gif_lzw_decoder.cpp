@@ -8,7 +8,8 @@ namespace {
 
 constexpr int kMaxCodes = 4096;
 
-// Reads codes least significant bit first across data sub-blocks.
+// Reads codes least significant bit first across data sub-blocks. Each sub-block is taken
+// from the source in one piece, so the per-code work stays within this class.
 class CodeReader {
 public:
     explicit CodeReader(ByteSource& src) : src_(src) {}
@@ -17,19 +18,11 @@ public:
     static constexpr int kEndOfData = -2;
     int Next(int width) {
         while (bits_ < width) {
-            if (left_ == 0) {
-                const int len = src_.GetByte();
-                if (len < 0) return -1;
-                if (len == 0) {
-                    terminatorRead = true;
-                    return kEndOfData;
-                }
-                left_ = len;
+            if (pos_ == end_) {
+                const int status = NextBlock();
+                if (status != 0) return status;
             }
-            const int b = src_.GetByte();
-            if (b < 0) return -1;
-            --left_;
-            acc_ |= static_cast<uint32_t>(b) << bits_;
+            acc_ |= static_cast<uint32_t>(block_[pos_++]) << bits_;
             bits_ += 8;
         }
         const int code = static_cast<int>(acc_ & ((1u << width) - 1));
@@ -38,13 +31,10 @@ public:
         return code;
     }
 
-    // Drops the rest of the current sub-block and every later one up to the terminator.
+    // Drops every later sub-block up to the terminator (the current one is already read).
     bool SkipRest() {
         if (terminatorRead) return true;
-        while (left_ > 0) {
-            if (src_.GetByte() < 0) return false;
-            --left_;
-        }
+        if (truncated_) return false;
         terminatorRead = SkipSubBlocks(src_);
         return terminatorRead;
     }
@@ -52,10 +42,31 @@ public:
     bool terminatorRead = false;
 
 private:
+    // Loads the next sub-block: 0 when bytes are ready, kEndOfData at the terminator, -1 when
+    // the input has ended (a sub-block cut short is used as far as it goes first).
+    int NextBlock() {
+        if (truncated_) return -1;
+        const int len = src_.GetByte();
+        if (len < 0) return -1;
+        if (len == 0) {
+            terminatorRead = true;
+            return kEndOfData;
+        }
+        const int got = src_.ReadUpTo(block_, len);
+        if (got < len) truncated_ = true;
+        if (got == 0) return -1;
+        pos_ = 0;
+        end_ = got;
+        return 0;
+    }
+
     ByteSource& src_;
     uint32_t acc_ = 0;
     int bits_ = 0;
-    int left_ = 0;
+    int pos_ = 0;
+    int end_ = 0;
+    bool truncated_ = false;
+    uint8_t block_[255];
 };
 
 }  // namespace
@@ -65,8 +76,8 @@ bool SkipSubBlocks(ByteSource& src) {
         const int len = src.GetByte();
         if (len < 0) return false;
         if (len == 0) return true;
-        for (int i = 0; i < len; ++i)
-            if (src.GetByte() < 0) return false;
+        uint8_t dropped[255];
+        if (src.ReadUpTo(dropped, len) < len) return false;
     }
 }
 

@@ -76,8 +76,9 @@ protected:
     struct ScreenInfo;
     bool DecodeExtension(gwgif::BufferedSource& in);
     int get_num_frames(gwgif::BufferedSource& in, const ScreenInfo& screen);
-    // Decodes one image's data into this image (already created at the image's size).
-    int decoder(gwgif::BufferedSource& in, bool interlaced, int& badCodes);
+    // Decodes one image's data into this image (already created at the image's size); pixels
+    // the data does not reach get the index fill.
+    int decoder(gwgif::BufferedSource& in, bool interlaced, BYTE fill, int& badCodes);
 
     // Rows of the current image that its data reached (top row first).
     std::vector<bool> rowsWritten_;

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <string>
 #include <vector>
 
 #include "tests/image/gif_test_util.h"
@@ -260,6 +261,40 @@ TEST(GifDecoder, ExtensionsSetCommentLoopsDelayAndEmptyBlocksDoNotSwallowTheNext
     img.GetComment(text);
     EXPECT_STREQ("abcd", text);
     EXPECT_EQ(0x0000FFu, ColorAt(img, 1, 0));
+}
+
+// Data that stops after seven pixels of a 5 x 4 image: the rest of the cut row gets the
+// transparent index (0 without one); rows the data never reached show the screen's fill, which
+// a control block without the transparency flag still names. Checked on a 4-bit and on an
+// 8-bit screen whose table leaves indices without a colour.
+TEST(GifDecoder, ShortDataLeavesTheRestAtTheTransparentIndexAndUnreachedRowsAtTheScreenFill) {
+    std::vector<uint32_t> sixteen(16), thirtyTwo(32);
+    for (int i = 0; i < 16; ++i) sixteen[i] = 0x101010u * i;
+    for (int i = 0; i < 32; ++i) thirtyTwo[i] = 0x080808u * i;
+    const std::vector<uint8_t> seven = {1, 1, 1, 1, 1, 5, 6};
+    for (const auto* table : {&sixteen, &thirtyTwo}) {
+        struct Case {
+            std::vector<uint8_t> control;  // graphic control block before the image, if any
+            int cutRow, unreachedRows;
+        };
+        const Case cases[] = {
+            {{}, 0, 0},
+            {{0x21, 0xF9, 4, 1, 0, 0, 7, 0}, 7, 7},  // transparent index 7
+            {{0x21, 0xF9, 4, 0, 0, 0, 3, 0}, 0, 3},  // index 3 named, flag off
+        };
+        for (const Case& c : cases) {
+            const auto file = Builder(5, 4, *table).Bytes(c.control).Image(0, 0, 5, 4, seven).Trailer();
+            TestGif img;
+            ASSERT_TRUE(img.DecodeBytes(file));
+            const std::string where = std::to_string(table->size()) + " colours, case " + std::to_string(c.unreachedRows);
+            for (int x = 0; x < 5; ++x) EXPECT_EQ(1, IndexAt(img, x, 0)) << where;
+            EXPECT_EQ(5, IndexAt(img, 0, 1)) << where;
+            EXPECT_EQ(6, IndexAt(img, 1, 1)) << where;
+            for (int x = 2; x < 5; ++x) EXPECT_EQ(c.cutRow, IndexAt(img, x, 1)) << where << " x " << x;
+            for (int y = 2; y < 4; ++y)
+                for (int x = 0; x < 5; ++x) EXPECT_EQ(c.unreachedRows, IndexAt(img, x, y)) << where;
+        }
+    }
 }
 
 TEST(GifDecoder, RefusesWhatIsNoGifAndAnEscapeRequest) {
