@@ -13,31 +13,11 @@ bool FileSink::Put(const uint8_t* bytes, size_t count) {
 CodeWriter::CodeWriter(ByteSink& sink, int maxBlock)
     : sink_(sink), maxBlock_(maxBlock < 1 ? 1 : (maxBlock > 255 ? 255 : maxBlock)) {}
 
-void CodeWriter::Put(int code, int width) {
-    if (width < 1 || width > 12 || code < 0 || code >= (1 << width)) {
-        ok_ = false;
-        return;
-    }
-    if (observe) observe(observeContext, code, width);
-    acc_ |= static_cast<uint32_t>(code) << bits_;
-    bits_ += width;
-    while (bits_ >= 8) {
-        PutByte(static_cast<uint8_t>(acc_ & 0xFF));
-        acc_ >>= 8;
-        bits_ -= 8;
-    }
-}
-
 void CodeWriter::Finish() {
     if (bits_ > 0) PutByte(static_cast<uint8_t>(acc_ & 0xFF));
     acc_ = 0;
     bits_ = 0;
     FlushBlock();
-}
-
-void CodeWriter::PutByte(uint8_t b) {
-    block_[fill_++] = b;
-    if (fill_ >= maxBlock_) FlushBlock();
 }
 
 void CodeWriter::FlushBlock() {

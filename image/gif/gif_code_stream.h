@@ -45,12 +45,28 @@ class PixelSource {
 public:
     virtual ~PixelSource() = default;
     virtual int Next() = 0;
+    // Hands out up to n indices at once; fewer (0 at the end) only when the pixels run out.
+    virtual int ReadUpTo(uint8_t* dst, int n) {
+        int i = 0;
+        for (; i < n; ++i) {
+            const int v = Next();
+            if (v < 0) break;
+            dst[i] = static_cast<uint8_t>(v);
+        }
+        return i;
+    }
 };
 
 class VectorPixels : public PixelSource {
 public:
     explicit VectorPixels(const std::vector<uint8_t>& px) : px_(px) {}
     int Next() override { return pos_ < px_.size() ? px_[pos_++] : -1; }
+    int ReadUpTo(uint8_t* dst, int n) override {
+        const size_t k = n < 0 ? 0 : (px_.size() - pos_ < static_cast<size_t>(n) ? px_.size() - pos_ : static_cast<size_t>(n));
+        if (k) std::memcpy(dst, px_.data() + pos_, k);
+        pos_ += k;
+        return static_cast<int>(k);
+    }
 
 private:
     const std::vector<uint8_t>& px_;
@@ -101,7 +117,20 @@ private:
 class CodeWriter {
 public:
     CodeWriter(ByteSink& sink, int maxBlock);
-    void Put(int code, int width);
+    void Put(int code, int width) {
+        if (width < 1 || width > 12 || code < 0 || code >= (1 << width)) {
+            ok_ = false;
+            return;
+        }
+        if (observe) observe(observeContext, code, width);
+        acc_ |= static_cast<uint32_t>(code) << bits_;
+        bits_ += width;
+        while (bits_ >= 8) {
+            PutByte(static_cast<uint8_t>(acc_ & 0xFF));
+            acc_ >>= 8;
+            bits_ -= 8;
+        }
+    }
     // Sends the last partial byte and the pending sub-block (not the 0 terminator).
     void Finish();
     bool Ok() const { return ok_; }
@@ -110,7 +139,10 @@ public:
     void* observeContext = nullptr;
 
 private:
-    void PutByte(uint8_t b);
+    void PutByte(uint8_t b) {
+        block_[fill_++] = b;
+        if (fill_ >= maxBlock_) FlushBlock();
+    }
     void FlushBlock();
 
     ByteSink& sink_;

@@ -80,6 +80,28 @@ public:
         return v;
     }
 
+    // Byte-per-pixel rows go out as whole runs; packed rows pixel by pixel.
+    int ReadUpTo(uint8_t* dst, int n) override {
+        if (bpp_ != 8) return PixelSource::ReadUpTo(dst, n);
+        int done = 0;
+        while (done < n && y_ >= 0) {
+            if (!row_) {
+                row_ = img_.GetBits(static_cast<DWORD>(y_));
+                if (!row_) break;
+            }
+            const long k = std::min<long>(n - done, w_ - x_);
+            std::memcpy(dst + done, row_ + x_, static_cast<size_t>(k));
+            done += static_cast<int>(k);
+            x_ += k;
+            if (x_ >= w_) {
+                x_ = 0;
+                --y_;
+                row_ = nullptr;
+            }
+        }
+        return done;
+    }
+
 private:
     const GwImage& img_;
     const BYTE* row_ = nullptr;

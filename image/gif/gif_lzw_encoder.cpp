@@ -2,6 +2,7 @@
 #include "image/gif/gif_lzw_encoder.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <vector>
 
 namespace gwgif {
@@ -9,8 +10,17 @@ namespace {
 
 constexpr int kMaxBits = 12;
 constexpr int kMaxMaxCode = 1 << kMaxBits;  // 4096: no code is ever this large
-constexpr int kTableSize = 5003;            // prime, about 80% occupancy at 4096 codes
-constexpr int kHashShift = 4;
+
+// The string table: open addressing over 8192 slots (at most 4096 strings, so never more than
+// half full) with linear probing. A slot packs the string's key (its last pixel and its
+// prefix code, 20 bits) above its own code (12 bits). No live slot can equal kEmpty: that
+// would need the key (255, 4095) with code 4095, but a string with prefix 4095 can only be
+// added after code 4095 is taken, when the table is full and starts afresh instead.
+constexpr int kTableBits = 13;
+constexpr uint32_t kTableMask = (1u << kTableBits) - 1;
+constexpr uint32_t kEmpty = 0xFFFFFFFFu;
+
+inline uint32_t SlotOf(uint32_t key) { return (key * 0x9E3779B1u) >> (32 - kTableBits); }
 
 // Code width bookkeeping common to both coders: the width grows exactly when the decoder's
 // table reaches the next power of two, and drops back to the initial width after a clear.
@@ -59,55 +69,47 @@ bool CompressLZW(int initBits, PixelSource& pixels, ByteSink& sink, CodeWriter* 
     CodeWriter& w = external ? *external : local;
     CodeState st(initBits, w);
 
-    std::vector<int32_t> keys(kTableSize, -1);
-    std::vector<uint16_t> codes(kTableSize, 0);
+    std::vector<uint32_t> table(size_t{1} << kTableBits, kEmpty);
+    // Pixels are taken in batches, so the loop below makes no call per pixel.
+    uint8_t batch[4096];
+    int have = pixels.ReadUpTo(batch, static_cast<int>(sizeof batch));
+    int at = 0;
 
     st.Output(st.clear);
-    int prefix = pixels.Next();
-    if (prefix < 0) {
+    if (have <= 0) {
         st.Output(st.eof);
         return w.Ok();
     }
-    prefix &= st.clear - 1;
-    int c;
-    while ((c = pixels.Next()) >= 0) {
-        c &= st.clear - 1;  // a pixel wider than the code size would alias a control code
-        const int32_t key = (static_cast<int32_t>(c) << kMaxBits) + prefix;
-        int slot = (c << kHashShift) ^ prefix;
-        if (keys[slot] == key) {
-            prefix = codes[slot];
+    const uint32_t pixelMask = static_cast<uint32_t>(st.clear - 1);  // a wider pixel would alias a control code
+    uint32_t prefix = batch[at++] & pixelMask;
+    for (;;) {
+        if (at == have) {
+            have = pixels.ReadUpTo(batch, static_cast<int>(sizeof batch));
+            at = 0;
+            if (have <= 0) break;
+        }
+        const uint32_t c = batch[at++] & pixelMask;
+        const uint32_t key = (c << kMaxBits) | prefix;
+        uint32_t slot = SlotOf(key);
+        uint32_t entry;
+        while ((entry = table[slot]) != kEmpty && (entry >> kMaxBits) != key) slot = (slot + 1) & kTableMask;
+        if (entry != kEmpty) {
+            prefix = entry & (kMaxMaxCode - 1);
             continue;
         }
-        bool found = false;
-        if (keys[slot] >= 0) {
-            const int step = slot == 0 ? 1 : kTableSize - slot;
-            do {
-                slot -= step;
-                if (slot < 0) slot += kTableSize;
-                if (keys[slot] == key) {
-                    found = true;
-                    break;
-                }
-            } while (keys[slot] >= 0);
-        }
-        if (found) {
-            prefix = codes[slot];
-            continue;
-        }
-        st.Output(prefix);
+        st.Output(static_cast<int>(prefix));
         prefix = c;
         if (st.freeCode < kMaxMaxCode) {
-            codes[slot] = static_cast<uint16_t>(st.freeCode++);
-            keys[slot] = key;
+            table[slot] = (key << kMaxBits) | static_cast<uint32_t>(st.freeCode++);
         } else {
             // Table full: start a fresh dictionary rather than ever widening past 12 bits.
-            std::fill(keys.begin(), keys.end(), -1);
+            std::fill(table.begin(), table.end(), kEmpty);
             st.freeCode = st.clear + 2;
             st.clearPending = true;
             st.Output(st.clear);
         }
     }
-    st.Output(prefix);
+    st.Output(static_cast<int>(prefix));
     st.Output(st.eof);
     return w.Ok();
 }

@@ -1,4 +1,4 @@
-// The two dictionary-style GIF coders: LZW proper (a 5003-slot open-addressed string table)
+// The two dictionary-style GIF coders: LZW proper (an open-addressed string table)
 // and the uncompressed coder, which sends every pixel as its own code while keeping the code
 // width in step with what any LZW decoder's table does, so its output stays standard.
 #pragma once
