@@ -11,6 +11,14 @@
 #include "image/gif/gw_image_gif.h"
 #include "image/gw_mem_file.h"
 
+#ifdef GLYPHWELL_LIBFUZZER
+#include "fuzz/gif_structure_mutator.h"
+
+extern "C" size_t LLVMFuzzerCustomMutator(uint8_t* data, size_t size, size_t maxSize, unsigned seed) {
+    return gifmut::Mutate(data, size, maxSize, seed);
+}
+#endif
+
 namespace {
 
 class FuzzGif : public GwImageGIF {
