@@ -225,8 +225,28 @@ bool GwBmpCodec::Decode(GwFile* file) {
     }
 
     {
+        // A file header says where the pixels start. A bare DIB has no such offset: its
+        // pixels follow the header, the bit masks of a 32-bit BI_BITFIELDS picture with a
+        // 40-byte header (those of a 16-bit one are read just before) and the colour table,
+        // which pictures deeper than 8 bits may carry as a display hint.
+        int64_t bareSkip = 0;
+        if (!offset && bih.biBitCount > 8) {
+            if (bih.biBitCount == 32 && bih.biCompression == 3 && bih.biSize == 40) bareSkip += 12;
+            bareSkip += static_cast<int64_t>(bih.biClrUsed) * (oldFormat ? 3 : 4);
+        }
         auto seekData = [&]() {
-            if (offset) file->Seek(static_cast<long>(static_cast<int64_t>(start) + offset), 0);
+            if (offset) {
+                file->Seek(static_cast<long>(static_cast<int64_t>(start) + offset), 0);
+            } else if (bareSkip > 0) {
+                const int64_t to = static_cast<int64_t>(file->Tell()) + bareSkip;
+                bareSkip = 0;
+                // Beyond the end nothing is read and the picture stays blank.
+                if (total >= 0 && to > total) {
+                    file->Seek(0, 2);
+                } else {
+                    file->Seek(static_cast<long>(to), 0);
+                }
+            }
         };
         BYTE* pixels = info.pixels;
         gwbmp::RleTarget target{pixels, info.rowBytes, static_cast<size_t>(height)};

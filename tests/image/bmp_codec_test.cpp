@@ -127,6 +127,50 @@ TEST(BmpCodecTest, ReadsBareDibOs2CoreAndTopDownLayouts) {
     EXPECT_EQ(c.GetPixelIndex(1, 0), 31);  // bottom row
 }
 
+// Pictures deeper than 8 bits may carry a colour table as a display hint, and a 32-bit one
+// its bit masks after a 40-byte header; in a bare DIB nothing says where the pixels start, so
+// both have to be stepped over.
+TEST(BmpCodecTest, BareDeepDibsSkipTheirColourTableAndMasks) {
+    BmpSpec rgb;
+    rgb.width = 2;
+    rgb.height = 1;
+    rgb.bpp = 24;
+    rgb.bare = true;
+    rgb.palette = {{1, 2, 3}, {4, 5, 6}, {7, 8, 9}};
+    rgb.data = {10, 20, 30, 40, 50, 60, 0, 0};  // blue, green, red per pixel, then padding
+    std::vector<uint8_t> bytes = MakeBmp(rgb);
+    GwImage a;
+    ASSERT_TRUE(DecodeBytes(a, bytes)) << a.GetLastError();
+    ASSERT_EQ(a.GetBpp(), 24);
+    EXPECT_EQ(a.GetPixelColor(0, 0).rgbBlue, 10);
+    EXPECT_EQ(a.GetPixelColor(0, 0).rgbRed, 30);
+    EXPECT_EQ(a.GetPixelColor(1, 0).rgbGreen, 50);
+
+    BmpSpec wide;
+    wide.width = 2;
+    wide.height = 1;
+    wide.bpp = 32;
+    wide.compression = 3;
+    wide.bare = true;
+    wide.masks = {0x00FF0000, 0x0000FF00, 0x000000FF};
+    wide.palette = {{1, 2, 3}};
+    wide.data = {11, 22, 33, 0, 44, 55, 66, 0};
+    bytes = MakeBmp(wide);
+    GwImage b;
+    ASSERT_TRUE(DecodeBytes(b, bytes)) << b.GetLastError();
+    EXPECT_EQ(b.GetPixelColor(0, 0).rgbBlue, 11);
+    EXPECT_EQ(b.GetPixelColor(0, 0).rgbRed, 33);
+    EXPECT_EQ(b.GetPixelColor(1, 0).rgbGreen, 55);
+
+    // A table far larger than the stream leaves the picture blank rather than misread.
+    rgb.colorsUsed = 0x40000000;
+    bytes = MakeBmp(rgb);
+    GwImage c;
+    if (DecodeBytes(c, bytes)) {
+        EXPECT_EQ(c.GetPixelColor(0, 0).rgbBlue, 0);
+    }
+}
+
 TEST(BmpCodecTest, SixteenAndThirtyTwoBitPixelsBecomeTwentyFourBit) {
     auto pixel = [](GwImage& im, long x, long y) { return im.GetPixelColor(x, y, false); };
     // Without masks: 5-5-5.
