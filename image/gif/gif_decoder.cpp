@@ -36,6 +36,34 @@ bool ReadDescriptor(gwgif::BufferedSource& in, ImageDesc& d) {
     return true;
 }
 
+enum class NextBlock { Image, End, Cancelled };
+
+// Walks the stream to the next image descriptor and reads it into d. Extensions are handed to
+// extension() on the way; while the previous byte was not 0, other bytes are skipped, which
+// steps over the rest of a broken image's data. End at the trailer, at the end of the stream,
+// or where an extension or the descriptor cannot be read; Cancelled when cancelled() says so
+// before a block.
+template <class Extension, class Cancelled>
+NextBlock NextImage(gwgif::BufferedSource& in, bool& prevZero, ImageDesc& d, Extension extension,
+                    Cancelled cancelled) {
+    for (;;) {
+        if (cancelled()) return NextBlock::Cancelled;
+        const int b = in.GetByte();
+        if (b < 0) return NextBlock::End;
+        if (!prevZero && b != 0) continue;
+        if (b == 0x21) {
+            if (!extension()) return NextBlock::End;
+            continue;
+        }
+        if (b == 0x3B) return NextBlock::End;
+        if (b != 0x2C) {
+            prevZero = b == 0;
+            continue;
+        }
+        return ReadDescriptor(in, d) ? NextBlock::Image : NextBlock::End;
+    }
+}
+
 // Reads a colour table of 2^(bits+1) entries; false when the stream ends first.
 bool ReadColorTable(gwgif::BufferedSource& in, int sizeBits, RGBQUAD* table, int& count) {
     count = 2 << (sizeBits & 7);
@@ -425,21 +453,9 @@ int GwImageGIF::get_num_frames(gwgif::BufferedSource& in, const ScreenInfo& scre
     const long start = in.Tell();
     int count = 0;
     bool prevZero = true;
-    for (;;) {
-        const int b = in.GetByte();
-        if (b < 0) break;
-        if (!prevZero && b != 0) continue;
-        if (b == 0x21) {
-            if (!DecodeExtension(in)) break;
-            continue;
-        }
-        if (b == 0x3B) break;
-        if (b != 0x2C) {
-            prevZero = b == 0;
-            continue;
-        }
-        ImageDesc d;
-        if (!ReadDescriptor(in, d)) break;
+    ImageDesc d;
+    const auto extension = [&] { return DecodeExtension(in); };
+    while (NextImage(in, prevZero, d, extension, [] { return false; }) == NextBlock::Image) {
         if (d.flags & 0x80) {
             RGBQUAD table[256];
             int n = 0;
@@ -520,25 +536,14 @@ bool GwImageGIF::Decode(GwFile* file) {
     auto table = std::make_unique<RGBQUAD[]>(256);
 
     for (;;) {
-        if (info.escape > 0) {
+        ImageDesc d;
+        const NextBlock next = NextImage(
+            in, prevZero, d, [&] { return DecodeExtension(in); }, [&] { return info.escape > 0; });
+        if (next == NextBlock::Cancelled) {
             in.Release();
             return false;
         }
-        const int b = in.GetByte();
-        if (b < 0) break;
-        if (!prevZero && b != 0) continue;
-        if (b == 0x21) {
-            if (!DecodeExtension(in)) break;
-            continue;
-        }
-        if (b == 0x3B) break;
-        if (b != 0x2C) {
-            prevZero = b == 0;
-            continue;
-        }
-
-        ImageDesc d;
-        if (!ReadDescriptor(in, d)) break;
+        if (next == NextBlock::End) break;
         int entries = 0;
         const RGBQUAD* pal = screen->global;
         if (d.flags & 0x80) {
