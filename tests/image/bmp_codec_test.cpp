@@ -18,6 +18,7 @@ namespace {
 using codec_test::BmpSpec;
 using codec_test::Grays;
 using codec_test::MakeBmp;
+using codec_test::ShortStream;
 
 bool DecodeBytes(GwImage& image, std::vector<uint8_t>& bytes, DWORD type = TypeBmp) {
     return image.Decode(bytes.data(), static_cast<DWORD>(bytes.size()), type);
@@ -423,20 +424,6 @@ TEST(BmpCodecTest, EscapeMinusOneReturnsOnlyTheDimensions) {
     EXPECT_EQ(d.GetHeight(), 3u);
     gif.FreeMemory(buffer);
 }
-
-// A stream that accepts only so many bytes, as a full disk would.
-class ShortStream : public GwMemFile {
-public:
-    explicit ShortStream(size_t limit) : limit_(limit) { Open(); }
-    size_t Write(const void* data, size_t size, size_t count) override {
-        if (size * count > limit_) return 0;
-        limit_ -= size * count;
-        return GwMemFile::Write(data, size, count);
-    }
-
-private:
-    size_t limit_;
-};
 
 TEST(BmpCodecTest, EncodingReportsRefusalsAndWriteFailures) {
     GwImage image(4, 4, 8, TypeBmp);

@@ -1,6 +1,6 @@
-// Helpers shared by the codec tests: scratch directories, whole-file I/O, running the
-// independent checkers (ImageMagick, Pillow) and images as top-down RGBA bytes, the layout
-// those checkers print.
+// Helpers shared by the codec tests: a stream that fills up, scratch directories, whole-file
+// I/O, running the independent checkers (ImageMagick, Pillow) and images as top-down RGBA
+// bytes, the layout those checkers print.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -16,8 +16,23 @@
 #include <vector>
 
 #include "image/gw_image.h"
+#include "image/gw_mem_file.h"
 
 namespace codec_test {
+
+// A stream that accepts only so many bytes, as a full disk would.
+class ShortStream : public GwMemFile {
+public:
+    explicit ShortStream(size_t limit) : limit_(limit) { Open(); }
+    size_t Write(const void* data, size_t size, size_t count) override {
+        if (size * count > limit_) return 0;
+        limit_ -= size * count;
+        return GwMemFile::Write(data, size, count);
+    }
+
+private:
+    size_t limit_;
+};
 
 // A directory removed with everything in it when the object goes.
 class ScratchDir {

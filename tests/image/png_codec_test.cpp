@@ -10,6 +10,7 @@
 
 #include "image/gw_image.h"
 #include "image/gw_mem_file.h"
+#include "codec_test_util.h"
 #include "png_test_util.h"
 
 namespace {
@@ -18,6 +19,7 @@ using png_test::InspectPng;
 using png_test::PngFacts;
 using png_test::PngSpec;
 using png_test::WritePng;
+using codec_test::ShortStream;
 
 bool Decode(GwImage& image, std::vector<uint8_t> bytes) {
     return image.Decode(bytes.data(), static_cast<DWORD>(bytes.size()), TypePng);
@@ -376,20 +378,6 @@ TEST(PngCodecTest, DamagedOrImplausibleFilesFailCleanly) {
     EXPECT_FALSE(Decode(stopped, WritePng(s)));
     EXPECT_STREQ(stopped.GetLastError(), "");
 }
-
-// A stream that accepts only so many bytes.
-class ShortStream : public GwMemFile {
-public:
-    explicit ShortStream(size_t limit) : limit_(limit) { Open(); }
-    size_t Write(const void* data, size_t size, size_t count) override {
-        if (size * count > limit_) return 0;
-        limit_ -= size * count;
-        return GwMemFile::Write(data, size, count);
-    }
-
-private:
-    size_t limit_;
-};
 
 TEST(PngCodecTest, WriteFailuresAreReported) {
     GwImage image(64, 64, 24, TypePng);
