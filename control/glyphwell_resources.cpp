@@ -27,7 +27,7 @@ std::string StringBlock(UINT first, std::initializer_list<std::pair<UINT, const 
 
 // ---- dialogs ---------------------------------------------------------------------------
 std::string AboutBoxTemplate() {
-    AfxDialogSpec d;
+    AfxDialogDesc d;
     d.style = DS_MODALFRAME | WS_POPUP | WS_CAPTION | WS_SYSMENU;
     d.x = 34;
     d.y = 22;
@@ -36,21 +36,21 @@ std::string AboutBoxTemplate() {
     d.caption = "About Glyphwell Control";
     d.pointSize = 8;
     d.font = "MS Sans Serif";
-    AfxDialogItemSpec icon;
+    AfxDialogItemDesc icon;
     icon.id = static_cast<WORD>(IDC_STATIC);
     icon.style = WS_CHILD | WS_VISIBLE | SS_ICON;
     icon.x = 10, icon.y = 10, icon.cx = 20, icon.cy = 20;
     icon.classAtom = AFX_DLGCLASS_STATIC;
     icon.textOrdinal = IDI_ABOUTDLL;
-    AfxDialogItemSpec version;
+    AfxDialogItemDesc version;
     version.id = static_cast<WORD>(IDC_STATIC);
     version.style = WS_CHILD | WS_VISIBLE | SS_LEFT;
     version.x = 40, version.y = 10, version.cx = 170, version.cy = 8;
     version.text = "Glyphwell Control, Version 1.0";
-    AfxDialogItemSpec notice = version;
+    AfxDialogItemDesc notice = version;
     notice.y = 25;
     notice.text = "Copyright (C) 2026 The Glyphwell developers";
-    AfxDialogItemSpec ok;
+    AfxDialogItemDesc ok;
     ok.id = IDOK;
     ok.style = WS_CHILD | WS_VISIBLE | WS_GROUP | WS_TABSTOP | BS_DEFPUSHBUTTON;
     ok.x = 221, ok.y = 7, ok.cx = 32, ok.cy = 14;
@@ -61,13 +61,13 @@ std::string AboutBoxTemplate() {
 }
 
 std::string PropPageTemplate() {
-    AfxDialogSpec d;
+    AfxDialogDesc d;
     d.style = WS_CHILD;
     d.cx = 250;
     d.cy = 62;
     d.pointSize = 8;
     d.font = "MS Sans Serif";
-    AfxDialogItemSpec text;
+    AfxDialogItemDesc text;
     text.id = static_cast<WORD>(IDC_STATIC);
     text.style = WS_CHILD | WS_VISIBLE | SS_LEFT;
     text.x = 7, text.y = 25, text.cx = 229, text.cy = 16;

@@ -71,9 +71,9 @@ AfxDialogUser& User() {
 
 // Base units of the template font ("MS Sans Serif" 8 point at 96 dots per inch); other sizes
 // scale from it.
-void BaseUnits(const AfxDialogSpec& spec, int* bx, int* by) {
-    *bx = 6 * spec.pointSize / 8;
-    *by = 13 * spec.pointSize / 8;
+void BaseUnits(const AfxDialogDesc& desc, int* bx, int* by) {
+    *bx = 6 * desc.pointSize / 8;
+    *by = 13 * desc.pointSize / 8;
     if (*bx < 1) *bx = 1;
     if (*by < 1) *by = 1;
 }
@@ -82,21 +82,21 @@ CRect ToPixels(int x, int y, int cx, int cy, int bx, int by) {
 }
 }  // namespace
 
-std::string AfxBuildDialogTemplate(const AfxDialogSpec& spec) {
+std::string AfxBuildDialogTemplate(const AfxDialogDesc& desc) {
     std::string out;
-    PutDword(out, spec.style | DS_SETFONT);
+    PutDword(out, desc.style | DS_SETFONT);
     PutDword(out, 0);
-    PutWord(out, static_cast<WORD>(spec.items.size()));
-    PutWord(out, static_cast<WORD>(spec.x));
-    PutWord(out, static_cast<WORD>(spec.y));
-    PutWord(out, static_cast<WORD>(spec.cx));
-    PutWord(out, static_cast<WORD>(spec.cy));
+    PutWord(out, static_cast<WORD>(desc.items.size()));
+    PutWord(out, static_cast<WORD>(desc.x));
+    PutWord(out, static_cast<WORD>(desc.y));
+    PutWord(out, static_cast<WORD>(desc.cx));
+    PutWord(out, static_cast<WORD>(desc.cy));
     PutWord(out, 0);  // no menu
     PutWord(out, 0);  // the standard dialog class
-    PutText(out, spec.caption);
-    PutWord(out, spec.pointSize);
-    PutText(out, spec.font);
-    for (const AfxDialogItemSpec& item : spec.items) {
+    PutText(out, desc.caption);
+    PutWord(out, desc.pointSize);
+    PutText(out, desc.font);
+    for (const AfxDialogItemDesc& item : desc.items) {
         Align4(out);
         PutDword(out, item.style);
         PutDword(out, 0);
@@ -118,27 +118,27 @@ std::string AfxBuildDialogTemplate(const AfxDialogSpec& spec) {
     return out;
 }
 
-bool AfxParseDialogTemplate(const BYTE* data, DWORD size, AfxDialogSpec* out) {
+bool AfxParseDialogTemplate(const BYTE* data, DWORD size, AfxDialogDesc* out) {
     if (!data || !out) return false;
     Reader r{data, size};
-    AfxDialogSpec spec;
-    spec.style = r.Dword();
+    AfxDialogDesc desc;
+    desc.style = r.Dword();
     r.Dword();
     const WORD count = r.Word();
-    spec.x = static_cast<short>(r.Word());
-    spec.y = static_cast<short>(r.Word());
-    spec.cx = static_cast<short>(r.Word());
-    spec.cy = static_cast<short>(r.Word());
+    desc.x = static_cast<short>(r.Word());
+    desc.y = static_cast<short>(r.Word());
+    desc.cx = static_cast<short>(r.Word());
+    desc.cy = static_cast<short>(r.Word());
     r.SzOrOrd(nullptr, nullptr);  // menu
     r.SzOrOrd(nullptr, nullptr);  // class
-    spec.caption = r.Text();
-    if (spec.style & DS_SETFONT) {
-        spec.pointSize = r.Word();
-        spec.font = r.Text();
+    desc.caption = r.Text();
+    if (desc.style & DS_SETFONT) {
+        desc.pointSize = r.Word();
+        desc.font = r.Text();
     }
     for (WORD i = 0; i < count && r.ok; ++i) {
         r.Align();
-        AfxDialogItemSpec item;
+        AfxDialogItemDesc item;
         item.style = r.Dword();
         r.Dword();
         item.x = static_cast<short>(r.Word());
@@ -154,10 +154,10 @@ bool AfxParseDialogTemplate(const BYTE* data, DWORD size, AfxDialogSpec* out) {
         const WORD extra = r.Word();
         r.pos += extra;
         if (r.pos > size) r.ok = false;
-        spec.items.push_back(item);
+        desc.items.push_back(item);
     }
     if (!r.ok) return false;
-    *out = spec;
+    *out = desc;
     return true;
 }
 
@@ -182,11 +182,11 @@ bool AfxLayoutDialog(UINT templateId, AfxDialogLayout* layout) {
         return false;
     AfxDialogLayout l;
     l.templateId = templateId;
-    if (!AfxParseDialogTemplate(data, size, &l.spec)) return false;
+    if (!AfxParseDialogTemplate(data, size, &l.desc)) return false;
     int bx, by;
-    BaseUnits(l.spec, &bx, &by);
-    l.window = ToPixels(l.spec.x, l.spec.y, l.spec.cx, l.spec.cy, bx, by);
-    for (const AfxDialogItemSpec& item : l.spec.items) l.items.push_back(ToPixels(item.x, item.y, item.cx, item.cy, bx, by));
+    BaseUnits(l.desc, &bx, &by);
+    l.window = ToPixels(l.desc.x, l.desc.y, l.desc.cx, l.desc.cy, bx, by);
+    for (const AfxDialogItemDesc& item : l.desc.items) l.items.push_back(ToPixels(item.x, item.y, item.cx, item.cy, bx, by));
     *layout = l;
     return true;
 }

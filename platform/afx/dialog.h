@@ -25,7 +25,7 @@
 #define AFX_DLGCLASS_BUTTON 0x0080
 #define AFX_DLGCLASS_STATIC 0x0082
 
-struct AfxDialogItemSpec {
+struct AfxDialogItemDesc {
     WORD id = 0;
     DWORD style = 0;
     short x = 0, y = 0, cx = 0, cy = 0;
@@ -34,25 +34,25 @@ struct AfxDialogItemSpec {
     WORD textOrdinal = 0;    // a resource id instead of a text (an icon's id)
 };
 
-struct AfxDialogSpec {
+struct AfxDialogDesc {
     DWORD style = 0;
     short x = 0, y = 0, cx = 0, cy = 0;
     std::string caption;
     WORD pointSize = 8;
     std::string font;
-    std::vector<AfxDialogItemSpec> items;
+    std::vector<AfxDialogItemDesc> items;
 };
 
 // The template bytes (DLGTEMPLATE, then each DLGITEMTEMPLATE on a 4-byte boundary).
-std::string AfxBuildDialogTemplate(const AfxDialogSpec& spec);
+std::string AfxBuildDialogTemplate(const AfxDialogDesc& desc);
 // False for bytes that are not a whole template (nothing is read past `size`).
-bool AfxParseDialogTemplate(const BYTE* data, DWORD size, AfxDialogSpec* spec);
+bool AfxParseDialogTemplate(const BYTE* data, DWORD size, AfxDialogDesc* desc);
 
 // A dialog as shown: its template, and the rectangles in pixels that its dialog units give
 // with the template font's base units.
 struct AfxDialogLayout {
     UINT templateId = 0;
-    AfxDialogSpec spec;
+    AfxDialogDesc desc;
     CRect window;
     std::vector<CRect> items;
 };

@@ -33,7 +33,7 @@ INT_PTR COlePropertyPage::ShowModal() {
     m_caption.LoadString(m_idCaption);
     if (!AfxLayoutDialog(m_nIDTemplate, &m_layout)) return -1;
     // The page frame shows the caption string; the page template itself has none.
-    m_layout.spec.caption = m_caption.Bytes();
+    m_layout.desc.caption = m_caption.Bytes();
     OnInitDialog();
     const int result = AfxRunDialogUser(m_layout);
     if (result == IDOK) UpdateData(TRUE);

@@ -28,25 +28,25 @@ TEST(ControlDialogs, AboutBoxShowsItsTemplate) {
     ASSERT_EQ(c->Invoke(DISPID_ABOUTBOX, GUID_NULL, 0, DISPATCH_METHOD, &none, nullptr, nullptr, nullptr), S_OK);
     ASSERT_EQ(shown, 1);
     EXPECT_EQ(seen.templateId, 1u);
-    EXPECT_EQ(seen.spec.caption, "About Glyphwell Control");
-    EXPECT_EQ(seen.spec.font, "MS Sans Serif");
-    EXPECT_EQ(seen.spec.pointSize, 8);
-    EXPECT_EQ(seen.spec.x, 34);
-    EXPECT_EQ(seen.spec.y, 22);
-    EXPECT_EQ(seen.spec.cx, 260);
-    EXPECT_EQ(seen.spec.cy, 55);
-    EXPECT_TRUE(seen.spec.style & DS_MODALFRAME);
-    EXPECT_TRUE(seen.spec.style & WS_SYSMENU);
-    ASSERT_EQ(seen.spec.items.size(), 4u);
-    EXPECT_EQ(seen.spec.items[0].textOrdinal, 1);  // the icon
-    EXPECT_EQ(seen.spec.items[0].cx, 20);
-    EXPECT_EQ(seen.spec.items[1].text, "Glyphwell Control, Version 1.0");
-    EXPECT_EQ(seen.spec.items[1].x, 40);
-    EXPECT_EQ(seen.spec.items[2].y, 25);
-    EXPECT_EQ(seen.spec.items[3].id, IDOK);
-    EXPECT_EQ(seen.spec.items[3].text, "OK");
-    EXPECT_EQ(seen.spec.items[3].classAtom, AFX_DLGCLASS_BUTTON);
-    EXPECT_TRUE(seen.spec.items[3].style & BS_DEFPUSHBUTTON);
+    EXPECT_EQ(seen.desc.caption, "About Glyphwell Control");
+    EXPECT_EQ(seen.desc.font, "MS Sans Serif");
+    EXPECT_EQ(seen.desc.pointSize, 8);
+    EXPECT_EQ(seen.desc.x, 34);
+    EXPECT_EQ(seen.desc.y, 22);
+    EXPECT_EQ(seen.desc.cx, 260);
+    EXPECT_EQ(seen.desc.cy, 55);
+    EXPECT_TRUE(seen.desc.style & DS_MODALFRAME);
+    EXPECT_TRUE(seen.desc.style & WS_SYSMENU);
+    ASSERT_EQ(seen.desc.items.size(), 4u);
+    EXPECT_EQ(seen.desc.items[0].textOrdinal, 1);  // the icon
+    EXPECT_EQ(seen.desc.items[0].cx, 20);
+    EXPECT_EQ(seen.desc.items[1].text, "Glyphwell Control, Version 1.0");
+    EXPECT_EQ(seen.desc.items[1].x, 40);
+    EXPECT_EQ(seen.desc.items[2].y, 25);
+    EXPECT_EQ(seen.desc.items[3].id, IDOK);
+    EXPECT_EQ(seen.desc.items[3].text, "OK");
+    EXPECT_EQ(seen.desc.items[3].classAtom, AFX_DLGCLASS_BUTTON);
+    EXPECT_TRUE(seen.desc.items[3].style & BS_DEFPUSHBUTTON);
     // Laid out in pixels from 6 x 13 base units: 260 units wide = 390 pixels.
     EXPECT_EQ(seen.window.Width(), 390);
     EXPECT_EQ(seen.items[3].left, 221 * 6 / 4);
@@ -71,16 +71,16 @@ TEST(ControlDialogs, PropertiesVerbShowsTheGeneralPage) {
     EXPECT_EQ(c->DoVerb(OLEIVERB_PROPERTIES, nullptr, nullptr, 0, nullptr, nullptr), S_OK);
     ASSERT_EQ(shown, 2);
     EXPECT_EQ(seen.templateId, 200u);
-    EXPECT_EQ(seen.spec.caption, "General");
-    EXPECT_TRUE(seen.spec.style & WS_CHILD);
-    EXPECT_FALSE(seen.spec.style & WS_CAPTION);
-    EXPECT_EQ(seen.spec.cx, 250);
-    EXPECT_EQ(seen.spec.cy, 62);
-    ASSERT_EQ(seen.spec.items.size(), 1u);
-    EXPECT_EQ(seen.spec.items[0].text,
+    EXPECT_EQ(seen.desc.caption, "General");
+    EXPECT_TRUE(seen.desc.style & WS_CHILD);
+    EXPECT_FALSE(seen.desc.style & WS_CAPTION);
+    EXPECT_EQ(seen.desc.cx, 250);
+    EXPECT_EQ(seen.desc.cy, 62);
+    ASSERT_EQ(seen.desc.items.size(), 1u);
+    EXPECT_EQ(seen.desc.items[0].text,
               "TODO: Place controls to manipulate properties of Glyphwell Control on this dialog.");
-    EXPECT_EQ(seen.spec.items[0].x, 7);
-    EXPECT_EQ(seen.spec.items[0].cx, 229);
+    EXPECT_EQ(seen.desc.items[0].x, 7);
+    EXPECT_EQ(seen.desc.items[0].cx, 229);
     EXPECT_EQ(c->DoVerb(42, nullptr, nullptr, 0, nullptr, nullptr), OLEOBJ_S_INVALIDVERB);
 }
 

@@ -86,12 +86,12 @@ TEST_F(BmpInteropTest, ReadsEveryVariantImageMagickWrites) {
         {"v5rgb555.bmp", "-define bmp:subtype=RGB555", 5},
     };
     for (const Variant& v : variants) {
-        std::string spec = v.name;
-        size_t colon = spec.find(':');
-        std::string file = colon == std::string::npos ? spec : spec.substr(colon + 1);
-        std::string prefix = colon == std::string::npos ? "" : spec.substr(0, colon + 1);
+        std::string target = v.name;
+        size_t colon = target.find(':');
+        std::string file = colon == std::string::npos ? target : target.substr(colon + 1);
+        std::string prefix = colon == std::string::npos ? "" : target.substr(0, colon + 1);
         std::string path = dir_.File(file);
-        ASSERT_TRUE(Shell("convert " + Quote(source_) + " " + v.options + " " + prefix + Quote(path))) << spec;
+        ASSERT_TRUE(Shell("convert " + Quote(source_) + " " + v.options + " " + prefix + Quote(path))) << target;
         ExpectSameAsCheckers(path, v.sixteenBitGreen);
     }
 }

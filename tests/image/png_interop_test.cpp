@@ -127,12 +127,12 @@ TEST_F(PngInteropTest, ReadsImageMagicksColourTypesDepthsAndInterlace) {
         {"PNG8:pal_trns.png", "-alpha set -channel A -fx 'i>10' -colors 30", 0},
     };
     for (const Variant& v : variants) {
-        std::string spec = v.file;
-        size_t colon = spec.find(':');
-        std::string file = colon == std::string::npos ? spec : spec.substr(colon + 1);
-        std::string prefix = colon == std::string::npos ? "" : spec.substr(0, colon + 1);
+        std::string target = v.file;
+        size_t colon = target.find(':');
+        std::string file = colon == std::string::npos ? target : target.substr(colon + 1);
+        std::string prefix = colon == std::string::npos ? "" : target.substr(0, colon + 1);
         std::string path = dir_.File(file);
-        ASSERT_TRUE(Shell("convert " + Quote(source_) + " " + v.options + " " + prefix + Quote(path))) << spec;
+        ASSERT_TRUE(Shell("convert " + Quote(source_) + " " + v.options + " " + prefix + Quote(path))) << target;
         ExpectSameAsImageMagick(path, v.tolerance);
         if (file.find("_i.") != std::string::npos) {
             EXPECT_EQ(InspectPng(ReadBytes(path)).interlace, PNG_INTERLACE_ADAM7) << file;

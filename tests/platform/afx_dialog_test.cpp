@@ -7,8 +7,8 @@
 
 namespace {
 
-AfxDialogSpec Sample() {
-    AfxDialogSpec d;
+AfxDialogDesc Sample() {
+    AfxDialogDesc d;
     d.style = WS_POPUP | WS_CAPTION;
     d.x = 4;
     d.y = 8;
@@ -16,11 +16,11 @@ AfxDialogSpec Sample() {
     d.cy = 40;
     d.caption = "Caf\xE9";
     d.font = "MS Sans Serif";
-    AfxDialogItemSpec a;
+    AfxDialogItemDesc a;
     a.id = 5;
     a.x = 2, a.y = 3, a.cx = 40, a.cy = 8;
     a.text = "odd";  // makes the next item need padding
-    AfxDialogItemSpec b;
+    AfxDialogItemDesc b;
     b.id = IDOK;
     b.classAtom = AFX_DLGCLASS_BUTTON;
     b.textOrdinal = 9;
@@ -30,7 +30,7 @@ AfxDialogSpec Sample() {
 
 TEST(AfxDialogTemplate, BuildsAndParsesBack) {
     const std::string bytes = AfxBuildDialogTemplate(Sample());
-    AfxDialogSpec back;
+    AfxDialogDesc back;
     ASSERT_TRUE(AfxParseDialogTemplate(reinterpret_cast<const BYTE*>(bytes.data()), static_cast<DWORD>(bytes.size()), &back));
     EXPECT_TRUE(back.style & DS_SETFONT);
     EXPECT_EQ(back.caption, "Caf\xE9");
@@ -50,7 +50,7 @@ TEST(AfxDialogTemplate, BuildsAndParsesBack) {
 TEST(AfxDialogTemplate, EveryTruncationIsRefused) {
     const std::string bytes = AfxBuildDialogTemplate(Sample());
     for (size_t n = 0; n < bytes.size() - 1; ++n) {
-        AfxDialogSpec out;
+        AfxDialogDesc out;
         out.caption = "untouched";
         EXPECT_FALSE(AfxParseDialogTemplate(reinterpret_cast<const BYTE*>(bytes.data()), static_cast<DWORD>(n), &out))
             << n;
@@ -69,7 +69,7 @@ TEST(AfxDialog, ModalDialogGoesToTheUser) {
     EXPECT_EQ(dialog.GetLayout().window.left, 4 * 6 / 4);
     EXPECT_EQ(dialog.GetLayout().window.top, 8 * 13 / 8);
     EXPECT_EQ(dialog.GetLayout().items[0].right, (2 + 40) * 6 / 4);
-    AfxSetDialogUser([](const AfxDialogLayout& l) { return l.spec.items.size() == 2 ? IDCANCEL : IDOK; });
+    AfxSetDialogUser([](const AfxDialogLayout& l) { return l.desc.items.size() == 2 ? IDCANCEL : IDOK; });
     EXPECT_EQ(dialog.DoModal(), IDCANCEL);
     AfxSetDialogUser(nullptr);
     CDialog missing(78);
