@@ -82,6 +82,10 @@ TEST(ControlCli, RefusalsAndUsage) {
     EXPECT_NE(o.out.find("usage: glyphwell control"), std::string::npos);
     o = Glyphwell({"control", "--paint", TempPath("nothing.png")});  // a fresh control paints its white default box
     EXPECT_EQ(o.status, 0) << o.err;
+    // A picture name that does not say its format is refused, not written as PNG regardless.
+    o = Glyphwell({"control", "--paint", TempPath("nothing.jpg")});
+    EXPECT_EQ(o.status, 2);
+    EXPECT_FALSE(std::ifstream(TempPath("nothing.jpg")).good());
 }
 
 TEST(ControlCli, RegisterListAndUnregisterPersistAcrossRuns) {

@@ -119,6 +119,8 @@ TEST(EncodeCli, HelpAndUsageErrors) {
         {"abc", "def", "--ascii"},                          // two texts
         {"abc", "-i", "/dev/null", "--ascii"},              // text and file
         {"abc", "--ascii", "--level", "X"},
+        {"abc", "--ascii", "--level=X"},
+        {"abc", "--ascii=yes"},                             // a flag given a value
         {"abc", "--ascii", "--symbol-version", "41"},
         {"abc", "--ascii", "--symbol-version", "3x"},
         {"abc", "--ascii", "--mode", "binary"},
@@ -206,7 +208,7 @@ TEST(EncodeCli, AsciiSymbolsReadBackForEachTextSource) {
 
 TEST(EncodeCli, SymbolOptionsReachTheEncoder) {
     // Version and level: a version-5 symbol is 37 modules wide.
-    Outcome o = Encode({"versioned", "--ascii", "--quiet", "--symbol-version", "5", "--level", "l"});
+    Outcome o = Encode({"versioned", "--ascii", "--quiet", "--symbol-version=5", "--level", "l"});
     ASSERT_EQ(o.status, 0) << o.err;
     EXPECT_EQ(SymbolSide(ParseArt(o.out)), 37);
     ExpectReads(o.out, "versioned");

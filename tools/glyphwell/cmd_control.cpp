@@ -15,35 +15,27 @@
 #include "platform/afx/afxctl.h"
 #include "platform/win32.h"
 #include "tools/glyphwell/command.h"
+#include "tools/glyphwell/options.h"
 
 namespace {
 
-const char kUsage[] =
+const char kSynopsis[] =
     "usage: glyphwell control [--load FILE] [--set NAME=VALUE]... [--get NAME]... [--save FILE]\n"
     "                         [--paint OUT.png] [--quiet]\n"
     "\n"
     "Creates the Glyphwell control (GLYPHWELL.GlyphwellCtrl.1) and, in this order: loads its\n"
     "stored state from FILE, sets properties (in the order given), prints properties as\n"
     "NAME=VALUE lines, saves its state to FILE, and paints it at its own size into a picture\n"
-    "(.png, or .bmp/.gif by the name's ending).\n"
+    "(.png, .gif or .bmp by the name's ending).\n"
     "\n"
     "properties: PreferredVersion SelectedVersion CorrectionLevel EncodeMode EciMode Fnc1Mode\n"
     "  StructuredAppend ProcessTilde AutoConfigurate Margin PixelSize BackGroundColor\n"
     "  ForeGroundColor TextData. Numbers are decimal or &H/0x hexadecimal; booleans True/False;\n"
-    "  colours 0x00BBGGRR (0x00FFFF is yellow).\n"
-    "  --quiet    do not print the encoder's diagnostic lines\n"
-    "\n"
-    "exit status: 0 done, 1 a file or value was refused, 2 usage error\n";
+    "  colours 0x00BBGGRR (0x00FFFF is yellow).\n";
 
-int UsageError(const std::string& message) {
-    std::fprintf(stderr, "glyphwell control: %s\n\n%s", message.c_str(), kUsage);
-    return kExitUsage;
-}
+const char kEpilogue[] = "exit status: 0 done, 1 a file or value was refused, 2 usage error\n";
 
-int Failure(const std::string& message) {
-    std::fprintf(stderr, "glyphwell control: %s\n", message.c_str());
-    return kExitFailed;
-}
+int Failure(const std::string& message) { return gwcli::Failure("control", message); }
 
 // The control's class from its ProgID: the registry when the module is registered, else the
 // module's own class objects.
@@ -88,21 +80,8 @@ bool ReadFile(const std::string& path, std::vector<BYTE>* bytes) {
     return !in.bad();
 }
 
-DWORD PictureType(const std::string& path) {
-    const auto ends = [&](const char* suffix) {
-        const size_t n = std::strlen(suffix);
-        if (path.size() < n) return false;
-        for (size_t i = 0; i < n; ++i)
-            if (std::tolower(static_cast<unsigned char>(path[path.size() - n + i])) != suffix[i]) return false;
-        return true;
-    };
-    if (ends(".bmp")) return TypeBmp;
-    if (ends(".gif")) return TypeGif;
-    return TypePng;
-}
-
 // Paints the control into a screen-compatible bitmap of its own size and writes it to path.
-bool Paint(IUnknown* control, const std::string& path, std::string* error) {
+bool Paint(IUnknown* control, const std::string& path, long type, std::string* error) {
     IOleObject* ole = nullptr;
     IViewObject* view = nullptr;
     control->QueryInterface(IID_IOleObject, reinterpret_cast<void**>(&ole));
@@ -129,8 +108,7 @@ bool Paint(IUnknown* control, const std::string& path, std::string* error) {
             GwImage picture;
             if (!picture.CreateFromHBITMAP(bitmap, nullptr)) {
                 *error = std::string("cannot take the painted picture: ") + picture.GetLastError();
-            } else if (!picture.Save(path.c_str(), PictureType(path))) {
-                *error = "cannot write " + path + ": " + picture.GetLastError();
+            } else if (!gwcli::SavePicture(picture, path, type, error)) {
             } else {
                 ok = true;
             }
@@ -147,29 +125,30 @@ int RunControl(const std::vector<std::string>& args) {
     std::string load, save, paint;
     std::vector<std::string> sets, gets;
     bool quiet = false;
-    for (size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        if (a == "--help" || a == "-h") {
-            std::fputs(kUsage, stdout);
-            return kExitOk;
-        }
-        const bool takesValue = a == "--load" || a == "--save" || a == "--paint" || a == "--set" || a == "--get";
-        if (a == "--quiet") {
-            quiet = true;
-            continue;
-        }
-        if (!takesValue) return UsageError("unknown argument '" + a + "'");
-        if (i + 1 >= args.size()) return UsageError(a + " needs a value");
-        const std::string& v = args[++i];
-        if (a == "--load") load = v;
-        if (a == "--save") save = v;
-        if (a == "--paint") paint = v;
-        if (a == "--set") {
-            if (v.find('=') == std::string::npos || v.front() == '=') return UsageError("--set needs NAME=VALUE");
-            sets.push_back(v);
-        }
-        if (a == "--get") gets.push_back(v);
-    }
+    long paintType = -1;
+    const gwcli::CommandLine line{
+        "control",
+        kSynopsis,
+        {
+            {"--load", "FILE", "load the control's stored state from FILE", gwcli::Text(&load)},
+            {"--set", "NAME=VALUE", "set a property (repeatable, applied in order)",
+             [&](const std::string& v) {
+                 if (v.find('=') == std::string::npos || v.front() == '=') return "needs NAME=VALUE";
+                 sets.push_back(v);
+                 return "";
+             }},
+            {"--get", "NAME", "print a property as NAME=VALUE (repeatable)", gwcli::Append(&gets)},
+            {"--save", "FILE", "save the control's state to FILE", gwcli::Text(&save)},
+            {"--paint", "OUT", "paint the control into OUT (.png, .gif or .bmp)", gwcli::Text(&paint)},
+            {"--quiet", nullptr, "do not print the encoder's diagnostic lines", gwcli::Flag(&quiet)},
+        },
+        kEpilogue};
+    std::vector<std::string> operands;
+    const int parsed = gwcli::Parse(line, args, &operands);
+    if (parsed != gwcli::kContinue) return parsed;
+    if (!operands.empty()) return gwcli::UsageError(line, "unknown argument '" + operands[0] + "'");
+    if (!paint.empty() && (paintType = gwcli::PictureType(gwcli::Extension(paint))) < 0)
+        return gwcli::UsageError(line, "cannot tell the picture format from '" + paint + "'; end it in .png, .gif or .bmp");
     // The encoder's diagnostic lines go to standard output like every other command's; a host
     // that reads --get lines back passes --quiet.
     FILE* const previousSink = QRCodeTraceStream();
@@ -205,7 +184,7 @@ int RunControl(const std::vector<std::string>& args) {
         const std::string name = sets[i].substr(0, eq), value = sets[i].substr(eq + 1);
         const DISPID id = IdOf(control, name);
         if (id == DISPID_UNKNOWN || id == DISPID_ABOUTBOX) {
-            status = UsageError("no property named '" + name + "'");
+            status = gwcli::UsageError(line, "no property named '" + name + "'");
             break;
         }
         VARIANT v;
@@ -221,7 +200,7 @@ int RunControl(const std::vector<std::string>& args) {
     for (size_t i = 0; status == kExitOk && i < gets.size(); ++i) {
         const DISPID id = IdOf(control, gets[i]);
         if (id == DISPID_UNKNOWN || id == DISPID_ABOUTBOX) {
-            status = UsageError("no property named '" + gets[i] + "'");
+            status = gwcli::UsageError(line, "no property named '" + gets[i] + "'");
             break;
         }
         VARIANT result, text;
@@ -237,14 +216,18 @@ int RunControl(const std::vector<std::string>& args) {
     if (status == kExitOk && !save.empty()) {
         GwMemoryStream* stream = new GwMemoryStream;
         persist->Save(stream, TRUE);
-        std::ofstream out(save, std::ios::binary | std::ios::trunc);
-        out.write(reinterpret_cast<const char*>(stream->Bytes().data()), static_cast<std::streamsize>(stream->Bytes().size()));
+        const std::vector<BYTE>& bytes = stream->Bytes();
+        std::string error;
+        const bool written = gwcli::WriteWhole(
+            save,
+            [&](FILE* file, std::string*) { return std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size(); },
+            &error);
         stream->Release();
-        if (!out) status = Failure("cannot write " + save);
+        if (!written) status = Failure(error);
     }
     if (status == kExitOk && !paint.empty()) {
         std::string error;
-        if (!Paint(control, paint, &error)) status = Failure(error);
+        if (!Paint(control, paint, paintType, &error)) status = Failure(error);
     }
     persist->Release();
     control->Release();

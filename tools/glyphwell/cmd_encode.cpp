@@ -15,64 +15,17 @@
 #include "encoder/trace.h"
 #include "image/gw_image.h"
 #include "tools/glyphwell/command.h"
+#include "tools/glyphwell/options.h"
 
 namespace {
 
-const char kUsage[] =
+const char kSynopsis[] =
     "usage: glyphwell encode [TEXT|-|-- TEXT] [-i FILE] (-o OUT | --ascii) [options]\n"
     "\n"
     "Encodes TEXT (or standard input for '-', or the raw bytes of FILE with -i) as a QR Code\n"
-    "symbol. The text ends where a run of ten '#' begins; '#' at its very end is dropped.\n"
-    "\n"
-    "output:\n"
-    "  -o OUT                       write the rendered symbol to OUT (.png, .gif or .bmp)\n"
-    "  --format png|gif|bmp         picture format, when OUT's extension does not say\n"
-    "  --ascii                      print the symbol as text: two characters per module,\n"
-    "                               inside a quiet zone of four light modules\n"
-    "  --quiet                      do not print the encoder's diagnostic lines\n"
-    "\n"
-    "symbol:\n"
-    "  --symbol-version N           version 1-40 to use, or to start the search from (1)\n"
-    "  --fixed-version              use exactly --symbol-version instead of searching upwards\n"
-    "  --level L|M|Q|H              error-correction level (H)\n"
-    "  --mode MODE                  alphanumeric, byte, numeric, kanji or auto (byte)\n"
-    "  --eci N                      write an ECI header with assignment number N (0-999999)\n"
-    "  --fnc1 none|first|second     FNC1 indicator (none)\n"
-    "  --application-indicator N    application indicator 0-255 for --fnc1 second\n"
-    "  --structured-append POS/TOTAL  symbol POS of TOTAL (1-16) in a structured append\n"
-    "  --tilde                      expand ~~, ~dNNN and ~eNNNNNN escapes in the text\n"
-    "\n"
-    "picture (for -o):\n"
-    "  --margin N                   white border in pixels, 0-255 (10)\n"
-    "  --pixel-size N               pixels per module, 0-255 (3)\n"
-    "  --foreground RRGGBB          colour of dark modules (000000)\n"
-    "  --background RRGGBB          colour of light modules (FFFFFF)\n"
-    "\n"
-    "exit status: 0 done, 1 the text cannot be encoded, 2 usage error\n";
+    "symbol. The text ends where a run of ten '#' begins; '#' at its very end is dropped.\n";
 
-int UsageError(const std::string& message) {
-    std::fprintf(stderr, "glyphwell encode: %s\n\n%s", message.c_str(), kUsage);
-    return kExitUsage;
-}
-
-bool ParseInt(const std::string& text, long low, long high, long* out) {
-    if (text.empty()) return false;
-    errno = 0;
-    char* end = nullptr;
-    const long value = std::strtol(text.c_str(), &end, 10);
-    if (errno || *end || value < low || value > high) return false;
-    *out = value;
-    return true;
-}
-
-// RRGGBB (an optional leading '#' is accepted) into the encoder's 0x00BBGGRR colour.
-bool ParseColour(std::string text, uint32_t* out) {
-    if (!text.empty() && text[0] == '#') text.erase(0, 1);
-    if (text.size() != 6 || text.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos) return false;
-    const unsigned long rgb = std::strtoul(text.c_str(), nullptr, 16);
-    *out = static_cast<uint32_t>(((rgb >> 16) & 0xFF) | (rgb & 0xFF00) | ((rgb & 0xFF) << 16));
-    return true;
-}
+const char kEpilogue[] = "exit status: 0 done, 1 the text cannot be encoded, 2 usage error\n";
 
 bool ReadAll(FILE* in, std::string* out) {
     char buffer[8192];
@@ -85,17 +38,9 @@ bool ReadAll(FILE* in, std::string* out) {
     return !std::ferror(in);
 }
 
-long FormatFromName(std::string name) {
-    for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    if (name == "png") return TypePng;
-    if (name == "gif") return TypeGif;
-    if (name == "bmp") return TypeBmp;
-    return -1;
-}
-
 // Renders the symbol and stores it: renderer bitmap -> image -> file. The text is known to
 // encode by now and its diagnostic lines have been printed once, so this second run is silent.
-// No half-written file is left behind on failure.
+// The file appears whole or not at all.
 bool WritePicture(QRCodeSettings* settings, const std::string& path, DWORD type) {
     FILE* previous = QRCodeTraceStream();
     QRCodeSetTraceStream(nullptr);
@@ -128,22 +73,12 @@ bool WritePicture(QRCodeSettings* settings, const std::string& path, DWORD type)
             return false;
         }
     }
-    FILE* file = std::fopen(path.c_str(), "wb");
-    if (!file) {
-        std::fprintf(stderr, "glyphwell encode: cannot create '%s': %s\n", path.c_str(), std::strerror(errno));
+    std::string error;
+    if (!gwcli::SavePicture(image, path, type, &error)) {
+        std::fprintf(stderr, "glyphwell encode: %s\n", error.c_str());
         return false;
     }
-    bool written = image.Encode(file, type);
-    std::string why = written ? "" : image.GetLastError();
-    if (std::fclose(file) != 0 && written) {
-        written = false;
-        why = "write error";
-    }
-    if (!written) {
-        std::remove(path.c_str());
-        std::fprintf(stderr, "glyphwell encode: cannot write '%s': %s\n", path.c_str(), why.c_str());
-    }
-    return written;
+    return true;
 }
 
 void PrintAscii(const SymbolMatrix& m) {
@@ -163,137 +98,73 @@ void PrintAscii(const SymbolMatrix& m) {
 int RunEncode(const std::vector<std::string>& args) {
     QRCodeSettings settings;
     QRCodeResetSettings(&settings);
-    bool ascii = false, quiet = false;
-    std::string output;
+    bool ascii = false, quiet = false, fixedVersion = false, tilde = false;
+    std::string output, inputFile, structuredAppend;
     long format = -1;  // ImageType; -1: from the output's extension
-    bool haveText = false;
-    std::string text, inputFile;
-    bool fromStdin = false;
+    using gwcli::Choice;
+    using gwcli::Integer;
+    const gwcli::CommandLine line{
+        "encode",
+        kSynopsis,
+        {
+            {nullptr, nullptr, "output:", nullptr},
+            {"-o", "OUT", "write the rendered symbol to OUT (.png, .gif or .bmp)", gwcli::Text(&output)},
+            {"--format", "png|gif|bmp", "picture format, when OUT's extension does not say",
+             [&](const std::string& v) { return (format = gwcli::PictureType(v)) < 0 ? "takes png, gif or bmp" : ""; }},
+            {"--ascii", nullptr, "print the symbol as text, two characters per module",
+             gwcli::Flag(&ascii)},
+            {"--quiet", nullptr, "do not print the encoder's diagnostic lines", gwcli::Flag(&quiet)},
+            {nullptr, nullptr, "symbol:", nullptr},
+            {"-i", "FILE", "encode the raw bytes of FILE", gwcli::Text(&inputFile)},
+            {"--symbol-version", "N", "version 1-40 to use, or to start the search from (1)",
+             Integer(1, 40, &settings.preferredVersion)},
+            {"--fixed-version", nullptr, "use exactly --symbol-version instead of searching upwards",
+             gwcli::Flag(&fixedVersion)},
+            {"--level", "L|M|Q|H", "error-correction level (H)",
+             Choice<int32_t>({{"L", 0}, {"M", 1}, {"Q", 2}, {"H", 3}}, &settings.correctionLevel)},
+            {"--mode", "MODE", "alphanumeric, byte, numeric, kanji or auto (byte)",
+             Choice<int32_t>({{"alphanumeric", 0}, {"byte", 1}, {"numeric", 2}, {"kanji", 3}, {"auto", 4}},
+                             &settings.encodeMode)},
+            {"--eci", "N", "write an ECI header with assignment number N (0-999999)",
+             Integer(0, 999999, &settings.eciMode)},
+            {"--fnc1", "none|first|second", "FNC1 indicator (none)",
+             Choice<int32_t>({{"none", 0}, {"first", 1}, {"second", 2}}, &settings.fnc1Mode)},
+            {"--application-indicator", "N", "application indicator 0-255 for --fnc1 second",
+             Integer(0, 255, &settings.applicationIndicator)},
+            {"--structured-append", "POS/TOTAL", "symbol POS of TOTAL (1-16) in a structured append",
+             [&](const std::string& v) {
+                 long position = 0, total = 0;
+                 const size_t slash = v.find('/');
+                 if (slash == std::string::npos || !gwcli::ParseInteger(v.substr(0, slash), 1, 16, &position) ||
+                     !gwcli::ParseInteger(v.substr(slash + 1), 1, 16, &total) || position > total)
+                     return "takes POS/TOTAL with 1 <= POS <= TOTAL <= 16";
+                 settings.structuredAppend = 1;
+                 settings.appendPosition = static_cast<int32_t>(position);
+                 settings.appendTotal = static_cast<int32_t>(total);
+                 return "";
+             }},
+            {"--tilde", nullptr, "expand ~~, ~dNNN and ~eNNNNNN escapes in the text", gwcli::Flag(&tilde)},
+            {nullptr, nullptr, "picture (for -o):", nullptr},
+            {"--margin", "N", "white border in pixels, 0-255 (10)", Integer(0, 255, &settings.margin)},
+            {"--pixel-size", "N", "pixels per module, 0-255 (3)", Integer(0, 255, &settings.pixelSize)},
+            {"--foreground", "RRGGBB", "colour of dark modules (000000)", gwcli::Colour(&settings.foregroundColor)},
+            {"--background", "RRGGBB", "colour of light modules (FFFFFF)", gwcli::Colour(&settings.backgroundColor)},
+        },
+        kEpilogue};
+    std::vector<std::string> operands;
+    const int parsed = gwcli::Parse(line, args, &operands);
+    if (parsed != gwcli::kContinue) return parsed;
+    if (fixedVersion) settings.autoConfigurate = 0;
+    if (tilde) settings.processTilde = 1;
 
-    for (size_t i = 0; i < args.size(); ++i) {
-        std::string arg = args[i];
-        std::string value;
-        bool inlineValue = false;
-        if (arg.size() > 2 && arg.compare(0, 2, "--") == 0) {
-            const size_t eq = arg.find('=');
-            if (eq != std::string::npos) {
-                value = arg.substr(eq + 1);
-                arg = arg.substr(0, eq);
-                inlineValue = true;
-            }
-        }
-        auto takeValue = [&](std::string* out) -> bool {
-            if (inlineValue) {
-                *out = value;
-                return true;
-            }
-            if (i + 1 >= args.size()) return false;
-            *out = args[++i];
-            return true;
-        };
-        auto flag = [&](const char* name) { return arg == name && !inlineValue; };
-        long number = 0;
-        std::string v;
-
-        if (flag("--help") || flag("-h")) {
-            std::fputs(kUsage, stdout);
-            return kExitOk;
-        } else if (flag("--ascii")) {
-            ascii = true;
-        } else if (flag("--quiet")) {
-            quiet = true;
-        } else if (flag("--tilde")) {
-            settings.processTilde = 1;
-        } else if (flag("--fixed-version")) {
-            settings.autoConfigurate = 0;
-        } else if (arg == "-o") {
-            if (!takeValue(&output) || output.empty()) return UsageError("-o needs a file name");
-        } else if (arg == "--format") {
-            if (!takeValue(&v) || (format = FormatFromName(v)) < 0) return UsageError("--format takes png, gif or bmp");
-        } else if (arg == "-i") {
-            if (!takeValue(&inputFile)) return UsageError("-i needs a file name");
-        } else if (arg == "--symbol-version") {
-            if (!takeValue(&v) || !ParseInt(v, 1, 40, &number)) return UsageError("--symbol-version takes 1 to 40");
-            settings.preferredVersion = static_cast<int32_t>(number);
-        } else if (arg == "--level") {
-            static const char kLevels[] = "LMQH";
-            const char* level = (takeValue(&v) && v.size() == 1 && v[0])
-                                    ? std::strchr(kLevels, std::toupper(static_cast<unsigned char>(v[0])))
-                                    : nullptr;
-            if (!level) return UsageError("--level takes L, M, Q or H");
-            settings.correctionLevel = static_cast<int32_t>(level - kLevels);
-        } else if (arg == "--mode") {
-            static const char* const kModes[] = {"alphanumeric", "byte", "numeric", "kanji", "auto"};
-            if (!takeValue(&v)) return UsageError("--mode needs a mode");
-            int mode = -1;
-            for (int k = 0; k < 5; ++k)
-                if (v == kModes[k]) mode = k;
-            if (mode < 0) return UsageError("--mode takes alphanumeric, byte, numeric, kanji or auto");
-            settings.encodeMode = mode;
-        } else if (arg == "--eci") {
-            if (!takeValue(&v) || !ParseInt(v, 0, 999999, &number)) return UsageError("--eci takes 0 to 999999");
-            settings.eciMode = static_cast<int32_t>(number);
-        } else if (arg == "--fnc1") {
-            if (!takeValue(&v)) return UsageError("--fnc1 needs none, first or second");
-            if (v == "none") {
-                settings.fnc1Mode = 0;
-            } else if (v == "first") {
-                settings.fnc1Mode = 1;
-            } else if (v == "second") {
-                settings.fnc1Mode = 2;
-            } else {
-                return UsageError("--fnc1 takes none, first or second");
-            }
-        } else if (arg == "--application-indicator") {
-            if (!takeValue(&v) || !ParseInt(v, 0, 255, &number))
-                return UsageError("--application-indicator takes 0 to 255");
-            settings.applicationIndicator = static_cast<int32_t>(number);
-        } else if (arg == "--structured-append") {
-            long position = 0, total = 0;
-            const size_t slash = takeValue(&v) ? v.find('/') : std::string::npos;
-            if (slash == std::string::npos || !ParseInt(v.substr(0, slash), 1, 16, &position) ||
-                !ParseInt(v.substr(slash + 1), 1, 16, &total) || position > total)
-                return UsageError("--structured-append takes POS/TOTAL with 1 <= POS <= TOTAL <= 16");
-            settings.structuredAppend = 1;
-            settings.appendPosition = static_cast<int32_t>(position);
-            settings.appendTotal = static_cast<int32_t>(total);
-        } else if (arg == "--margin") {
-            if (!takeValue(&v) || !ParseInt(v, 0, 255, &number)) return UsageError("--margin takes 0 to 255");
-            settings.margin = static_cast<uint8_t>(number);
-        } else if (arg == "--pixel-size") {
-            if (!takeValue(&v) || !ParseInt(v, 0, 255, &number)) return UsageError("--pixel-size takes 0 to 255");
-            settings.pixelSize = static_cast<uint8_t>(number);
-        } else if (arg == "--foreground" || arg == "--background") {
-            uint32_t colour = 0;
-            if (!takeValue(&v) || !ParseColour(v, &colour)) return UsageError(arg + " takes a colour RRGGBB");
-            (arg == "--foreground" ? settings.foregroundColor : settings.backgroundColor) = colour;
-        } else if (arg == "-") {
-            if (haveText) return UsageError("give the text only once");
-            haveText = fromStdin = true;
-        } else if (arg == "--" && !inlineValue) {
-            // Everything after "--" is the text, even when it starts with '-'.
-            if (i + 1 < args.size()) {
-                if (haveText || i + 2 < args.size()) return UsageError("give the text only once");
-                haveText = true;
-                text = args[++i];
-            }
-        } else if (arg.size() > 1 && arg[0] == '-') {
-            return UsageError("unknown option '" + args[i] + "'");
-        } else {
-            if (haveText) return UsageError("give the text only once");
-            haveText = true;
-            text = arg;
-        }
-    }
-
-    if (haveText && !inputFile.empty()) return UsageError("give the text or -i FILE, not both");
-    if (!haveText && inputFile.empty()) return UsageError("no text given");
-    if (!ascii && output.empty()) return UsageError("nothing to write: give -o OUT or --ascii");
-    if (!output.empty() && format < 0) {
-        const size_t dot = output.rfind('.');
-        format = dot == std::string::npos ? -1 : FormatFromName(output.substr(dot + 1));
-        if (format < 0) return UsageError("cannot tell the picture format from '" + output + "'; use --format");
-    }
+    if (operands.size() > 1) return gwcli::UsageError(line, "give the text only once");
+    const bool haveText = !operands.empty(), fromStdin = haveText && operands[0] == "-";
+    std::string text = haveText && !fromStdin ? operands[0] : std::string();
+    if (haveText && !inputFile.empty()) return gwcli::UsageError(line, "give the text or -i FILE, not both");
+    if (!haveText && inputFile.empty()) return gwcli::UsageError(line, "no text given");
+    if (!ascii && output.empty()) return gwcli::UsageError(line, "nothing to write: give -o OUT or --ascii");
+    if (!output.empty() && format < 0 && (format = gwcli::PictureType(gwcli::Extension(output))) < 0)
+        return gwcli::UsageError(line, "cannot tell the picture format from '" + output + "'; use --format");
 
     if (fromStdin) {
         if (!ReadAll(stdin, &text)) {

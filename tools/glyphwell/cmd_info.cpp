@@ -9,18 +9,19 @@
 #include "image/gif/gw_image_gif.h"
 #include "image/gw_image.h"
 #include "tools/glyphwell/command.h"
+#include "tools/glyphwell/options.h"
 
 namespace {
 
-const char kUsage[] =
+const char kSynopsis[] =
     "usage: glyphwell info FILE...\n"
     "\n"
     "Prints, for each picture file, its format, width and height in pixels, bits per pixel,\n"
     "palette colours (0 for 24-bit pictures), transparency, resolution in dots per inch and\n"
     "number of frames; for GIF files also the looping count stored in the file (0 = forever),\n"
-    "the delay of the first frame in hundredths of a second and the comment.\n"
-    "\n"
-    "exit status: 0 all files described, 1 some file could not be read, 2 usage error\n";
+    "the delay of the first frame in hundredths of a second and the comment.\n";
+
+const char kEpilogue[] = "exit status: 0 all files described, 1 some file could not be read, 2 usage error\n";
 
 const char* TypeName(DWORD type) {
     switch (type) {
@@ -88,22 +89,11 @@ bool Describe(const std::string& path) {
 }
 
 int RunInfo(const std::vector<std::string>& args) {
+    const gwcli::CommandLine line{"info", kSynopsis, {}, kEpilogue};
     std::vector<std::string> files;
-    for (const std::string& a : args) {
-        if (a == "--help" || a == "-h") {
-            std::fputs(kUsage, stdout);
-            return kExitOk;
-        }
-        if (a.size() > 1 && a[0] == '-') {
-            std::fprintf(stderr, "glyphwell info: unknown option '%s'\n\n%s", a.c_str(), kUsage);
-            return kExitUsage;
-        }
-        files.push_back(a);
-    }
-    if (files.empty()) {
-        std::fprintf(stderr, "glyphwell info: expected at least one file\n\n%s", kUsage);
-        return kExitUsage;
-    }
+    const int parsed = gwcli::Parse(line, args, &files);
+    if (parsed != gwcli::kContinue) return parsed;
+    if (files.empty()) return gwcli::UsageError(line, "expected at least one file");
     int status = kExitOk;
     for (const std::string& f : files)
         if (!Describe(f)) status = kExitFailed;
