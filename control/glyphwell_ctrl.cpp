@@ -38,7 +38,7 @@ CGlyphwellCtrl::~CGlyphwellCtrl() = default;
 
 IUnknown* CGlyphwellCtrl::CreateObject() { return static_cast<IDispatch*>(new CGlyphwellCtrl); }
 
-HRESULT CGlyphwellCtrl::GetClassID(CLSID* clsid) {
+STDMETHODIMP CGlyphwellCtrl::GetClassID(CLSID* clsid) {
     if (!clsid) return E_POINTER;
     *clsid = CLSID_Glyphwell;
     return S_OK;
@@ -47,6 +47,8 @@ HRESULT CGlyphwellCtrl::GetClassID(CLSID* clsid) {
 DWORD CGlyphwellCtrl::GetControlMiscStatus() const { return kGlyphwellMiscStatus; }
 
 std::vector<CLSID> CGlyphwellCtrl::GetPropPageIDs() const { return {CLSID_GlyphwellPropPage}; }
+
+UINT CGlyphwellCtrl::GetUserTypeNameID() const { return IDS_GLYPHWELL; }
 
 std::mutex& CGlyphwellCtrl::SymbolLock() {
     static std::mutex lock;
@@ -75,13 +77,13 @@ IUnknown* CGlyphwellCtrl::GetInterfaceHook(REFIID iid) {
     return nullptr;
 }
 
-HRESULT CGlyphwellCtrl::XObjectSafety::QueryInterface(REFIID iid, void** object) {
+STDMETHODIMP CGlyphwellCtrl::XObjectSafety::QueryInterface(REFIID iid, void** object) {
     return m_pThis->QueryInterface(iid, object);
 }
-ULONG CGlyphwellCtrl::XObjectSafety::AddRef() { return m_pThis->AddRef(); }
-ULONG CGlyphwellCtrl::XObjectSafety::Release() { return m_pThis->Release(); }
+STDMETHODIMP_(ULONG) CGlyphwellCtrl::XObjectSafety::AddRef() { return m_pThis->AddRef(); }
+STDMETHODIMP_(ULONG) CGlyphwellCtrl::XObjectSafety::Release() { return m_pThis->Release(); }
 
-HRESULT CGlyphwellCtrl::XObjectSafety::GetInterfaceSafetyOptions(REFIID iid, DWORD* supported, DWORD* enabled) {
+STDMETHODIMP CGlyphwellCtrl::XObjectSafety::GetInterfaceSafetyOptions(REFIID iid, DWORD* supported, DWORD* enabled) {
     // Null out-pointers are refused rather than written through.
     if (!supported || !enabled) return E_POINTER;
     IUnknown* unknown = nullptr;
@@ -91,7 +93,7 @@ HRESULT CGlyphwellCtrl::XObjectSafety::GetInterfaceSafetyOptions(REFIID iid, DWO
     return hr;
 }
 
-HRESULT CGlyphwellCtrl::XObjectSafety::SetInterfaceSafetyOptions(REFIID iid, DWORD mask, DWORD enabled) {
+STDMETHODIMP CGlyphwellCtrl::XObjectSafety::SetInterfaceSafetyOptions(REFIID iid, DWORD mask, DWORD enabled) {
     IUnknown* unknown = nullptr;
     if (FAILED(m_pThis->QueryInterface(iid, reinterpret_cast<void**>(&unknown))) || !unknown) return E_NOINTERFACE;
     unknown->Release();

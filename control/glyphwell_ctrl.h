@@ -18,9 +18,10 @@ public:
     // Creation through the class factory (one reference, owned by the caller).
     static IUnknown* CreateObject();
 
-    HRESULT GetClassID(CLSID* clsid) override;
+    STDMETHOD(GetClassID)(CLSID* clsid) override;
     DWORD GetControlMiscStatus() const override;
     std::vector<CLSID> GetPropPageIDs() const override;
+    UINT GetUserTypeNameID() const override;
 
     void OnDraw(CDC* dc, const CRect& bounds, const CRect& invalid) override;
     void DoPropExchange(CPropExchange* px) override;
@@ -29,7 +30,7 @@ public:
 
     // The type library this control describes itself with: the registered GLYPHWELLLib 1.0,
     // cached per module after the first load. Fails while the library is not registered.
-    HRESULT GetTypeLib(LCID lcid, ITypeLib** lib);
+    HRESULT GetTypeLib(LCID lcid, ITypeLib** lib) override;
 
     // Read-only views for hosts and tests of the state automation does not expose.
     const QRCodeSettings& Settings() const { return m_settings; }
@@ -55,11 +56,11 @@ protected:
     class XObjectSafety : public IObjectSafety {
     public:
         explicit XObjectSafety(CGlyphwellCtrl* outer) : m_pThis(outer) {}
-        HRESULT QueryInterface(REFIID iid, void** object) override;
-        ULONG AddRef() override;
-        ULONG Release() override;
-        HRESULT GetInterfaceSafetyOptions(REFIID iid, DWORD* supported, DWORD* enabled) override;
-        HRESULT SetInterfaceSafetyOptions(REFIID iid, DWORD mask, DWORD enabled) override;
+        STDMETHOD(QueryInterface)(REFIID iid, void** object) override;
+        STDMETHOD_(ULONG, AddRef)() override;
+        STDMETHOD_(ULONG, Release)() override;
+        STDMETHOD(GetInterfaceSafetyOptions)(REFIID iid, DWORD* supported, DWORD* enabled) override;
+        STDMETHOD(SetInterfaceSafetyOptions)(REFIID iid, DWORD mask, DWORD enabled) override;
 
     private:
         CGlyphwellCtrl* m_pThis;

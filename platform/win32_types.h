@@ -6,6 +6,19 @@
 #include <cstddef>
 #include <cstdint>
 
+#ifdef _WIN32
+// The system's own declarations. Its headers define near/far as empty words, which
+// would break every variable of that name.
+#include <windows.h>
+#include <ole2.h>
+#include <oleauto.h>
+#include <olectl.h>
+#include <ocidl.h>
+#include <objsafe.h>
+#undef near
+#undef far
+#else
+
 typedef uint8_t BYTE;
 typedef uint16_t WORD;
 typedef uint32_t DWORD;
@@ -101,6 +114,7 @@ typedef HICON HCURSOR;
 #define DISP_E_PARAMNOTFOUND ((HRESULT)0x80020004L)
 #define DISP_E_TYPEMISMATCH ((HRESULT)0x80020005L)
 #define DISP_E_UNKNOWNNAME ((HRESULT)0x80020006L)
+#define DISP_E_BADINDEX ((HRESULT)0x8002000BL)
 #define DISP_E_BADPARAMCOUNT ((HRESULT)0x8002000EL)
 #define DISP_E_OVERFLOW ((HRESULT)0x8002000AL)
 #define TYPE_E_LIBNOTREGISTERED ((HRESULT)0x8002801DL)
@@ -448,3 +462,5 @@ typedef TEXTMETRICA TEXTMETRIC;
 // Dialog results.
 #define IDOK 1
 #define IDCANCEL 2
+
+#endif  // _WIN32

@@ -3,7 +3,7 @@
 #include "platform/afx/resources.h"
 
 BSTR CString::AllocSysString() const {
-    const std::u16string w = GwWideFromAnsi(m_bytes.data(), m_bytes.size());
+    const GwOleString w = GwWideFromAnsi(m_bytes.data(), m_bytes.size());
     return SysAllocStringLen(w.data(), static_cast<UINT>(w.size()));
 }
 

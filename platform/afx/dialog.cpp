@@ -10,8 +10,8 @@ namespace {
 void PutWord(std::string& out, WORD w) { out.append(reinterpret_cast<const char*>(&w), 2); }
 void PutDword(std::string& out, DWORD d) { out.append(reinterpret_cast<const char*>(&d), 4); }
 void PutText(std::string& out, const std::string& s) {
-    const std::u16string w = GwWideFromAnsi(s.data(), s.size());
-    for (char16_t c : w) PutWord(out, static_cast<WORD>(c));
+    const GwOleString w = GwWideFromAnsi(s.data(), s.size());
+    for (OLECHAR c : w) PutWord(out, static_cast<WORD>(c));
     PutWord(out, 0);
 }
 void Align4(std::string& out) {
@@ -38,7 +38,7 @@ struct Reader {
         return d;
     }
     std::string Text() {
-        std::u16string w;
+        GwOleString w;
         for (;;) {
             const WORD c = Word();
             if (!ok || c == 0) break;

@@ -29,7 +29,7 @@ COleObjectFactory::~COleObjectFactory() {
     l.erase(std::remove(l.begin(), l.end(), this), l.end());
 }
 
-HRESULT COleObjectFactory::QueryInterface(REFIID iid, void** object) {
+STDMETHODIMP COleObjectFactory::QueryInterface(REFIID iid, void** object) {
     if (!object) return E_POINTER;
     if (iid == IID_IUnknown || iid == IID_IClassFactory) {
         *object = static_cast<IClassFactory*>(this);
@@ -41,17 +41,17 @@ HRESULT COleObjectFactory::QueryInterface(REFIID iid, void** object) {
 }
 
 // The factory is a static object of the module: references only keep the module loaded.
-ULONG COleObjectFactory::AddRef() {
+STDMETHODIMP_(ULONG) COleObjectFactory::AddRef() {
     AfxOleLockApp();
     return ++m_refs;
 }
 
-ULONG COleObjectFactory::Release() {
+STDMETHODIMP_(ULONG) COleObjectFactory::Release() {
     AfxOleUnlockApp();
     return --m_refs;
 }
 
-HRESULT COleObjectFactory::CreateInstance(IUnknown* outer, REFIID iid, void** object) {
+STDMETHODIMP COleObjectFactory::CreateInstance(IUnknown* outer, REFIID iid, void** object) {
     if (!object) return E_POINTER;
     *object = nullptr;
     if (outer) return CLASS_E_NOAGGREGATION;
@@ -63,7 +63,7 @@ HRESULT COleObjectFactory::CreateInstance(IUnknown* outer, REFIID iid, void** ob
     return hr;
 }
 
-HRESULT COleObjectFactory::LockServer(BOOL lock) {
+STDMETHODIMP COleObjectFactory::LockServer(BOOL lock) {
     if (lock) AfxOleLockApp();
     else AfxOleUnlockApp();
     return S_OK;

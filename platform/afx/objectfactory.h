@@ -18,11 +18,11 @@ public:
     COleObjectFactory(const COleObjectFactory&) = delete;
     COleObjectFactory& operator=(const COleObjectFactory&) = delete;
 
-    HRESULT QueryInterface(REFIID iid, void** object) override;
-    ULONG AddRef() override;
-    ULONG Release() override;
-    HRESULT CreateInstance(IUnknown* outer, REFIID iid, void** object) override;
-    HRESULT LockServer(BOOL lock) override;
+    STDMETHOD(QueryInterface)(REFIID iid, void** object) override;
+    STDMETHOD_(ULONG, AddRef)() override;
+    STDMETHOD_(ULONG, Release)() override;
+    STDMETHOD(CreateInstance)(IUnknown* outer, REFIID iid, void** object) override;
+    STDMETHOD(LockServer)(BOOL lock) override;
 
     // Registers (TRUE) or unregisters (FALSE) this class; the default has nothing to write.
     virtual BOOL UpdateRegistry(BOOL registerIt);

@@ -1,5 +1,6 @@
 #include "platform/afx/olecontrol.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstring>
 
@@ -7,6 +8,8 @@
 #include "platform/afx/objectfactory.h"
 #include "platform/afx/propertypage.h"
 #include "platform/afx/resources.h"
+#include "platform/com/memory_stream.h"
+#include "platform/com/typelib.h"
 
 namespace {
 bool SameName(const char* a, const std::string& b) {
@@ -26,7 +29,11 @@ HRESULT GetValue(VARTYPE vt, const void* p, VARIANT* out) {
         case VT_I2: out->iVal = *static_cast<const short*>(p); break;
         case VT_I4: out->lVal = *static_cast<const LONG*>(p); break;
         case VT_BOOL: out->boolVal = *static_cast<const BOOL*>(p) ? VARIANT_TRUE : VARIANT_FALSE; break;
-        case VT_UI4: out->ulVal = *static_cast<const DWORD*>(p); break;
+        // OLE_COLOR goes out as the signed 32-bit value hosts expect of it (VB's Long).
+        case VT_UI4:
+            out->vt = VT_I4;
+            out->lVal = static_cast<LONG>(*static_cast<const DWORD*>(p));
+            break;
         case VT_BSTR:
             out->bstrVal = static_cast<const CString*>(p)->AllocSysString();
             if (!out->bstrVal) {
@@ -36,6 +43,21 @@ HRESULT GetValue(VARTYPE vt, const void* p, VARIANT* out) {
             break;
         default: out->vt = VT_EMPTY; return DISP_E_TYPEMISMATCH;
     }
+    return S_OK;
+}
+
+// Converts what a host passes into the property's type. An OLE_COLOR arrives as a signed
+// 32-bit value (negative for system colours), as an unsigned one or as text; its 32 bits are
+// kept as they are.
+HRESULT ConvertValue(VARTYPE vt, VARIANT& in, VARIANT* out) {
+    if (vt != VT_UI4) return VariantChangeType(out, &in, 0, vt);
+    if (in.vt == VT_UI4) return VariantCopy(out, &in);
+    HRESULT hr = VariantChangeType(out, &in, 0, VT_I4);
+    if (hr == DISP_E_OVERFLOW) return VariantChangeType(out, &in, 0, VT_UI4);
+    if (FAILED(hr)) return hr;
+    const LONG bits = out->lVal;
+    out->vt = VT_UI4;
+    out->ulVal = static_cast<ULONG>(bits);
     return S_OK;
 }
 
@@ -56,15 +78,20 @@ LONG PixelsToHimetric(int px) { return static_cast<LONG>((static_cast<long long>
 
 COleControl::COleControl() { AfxOleLockApp(); }
 
-COleControl::~COleControl() { AfxOleUnlockApp(); }
+COleControl::~COleControl() {
+    if (m_pClientSite) m_pClientSite->Release();
+    AfxOleUnlockApp();
+}
 
-HRESULT COleControl::QueryInterface(REFIID iid, void** object) {
+STDMETHODIMP COleControl::QueryInterface(REFIID iid, void** object) {
     if (!object) return E_POINTER;
     *object = nullptr;
     IUnknown* found = nullptr;
     if (iid == IID_IUnknown || iid == IID_IDispatch || (m_piidPrimary && iid == *m_piidPrimary))
         found = static_cast<IDispatch*>(this);
-    else if (iid == IID_IPersistStreamInit) found = static_cast<IPersistStreamInit*>(this);
+    else if (iid == IID_IPersistStreamInit || iid == IID_IPersist) found = static_cast<IPersistStreamInit*>(this);
+    else if (iid == IID_IProvideClassInfo || iid == IID_IProvideClassInfo2)
+        found = static_cast<IProvideClassInfo2*>(this);
     else if (iid == IID_IViewObject) found = static_cast<IViewObject*>(this);
     else if (iid == IID_IOleObject) found = static_cast<IOleObject*>(this);
     else if (iid == IID_ISpecifyPropertyPages) found = static_cast<ISpecifyPropertyPages*>(this);
@@ -75,9 +102,9 @@ HRESULT COleControl::QueryInterface(REFIID iid, void** object) {
     return S_OK;
 }
 
-ULONG COleControl::AddRef() { return ++m_refs; }
+STDMETHODIMP_(ULONG) COleControl::AddRef() { return ++m_refs; }
 
-ULONG COleControl::Release() {
+STDMETHODIMP_(ULONG) COleControl::Release() {
     const ULONG left = --m_refs;
     if (left == 0) OnFinalRelease();
     return left;
@@ -103,18 +130,55 @@ const AFX_DISPMAP_ENTRY* COleControl::FindEntry(DISPID id) const {
     return nullptr;
 }
 
-HRESULT COleControl::GetTypeInfoCount(UINT* count) {
+STDMETHODIMP COleControl::GetTypeInfoCount(UINT* count) {
     if (!count) return E_POINTER;
-    *count = 0;
+    *count = 1;
     return S_OK;
 }
 
-HRESULT COleControl::GetTypeInfo(UINT, LCID, ITypeInfo** info) {
-    if (info) *info = nullptr;
-    return E_NOTIMPL;
+STDMETHODIMP COleControl::GetTypeInfo(UINT index, LCID lcid, ITypeInfo** info) {
+    if (!info) return E_POINTER;
+    *info = nullptr;
+    if (index != 0) return DISP_E_BADINDEX;
+    if (!m_piidPrimary) return E_UNEXPECTED;
+    return TypeInfoOf(*m_piidPrimary, lcid, info);
 }
 
-HRESULT COleControl::GetIDsOfNames(REFIID, LPCOLESTR* names, UINT count, LCID, DISPID* ids) {
+HRESULT COleControl::TypeInfoOf(REFGUID guid, LCID lcid, ITypeInfo** info) {
+    ITypeLib* lib = nullptr;
+    const HRESULT hr = GetTypeLib(lcid, &lib);
+    if (FAILED(hr)) return hr;
+    if (!lib) return E_UNEXPECTED;
+    const HRESULT found = lib->GetTypeInfoOfGuid(guid, info);
+    lib->Release();
+    return found;
+}
+
+HRESULT COleControl::GetTypeLib(LCID, ITypeLib** lib) {
+    if (lib) *lib = nullptr;
+    return TYPE_E_CANTLOADLIBRARY;
+}
+
+STDMETHODIMP COleControl::GetClassInfo(ITypeInfo** info) {
+    if (!info) return E_POINTER;
+    *info = nullptr;
+    CLSID clsid;
+    const HRESULT hr = GetClassID(&clsid);
+    if (FAILED(hr)) return hr;
+    return TypeInfoOf(clsid, 0, info);
+}
+
+STDMETHODIMP COleControl::GetGUID(DWORD kind, GUID* guid) {
+    if (!guid) return E_POINTER;
+    if (kind != GUIDKIND_DEFAULT_SOURCE_DISP_IID || !m_piidEvents) {
+        *guid = GUID_NULL;
+        return E_INVALIDARG;
+    }
+    *guid = *m_piidEvents;
+    return S_OK;
+}
+
+STDMETHODIMP COleControl::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) {
     if (!names || !ids || count == 0) return E_INVALIDARG;
     UINT n = 0;
     const AFX_DISPMAP_ENTRY* map = GetDispatchMap(&n);
@@ -138,7 +202,7 @@ HRESULT COleControl::GetIDsOfNames(REFIID, LPCOLESTR* names, UINT count, LCID, D
     return hr;
 }
 
-HRESULT COleControl::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result, EXCEPINFO*,
+STDMETHODIMP COleControl::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result, EXCEPINFO*,
                             UINT* argErr) {
     const AFX_DISPMAP_ENTRY* e = FindEntry(id);
     if (!e) return DISP_E_MEMBERNOTFOUND;
@@ -154,7 +218,7 @@ HRESULT COleControl::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* par
         if (args != 1 || !params->rgvarg) return DISP_E_BADPARAMCOUNT;
         VARIANT converted;
         VariantInit(&converted);
-        const HRESULT hr = VariantChangeType(&converted, &params->rgvarg[0], 0, e->vt);
+        const HRESULT hr = ConvertValue(e->vt, params->rgvarg[0], &converted);
         if (FAILED(hr)) {
             // Refused before anything is stored: the control sees nothing.
             if (argErr) *argErr = 0;
@@ -173,16 +237,16 @@ HRESULT COleControl::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* par
     return DISP_E_MEMBERNOTFOUND;
 }
 
-HRESULT COleControl::IsDirty() { return m_bModified ? S_OK : S_FALSE; }
+STDMETHODIMP COleControl::IsDirty() { return m_bModified ? S_OK : S_FALSE; }
 
-HRESULT COleControl::Load(IStream* stream) {
+STDMETHODIMP COleControl::Load(IStream* stream) {
     if (!stream) return E_POINTER;
     CArchive ar(stream, CArchive::load);
     Serialize(ar);
     return S_OK;
 }
 
-HRESULT COleControl::Save(IStream* stream, BOOL clearDirty) {
+STDMETHODIMP COleControl::Save(IStream* stream, BOOL clearDirty) {
     if (!stream) return E_POINTER;
     CArchive ar(stream, CArchive::store);
     Serialize(ar);
@@ -191,13 +255,24 @@ HRESULT COleControl::Save(IStream* stream, BOOL clearDirty) {
     return S_OK;
 }
 
-HRESULT COleControl::InitNew() {
+STDMETHODIMP COleControl::GetSizeMax(ULARGE_INTEGER* size) {
+    if (!size) return E_POINTER;
+    // Measured by saving into a scratch stream, so it is exact for the state as it stands.
+    GwMemoryStream* scratch = new GwMemoryStream;
+    CArchive ar(scratch, CArchive::store);
+    Serialize(ar);
+    size->QuadPart = scratch->Bytes().size();
+    scratch->Release();
+    return S_OK;
+}
+
+STDMETHODIMP COleControl::InitNew() {
     OnResetState();
     return S_OK;
 }
 
-HRESULT COleControl::Draw(DWORD aspect, LONG, void*, void*, HDC, HDC hdcDraw, LPCRECTL bounds, LPCRECTL, void*,
-                          ULONG_PTR) {
+STDMETHODIMP COleControl::Draw(DWORD aspect, LONG, void*, DVTARGETDEVICE*, HDC, HDC hdcDraw, LPCRECTL bounds,
+                               LPCRECTL, BOOL(STDMETHODCALLTYPE*)(ULONG_PTR), ULONG_PTR) {
     if (aspect != DVASPECT_CONTENT) return E_INVALIDARG;
     if (!hdcDraw || !bounds) return E_INVALIDARG;
     CDC dc(hdcDraw);
@@ -206,7 +281,7 @@ HRESULT COleControl::Draw(DWORD aspect, LONG, void*, void*, HDC, HDC hdcDraw, LP
     return S_OK;
 }
 
-HRESULT COleControl::DoVerb(LONG verb, void*, void*, LONG, HWND, LPCRECT) {
+STDMETHODIMP COleControl::DoVerb(LONG verb, LPMSG, IOleClientSite*, LONG, HWND, LPCRECT) {
     if (verb == OLEIVERB_PROPERTIES) return OnProperties() ? S_OK : E_FAIL;
     if (verb <= OLEIVERB_PRIMARY && verb >= OLEIVERB_INPLACEACTIVATE) return S_OK;
     UINT n = 0;
@@ -219,19 +294,102 @@ HRESULT COleControl::DoVerb(LONG verb, void*, void*, LONG, HWND, LPCRECT) {
 std::vector<OLEVERB> COleControl::EnumVerbs() {
     // The framework's standard verbs first, then the class's own with their names from the
     // resources (the framework's own module for the framework's standard texts).
-    std::vector<OLEVERB> verbs = {{OLEIVERB_PRIMARY, "&Edit", 0, 0}, {OLEIVERB_PROPERTIES, "&Properties...", 0, 0}};
     UINT n = 0;
     const AFX_VERBMAP_ENTRY* map = GetVerbMap(&n);
-    m_verbNames.assign(n, std::string());
+    m_verbNames.assign(n + 2, GwOleString());
+    m_verbNames[0] = OLESTR("&Edit");
+    m_verbNames[1] = OLESTR("&Properties...");
     for (UINT i = 0; i < n; ++i) {
-        if (!AfxLoadStringBytes(AfxGetResourceHandle(), map[i].nameId, &m_verbNames[i]))
-            AfxLoadStringBytes(AfxGetFrameworkHandle(), map[i].nameId, &m_verbNames[i]);
+        std::string name;
+        if (!AfxLoadStringBytes(AfxGetResourceHandle(), map[i].nameId, &name))
+            AfxLoadStringBytes(AfxGetFrameworkHandle(), map[i].nameId, &name);
+        m_verbNames[i + 2] = GwWideFromAnsi(name.data(), name.size());
     }
-    for (UINT i = 0; i < n; ++i) verbs.push_back({map[i].verb, m_verbNames[i].c_str(), 0, 0});
+    std::vector<OLEVERB> verbs = {{OLEIVERB_PRIMARY, &m_verbNames[0][0], 0, 0},
+                                  {OLEIVERB_PROPERTIES, &m_verbNames[1][0], 0, 0}};
+    for (UINT i = 0; i < n; ++i) verbs.push_back({map[i].verb, &m_verbNames[i + 2][0], 0, 0});
     return verbs;
 }
 
-HRESULT COleControl::GetExtent(DWORD aspect, SIZEL* size) {
+STDMETHODIMP COleControl::GetColorSet(DWORD, LONG, void*, DVTARGETDEVICE*, HDC, LOGPALETTE** colorSet) {
+    if (colorSet) *colorSet = nullptr;
+    return S_FALSE;  // no palette of its own
+}
+STDMETHODIMP COleControl::Freeze(DWORD, LONG, void*, DWORD* freeze) {
+    if (freeze) *freeze = 0;
+    return E_NOTIMPL;
+}
+STDMETHODIMP COleControl::Unfreeze(DWORD) { return E_NOTIMPL; }
+STDMETHODIMP COleControl::SetAdvise(DWORD, DWORD, IAdviseSink*) { return E_NOTIMPL; }
+STDMETHODIMP COleControl::GetAdvise(DWORD* aspects, DWORD* advf, IAdviseSink** sink) {
+    if (aspects) *aspects = 0;
+    if (advf) *advf = 0;
+    if (sink) *sink = nullptr;
+    return E_NOTIMPL;
+}
+
+STDMETHODIMP COleControl::SetClientSite(IOleClientSite* site) {
+    if (site) site->AddRef();
+    if (m_pClientSite) m_pClientSite->Release();
+    m_pClientSite = site;
+    return S_OK;
+}
+STDMETHODIMP COleControl::GetClientSite(IOleClientSite** site) {
+    if (!site) return E_POINTER;
+    *site = m_pClientSite;
+    if (m_pClientSite) m_pClientSite->AddRef();
+    return S_OK;
+}
+STDMETHODIMP COleControl::SetHostNames(LPCOLESTR, LPCOLESTR) { return S_OK; }
+// Closing lets go of the site, which would otherwise keep the container and the control
+// holding each other.
+STDMETHODIMP COleControl::Close(DWORD) { return SetClientSite(nullptr); }
+STDMETHODIMP COleControl::SetMoniker(DWORD, IMoniker*) { return E_NOTIMPL; }
+STDMETHODIMP COleControl::GetMoniker(DWORD, DWORD, IMoniker** moniker) {
+    if (moniker) *moniker = nullptr;
+    return E_NOTIMPL;
+}
+STDMETHODIMP COleControl::InitFromData(IDataObject*, BOOL, DWORD) { return E_NOTIMPL; }
+STDMETHODIMP COleControl::GetClipboardData(DWORD, IDataObject** data) {
+    if (data) *data = nullptr;
+    return E_NOTIMPL;
+}
+// Hosts fall back to the verbs registered for the class.
+STDMETHODIMP COleControl::EnumVerbs(IEnumOLEVERB** verbs) {
+    if (verbs) *verbs = nullptr;
+    return OLE_S_USEREG;
+}
+STDMETHODIMP COleControl::Update() { return S_OK; }
+STDMETHODIMP COleControl::IsUpToDate() { return S_OK; }
+STDMETHODIMP COleControl::GetUserClassID(CLSID* clsid) { return GetClassID(clsid); }
+
+STDMETHODIMP COleControl::GetUserType(DWORD, LPOLESTR* userType) {
+    if (!userType) return E_POINTER;
+    *userType = nullptr;
+    std::string name;
+    if (!GetUserTypeNameID() || !AfxLoadStringBytes(AfxGetResourceHandle(), GetUserTypeNameID(), &name))
+        return OLE_S_USEREG;
+    const GwOleString wide = GwWideFromAnsi(name.data(), name.size());
+    *userType = static_cast<LPOLESTR>(CoTaskMemAlloc((wide.size() + 1) * sizeof(OLECHAR)));
+    if (!*userType) return E_OUTOFMEMORY;
+    std::copy(wide.begin(), wide.end(), *userType);
+    (*userType)[wide.size()] = 0;
+    return S_OK;
+}
+
+STDMETHODIMP COleControl::SetExtent(DWORD, SIZEL*) { return E_NOTIMPL; }
+STDMETHODIMP COleControl::Advise(IAdviseSink*, DWORD* connection) {
+    if (connection) *connection = 0;
+    return E_NOTIMPL;
+}
+STDMETHODIMP COleControl::Unadvise(DWORD) { return OLE_E_NOCONNECTION; }
+STDMETHODIMP COleControl::EnumAdvise(IEnumSTATDATA** advise) {
+    if (advise) *advise = nullptr;
+    return E_NOTIMPL;
+}
+STDMETHODIMP COleControl::SetColorScheme(LOGPALETTE*) { return E_NOTIMPL; }
+
+STDMETHODIMP COleControl::GetExtent(DWORD aspect, SIZEL* size) {
     if (aspect != DVASPECT_CONTENT) return E_INVALIDARG;
     if (!size) return E_POINTER;
     size->cx = PixelsToHimetric(m_cxExtent);
@@ -239,13 +397,13 @@ HRESULT COleControl::GetExtent(DWORD aspect, SIZEL* size) {
     return S_OK;
 }
 
-HRESULT COleControl::GetMiscStatus(DWORD aspect, DWORD* status) {
+STDMETHODIMP COleControl::GetMiscStatus(DWORD aspect, DWORD* status) {
     if (!status) return E_POINTER;
     *status = aspect == DVASPECT_CONTENT ? GetControlMiscStatus() : 0;
     return S_OK;
 }
 
-HRESULT COleControl::GetPages(CAUUID* pages) {
+STDMETHODIMP COleControl::GetPages(CAUUID* pages) {
     if (!pages) return E_POINTER;
     const std::vector<CLSID> ids = GetPropPageIDs();
     pages->cElems = static_cast<ULONG>(ids.size());

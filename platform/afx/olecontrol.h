@@ -1,9 +1,9 @@
 // The control base class. It carries a control's automation (property get/put and methods
 // by DISPID from the class's dispatch map, with the value conversion and change
-// notification), its persistence (Serialize with the framework's own small versioned part,
-// DoPropExchange, OnResetState), painting (OnDraw), size, modified flag, verbs and property
-// pages, and hands them to hosts through IDispatch, IPersistStreamInit, IViewObject,
-// IOleObject and ISpecifyPropertyPages.
+// notification) with its type information, its persistence (Serialize with the framework's
+// own small versioned part, DoPropExchange, OnResetState), painting (OnDraw), size, modified
+// flag, verbs and property pages, and hands them to hosts through IDispatch, IPersistStreamInit, IViewObject,
+// IOleObject, ISpecifyPropertyPages and IProvideClassInfo2.
 #pragma once
 
 #include <atomic>
@@ -19,7 +19,8 @@
 class COleControl;
 
 // One dispatch-map entry. Property storage by type: VT_I2 short, VT_I4 LONG, VT_BOOL BOOL,
-// VT_UI4 (OLE_COLOR) DWORD, VT_BSTR CString. Methods have vt VT_EMPTY.
+// VT_UI4 OLE_COLOR (a DWORD; read as VT_I4, set from VT_I4, VT_UI4 or text, its 32 bits kept),
+// VT_BSTR CString. Methods have vt VT_EMPTY.
 struct AFX_DISPMAP_ENTRY {
     const char* name;
     DISPID dispid;
@@ -74,7 +75,8 @@ class COleControl : public IDispatch,
                     public IPersistStreamInit,
                     public IViewObject,
                     public IOleObject,
-                    public ISpecifyPropertyPages {
+                    public ISpecifyPropertyPages,
+                    public IProvideClassInfo2 {
 public:
     // A new control holds one reference, owned by its creator.
     COleControl();
@@ -83,29 +85,62 @@ public:
     COleControl& operator=(const COleControl&) = delete;
 
     // IUnknown
-    HRESULT QueryInterface(REFIID iid, void** object) override;
-    ULONG AddRef() override;
-    ULONG Release() override;
-    // IDispatch
-    HRESULT GetTypeInfoCount(UINT* count) override;
-    HRESULT GetTypeInfo(UINT index, LCID lcid, ITypeInfo** info) override;
-    HRESULT GetIDsOfNames(REFIID iid, LPCOLESTR* names, UINT count, LCID lcid, DISPID* ids) override;
-    HRESULT Invoke(DISPID id, REFIID iid, LCID lcid, WORD flags, DISPPARAMS* params, VARIANT* result,
-                   EXCEPINFO* excep, UINT* argErr) override;
+    STDMETHOD(QueryInterface)(REFIID iid, void** object) override;
+    STDMETHOD_(ULONG, AddRef)() override;
+    STDMETHOD_(ULONG, Release)() override;
+    // IDispatch. The type information is the primary dispatch interface's, from GetTypeLib.
+    STDMETHOD(GetTypeInfoCount)(UINT* count) override;
+    STDMETHOD(GetTypeInfo)(UINT index, LCID lcid, ITypeInfo** info) override;
+    STDMETHOD(GetIDsOfNames)(REFIID iid, LPOLESTR* names, UINT count, LCID lcid, DISPID* ids) override;
+    STDMETHOD(Invoke)(DISPID id, REFIID iid, LCID lcid, WORD flags, DISPPARAMS* params, VARIANT* result,
+                      EXCEPINFO* excep, UINT* argErr) override;
     // IPersistStreamInit (each control class supplies GetClassID, its CLSID)
-    HRESULT IsDirty() override;
-    HRESULT Load(IStream* stream) override;
-    HRESULT Save(IStream* stream, BOOL clearDirty) override;
-    HRESULT InitNew() override;
-    // IViewObject
-    HRESULT Draw(DWORD aspect, LONG index, void* aspectInfo, void* targetDevice, HDC hdcTargetDev, HDC hdcDraw,
-                 LPCRECTL bounds, LPCRECTL wBounds, void* contnue, ULONG_PTR contnueArg) override;
-    // IOleObject
-    HRESULT DoVerb(LONG verb, void* msg, void* site, LONG index, HWND parent, LPCRECT posRect) override;
-    HRESULT GetExtent(DWORD aspect, SIZEL* size) override;
-    HRESULT GetMiscStatus(DWORD aspect, DWORD* status) override;
+    STDMETHOD(IsDirty)() override;
+    STDMETHOD(Load)(LPSTREAM stream) override;
+    STDMETHOD(Save)(LPSTREAM stream, BOOL clearDirty) override;
+    STDMETHOD(GetSizeMax)(ULARGE_INTEGER* size) override;
+    STDMETHOD(InitNew)() override;
+    // IViewObject: the content aspect is painted; targets, palettes, freezing and advise sinks
+    // are not supported.
+    STDMETHOD(Draw)(DWORD aspect, LONG index, void* aspectInfo, DVTARGETDEVICE* targetDevice, HDC hdcTargetDev,
+                    HDC hdcDraw, LPCRECTL bounds, LPCRECTL wBounds,
+                    BOOL(STDMETHODCALLTYPE* contnue)(ULONG_PTR argument), ULONG_PTR contnueArg) override;
+    STDMETHOD(GetColorSet)(DWORD aspect, LONG index, void* aspectInfo, DVTARGETDEVICE* targetDevice,
+                           HDC hicTargetDev, LOGPALETTE** colorSet) override;
+    STDMETHOD(Freeze)(DWORD aspect, LONG index, void* aspectInfo, DWORD* freeze) override;
+    STDMETHOD(Unfreeze)(DWORD freeze) override;
+    STDMETHOD(SetAdvise)(DWORD aspects, DWORD advf, IAdviseSink* sink) override;
+    STDMETHOD(GetAdvise)(DWORD* aspects, DWORD* advf, IAdviseSink** sink) override;
+    // IOleObject: verbs, extent, misc status and the user type; the client site is kept but
+    // not used (no in-place activation), monikers, data transfer and advise sinks are not
+    // supported.
+    STDMETHOD(SetClientSite)(IOleClientSite* site) override;
+    STDMETHOD(GetClientSite)(IOleClientSite** site) override;
+    STDMETHOD(SetHostNames)(LPCOLESTR containerApp, LPCOLESTR containerObj) override;
+    STDMETHOD(Close)(DWORD saveOption) override;
+    STDMETHOD(SetMoniker)(DWORD which, IMoniker* moniker) override;
+    STDMETHOD(GetMoniker)(DWORD assign, DWORD which, IMoniker** moniker) override;
+    STDMETHOD(InitFromData)(IDataObject* data, BOOL creation, DWORD reserved) override;
+    STDMETHOD(GetClipboardData)(DWORD reserved, IDataObject** data) override;
+    STDMETHOD(DoVerb)(LONG verb, LPMSG msg, IOleClientSite* activeSite, LONG index, HWND parent,
+                      LPCRECT posRect) override;
+    STDMETHOD(EnumVerbs)(IEnumOLEVERB** verbs) override;
+    STDMETHOD(Update)() override;
+    STDMETHOD(IsUpToDate)() override;
+    STDMETHOD(GetUserClassID)(CLSID* clsid) override;
+    STDMETHOD(GetUserType)(DWORD formOfType, LPOLESTR* userType) override;
+    STDMETHOD(SetExtent)(DWORD aspect, SIZEL* size) override;
+    STDMETHOD(GetExtent)(DWORD aspect, SIZEL* size) override;
+    STDMETHOD(Advise)(IAdviseSink* sink, DWORD* connection) override;
+    STDMETHOD(Unadvise)(DWORD connection) override;
+    STDMETHOD(EnumAdvise)(IEnumSTATDATA** advise) override;
+    STDMETHOD(GetMiscStatus)(DWORD aspect, DWORD* status) override;
+    STDMETHOD(SetColorScheme)(LOGPALETTE* palette) override;
     // ISpecifyPropertyPages
-    HRESULT GetPages(CAUUID* pages) override;
+    STDMETHOD(GetPages)(CAUUID* pages) override;
+    // IProvideClassInfo2: the control class's coclass, and its default event interface.
+    STDMETHOD(GetClassInfo)(ITypeInfo** info) override;
+    STDMETHOD(GetGUID)(DWORD kind, GUID* guid) override;
 
     // The verbs a host may offer: the framework's standard ones and the class's own. The
     // names stay valid until the next call.
@@ -129,6 +164,10 @@ public:
     // Class-level description each control gives.
     virtual DWORD GetControlMiscStatus() const { return 0; }
     virtual std::vector<CLSID> GetPropPageIDs() const { return {}; }
+    // The string resource holding the class's user type name (0: none).
+    virtual UINT GetUserTypeNameID() const { return 0; }
+    // The type library that describes the class; the default has none.
+    virtual HRESULT GetTypeLib(LCID lcid, ITypeLib** lib);
 
 protected:
     virtual const AFX_DISPMAP_ENTRY* GetDispatchMap(UINT* count) const;
@@ -143,9 +182,12 @@ protected:
 
 private:
     const AFX_DISPMAP_ENTRY* FindEntry(DISPID id) const;
+    // The type information of `guid` in the class's type library.
+    HRESULT TypeInfoOf(REFGUID guid, LCID lcid, ITypeInfo** info);
 
     std::atomic<ULONG> m_refs{1};
-    std::vector<std::string> m_verbNames;
+    std::vector<GwOleString> m_verbNames;
+    IOleClientSite* m_pClientSite = nullptr;
     BOOL m_bModified = FALSE;
     int m_cxExtent = 100;
     int m_cyExtent = 50;

@@ -8,7 +8,7 @@ COlePropertyPage::COlePropertyPage(UINT dialogId, UINT captionId) : CDialog(dial
 
 COlePropertyPage::~COlePropertyPage() { AfxOleUnlockApp(); }
 
-HRESULT COlePropertyPage::QueryInterface(REFIID iid, void** object) {
+STDMETHODIMP COlePropertyPage::QueryInterface(REFIID iid, void** object) {
     if (!object) return E_POINTER;
     if (iid == IID_IUnknown || iid == IID_IPropertyPage) {
         *object = static_cast<IUnknown*>(this);
@@ -19,9 +19,9 @@ HRESULT COlePropertyPage::QueryInterface(REFIID iid, void** object) {
     return E_NOINTERFACE;
 }
 
-ULONG COlePropertyPage::AddRef() { return ++m_refs; }
+STDMETHODIMP_(ULONG) COlePropertyPage::AddRef() { return ++m_refs; }
 
-ULONG COlePropertyPage::Release() {
+STDMETHODIMP_(ULONG) COlePropertyPage::Release() {
     const ULONG left = --m_refs;
     if (!left) delete this;
     return left;

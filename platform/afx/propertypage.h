@@ -14,9 +14,9 @@ public:
     COlePropertyPage(UINT dialogId, UINT captionId);
     virtual ~COlePropertyPage();
 
-    HRESULT QueryInterface(REFIID iid, void** object) override;
-    ULONG AddRef() override;
-    ULONG Release() override;
+    STDMETHOD(QueryInterface)(REFIID iid, void** object) override;
+    STDMETHOD_(ULONG, AddRef)() override;
+    STDMETHOD_(ULONG, Release)() override;
 
     // The page behind an IUnknown obtained for IID_IPropertyPage.
     static COlePropertyPage* FromUnknown(IUnknown* unknown);

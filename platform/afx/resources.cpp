@@ -59,7 +59,7 @@ bool AfxLoadStringBytes(HINSTANCE module, UINT id, std::string* text) {
         if (static_cast<unsigned long long>(pos) + 2ull * len > size) return false;
         if (i == id % 16) {
             if (len == 0) return false;
-            std::u16string w(len, u'\0');
+            GwOleString w(len, 0);
             std::memcpy(&w[0], data + pos, 2u * len);
             *text = GwAnsiFromWide(w.data(), w.size());
             return true;
@@ -73,7 +73,7 @@ std::string AfxBuildStringBlock(const char* const strings[16]) {
     std::string block;
     for (int i = 0; i < 16; ++i) {
         const char* s = strings[i] ? strings[i] : "";
-        const std::u16string w = GwWideFromAnsi(s, std::strlen(s));
+        const GwOleString w = GwWideFromAnsi(s, std::strlen(s));
         const WORD len = static_cast<WORD>(w.size());
         block.append(reinterpret_cast<const char*>(&len), 2);
         block.append(reinterpret_cast<const char*>(w.data()), 2 * w.size());

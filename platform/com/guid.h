@@ -6,6 +6,7 @@
 
 #include "platform/win32_types.h"
 
+#ifndef _WIN32
 #ifndef GUID_DEFINED
 #define GUID_DEFINED
 struct GUID {
@@ -47,6 +48,12 @@ extern const IID IID_IOleObject;
 extern const IID IID_ISpecifyPropertyPages;
 extern const IID IID_ITypeLib;
 extern const IID IID_IPropertyPage;
+extern const IID IID_IPersist;
+extern const IID IID_ISequentialStream;
+extern const IID IID_ITypeInfo;
+extern const IID IID_IProvideClassInfo;
+extern const IID IID_IProvideClassInfo2;
+#endif  // !_WIN32
 
 // "{01234567-89AB-CDEF-0123-456789ABCDEF}", upper-case hex, as the registry shows identities.
 std::string GwGuidToString(REFGUID guid);

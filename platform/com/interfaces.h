@@ -1,15 +1,46 @@
-// The component interfaces this system implements or calls: IUnknown, IClassFactory,
-// IDispatch, IObjectSafety, IStream, IPersistStreamInit, IViewObject, IOleObject and
-// ISpecifyPropertyPages, with Windows' method names, parameter order and result codes.
-// Only the methods the control and its hosts use are declared.
+// The component interfaces this system implements or calls, with Windows' full method lists,
+// parameter types, calling convention and result codes, so that a class written against them
+// has the same vtable on both platforms: IUnknown, IClassFactory, IDispatch, IObjectSafety,
+// ISequentialStream/IStream, IPersist/IPersistStreamInit, IViewObject, IOleObject,
+// ISpecifyPropertyPages, IProvideClassInfo(2) and the parts of ITypeInfo hosts call.
+// On Windows the system's headers declare all of them.
 #pragma once
 
 #include "platform/com/variant.h"
 
+#ifndef _WIN32
+
+// Calling convention of interface methods: empty here, __stdcall on 32-bit Windows.
+#define STDMETHODCALLTYPE
+#define STDMETHOD(method) virtual HRESULT STDMETHODCALLTYPE method
+#define STDMETHOD_(type, method) virtual type STDMETHODCALLTYPE method
+#define STDMETHODIMP HRESULT STDMETHODCALLTYPE
+#define STDMETHODIMP_(type) type STDMETHODCALLTYPE
+#define PURE = 0
+
+union LARGE_INTEGER {
+    struct {
+        DWORD LowPart;
+        LONG HighPart;
+    } u;
+    long long QuadPart;
+};
+union ULARGE_INTEGER {
+    struct {
+        DWORD LowPart;
+        DWORD HighPart;
+    } u;
+    unsigned long long QuadPart;
+};
+struct FILETIME {
+    DWORD dwLowDateTime;
+    DWORD dwHighDateTime;
+};
+
 struct IUnknown {
-    virtual HRESULT QueryInterface(REFIID iid, void** object) = 0;
-    virtual ULONG AddRef() = 0;
-    virtual ULONG Release() = 0;
+    STDMETHOD(QueryInterface)(REFIID iid, void** object) PURE;
+    STDMETHOD_(ULONG, AddRef)() PURE;
+    STDMETHOD_(ULONG, Release)() PURE;
 
 protected:
     ~IUnknown() = default;
@@ -17,8 +48,8 @@ protected:
 typedef IUnknown* LPUNKNOWN;
 
 struct IClassFactory : IUnknown {
-    virtual HRESULT CreateInstance(IUnknown* outer, REFIID iid, void** object) = 0;
-    virtual HRESULT LockServer(BOOL lock) = 0;
+    STDMETHOD(CreateInstance)(IUnknown* outer, REFIID iid, void** object) PURE;
+    STDMETHOD(LockServer)(BOOL lock) PURE;
 
 protected:
     ~IClassFactory() = default;
@@ -39,52 +70,132 @@ struct EXCEPINFO {
     BSTR bstrHelpFile;
     DWORD dwHelpContext;
     void* pvReserved;
-    void* pfnDeferredFillIn;
+    HRESULT(STDMETHODCALLTYPE* pfnDeferredFillIn)(EXCEPINFO*);
     LONG scode;
 };
 
-struct ITypeInfo;
+typedef LONG MEMBERID;
+#define MEMBERID_NIL DISPID_UNKNOWN
+
+struct ITypeLib;
+
+// Type information of one type. The stand-in answers what hosts use for late binding (names to
+// member ids, calls through the description, the containing library); the layout-describing
+// calls report E_NOTIMPL.
+struct ITypeInfo : IUnknown {
+    STDMETHOD(GetTypeAttr)(void** attr) PURE;
+    STDMETHOD(GetTypeComp)(IUnknown** comp) PURE;
+    STDMETHOD(GetFuncDesc)(UINT index, void** desc) PURE;
+    STDMETHOD(GetVarDesc)(UINT index, void** desc) PURE;
+    STDMETHOD(GetNames)(MEMBERID id, BSTR* names, UINT maxNames, UINT* count) PURE;
+    STDMETHOD(GetRefTypeOfImplType)(UINT index, DWORD* ref) PURE;
+    STDMETHOD(GetImplTypeFlags)(UINT index, INT* flags) PURE;
+    STDMETHOD(GetIDsOfNames)(LPOLESTR* names, UINT count, MEMBERID* ids) PURE;
+    STDMETHOD(Invoke)(void* instance, MEMBERID id, WORD flags, DISPPARAMS* params, VARIANT* result,
+                      EXCEPINFO* excep, UINT* argErr) PURE;
+    STDMETHOD(GetDocumentation)(MEMBERID id, BSTR* name, BSTR* doc, DWORD* helpContext, BSTR* helpFile) PURE;
+    STDMETHOD(GetDllEntry)(MEMBERID id, int invokeKind, BSTR* dll, BSTR* name, WORD* ordinal) PURE;
+    STDMETHOD(GetRefTypeInfo)(DWORD ref, ITypeInfo** info) PURE;
+    STDMETHOD(AddressOfMember)(MEMBERID id, int invokeKind, void** address) PURE;
+    STDMETHOD(CreateInstance)(IUnknown* outer, REFIID iid, void** object) PURE;
+    STDMETHOD(GetMops)(MEMBERID id, BSTR* mops) PURE;
+    STDMETHOD(GetContainingTypeLib)(ITypeLib** lib, UINT* index) PURE;
+    STDMETHOD_(void, ReleaseTypeAttr)(void* attr) PURE;
+    STDMETHOD_(void, ReleaseFuncDesc)(void* desc) PURE;
+    STDMETHOD_(void, ReleaseVarDesc)(void* desc) PURE;
+
+protected:
+    ~ITypeInfo() = default;
+};
+typedef ITypeInfo* LPTYPEINFO;
 
 struct IDispatch : IUnknown {
-    virtual HRESULT GetTypeInfoCount(UINT* count) = 0;
-    virtual HRESULT GetTypeInfo(UINT index, LCID lcid, ITypeInfo** info) = 0;
+    STDMETHOD(GetTypeInfoCount)(UINT* count) PURE;
+    STDMETHOD(GetTypeInfo)(UINT index, LCID lcid, ITypeInfo** info) PURE;
     // Names are UTF-16, matched without regard to case; unknown names give DISP_E_UNKNOWNNAME
     // with DISPID_UNKNOWN in their slot.
-    virtual HRESULT GetIDsOfNames(REFIID iid, LPCOLESTR* names, UINT count, LCID lcid, DISPID* ids) = 0;
-    virtual HRESULT Invoke(DISPID id, REFIID iid, LCID lcid, WORD flags, DISPPARAMS* params, VARIANT* result,
-                           EXCEPINFO* excep, UINT* argErr) = 0;
+    STDMETHOD(GetIDsOfNames)(REFIID iid, LPOLESTR* names, UINT count, LCID lcid, DISPID* ids) PURE;
+    STDMETHOD(Invoke)(DISPID id, REFIID iid, LCID lcid, WORD flags, DISPPARAMS* params, VARIANT* result,
+                      EXCEPINFO* excep, UINT* argErr) PURE;
 
 protected:
     ~IDispatch() = default;
 };
+typedef IDispatch* LPDISPATCH;
 
 #define INTERFACESAFE_FOR_UNTRUSTED_CALLER 0x00000001
 #define INTERFACESAFE_FOR_UNTRUSTED_DATA 0x00000002
 
 struct IObjectSafety : IUnknown {
-    virtual HRESULT GetInterfaceSafetyOptions(REFIID iid, DWORD* supported, DWORD* enabled) = 0;
-    virtual HRESULT SetInterfaceSafetyOptions(REFIID iid, DWORD mask, DWORD enabled) = 0;
+    STDMETHOD(GetInterfaceSafetyOptions)(REFIID iid, DWORD* supported, DWORD* enabled) PURE;
+    STDMETHOD(SetInterfaceSafetyOptions)(REFIID iid, DWORD mask, DWORD enabled) PURE;
 
 protected:
     ~IObjectSafety() = default;
 };
 
-// A sequential byte stream; Read reports a short count at the end instead of failing.
-struct IStream : IUnknown {
-    virtual HRESULT Read(void* buffer, ULONG count, ULONG* read) = 0;
-    virtual HRESULT Write(const void* buffer, ULONG count, ULONG* written) = 0;
+struct ISequentialStream : IUnknown {
+    // Read reports a short count (S_FALSE) at the end instead of failing.
+    STDMETHOD(Read)(void* buffer, ULONG count, ULONG* read) PURE;
+    STDMETHOD(Write)(const void* buffer, ULONG count, ULONG* written) PURE;
+
+protected:
+    ~ISequentialStream() = default;
+};
+
+#define STREAM_SEEK_SET 0
+#define STREAM_SEEK_CUR 1
+#define STREAM_SEEK_END 2
+#define STGTY_STREAM 2
+#define STATFLAG_DEFAULT 0
+#define STATFLAG_NONAME 1
+#define STG_E_INVALIDFUNCTION ((HRESULT)0x80030001L)
+#define STG_E_MEDIUMFULL ((HRESULT)0x80030070L)
+#define STG_E_INVALIDPOINTER ((HRESULT)0x80030009L)
+
+struct STATSTG {
+    LPOLESTR pwcsName;
+    DWORD type;
+    ULARGE_INTEGER cbSize;
+    FILETIME mtime;
+    FILETIME ctime;
+    FILETIME atime;
+    DWORD grfMode;
+    DWORD grfLocksSupported;
+    CLSID clsid;
+    DWORD grfStateBits;
+    DWORD reserved;
+};
+
+struct IStream : ISequentialStream {
+    STDMETHOD(Seek)(LARGE_INTEGER move, DWORD origin, ULARGE_INTEGER* newPosition) PURE;
+    STDMETHOD(SetSize)(ULARGE_INTEGER newSize) PURE;
+    STDMETHOD(CopyTo)(IStream* target, ULARGE_INTEGER count, ULARGE_INTEGER* read, ULARGE_INTEGER* written) PURE;
+    STDMETHOD(Commit)(DWORD flags) PURE;
+    STDMETHOD(Revert)() PURE;
+    STDMETHOD(LockRegion)(ULARGE_INTEGER offset, ULARGE_INTEGER count, DWORD lockType) PURE;
+    STDMETHOD(UnlockRegion)(ULARGE_INTEGER offset, ULARGE_INTEGER count, DWORD lockType) PURE;
+    STDMETHOD(Stat)(STATSTG* stat, DWORD flags) PURE;
+    STDMETHOD(Clone)(IStream** copy) PURE;
 
 protected:
     ~IStream() = default;
 };
 typedef IStream* LPSTREAM;
 
-struct IPersistStreamInit : IUnknown {
-    virtual HRESULT GetClassID(CLSID* clsid) = 0;
-    virtual HRESULT IsDirty() = 0;
-    virtual HRESULT Load(IStream* stream) = 0;
-    virtual HRESULT Save(IStream* stream, BOOL clearDirty) = 0;
-    virtual HRESULT InitNew() = 0;
+struct IPersist : IUnknown {
+    STDMETHOD(GetClassID)(CLSID* clsid) PURE;
+
+protected:
+    ~IPersist() = default;
+};
+
+struct IPersistStreamInit : IPersist {
+    STDMETHOD(IsDirty)() PURE;
+    STDMETHOD(Load)(LPSTREAM stream) PURE;
+    STDMETHOD(Save)(LPSTREAM stream, BOOL clearDirty) PURE;
+    STDMETHOD(GetSizeMax)(ULARGE_INTEGER* size) PURE;
+    STDMETHOD(InitNew)() PURE;
 
 protected:
     ~IPersistStreamInit() = default;
@@ -96,19 +207,50 @@ struct RECTL {
     LONG right;
     LONG bottom;
 };
+typedef RECTL* LPRECTL;
 typedef const RECTL* LPCRECTL;
 struct SIZEL {
     LONG cx;
     LONG cy;
 };
+typedef SIZEL* LPSIZEL;
+
+// Records the view and object interfaces pass through; the control never looks inside them.
+struct DVTARGETDEVICE;
+struct MSG;
+typedef MSG* LPMSG;
+struct IAdviseSink;
+struct IMoniker;
+struct IOleContainer;
+struct IDataObject;
+struct IEnumOLEVERB;
+struct IEnumSTATDATA;
 
 #define DVASPECT_CONTENT 1
 
+// The container's side of an embedded object.
+struct IOleClientSite : IUnknown {
+    STDMETHOD(SaveObject)() PURE;
+    STDMETHOD(GetMoniker)(DWORD assign, DWORD which, IMoniker** moniker) PURE;
+    STDMETHOD(GetContainer)(IOleContainer** container) PURE;
+    STDMETHOD(ShowObject)() PURE;
+    STDMETHOD(OnShowWindow)(BOOL show) PURE;
+    STDMETHOD(RequestNewObjectLayout)() PURE;
+
+protected:
+    ~IOleClientSite() = default;
+};
+
 struct IViewObject : IUnknown {
-    // Paints the object's content aspect into hdcDraw within bounds; the other arguments are
-    // accepted for the signature's sake (targets, palettes and continuation callbacks are unused).
-    virtual HRESULT Draw(DWORD aspect, LONG index, void* aspectInfo, void* targetDevice, HDC hdcTargetDev,
-                         HDC hdcDraw, LPCRECTL bounds, LPCRECTL wBounds, void* contnue, ULONG_PTR contnueArg) = 0;
+    STDMETHOD(Draw)(DWORD aspect, LONG index, void* aspectInfo, DVTARGETDEVICE* targetDevice, HDC hdcTargetDev,
+                    HDC hdcDraw, LPCRECTL bounds, LPCRECTL wBounds,
+                    BOOL(STDMETHODCALLTYPE* contnue)(ULONG_PTR argument), ULONG_PTR contnueArg) PURE;
+    STDMETHOD(GetColorSet)(DWORD aspect, LONG index, void* aspectInfo, DVTARGETDEVICE* targetDevice,
+                           HDC hicTargetDev, LOGPALETTE** colorSet) PURE;
+    STDMETHOD(Freeze)(DWORD aspect, LONG index, void* aspectInfo, DWORD* freeze) PURE;
+    STDMETHOD(Unfreeze)(DWORD freeze) PURE;
+    STDMETHOD(SetAdvise)(DWORD aspects, DWORD advf, IAdviseSink* sink) PURE;
+    STDMETHOD(GetAdvise)(DWORD* aspects, DWORD* advf, IAdviseSink** sink) PURE;
 
 protected:
     ~IViewObject() = default;
@@ -120,6 +262,7 @@ protected:
 #define OLEIVERB_HIDE (-3L)
 #define OLEIVERB_UIACTIVATE (-4L)
 #define OLEIVERB_INPLACEACTIVATE (-5L)
+#define OLEIVERB_DISCARDUNDOSTATE (-6L)
 #define OLEIVERB_PROPERTIES (-7L)
 #define OLEMISC_RECOMPOSEONRESIZE 0x1
 #define OLEMISC_CANTLINKINSIDE 0x10
@@ -128,19 +271,43 @@ protected:
 #define OLEMISC_SETCLIENTSITEFIRST 0x20000
 #define OLEOBJ_E_NOVERBS ((HRESULT)0x80040180L)
 #define OLEOBJ_S_INVALIDVERB ((HRESULT)0x00040180L)
+#define OLE_E_NOCONNECTION ((HRESULT)0x80040004L)
+#define OLE_S_USEREG ((HRESULT)0x00040000L)
+#define USERCLASSTYPE_FULL 1
+#define USERCLASSTYPE_SHORT 2
+#define USERCLASSTYPE_APPNAME 3
 
 struct OLEVERB {
     LONG lVerb;
-    const char* lpszVerbName;  // ANSI text of the verb's menu entry
+    LPOLESTR lpszVerbName;  // the verb's menu entry
     DWORD fuFlags;
     DWORD grfAttribs;
 };
 
 struct IOleObject : IUnknown {
-    virtual HRESULT DoVerb(LONG verb, void* msg, void* site, LONG index, HWND parent, LPCRECT posRect) = 0;
+    STDMETHOD(SetClientSite)(IOleClientSite* site) PURE;
+    STDMETHOD(GetClientSite)(IOleClientSite** site) PURE;
+    STDMETHOD(SetHostNames)(LPCOLESTR containerApp, LPCOLESTR containerObj) PURE;
+    STDMETHOD(Close)(DWORD saveOption) PURE;
+    STDMETHOD(SetMoniker)(DWORD which, IMoniker* moniker) PURE;
+    STDMETHOD(GetMoniker)(DWORD assign, DWORD which, IMoniker** moniker) PURE;
+    STDMETHOD(InitFromData)(IDataObject* data, BOOL creation, DWORD reserved) PURE;
+    STDMETHOD(GetClipboardData)(DWORD reserved, IDataObject** data) PURE;
+    STDMETHOD(DoVerb)(LONG verb, LPMSG msg, IOleClientSite* activeSite, LONG index, HWND parent,
+                      LPCRECT posRect) PURE;
+    STDMETHOD(EnumVerbs)(IEnumOLEVERB** verbs) PURE;
+    STDMETHOD(Update)() PURE;
+    STDMETHOD(IsUpToDate)() PURE;
+    STDMETHOD(GetUserClassID)(CLSID* clsid) PURE;
+    STDMETHOD(GetUserType)(DWORD formOfType, LPOLESTR* userType) PURE;
     // The extent in HIMETRIC units (0.01 mm), as the container sizes the object.
-    virtual HRESULT GetExtent(DWORD aspect, SIZEL* size) = 0;
-    virtual HRESULT GetMiscStatus(DWORD aspect, DWORD* status) = 0;
+    STDMETHOD(SetExtent)(DWORD aspect, SIZEL* size) PURE;
+    STDMETHOD(GetExtent)(DWORD aspect, SIZEL* size) PURE;
+    STDMETHOD(Advise)(IAdviseSink* sink, DWORD* connection) PURE;
+    STDMETHOD(Unadvise)(DWORD connection) PURE;
+    STDMETHOD(EnumAdvise)(IEnumSTATDATA** advise) PURE;
+    STDMETHOD(GetMiscStatus)(DWORD aspect, DWORD* status) PURE;
+    STDMETHOD(SetColorScheme)(LOGPALETTE* palette) PURE;
 
 protected:
     ~IOleObject() = default;
@@ -152,11 +319,31 @@ struct CAUUID {
 };
 
 struct ISpecifyPropertyPages : IUnknown {
-    virtual HRESULT GetPages(CAUUID* pages) = 0;
+    STDMETHOD(GetPages)(CAUUID* pages) PURE;
 
 protected:
     ~ISpecifyPropertyPages() = default;
 };
 
+#define GUIDKIND_DEFAULT_SOURCE_DISP_IID 1
+
+struct IProvideClassInfo : IUnknown {
+    // The type information of the object's class (its coclass).
+    STDMETHOD(GetClassInfo)(ITypeInfo** info) PURE;
+
+protected:
+    ~IProvideClassInfo() = default;
+};
+
+struct IProvideClassInfo2 : IProvideClassInfo {
+    // GUIDKIND_DEFAULT_SOURCE_DISP_IID: the default event interface.
+    STDMETHOD(GetGUID)(DWORD kind, GUID* guid) PURE;
+
+protected:
+    ~IProvideClassInfo2() = default;
+};
+
 void* CoTaskMemAlloc(SIZE_T bytes);
 void CoTaskMemFree(void* block);
+
+#endif  // !_WIN32

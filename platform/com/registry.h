@@ -8,6 +8,8 @@
 
 #include "platform/win32_types.h"
 
+#ifndef _WIN32  // the system provides its own
+
 #define HKEY_CLASSES_ROOT ((HKEY)(ULONG_PTR)0x80000000)
 #define HKEY_CURRENT_USER ((HKEY)(ULONG_PTR)0x80000001)
 #define HKEY_LOCAL_MACHINE ((HKEY)(ULONG_PTR)0x80000002)
@@ -99,3 +101,5 @@ bool GwRegistryParse(const std::string& text);
 // Removes subKey with everything below it (deepest keys first).
 LONG RegDeleteTreeA(HKEY key, LPCSTR subKey);
 #define RegDeleteTree RegDeleteTreeA
+
+#endif  // !_WIN32

@@ -76,11 +76,147 @@ std::string Hex(DWORD v) {
     return buf;
 }
 
+BSTR BstrOf(const std::string& ansi) {
+    const GwOleString w = GwWideFromAnsi(ansi.data(), ansi.size());
+    return SysAllocStringLen(w.data(), static_cast<UINT>(w.size()));
+}
+
+bool SameName(LPCOLESTR wide, const std::string& name) {
+    size_t n = 0;
+    while (wide[n]) ++n;
+    const std::string ansi = GwAnsiFromWide(wide, n);
+    if (ansi.size() != name.size()) return false;
+    for (size_t i = 0; i < ansi.size(); ++i)
+        if (std::tolower(static_cast<unsigned char>(ansi[i])) != std::tolower(static_cast<unsigned char>(name[i])))
+            return false;
+    return true;
+}
+
+class GwTypeLib;
+
+// One type of a library; keeps the library alive.
+class GwTypeInfo : public ITypeInfo {
+public:
+    GwTypeInfo(GwTypeLib* lib, UINT index);
+    virtual ~GwTypeInfo();
+    STDMETHOD(QueryInterface)(REFIID iid, void** object) override {
+        if (!object) return E_POINTER;
+        if (iid == IID_IUnknown || iid == IID_ITypeInfo) {
+            *object = static_cast<ITypeInfo*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *object = nullptr;
+        return E_NOINTERFACE;
+    }
+    STDMETHOD_(ULONG, AddRef)() override { return ++m_refs; }
+    STDMETHOD_(ULONG, Release)() override {
+        const ULONG left = --m_refs;
+        if (!left) delete this;
+        return left;
+    }
+    STDMETHOD(GetTypeAttr)(void** attr) override {
+        if (attr) *attr = nullptr;
+        return E_NOTIMPL;
+    }
+    STDMETHOD(GetTypeComp)(IUnknown** comp) override {
+        if (comp) *comp = nullptr;
+        return E_NOTIMPL;
+    }
+    STDMETHOD(GetFuncDesc)(UINT, void** desc) override {
+        if (desc) *desc = nullptr;
+        return E_NOTIMPL;
+    }
+    STDMETHOD(GetVarDesc)(UINT, void** desc) override {
+        if (desc) *desc = nullptr;
+        return E_NOTIMPL;
+    }
+    STDMETHOD(GetNames)(MEMBERID id, BSTR* names, UINT maxNames, UINT* count) override {
+        if (!names || !count) return E_INVALIDARG;
+        *count = 0;
+        const GwTypeLibMember* m = Member(id);
+        if (!m) return TYPE_E_ELEMENTNOTFOUND;
+        if (maxNames == 0) return S_OK;
+        names[0] = BstrOf(m->name);
+        *count = 1;
+        return S_OK;
+    }
+    STDMETHOD(GetRefTypeOfImplType)(UINT index, DWORD* ref) override {
+        if (!ref) return E_INVALIDARG;
+        if (Type().kind != GW_TKIND_COCLASS || index > 1) return TYPE_E_ELEMENTNOTFOUND;
+        *ref = index;  // 0: the default interface, 1: the default source
+        return S_OK;
+    }
+    STDMETHOD(GetImplTypeFlags)(UINT index, INT* flags) override {
+        if (!flags) return E_INVALIDARG;
+        if (Type().kind != GW_TKIND_COCLASS || index > 1) return TYPE_E_ELEMENTNOTFOUND;
+        *flags = index == 0 ? IMPLTYPEFLAG_FDEFAULT : IMPLTYPEFLAG_FDEFAULT | IMPLTYPEFLAG_FSOURCE;
+        return S_OK;
+    }
+    STDMETHOD(GetIDsOfNames)(LPOLESTR* names, UINT count, MEMBERID* ids) override {
+        if (!names || !ids || count == 0) return E_INVALIDARG;
+        HRESULT hr = S_OK;
+        for (UINT k = 0; k < count; ++k) {
+            ids[k] = MEMBERID_NIL;
+            // Only the member name is known; argument names are not described.
+            if (k == 0 && names[0])
+                for (const GwTypeLibMember& m : Type().members)
+                    if (SameName(names[0], m.name)) ids[0] = m.dispid;
+            if (ids[k] == MEMBERID_NIL) hr = DISP_E_UNKNOWNNAME;
+        }
+        return hr;
+    }
+    // A dispatch interface is called through the instance's own IDispatch.
+    STDMETHOD(Invoke)(void* instance, MEMBERID id, WORD flags, DISPPARAMS* params, VARIANT* result,
+                      EXCEPINFO* excep, UINT* argErr) override {
+        if (!instance) return E_INVALIDARG;
+        if (Type().kind != GW_TKIND_DISPATCH) return E_NOTIMPL;
+        if (!Member(id)) return DISP_E_MEMBERNOTFOUND;
+        return static_cast<IDispatch*>(instance)->Invoke(id, GUID_NULL, 0, flags, params, result, excep, argErr);
+    }
+    STDMETHOD(GetDocumentation)(MEMBERID id, BSTR* name, BSTR* doc, DWORD* helpContext, BSTR* helpFile) override;
+    STDMETHOD(GetDllEntry)(MEMBERID, int, BSTR* dll, BSTR* name, WORD* ordinal) override {
+        if (dll) *dll = nullptr;
+        if (name) *name = nullptr;
+        if (ordinal) *ordinal = 0;
+        return TYPE_E_ELEMENTNOTFOUND;
+    }
+    STDMETHOD(GetRefTypeInfo)(DWORD ref, ITypeInfo** info) override;
+    STDMETHOD(AddressOfMember)(MEMBERID, int, void** address) override {
+        if (address) *address = nullptr;
+        return E_NOTIMPL;
+    }
+    STDMETHOD(CreateInstance)(IUnknown*, REFIID, void** object) override {
+        if (object) *object = nullptr;
+        return E_NOTIMPL;
+    }
+    STDMETHOD(GetMops)(MEMBERID, BSTR* mops) override {
+        if (mops) *mops = nullptr;
+        return S_OK;
+    }
+    STDMETHOD(GetContainingTypeLib)(ITypeLib** lib, UINT* index) override;
+    STDMETHOD_(void, ReleaseTypeAttr)(void*) override {}
+    STDMETHOD_(void, ReleaseFuncDesc)(void*) override {}
+    STDMETHOD_(void, ReleaseVarDesc)(void*) override {}
+
+private:
+    const GwTypeLibType& Type() const;
+    const GwTypeLibMember* Member(MEMBERID id) const {
+        for (const GwTypeLibMember& m : Type().members)
+            if (m.dispid == id) return &m;
+        return nullptr;
+    }
+
+    std::atomic<ULONG> m_refs{1};
+    GwTypeLib* m_lib;
+    UINT m_index;
+};
+
 class GwTypeLib : public ITypeLib {
 public:
     explicit GwTypeLib(const GwTypeLibDesc& d) : m_desc(d) {}
     virtual ~GwTypeLib() = default;
-    HRESULT QueryInterface(REFIID iid, void** object) override {
+    STDMETHOD(QueryInterface)(REFIID iid, void** object) override {
         if (!object) return E_POINTER;
         if (iid == IID_IUnknown || iid == IID_ITypeLib) {
             *object = static_cast<ITypeLib*>(this);
@@ -90,18 +226,108 @@ public:
         *object = nullptr;
         return E_NOINTERFACE;
     }
-    ULONG AddRef() override { return ++m_refs; }
-    ULONG Release() override {
+    STDMETHOD_(ULONG, AddRef)() override { return ++m_refs; }
+    STDMETHOD_(ULONG, Release)() override {
         const ULONG left = --m_refs;
         if (!left) delete this;
         return left;
     }
+    STDMETHOD_(UINT, GetTypeInfoCount)() override { return static_cast<UINT>(m_desc.types.size()); }
+    STDMETHOD(GetTypeInfo)(UINT index, ITypeInfo** info) override {
+        if (!info) return E_INVALIDARG;
+        *info = nullptr;
+        if (index >= m_desc.types.size()) return TYPE_E_ELEMENTNOTFOUND;
+        *info = new GwTypeInfo(this, index);
+        return S_OK;
+    }
+    STDMETHOD(GetTypeInfoType)(UINT index, TYPEKIND* kind) override {
+        if (!kind) return E_INVALIDARG;
+        if (index >= m_desc.types.size()) return TYPE_E_ELEMENTNOTFOUND;
+        *kind = m_desc.types[index].kind == GW_TKIND_COCLASS ? TKIND_COCLASS : TKIND_DISPATCH;
+        return S_OK;
+    }
+    STDMETHOD(GetTypeInfoOfGuid)(REFGUID guid, ITypeInfo** info) override {
+        if (!info) return E_INVALIDARG;
+        *info = nullptr;
+        for (UINT i = 0; i < m_desc.types.size(); ++i)
+            if (m_desc.types[i].guid == guid) return GetTypeInfo(i, info);
+        return TYPE_E_ELEMENTNOTFOUND;
+    }
+    STDMETHOD(GetLibAttr)(void** attr) override {
+        if (attr) *attr = nullptr;
+        return E_NOTIMPL;
+    }
+    STDMETHOD(GetTypeComp)(IUnknown** comp) override {
+        if (comp) *comp = nullptr;
+        return E_NOTIMPL;
+    }
+    STDMETHOD(GetDocumentation)(INT index, BSTR* name, BSTR* doc, DWORD* helpContext, BSTR* helpFile) override {
+        if (index < -1 || index >= static_cast<INT>(m_desc.types.size())) return TYPE_E_ELEMENTNOTFOUND;
+        const std::string& n = index < 0 ? m_desc.name : m_desc.types[index].name;
+        const std::string& d = index < 0 ? m_desc.helpString : m_desc.types[index].helpString;
+        if (name) *name = BstrOf(n);
+        if (doc) *doc = BstrOf(d);
+        if (helpContext) *helpContext = 0;
+        if (helpFile) *helpFile = BstrOf(m_desc.helpFile);
+        return S_OK;
+    }
+    STDMETHOD(IsName)(LPOLESTR name, ULONG, BOOL* found) override {
+        if (!name || !found) return E_INVALIDARG;
+        *found = FALSE;
+        for (const GwTypeLibType& t : m_desc.types) {
+            if (SameName(name, t.name)) *found = TRUE;
+            for (const GwTypeLibMember& m : t.members)
+                if (SameName(name, m.name)) *found = TRUE;
+        }
+        return S_OK;
+    }
+    STDMETHOD(FindName)(LPOLESTR, ULONG, ITypeInfo**, MEMBERID*, USHORT* found) override {
+        if (found) *found = 0;
+        return E_NOTIMPL;
+    }
+    STDMETHOD_(void, ReleaseTLibAttr)(void*) override {}
     const GwTypeLibDesc& GetDescription() override { return m_desc; }
 
 private:
     std::atomic<ULONG> m_refs{1};
     GwTypeLibDesc m_desc;
 };
+
+GwTypeInfo::GwTypeInfo(GwTypeLib* lib, UINT index) : m_lib(lib), m_index(index) { m_lib->AddRef(); }
+GwTypeInfo::~GwTypeInfo() { m_lib->Release(); }
+const GwTypeLibType& GwTypeInfo::Type() const { return m_lib->GetDescription().types[m_index]; }
+
+STDMETHODIMP GwTypeInfo::GetDocumentation(MEMBERID id, BSTR* name, BSTR* doc, DWORD* helpContext, BSTR* helpFile) {
+    std::string n, d;
+    if (id == MEMBERID_NIL) {
+        n = Type().name;
+        d = Type().helpString;
+    } else {
+        const GwTypeLibMember* m = Member(id);
+        if (!m) return TYPE_E_ELEMENTNOTFOUND;
+        n = m->name;
+    }
+    if (name) *name = BstrOf(n);
+    if (doc) *doc = BstrOf(d);
+    if (helpContext) *helpContext = 0;
+    if (helpFile) *helpFile = BstrOf(m_lib->GetDescription().helpFile);
+    return S_OK;
+}
+
+STDMETHODIMP GwTypeInfo::GetRefTypeInfo(DWORD ref, ITypeInfo** info) {
+    if (!info) return E_INVALIDARG;
+    *info = nullptr;
+    if (Type().kind != GW_TKIND_COCLASS || ref > 1) return TYPE_E_ELEMENTNOTFOUND;
+    return m_lib->GetTypeInfoOfGuid(ref == 0 ? Type().defaultInterface : Type().defaultSource, info);
+}
+
+STDMETHODIMP GwTypeInfo::GetContainingTypeLib(ITypeLib** lib, UINT* index) {
+    if (!lib) return E_INVALIDARG;
+    m_lib->AddRef();
+    *lib = m_lib;
+    if (index) *index = m_index;
+    return S_OK;
+}
 
 std::string VersionKey(REFGUID libid, WORD major, WORD minor) {
     char buf[24];

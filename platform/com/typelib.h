@@ -9,6 +9,8 @@
 
 #include "platform/com/interfaces.h"
 
+#ifndef _WIN32  // the system provides its own
+
 #define LIBFLAG_FRESTRICTED 0x1
 #define LIBFLAG_FCONTROL 0x2
 #define LIBFLAG_FHIDDEN 0x4
@@ -58,7 +60,37 @@ std::string GwTypeLibToText(const GwTypeLibDesc& desc);
 // False (and *desc untouched) for text that is not a complete, well-formed description.
 bool GwTypeLibFromText(const std::string& text, GwTypeLibDesc* desc);
 
+enum TYPEKIND {
+    TKIND_ENUM,
+    TKIND_RECORD,
+    TKIND_MODULE,
+    TKIND_INTERFACE,
+    TKIND_DISPATCH,
+    TKIND_COCLASS,
+    TKIND_ALIAS,
+    TKIND_UNION,
+};
+#define IMPLTYPEFLAG_FDEFAULT 0x1
+#define IMPLTYPEFLAG_FSOURCE 0x2
+#define TYPE_E_ELEMENTNOTFOUND ((HRESULT)0x8002802BL)
+
+// A type library with Windows' methods. Its type information answers names, documentation,
+// the implemented interfaces of a class and calls through a dispatch interface; attribute
+// records and binding are not supported (E_NOTIMPL).
 struct ITypeLib : IUnknown {
+    STDMETHOD_(UINT, GetTypeInfoCount)() PURE;
+    STDMETHOD(GetTypeInfo)(UINT index, ITypeInfo** info) PURE;
+    STDMETHOD(GetTypeInfoType)(UINT index, TYPEKIND* kind) PURE;
+    STDMETHOD(GetTypeInfoOfGuid)(REFGUID guid, ITypeInfo** info) PURE;
+    STDMETHOD(GetLibAttr)(void** attr) PURE;
+    STDMETHOD(GetTypeComp)(IUnknown** comp) PURE;
+    // index -1 documents the library itself.
+    STDMETHOD(GetDocumentation)(INT index, BSTR* name, BSTR* doc, DWORD* helpContext, BSTR* helpFile) PURE;
+    STDMETHOD(IsName)(LPOLESTR name, ULONG hash, BOOL* found) PURE;
+    STDMETHOD(FindName)(LPOLESTR name, ULONG hash, ITypeInfo** infos, MEMBERID* ids, USHORT* found) PURE;
+    STDMETHOD_(void, ReleaseTLibAttr)(void* attr) PURE;
+
+    // The stand-in's own access to the description behind the library.
     virtual const GwTypeLibDesc& GetDescription() = 0;
 
 protected:
@@ -80,3 +112,5 @@ HRESULT LoadRegTypeLib(REFGUID libid, WORD major, WORD minor, LCID lcid, ITypeLi
 #ifndef TYPE_E_REGISTRYACCESS
 #define TYPE_E_REGISTRYACCESS ((HRESULT)0x8002801CL)
 #endif
+
+#endif  // !_WIN32

@@ -8,9 +8,13 @@
 
 #include "platform/com/guid.h"
 
+#ifndef _WIN32
+// UTF-16 code units: char16_t here, wchar_t on Windows; OLESTR("...") spells a literal of them.
 typedef WCHAR OLECHAR;
-typedef OLECHAR* BSTR;
+typedef OLECHAR* LPOLESTR;
 typedef const OLECHAR* LPCOLESTR;
+#define OLESTR(text) u##text
+typedef OLECHAR* BSTR;
 typedef short VARIANT_BOOL;
 #define VARIANT_TRUE ((VARIANT_BOOL)-1)
 #define VARIANT_FALSE ((VARIANT_BOOL)0)
@@ -66,15 +70,22 @@ void SysFreeString(BSTR text);
 UINT SysStringLen(BSTR text);
 UINT SysStringByteLen(BSTR text);
 
+#endif  // !_WIN32
+
+// UTF-16 text in the platform's own character type.
+typedef std::basic_string<OLECHAR> GwOleString;
+
 // Conversions between UTF-16 and the byte strings of the system's ANSI code page
 // (Windows-1252 here: what a Western-European Windows uses, and what a QR byte-mode
 // reader assumes); characters the code page lacks become '?'.
 std::string GwAnsiFromWide(const OLECHAR* text, size_t length);
-std::u16string GwWideFromAnsi(const char* bytes, size_t length);
+GwOleString GwWideFromAnsi(const char* bytes, size_t length);
 // UTF-8 <-> UTF-16 for hosts that speak UTF-8 (the command line); malformed bytes become U+FFFD.
-std::u16string GwWideFromUtf8(const std::string& text);
+GwOleString GwWideFromUtf8(const std::string& text);
 std::string GwUtf8FromWide(const OLECHAR* text, size_t length);
 BSTR GwAllocBstrFromUtf8(const std::string& text);
+
+#ifndef _WIN32
 
 void VariantInit(VARIANT* v);
 HRESULT VariantClear(VARIANT* v);
@@ -83,3 +94,5 @@ HRESULT VariantCopy(VARIANT* dest, const VARIANT* src);
 // VT_UI1, VT_UI4, VT_R8, VT_BOOL and VT_BSTR in every direction; strings parse as decimal
 // numbers (or "&H"/"0x" hex) and as True/False.
 HRESULT VariantChangeType(VARIANT* dest, const VARIANT* src, WORD flags, VARTYPE vt);
+
+#endif  // !_WIN32

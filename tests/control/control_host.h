@@ -14,8 +14,8 @@
 namespace gwtest {
 
 inline DISPID IdOf(IDispatch* d, const char* name) {
-    const std::u16string w = GwWideFromAnsi(name, std::char_traits<char>::length(name));
-    LPCOLESTR names[1] = {w.c_str()};
+    GwOleString w = GwWideFromAnsi(name, std::char_traits<char>::length(name));
+    LPOLESTR names[1] = {&w[0]};
     DISPID id = DISPID_UNKNOWN;
     d->GetIDsOfNames(GUID_NULL, names, 1, 0, &id);
     return id;

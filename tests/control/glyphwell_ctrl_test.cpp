@@ -25,8 +25,9 @@ TEST(GlyphwellCtrl, FreshControlHoldsTheDefaultsAndNoPicture) {
         EXPECT_EQ(v.vt, VT_BOOL) << name;
         EXPECT_EQ(v.boolVal, VARIANT_FALSE) << name;
     }
-    EXPECT_EQ(Get(c.disp(), "BackGroundColor").ulVal, 0xFFFFFFu);
-    EXPECT_EQ(Get(c.disp(), "ForeGroundColor").ulVal, 0u);
+    EXPECT_EQ(Get(c.disp(), "BackGroundColor").vt, VT_I4);
+    EXPECT_EQ(Get(c.disp(), "BackGroundColor").lVal, 0xFFFFFF);
+    EXPECT_EQ(Get(c.disp(), "ForeGroundColor").lVal, 0);
     EXPECT_EQ(GetString(c.disp(), "TextData"), "");
     EXPECT_FALSE(c->IsImageReady());
     EXPECT_FALSE(c->Image().IsValid());
@@ -157,6 +158,19 @@ TEST(GlyphwellCtrl, UnconvertibleValuesAreRefusedAndNothingIsStored) {
     EXPECT_EQ(Get(c.disp(), "StructuredAppend").boolVal, VARIANT_TRUE);
     EXPECT_EQ(PutI4(c.disp(), "EciMode", 26), S_OK);
     EXPECT_EQ(Get(c.disp(), "EciMode").iVal, 26);
+    // Colours come as hosts pass an OLE_COLOR: a signed Long (negative for system colours),
+    // unsigned, or text; the 32 bits are kept and read back as a signed Long.
+    EXPECT_EQ(PutI4(c.disp(), "BackGroundColor", static_cast<LONG>(0x8000000F)), S_OK);
+    EXPECT_EQ(Get(c.disp(), "BackGroundColor").vt, VT_I4);
+    EXPECT_EQ(Get(c.disp(), "BackGroundColor").lVal, static_cast<LONG>(0x8000000F));
+    EXPECT_EQ(PutColor(c.disp(), "ForeGroundColor", 0xFFFFFFFFu), S_OK);
+    EXPECT_EQ(Get(c.disp(), "ForeGroundColor").lVal, -1);
+    EXPECT_EQ(PutString(c.disp(), "ForeGroundColor", "&H80000012"), S_OK);
+    EXPECT_EQ(Get(c.disp(), "ForeGroundColor").lVal, static_cast<LONG>(0x80000012));
+    EXPECT_EQ(PutString(c.disp(), "ForeGroundColor", "123"), S_OK);
+    EXPECT_EQ(Get(c.disp(), "ForeGroundColor").lVal, 123);
+    EXPECT_EQ(PutString(c.disp(), "ForeGroundColor", "red"), DISP_E_TYPEMISMATCH);
+    EXPECT_EQ(Get(c.disp(), "ForeGroundColor").lVal, 123);
 }
 
 TEST(GlyphwellCtrl, TextBecomesAnsiBytes) {
@@ -231,7 +245,8 @@ TEST(GlyphwellCtrl, ClassDescriptionForTheFramework) {
     const std::vector<OLEVERB> verbs = c->EnumVerbs();
     bool found = false;
     for (const OLEVERB& v : verbs)
-        if (v.lVerb == 1) found = std::string(v.lpszVerbName) == "&Properties...";
+        if (v.lVerb == 1)
+            found = GwAnsiFromWide(v.lpszVerbName, std::char_traits<OLECHAR>::length(v.lpszVerbName)) == "&Properties...";
     EXPECT_TRUE(found);
 }
 

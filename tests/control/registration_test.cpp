@@ -94,6 +94,40 @@ TEST_F(Registration, TypeLibraryReadsBackWithEveryMember) {
     ASSERT_EQ(c->GetTypeLib(0x0409, &viaControl), S_OK);
     EXPECT_EQ(viaControl->GetDescription().libid, LIBID_GLYPHWELLLib);
     viaControl->Release();
+    // What hosts ask at run time: the dispatch interface's type information (names and calls
+    // through it), the class and its default event interface, the user type name.
+    UINT count = 0;
+    EXPECT_EQ(c->GetTypeInfoCount(&count), S_OK);
+    EXPECT_EQ(count, 1u);
+    ITypeInfo* info = nullptr;
+    ASSERT_EQ(c->GetTypeInfo(0, 0x0409, &info), S_OK);
+    GwOleString name = OLESTR("pixelsize");
+    LPOLESTR names[1] = {&name[0]};
+    MEMBERID id = MEMBERID_NIL;
+    EXPECT_EQ(info->GetIDsOfNames(names, 1, &id), S_OK);
+    EXPECT_EQ(id, dispidPixelSize);
+    VARIANT v;
+    VariantInit(&v);
+    v.vt = VT_I2;
+    v.iVal = 5;
+    DISPID named = DISPID_PROPERTYPUT;
+    DISPPARAMS put{&v, &named, 1, 1};
+    EXPECT_EQ(info->Invoke(c.disp(), id, DISPATCH_PROPERTYPUT, &put, nullptr, nullptr, nullptr), S_OK);
+    EXPECT_EQ(Get(c.disp(), "PixelSize").iVal, 5);
+    info->Release();
+    ASSERT_EQ(c->GetClassInfo(&info), S_OK);
+    BSTR className = nullptr;
+    EXPECT_EQ(info->GetDocumentation(MEMBERID_NIL, &className, nullptr, nullptr, nullptr), S_OK);
+    EXPECT_EQ(GwUtf8FromWide(className, SysStringLen(className)), "Glyphwell");
+    SysFreeString(className);
+    info->Release();
+    GUID source = GUID_NULL;
+    EXPECT_EQ(c->GetGUID(GUIDKIND_DEFAULT_SOURCE_DISP_IID, &source), S_OK);
+    EXPECT_EQ(source, DIID__DGlyphwellEvents);
+    LPOLESTR userType = nullptr;
+    ASSERT_EQ(c->GetUserType(USERCLASSTYPE_FULL, &userType), S_OK);
+    EXPECT_EQ(GwUtf8FromWide(userType, std::char_traits<OLECHAR>::length(userType)), "Glyphwell Control");
+    CoTaskMemFree(userType);
 }
 
 TEST_F(Registration, UnregistrationRemovesTypeLibraryThenClasses) {

@@ -10,7 +10,7 @@ namespace {
 class CProbeCtrl : public COleControl {
 public:
     CProbeCtrl() { InitializeIIDs(&IID_IDispatch, nullptr); }
-    HRESULT GetClassID(CLSID* clsid) override {
+    STDMETHOD(GetClassID)(CLSID* clsid) override {
         *clsid = GUID_NULL;
         return S_OK;
     }
@@ -88,8 +88,8 @@ TEST(AfxOleControl, DispatchGetPutAndMethods) {
     EXPECT_EQ(c->m_calls, 1);
     EXPECT_EQ(c->Invoke(3, GUID_NULL, 0, DISPATCH_PROPERTYGET, &none, &r, nullptr, nullptr), DISP_E_MEMBERNOTFOUND);
     // Several names: the member name is looked up, extra names are unknown.
-    const std::u16string a = u"short", b = u"Extra";
-    LPCOLESTR names[2] = {a.c_str(), b.c_str()};
+    GwOleString a = OLESTR("short"), b = OLESTR("Extra");
+    LPOLESTR names[2] = {&a[0], &b[0]};
     DISPID ids[2] = {0, 0};
     EXPECT_EQ(c->GetIDsOfNames(GUID_NULL, names, 2, 0, ids), DISP_E_UNKNOWNNAME);
     EXPECT_EQ(ids[0], 1);

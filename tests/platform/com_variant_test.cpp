@@ -39,19 +39,19 @@ TEST(ComBstr, LengthsEmbeddedZerosAndByteStrings) {
 }
 
 TEST(ComBstr, AnsiCodePageAndUtf8) {
-    const std::u16string w = GwWideFromUtf8("\xE2\x82\xAC\xC3\xA9\xE6\x97\xA5");  // euro, e-acute, a CJK character
+    const GwOleString w = GwWideFromUtf8("\xE2\x82\xAC\xC3\xA9\xE6\x97\xA5");  // euro, e-acute, a CJK character
     ASSERT_EQ(w.size(), 3u);
     const std::string ansi = GwAnsiFromWide(w.data(), w.size());
     EXPECT_EQ(ansi, "\x80\xE9?");
-    const std::u16string back = GwWideFromAnsi(ansi.data(), ansi.size());
+    const GwOleString back = GwWideFromAnsi(ansi.data(), ansi.size());
     EXPECT_EQ(back[0], 0x20AC);
     EXPECT_EQ(back[1], 0xE9);
     EXPECT_EQ(GwUtf8FromWide(w.data(), w.size()), "\xE2\x82\xAC\xC3\xA9\xE6\x97\xA5");
     // Malformed UTF-8 becomes replacement characters rather than reading past the end.
-    EXPECT_EQ(GwWideFromUtf8("\xC3"), std::u16string(1, 0xFFFD));
-    EXPECT_EQ(GwWideFromUtf8("a\xFF" "b"), (std::u16string{u'a', 0xFFFD, u'b'}));
+    EXPECT_EQ(GwWideFromUtf8("\xC3"), GwOleString(1, 0xFFFD));
+    EXPECT_EQ(GwWideFromUtf8("a\xFF" "b"), (GwOleString{u'a', 0xFFFD, u'b'}));
     // A character outside the basic plane is one '?' in the code page.
-    const std::u16string emoji = GwWideFromUtf8("\xF0\x9F\x98\x80");
+    const GwOleString emoji = GwWideFromUtf8("\xF0\x9F\x98\x80");
     EXPECT_EQ(emoji.size(), 2u);
     EXPECT_EQ(GwAnsiFromWide(emoji.data(), emoji.size()), "?");
 }

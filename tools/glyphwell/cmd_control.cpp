@@ -60,8 +60,8 @@ CLSID ControlClass() {
 }
 
 DISPID IdOf(IDispatch* d, const std::string& name) {
-    const std::u16string w = GwWideFromUtf8(name);
-    LPCOLESTR names[1] = {w.c_str()};
+    GwOleString w = GwWideFromUtf8(name);
+    LPOLESTR names[1] = {&w[0]};
     DISPID id = DISPID_UNKNOWN;
     if (FAILED(d->GetIDsOfNames(GUID_NULL, names, 1, 0, &id))) return DISPID_UNKNOWN;
     return id;
