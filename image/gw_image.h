@@ -50,6 +50,26 @@ enum OverflowMethod : int {
     OverflowMirror = 6,      // the picture mirrored at its edges
 };
 
+// How Resample combines source pixels: the fast modes.
+enum ResampleMode : int {
+    ResampleBilinear = 0,  // 2 x 2 neighbours at the mapped point (no smoothing when shrinking)
+    ResampleNearest = 1,   // the pixel under the mapped point; palette pictures keep their indices
+    ResampleBox = 2,       // the average of the source area each new pixel covers (best for shrinking)
+};
+
+// How Dither spreads the grey levels over black and white.
+enum DitherMethod : int {
+    DitherFloydSteinberg = 0,  // error diffusion, 7/16 3/16 5/16 1/16
+    DitherBayer = 1,           // ordered, 8 x 8 Bayer threshold matrix
+};
+
+// The lens effects of CircleTransform, inside a circle about the picture's centre.
+enum CircleEffect : int {
+    CircleSwirl = 1,  // turns the contents; strength = degrees of turn at the centre, none at the rim
+    CirclePinch = 2,  // draws the contents toward the centre; strength >= 0
+    CircleBulge = 3,  // magnifies the middle; strength >= 0
+};
+
 // A palette entry given as three bytes red, green, blue (SetPalette).
 struct rgb_color {
     BYTE r;
@@ -108,6 +128,54 @@ struct ImageInfo {
     DWORD flags;           // user flags; the high 16 bits are reserved
 };
 
+// A point in picture coordinates, in floats (y counts upward, as everywhere in the library).
+class GwPoint2 {
+public:
+    GwPoint2() : x(0), y(0) {}
+    GwPoint2(float px, float py) : x(px), y(py) {}
+    GwPoint2 operator+(const GwPoint2& p) const { return GwPoint2(x + p.x, y + p.y); }
+    GwPoint2 operator-(const GwPoint2& p) const { return GwPoint2(x - p.x, y - p.y); }
+    GwPoint2 operator*(float f) const { return GwPoint2(x * f, y * f); }
+    bool operator==(const GwPoint2& p) const { return x == p.x && y == p.y; }
+    float Length() const;
+    float Distance(const GwPoint2& p) const;
+    // The point turned about the origin by `degrees`, counter-clockwise; multiples of 90
+    // degrees turn exactly.
+    GwPoint2 Rotated(float degrees) const;
+
+    float x;
+    float y;
+};
+
+// An axis-aligned rectangle in floats: botLeft is the low corner, topRight the high one;
+// it holds the points with botLeft.x <= x < topRight.x and botLeft.y <= y < topRight.y.
+// In pixel terms, pixel (i, j) is the unit square from (i, j) to (i + 1, j + 1).
+// A rectangle whose width or height is not positive is empty.
+class GwRect2 {
+public:
+    GwRect2() {}
+    GwRect2(float left, float bottom, float right, float top) : botLeft(left, bottom), topRight(right, top) {}
+    GwRect2(const GwPoint2& low, const GwPoint2& high) : botLeft(low), topRight(high) {}
+    // From the library's RECT of columns left..right-1 and rows bottom..top-1.
+    explicit GwRect2(const RECT& r);
+    float Width() const { return topRight.x - botLeft.x; }
+    float Height() const { return topRight.y - botLeft.y; }
+    float Surface() const;  // width x height, 0 when empty
+    bool IsEmpty() const;
+    GwPoint2 Center() const;
+    // The common part; an empty rectangle (all zero) when they do not meet.
+    GwRect2 Intersection(const GwRect2& r) const;
+    // The smallest rectangle holding both; an empty operand adds nothing.
+    GwRect2 Union(const GwRect2& r) const;
+    // The smallest rectangle holding this one and the point (which lies on its closed edge).
+    GwRect2 Including(const GwPoint2& p) const;
+    bool Contains(const GwPoint2& p) const;
+    bool Contains(const GwRect2& r) const;  // an empty r is contained in every rectangle
+
+    GwPoint2 botLeft;
+    GwPoint2 topRight;
+};
+
 // The raster image. Rows are bottom-up: y = 0 is the bottom row of the picture, and every
 // (x, y) pair in the library counts y from there. Depths 1, 4, 8 (with palette) and 24.
 // Failure is reported by a false/null result and the text in GetLastError().
@@ -115,6 +183,7 @@ struct ImageInfo {
 // (ghostOf set), which only borrows another image's buffers for the length of one codec call.
 class GwImage {
     friend class CImageIterator;  // the GIF decoder's row writer works on the rows directly
+    friend class GwProcessingKit;  // shared inner loops of the geometric transforms
 
 public:
     // ---- construction and life cycle --------------------------------------------------
@@ -316,6 +385,104 @@ public:
     bool Flip();    // upside down: rows reversed, with the alpha and selection planes
     bool Mirror();  // left to right: each row reversed, with the alpha and selection planes
 
+    // ---- geometric transforms, resampling and dithering ----------------------------------
+    // Common contract. Every operation below writes its result to `dest` when one is given
+    // (this image is then left as it was) and otherwise replaces this image; the image that
+    // receives the result keeps this image's type, resolution, flags and codec settings.
+    // Failure (false) leaves both images as they were, with the reason in this image's
+    // GetLastError(): "... : no picture" for an empty image, "... : size must be greater than
+    // zero", "... : angle is not a finite number", "... : picture too large" when the result
+    // would exceed the library's pixel budget (nothing is allocated then), and Create's
+    // messages when memory runs out. Angles are in degrees, counter-clockwise as the picture
+    // is seen (rows count upward). "Exact" operations move pixels without changing them: the
+    // palette, the transparent index or colour, the alpha plane and the selection plane (and
+    // its box) go with them. The other operations compute new pixels; a palette picture comes
+    // out in 24 bits (its transparent index becomes the transparent colour) unless the method
+    // is nearest, the alpha plane is interpolated like a colour channel (not premultiplied),
+    // and the selection plane is not carried over.
+
+    // Exact quarter turns: left = counter-clockwise, so pixel (x, y) of a W x H picture goes
+    // to (H - 1 - y, x); right = clockwise, (x, y) to (y, W - 1 - x).
+    bool RotateLeft(GwImage* dest = nullptr);
+    bool RotateRight(GwImage* dest = nullptr);
+    // Exact half turn: (x, y) to (W - 1 - x, H - 1 - y).
+    bool Rotate180(GwImage* dest = nullptr);
+    // Exact: keeps columns left..right-1 and rows bottom..top-1 (the selection box's
+    // convention), clipped to the picture; false ("GwImage::Crop : the rectangle does not meet
+    // the picture") when nothing remains.
+    bool Crop(long left, long top, long right, long bottom, GwImage* dest = nullptr);
+    bool Crop(const RECT& rect, GwImage* dest = nullptr);
+    // Exact: adds borders of the given widths (each >= 0; top is above the picture's highest
+    // row). The borders take canvasColor, on a palette picture its nearest palette entry, and
+    // in the alpha plane canvasColor's fourth byte (pass 255 for opaque borders); the second
+    // form gives the borders a palette index and opaque alpha, and is refused ("GwImage::Expand
+    // : no palette") on a picture without one. New selection bytes are unselected.
+    bool Expand(long left, long top, long right, long bottom, RGBQUAD canvasColor, GwImage* dest = nullptr);
+    bool Expand(long left, long top, long right, long bottom, BYTE paletteIndex, GwImage* dest = nullptr);
+    // A width x height picture cut along a rectangle turned by `angle` about its corner at
+    // (left, bottom) (pixel (left, bottom)'s low corner); its sides run along the turned axes.
+    // Pixels are sampled bilinearly; outside the picture they are white with alpha 0. At an
+    // angle of 0 this is an exact crop that may reach beyond the picture.
+    bool CropRotatedRectangle(long left, long bottom, long width, long height, float angle,
+                              GwImage* dest = nullptr);
+
+    // New size by one of the fast modes; newWidth, newHeight >= 1. Pixel centres are mapped
+    // onto each other ((x + 0.5) * W / newWidth - 0.5); edges are clamped.
+    bool Resample(long newWidth, long newHeight, ResampleMode mode = ResampleBilinear,
+                  GwImage* dest = nullptr);
+    // New size with an interpolation method and edge rule, as a separable filter whose
+    // kernel is widened by the scale when shrinking (so shrinking averages, never skips) and
+    // whose weights are normalised to 1. Support: bilinear 1, Lanczos 6, the others 2
+    // (their 4 x 4 blocks); nearest behaves as ResampleNearest. Samples beyond the edges come
+    // from the overflow rule (wrap, clamp, mirror) or are its colour (the other rules).
+    bool Resample2(long newWidth, long newHeight, InterpolationMethod method = InterpBicubic2,
+                   OverflowMethod overflow = OverflowClamp, GwImage* dest = nullptr);
+    // Shrinks by whole factors (>= 1) averaging xFactor x yFactor blocks, counted from pixel
+    // (0, 0); the result is ceil(W / xFactor) x ceil(H / yFactor), its last column and row
+    // averaging the pixels that remain. Fast integer arithmetic, rounded.
+    bool QIShrink(long xFactor, long yFactor, GwImage* dest = nullptr);
+    // Fits the picture in maxWidth x maxHeight keeping its proportions (each side at least 1
+    // pixel), shrinking by area average and never enlarging; with canvasColor the result is
+    // then centred on a maxWidth x maxHeight canvas of that colour (as Expand).
+    bool Thumbnail(long maxWidth, long maxHeight, RGBQUAD* const canvasColor = nullptr,
+                   GwImage* dest = nullptr);
+    // The average colour over `area` (pixel (i, j) is the square (i, j)..(i + 1, j + 1)),
+    // each pixel weighted by the part of it inside; beyond the edges the overflow rule
+    // supplies the pixels. An area smaller than one pixel both ways, or reaching beyond
+    // 10^9, is sampled at its centre with `method` instead; an empty or non-finite area gives the overflow rule's colour.
+    // Areas over 2^24 pixels under a folding rule are averaged from a 4096 x 4096 grid of
+    // samples. Alpha is averaged when there is an alpha plane, else 0.
+    RGBQUAD GetAreaColorInterpolated(const GwRect2& area, InterpolationMethod method = InterpBilinear,
+                                     OverflowMethod overflow = OverflowClamp,
+                                     RGBQUAD* const replacement = nullptr) const;
+    // Accumulates `color` weighted by `surface` into the four running sums.
+    static void AddAveragingCont(const RGBQUAD& color, float surface, float& r, float& g, float& b,
+                                 float& a);
+
+    // Rotation by any angle about the centre. Rotate grows the canvas to hold the whole turned
+    // picture (the corners' bounding box, rounded up); Rotate2 keeps the canvas size and cuts
+    // what turns out of it. A pixel whose source point lies outside the picture (by more than
+    // half a pixel) takes `fill` (null: white, alpha 0); the others are sampled with `method`,
+    // whose neighbours beyond the edges come from `overflow`. Rotate turns multiples of 90
+    // degrees exactly (and keeps palettes and the selection); a multiple of 360 is a copy.
+    bool Rotate(float angle, GwImage* dest = nullptr, InterpolationMethod method = InterpBilinear,
+                OverflowMethod overflow = OverflowClamp, RGBQUAD* const fill = nullptr);
+    bool Rotate2(float angle, GwImage* dest = nullptr, InterpolationMethod method = InterpBilinear,
+                 OverflowMethod overflow = OverflowClamp, RGBQUAD* const fill = nullptr);
+    // Shear on the same canvas: pixel (x, y) takes the source point
+    // (x + xGain * (y - yPivot), y + yGain * (x - xPivot)), sampled and filled as Rotate does.
+    bool Skew(float xGain, float yGain, long xPivot = 0, long yPivot = 0, GwImage* dest = nullptr,
+              InterpolationMethod method = InterpBilinear, OverflowMethod overflow = OverflowClamp,
+              RGBQUAD* const fill = nullptr);
+    // To one bit per pixel (palette 0 black, 1 white) from each pixel's grey level, spreading
+    // the error so that areas keep their mean grey. The alpha and selection planes stay; the
+    // transparent index is dropped (it named an entry of the old palette).
+    bool Dither(DitherMethod method = DitherFloydSteinberg, GwImage* dest = nullptr);
+    // A lens effect inside the circle of `radius` pixels (0 or less: half the shorter side)
+    // about the picture's centre; outside it the picture is unchanged. Sampled bilinearly.
+    // Unknown effects and non-finite or negative pinch/bulge strengths are refused.
+    bool CircleTransform(CircleEffect effect, float strength, long radius = 0, GwImage* dest = nullptr);
+
     // ---- platform bitmaps, global memory and drawing ------------------------------------
     bool CreateFromHBITMAP(HBITMAP bitmap, HPALETTE palette = nullptr);
     bool CreateFromHANDLE(HANDLE mem);
@@ -369,6 +536,8 @@ protected:
     void BlindSetPixelColor(long x, long y, RGBQUAD color, bool setAlpha = false);
     BYTE BlindAlphaGet(long x, long y) const;
     bool BlindSelectionIsInside(long x, long y) const;
+    // Sets the selection box to the smallest box holding every selected byte of the plane.
+    void SelectionFitBox();
 
     void RGBtoBGR(BYTE* buffer, int length);
     void Bitfield2RGB(BYTE* src, WORD redmask, WORD greenmask, WORD bluemask, BYTE bpp);

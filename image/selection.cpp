@@ -64,6 +64,11 @@ bool GwImage::SelectionClear() {
     return true;
 }
 
+void GwImage::SelectionFitBox() {
+    if (!selection) return;
+    info.selectionBox = BoxOfPlane(selection, static_cast<long>(GetWidth()), static_cast<long>(GetHeight()));
+}
+
 bool GwImage::SelectionIsValid() const { return selection != nullptr; }
 
 void GwImage::SelectionGetBox(RECT& box) const { box = info.selectionBox; }
