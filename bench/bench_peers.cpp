@@ -3,7 +3,9 @@
 //  - the road to a PNG file: renderer -> GwImage -> PNG in memory, against libqrencode + libpng
 //    painting the same picture (same module size and margin, 24-bit RGB);
 //  - GIF LZW encode/decode of an 8-bit 2000 x 2000 picture against giflib;
-//  - PNG encode/decode through the image library against plain libpng with the same settings.
+//  - PNG encode/decode through the image library against plain libpng with the same settings;
+//  - halving a 2000 x 2000 picture with a bilinear (triangle) filter and turning it by 30
+//    degrees, against ImageMagick's library (MagickCore under Magick++) on one thread.
 // scripts/bench pairs the results by name ("Ours/..." with "Peer/...") and prints ratios.
 #include <benchmark/benchmark.h>
 #include <gif_lib.h>
@@ -17,6 +19,7 @@
 #include <vector>
 
 #include "bench/heap_counter.h"
+#include "bench/magick_peer.h"
 #include "encoder/bit_stream.h"
 #include "encoder/codewords.h"
 #include "encoder/input.h"
@@ -431,6 +434,54 @@ void PeerPngDecode(benchmark::State& state) {
     }
 }
 
+// ---- transforms ---------------------------------------------------------------------------
+
+const int kTransformSide = 2000;
+
+void OursResampleHalf(benchmark::State& state) {
+    GwImage image;
+    FillGwImage24(image, MakeRgbPicture(kTransformSide), kTransformSide);
+    for (auto _ : state) {
+        GwImage half;
+        if (!image.Resample2(kTransformSide / 2, kTransformSide / 2, InterpBilinear, OverflowClamp, &half))
+            state.SkipWithError(image.GetLastError());
+        benchmark::DoNotOptimize(half.GetBits());
+    }
+}
+
+void PeerResampleHalf(benchmark::State& state) {
+    MagickPeerImage* image = MagickPeerPicture(MakeRgbPicture(kTransformSide).data(), kTransformSide);
+    for (auto _ : state) {
+        MagickPeerImage* half = MagickPeerResize(image, kTransformSide / 2, kTransformSide / 2);
+        if (!half) state.SkipWithError("ImageMagick resize failed");
+        benchmark::DoNotOptimize(half);
+        MagickPeerFree(half);
+    }
+    MagickPeerFree(image);
+}
+
+void OursRotate30(benchmark::State& state) {
+    GwImage image;
+    FillGwImage24(image, MakeRgbPicture(kTransformSide), kTransformSide);
+    for (auto _ : state) {
+        GwImage turned;
+        if (!image.Rotate(30.0f, &turned)) state.SkipWithError(image.GetLastError());
+        benchmark::DoNotOptimize(turned.GetBits());
+    }
+}
+
+void PeerRotate30(benchmark::State& state) {
+    MagickPeerImage* image = MagickPeerPicture(MakeRgbPicture(kTransformSide).data(), kTransformSide);
+    for (auto _ : state) {
+        // Turned clockwise there, counter-clockwise here: the same work either way.
+        MagickPeerImage* turned = MagickPeerRotate(image, 30.0);
+        if (!turned) state.SkipWithError("ImageMagick rotate failed");
+        benchmark::DoNotOptimize(turned);
+        MagickPeerFree(turned);
+    }
+    MagickPeerFree(image);
+}
+
 // ---- peak heap of one version-40 encode ---------------------------------------------------
 
 void OursPeakHeapVersion40(benchmark::State& state) {
@@ -462,6 +513,10 @@ BENCHMARK(OursPngEncode)->Unit(benchmark::kMillisecond);
 BENCHMARK(PeerPngEncode)->Unit(benchmark::kMillisecond);
 BENCHMARK(OursPngDecode)->Unit(benchmark::kMillisecond);
 BENCHMARK(PeerPngDecode)->Unit(benchmark::kMillisecond);
+BENCHMARK(OursResampleHalf)->Unit(benchmark::kMillisecond);
+BENCHMARK(PeerResampleHalf)->Unit(benchmark::kMillisecond);
+BENCHMARK(OursRotate30)->Unit(benchmark::kMillisecond);
+BENCHMARK(PeerRotate30)->Unit(benchmark::kMillisecond);
 BENCHMARK(OursPeakHeapVersion40)->Iterations(1);
 
 BENCHMARK_MAIN();
