@@ -282,6 +282,10 @@ bool GwImage::CreateFromHANDLE(HANDLE mem) {
     bool ok = false;
     try {
         const PackedLayout L = ParseLayout(block, size);
+        if (!DecodeBudgetAllows(static_cast<uint64_t>(L.width), static_cast<uint64_t>(L.height))) {
+            GlobalUnlock(mem);
+            return false;
+        }
         if (!Create(static_cast<DWORD>(L.width), static_cast<DWORD>(L.height),
                     L.coding == PixelCoding::Fields16 || L.coding == PixelCoding::Fields32
                         ? 24

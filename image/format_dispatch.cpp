@@ -45,7 +45,7 @@ bool GwImage::Decode(GwFile* file, DWORD type) {
             Transfer(codec);
             return true;
         }
-        if (report) SetText(info.lastError, codec.info.lastError);
+        if (report || IsOverBudgetMessage(codec.info.lastError)) SetText(info.lastError, codec.info.lastError);
         return false;
     };
     auto tryBmp = [&](bool report) {
@@ -73,13 +73,19 @@ bool GwImage::Decode(GwFile* file, DWORD type) {
         case TypeGif: return tryGif(true);
         case TypePng: return tryPng(true);
         case TypeAny: {
+            // A reader that recognised its format but refused the picture as too large for the
+            // decode budget ends the detection: the caller learns why, not "unknown format".
             long start = file->Tell();
+            info.lastError[0] = '\0';
             if (tryBmp(false)) return true;
             file->Seek(start, 0);
+            if (IsOverBudgetMessage(info.lastError)) return false;
             if (tryGif(false)) return true;
             file->Seek(start, 0);
+            if (IsOverBudgetMessage(info.lastError)) return false;
             if (tryPng(false)) return true;
             file->Seek(start, 0);
+            if (IsOverBudgetMessage(info.lastError)) return false;
             SetText(info.lastError, kUnknownDecode);
             return false;
         }
@@ -273,6 +279,8 @@ bool GwImage::Encode2RGBA(BYTE*& buffer, long& size) {
         SetText(info.lastError, kBufferNotEmpty);
         return false;
     }
+    // The dump is four bytes a pixel in one block: held to the decode budget like a read.
+    if (dib && !DecodeBudgetAllows(GetWidth(), GetHeight())) return false;
     GwMemFile file;
     if (!file.Open() || !Encode2RGBA(&file)) return false;
     size = file.Size();

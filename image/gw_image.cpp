@@ -2,8 +2,11 @@
 // and borrowing of buffers, and the information accessors.
 #include "image/gw_image.h"
 
+#include <atomic>
+#include <cinttypes>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -17,12 +20,38 @@ void SetError(ImageInfo& info, const char* text) {
     info.lastError[sizeof(info.lastError) - 1] = '\0';
 }
 
+std::atomic<uint64_t> g_maxDecodePixels{GwImage::kDefaultMaxDecodePixels};
+const char kOverBudget[] = "exceeds the decode limit of";
+
 LONG PixelsPerMeter(long dpi) {
     const double ppm = std::floor(static_cast<double>(dpi) * 39.37007874015748 + 0.5);
     return ppm > 2147483647.0 ? 2147483647 : static_cast<LONG>(ppm);
 }
 
 }  // namespace
+
+// ---- decode budget --------------------------------------------------------------------
+
+void GwImage::SetMaxDecodePixels(uint64_t pixels) {
+    g_maxDecodePixels.store(pixels ? pixels : kDefaultMaxDecodePixels);
+}
+
+uint64_t GwImage::GetMaxDecodePixels() { return g_maxDecodePixels.load(); }
+
+bool GwImage::DecodeBudgetAllows(uint64_t width, uint64_t height) {
+    const uint64_t limit = GetMaxDecodePixels();
+    // Both factors come from 32-bit header fields; a product that cannot be formed is over.
+    const bool fits = width == 0 || height <= limit / width;
+    if (fits) return true;
+    std::snprintf(info.lastError, sizeof(info.lastError),
+                  "picture of %" PRIu64 " x %" PRIu64 " pixels %s %" PRIu64 " pixels", width, height,
+                  kOverBudget, limit);
+    return false;
+}
+
+bool GwImage::IsOverBudgetMessage(const char* text) {
+    return text && std::strncmp(text, "picture of ", 11) == 0 && std::strstr(text, kOverBudget);
+}
 
 // ---- construction -------------------------------------------------------------------
 

@@ -3,6 +3,7 @@
 // the bridge to the platform's bitmaps and device contexts, and reading/writing by image type.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 
 #include "platform/win32.h"
@@ -217,6 +218,17 @@ public:
     void Clear(BYTE value = 0);
     // Frees a block that the library handed out (e.g. an in-memory encode); ignores null.
     void FreeMemory(void* p);
+
+    // ---- decode budget -----------------------------------------------------------------
+    // The most pixels that reading one picture may allocate for it (a GIF's logical screen
+    // included), shared by every reader in the process: files, clipboard blocks, the raw
+    // dump. The default, 2^28 pixels (at most 1 GiB of pixel data with an alpha plane), is
+    // beyond any real photograph yet refuses a few-byte file that declares a gigantic canvas.
+    // 0 restores the default. Create and the writers keep only their own size limit, for
+    // pictures a caller builds on purpose.
+    static constexpr uint64_t kDefaultMaxDecodePixels = uint64_t(1) << 28;
+    static void SetMaxDecodePixels(uint64_t pixels);
+    static uint64_t GetMaxDecodePixels();
 
     // ---- information -------------------------------------------------------------------
     bool IsValid() const;
@@ -542,6 +554,12 @@ protected:
     void RGBtoBGR(BYTE* buffer, int length);
     void Bitfield2RGB(BYTE* src, WORD redmask, WORD greenmask, WORD bluemask, BYTE bpp);
     bool EncodeSafeCheck(GwFile* file);
+    // True when a decoded picture of width x height pixels stays within the decode budget;
+    // otherwise false with lastError naming the size and the limit.
+    bool DecodeBudgetAllows(uint64_t width, uint64_t height);
+    // True for the message DecodeBudgetAllows leaves: the format was recognised, so format
+    // detection reports it instead of trying the next format.
+    static bool IsOverBudgetMessage(const char* text);
 
     void* dib;                  // header copy, palette, pixel rows; null when empty
     BITMAPINFOHEADER header;

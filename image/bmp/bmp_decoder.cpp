@@ -156,6 +156,7 @@ bool GwBmpCodec::Decode(GwFile* file) {
         failure = kNoMemory;
         goto fail;
     }
+    if (!DecodeBudgetAllows(static_cast<uint64_t>(width), static_cast<uint64_t>(height))) return false;
     // How many bytes the pixel data must cover, and whether the stream can plausibly do so.
     switch (bih.biBitCount) {
         case 16: sourceBytes = static_cast<uint64_t>((width + 1) / 2) * 4 * height; break;

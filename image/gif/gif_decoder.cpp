@@ -496,6 +496,11 @@ bool GwImageGIF::Decode(GwFile* file) {
         in.Release();
         return true;
     }
+    // Every frame lies on the logical screen, and the screen is what gets allocated.
+    if (!DecodeBudgetAllows(static_cast<uint64_t>(screen->width), static_cast<uint64_t>(screen->height))) {
+        in.Release();
+        return false;
+    }
     if (hdr[10] & 0x80) {
         if (!ReadColorTable(in, hdr[10] & 7, screen->global, screen->globalCount)) {
             in.Release();

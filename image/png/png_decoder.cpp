@@ -50,6 +50,7 @@ struct GwPngCodecAccess {
         c.passes = h->passes;
         c.widen = !c.alpha && h->pixelDepth == 2;
 
+        if (!im.DecodeBudgetAllows(h->width, h->height)) return 0;
         long total = c.file->Size();
         if (total >= 0) {
             long here = c.file->Tell();
@@ -183,7 +184,11 @@ bool GwPngCodec::Decode(GwFile* file) {
         return false;
     }
     GwPngIo io = GwPngStreamIo(file);
-    GwPngLimits limits = {kMaxSide, kMaxSide, kChunkCacheMax, kChunkMallocMax};
+    // libpng refuses a side beyond the decode budget itself; the area is weighed once the
+    // header is known.
+    const uint64_t budget = GetMaxDecodePixels();
+    const uint32_t side = budget < kMaxSide ? static_cast<uint32_t>(budget) : kMaxSide;
+    GwPngLimits limits = {side, side, kChunkCacheMax, kChunkMallocMax};
     GwPngCodecAccess access = {this, file, 1, false, false};
     GwPngReadHooks hooks = {&access, &GwPngCodecAccess::Begin, &GwPngCodecAccess::Prepare, &GwPngCodecAccess::Store};
     GwPngHeader h;

@@ -331,9 +331,10 @@ TEST(BmpCodecTest, ShortPixelDataReadsAsZerosButImplausibleSizesAreRefused) {
     EXPECT_EQ(Row(a, 2, 12), std::vector<uint8_t>(12, 0xAB));
     EXPECT_EQ(Row(a, 3, 12), std::vector<uint8_t>(12, 0));
 
-    // A 60-byte file claiming 30000 x 30000 pixels: refused at once, nothing reserved.
-    s.width = 30000;
-    s.height = 30000;
+    // A 60-byte file claiming 16000 x 16000 pixels (within the decode budget): refused at
+    // once, nothing reserved.
+    s.width = 16000;
+    s.height = 16000;
     s.data.assign(6, 1);
     bytes = MakeBmp(s);
     GwImage b(2, 2, 8, TypeGif);

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <ctime>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -243,6 +244,75 @@ TEST(FormatDispatchTest, ResourcesAndLoadingConstructors) {
     std::fclose(fp);
     GwImage nothing(dir.File("absent.gif").c_str(), TypeGif);
     EXPECT_FALSE(nothing.IsValid());
+}
+
+// A 35-byte GIF whose logical screen is 65535 x 65535 pixels (two-colour table) around one
+// 1 x 1 image: without a decode budget it costs gigabytes before its only pixel is read.
+std::vector<uint8_t> ScreenBombGif() {
+    return {'G', 'I', 'F', '8', '9', 'a', 0xFF, 0xFF, 0xFF, 0xFF, 0x80, 0, 0,  // screen, 2 colours
+            0, 0, 0, 255, 255, 255,                                             // global table
+            0x2C, 0, 0, 0, 0, 1, 0, 1, 0, 0,                                    // 1 x 1 image
+            2, 2, 0x44, 0x01, 0, 0x3B};                                         // one pixel, end
+}
+
+// Restores the process-wide decode budget however the test ends.
+struct BudgetGuard {
+    ~BudgetGuard() { GwImage::SetMaxDecodePixels(0); }
+};
+
+TEST(FormatDispatchTest, DecodeBudgetRefusesOversizedPicturesInEveryReaderNamingTheSize) {
+    BudgetGuard guard;
+    ASSERT_EQ(GwImage::GetMaxDecodePixels(), uint64_t(1) << 28);
+
+    // The bomb is refused at once, typed or detected, with the size in the message.
+    std::vector<uint8_t> bomb = ScreenBombGif();
+    for (DWORD type : {static_cast<DWORD>(TypeGif), static_cast<DWORD>(TypeAny)}) {
+        SCOPED_TRACE(type);
+        GwImage image;
+        const std::clock_t start = std::clock();
+        EXPECT_FALSE(image.Decode(bomb.data(), static_cast<DWORD>(bomb.size()), type));
+        EXPECT_LT(std::clock() - start, CLOCKS_PER_SEC / 2);
+        EXPECT_NE(std::string(image.GetLastError()).find("65535 x 65535 pixels exceeds the decode limit"),
+                  std::string::npos)
+            << image.GetLastError();
+        EXPECT_FALSE(image.IsValid());
+    }
+    // Raised far enough, the same file reads (its one pixel on a huge screen is no longer
+    // refused by the budget; a smaller screen keeps the test cheap).
+    bomb[6] = bomb[8] = 200;
+    bomb[7] = bomb[9] = 0;
+    GwImage small;
+    EXPECT_TRUE(small.Decode(bomb.data(), static_cast<DWORD>(bomb.size()), TypeGif)) << small.GetLastError();
+    EXPECT_EQ(small.GetWidth(), 200u);
+
+    // Lowered below a 6 x 4 picture, every reader refuses it; at its size, every reader takes it.
+    GwImage sample = Sample();
+    HANDLE dib = sample.CopyToHandle();
+    ASSERT_NE(dib, nullptr);
+    for (uint64_t limit : {uint64_t(23), uint64_t(24)}) {
+        GwImage::SetMaxDecodePixels(limit);
+        const bool fits = limit >= 24;
+        for (DWORD type : {static_cast<DWORD>(TypeBmp), static_cast<DWORD>(TypeGif), static_cast<DWORD>(TypePng)}) {
+            SCOPED_TRACE(std::to_string(type) + " limit " + std::to_string(limit));
+            std::vector<uint8_t> file = EncodeAs(sample, type);
+            for (DWORD as : {type, static_cast<DWORD>(TypeAny)}) {
+                GwImage image;
+                EXPECT_EQ(image.Decode(file.data(), static_cast<DWORD>(file.size()), as), fits) << image.GetLastError();
+                if (!fits) {
+                    EXPECT_STREQ(image.GetLastError(), "picture of 6 x 4 pixels exceeds the decode limit of 23 pixels");
+                }
+            }
+        }
+        GwImage fromHandle;
+        EXPECT_EQ(fromHandle.CreateFromHANDLE(dib), fits) << fromHandle.GetLastError();
+        BYTE* dump = nullptr;
+        long size = 0;
+        EXPECT_EQ(sample.Encode2RGBA(dump, size), fits);
+        sample.FreeMemory(dump);
+    }
+    GlobalFree(dib);
+    GwImage::SetMaxDecodePixels(0);
+    EXPECT_EQ(GwImage::GetMaxDecodePixels(), GwImage::kDefaultMaxDecodePixels);
 }
 
 }  // namespace

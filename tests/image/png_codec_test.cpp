@@ -347,9 +347,10 @@ TEST(PngCodecTest, DamagedOrImplausibleFilesFailCleanly) {
     EXPECT_EQ(image.GetType(), static_cast<DWORD>(TypeBmp));  // the old image is untouched
     EXPECT_EQ(image.GetWidth(), 2u);
 
-    // A valid header promising 60000 x 60000 RGB pixels in a file of a few dozen bytes.
+    // A valid header promising 16000 x 16000 RGB pixels (within the decode budget) in a file
+    // of a few dozen bytes.
     std::vector<uint8_t> big = WritePng(PaletteSpec(1, 1, 2));
-    const uint8_t header[] = {0, 0, 0xEA, 0x60, 0, 0, 0xEA, 0x60, 8, 2, 0, 0, 0};
+    const uint8_t header[] = {0, 0, 0x3E, 0x80, 0, 0, 0x3E, 0x80, 8, 2, 0, 0, 0};
     std::memcpy(&big[16], header, sizeof header);
     uint32_t crc = Crc32(&big[12], 17);
     big[29] = static_cast<uint8_t>(crc >> 24);
