@@ -105,6 +105,13 @@ TEST_F(ConvertInfoCliTest, HelpAndUsageErrors) {
         {png, Path("out.png"), "--gif-coder", "zip"},
         {png, Path("out.png"), "--bogus"},
         {png, Path("out.jpg")},  // no --to and an ending that names no format
+        {png, Path("out.png"), "--rotate", "nan"},
+        {png, Path("out.png"), "--rotate", "-inf"},
+        {png, Path("out.png"), "--resize", "0x5"},
+        {png, Path("out.png"), "--resize", "10x10:fancy"},
+        {png, Path("out.png"), "--crop", "1,2,3"},
+        {png, Path("out.png"), "--thumbnail", "5"},
+        {png, Path("out.png"), "--thumbnail", "5x5:box"},
     };
     for (const auto& args : bad) {
         Outcome o = Run("convert", args);
@@ -206,6 +213,51 @@ TEST_F(ConvertInfoCliTest, FramesStrictInputTypesAndFailuresWithoutLeftovers) {
     EXPECT_NE(unreadable.err.find("Decode: Unknown or wrong format"), std::string::npos) << unreadable.err;
     Outcome unwritable = Run("convert", {anim, Path("no/such/dir/z.png")});
     EXPECT_EQ(unwritable.status, 1);
+}
+
+// The picture options run in one fixed order whatever order they are given in, each with the
+// library's meaning; refusals exit 1 and write nothing.
+TEST_F(ConvertInfoCliTest, PictureOptionsApplyInTheirOrder) {
+    const std::string in = Sample("in.png", TypePng, 24);
+    const std::string a = Path("a.png"), b = Path("b.png");
+    ASSERT_EQ(Run("convert", {in, a, "--rotate", "90", "--crop", "1,2,3,4"}).status, 0);
+    ASSERT_EQ(Run("convert", {in, b, "--crop", "1,2,3,4", "--rotate", "90"}).status, 0);
+    EXPECT_TRUE(SamePixels(a, b));
+    // Turned first (9 x 7 becomes 7 x 9), then 3 x 4 from column 1, row 2 of the top.
+    GwImage source, turned, result;
+    ASSERT_TRUE(source.Load(in.c_str(), TypePng));
+    ASSERT_TRUE(source.RotateLeft(&turned));
+    ASSERT_TRUE(result.Load(a.c_str(), TypePng));
+    ASSERT_EQ(result.GetWidth(), 3u);
+    ASSERT_EQ(result.GetHeight(), 4u);
+    for (long y = 0; y < 4; ++y)
+        for (long x = 0; x < 3; ++x) {
+            const RGBQUAD p = result.GetPixelColor(x, y, false), q = turned.GetPixelColor(x + 1, y + 3, false);
+            EXPECT_EQ(p.rgbRed + 256 * p.rgbGreen + 65536 * p.rgbBlue, q.rgbRed + 256 * q.rgbGreen + 65536 * q.rgbBlue)
+                << x << "," << y;
+        }
+
+    // Resize, then fit in 10 x 10, then one bit of black and white.
+    const std::string c = Path("c.gif");
+    ASSERT_EQ(Run("convert", {in, c, "--dither", "--thumbnail", "10x10", "--resize", "90x35:lanczos"}).status, 0);
+    GwImage small;
+    ASSERT_TRUE(small.Load(c.c_str(), TypeGif));
+    EXPECT_EQ(small.GetWidth(), 10u);
+    EXPECT_EQ(small.GetHeight(), 4u);
+    for (long y = 0; y < 4; ++y)
+        for (long x = 0; x < 10; ++x) {
+            const BYTE level = small.GetPixelColor(x, y, false).rgbGreen;
+            EXPECT_TRUE(level == 0 || level == 255) << x << "," << y;
+        }
+
+    Outcome outside = Run("convert", {in, Path("d.png"), "--crop", "20,0,5,5"});
+    EXPECT_EQ(outside.status, 1);
+    EXPECT_NE(outside.err.find("does not meet"), std::string::npos) << outside.err;
+    Outcome huge = Run("convert", {in, Path("e.png"), "--resize", "100000x100000"});
+    EXPECT_EQ(huge.status, 1);
+    EXPECT_NE(huge.err.find("too large"), std::string::npos) << huge.err;
+    EXPECT_FALSE(std::filesystem::exists(Path("d.png")));
+    EXPECT_FALSE(std::filesystem::exists(Path("e.png")));
 }
 
 TEST_F(ConvertInfoCliTest, InfoDescribesEachFileAndGifDetails) {
