@@ -18,7 +18,7 @@ bool GwProcessingKit::CheckResult(GwImage& image, const char* op, int64_t width,
     if (width <= 0 || height <= 0) return Fail(image, op, "size must be greater than zero");
     // Each side below 2^31 first, so that the product cannot overflow.
     if (width > 0x7FFFFFFF || height > 0x7FFFFFFF ||
-        static_cast<uint64_t>(width) * static_cast<uint64_t>(height) > kMaxPixels) {
+        static_cast<uint64_t>(width) * static_cast<uint64_t>(height) > GwImage::GetMaxDecodePixels()) {
         char why[128];
         std::snprintf(why, sizeof(why), "picture too large (%lld x %lld pixels)", static_cast<long long>(width),
                       static_cast<long long>(height));

@@ -10,12 +10,10 @@
 
 class GwProcessingKit {
 public:
-    // The most pixels a transform may produce: the same ceiling the readers put on a picture.
-    static const uint64_t kMaxPixels = 1ULL << 28;
-
     // Writes "op : why" into image's last error and returns false.
     static bool Fail(GwImage& image, const char* op, const char* why);
-    // A picture to work on and a result size that is positive and within the budget.
+    // A picture to work on and a result size that is positive and within the decode budget
+    // (GetMaxDecodePixels), so that no scale factor can ask for more than a reader could.
     static bool CheckResult(GwImage& image, const char* op, int64_t width, int64_t height);
     // Creates `out` at width x height x bpp carrying src's information; a result of 8 bits or
     // less takes src's palette, a 24-bit result of a palette picture takes the transparent
