@@ -5,13 +5,20 @@
 #include "control/glyphwell_ctrl.h"
 #include "control/glyphwell_ids.h"
 #include "control/glyphwell_prop_page.h"
+#ifndef _WIN32
 #include "control/glyphwell_resources.h"
+#endif
 
 namespace {
 
 class CGlyphwellApp : public COleControlModule {
 public:
+#ifdef _WIN32
+    // The resource compiler put the resources into the module itself.
+    CGlyphwellApp() : COleControlModule("Glyphwell") {}
+#else
     CGlyphwellApp() : COleControlModule("Glyphwell") { GlyphwellDeclareResources(m_hInstance); }
+#endif
     BOOL InitInstance() override { return COleControlModule::InitInstance(); }
     int ExitInstance() override { return COleControlModule::ExitInstance(); }
 };
@@ -74,27 +81,28 @@ HRESULT GlyphwellModuleTypeLib(LCID lcid, ITypeLib** lib) {
     return S_OK;
 }
 
-extern "C" HRESULT DllRegisterServer() {
+extern "C" HRESULT STDAPICALLTYPE DllRegisterServer() {
     AFX_MANAGE_STATE(AfxGetStaticModuleState());
     if (!AfxOleRegisterTypeLib(AfxGetInstanceHandle(), LIBID_GLYPHWELLLib)) return SELFREG_E_TYPELIB;
     if (!COleObjectFactory::UpdateRegistryAll(TRUE)) return SELFREG_E_CLASS;
     return S_OK;
 }
 
-extern "C" HRESULT DllUnregisterServer() {
+extern "C" HRESULT STDAPICALLTYPE DllUnregisterServer() {
     AFX_MANAGE_STATE(AfxGetStaticModuleState());
-    if (!AfxOleUnregisterTypeLib(LIBID_GLYPHWELLLib, kGlyphwellTypeLibMajor, kGlyphwellTypeLibMinor))
+    if (!AfxOleUnregisterTypeLib(LIBID_GLYPHWELLLib, kGlyphwellTypeLibMajor, kGlyphwellTypeLibMinor,
+                                 kGlyphwellTypeLibLcid))
         return SELFREG_E_TYPELIB;
     if (!COleObjectFactory::UpdateRegistryAll(FALSE)) return SELFREG_E_CLASS;
     return S_OK;
 }
 
-extern "C" HRESULT DllGetClassObject(REFCLSID clsid, REFIID iid, void** object) {
+extern "C" HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID clsid, REFIID iid, void** object) {
     AFX_MANAGE_STATE(AfxGetStaticModuleState());
     return AfxDllGetClassObject(clsid, iid, object);
 }
 
-extern "C" HRESULT DllCanUnloadNow() {
+extern "C" HRESULT STDAPICALLTYPE DllCanUnloadNow() {
     AFX_MANAGE_STATE(AfxGetStaticModuleState());
     return AfxDllCanUnloadNow();
 }

@@ -5,13 +5,17 @@
 
 #include "platform/afx/afxctl.h"
 
+#ifdef _WIN32
+#define GLYPHWELL_EXPORT  // the module definition file exports them, undecorated
+#else
 #define GLYPHWELL_EXPORT __attribute__((visibility("default")))
+#endif
 
 extern "C" {
-GLYPHWELL_EXPORT HRESULT DllRegisterServer();
-GLYPHWELL_EXPORT HRESULT DllUnregisterServer();
-GLYPHWELL_EXPORT HRESULT DllGetClassObject(REFCLSID clsid, REFIID iid, void** object);
-GLYPHWELL_EXPORT HRESULT DllCanUnloadNow();
+GLYPHWELL_EXPORT HRESULT STDAPICALLTYPE DllRegisterServer();
+GLYPHWELL_EXPORT HRESULT STDAPICALLTYPE DllUnregisterServer();
+GLYPHWELL_EXPORT HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID clsid, REFIID iid, void** object);
+GLYPHWELL_EXPORT HRESULT STDAPICALLTYPE DllCanUnloadNow();
 }
 
 // Makes sure the module's objects (application, factories, resources) are part of the program;

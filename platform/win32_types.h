@@ -7,16 +7,9 @@
 #include <cstdint>
 
 #ifdef _WIN32
-// The system's own declarations. Its headers define near/far as empty words, which
-// would break every variable of that name.
-#include <windows.h>
-#include <ole2.h>
-#include <oleauto.h>
-#include <olectl.h>
-#include <ocidl.h>
+// The system's own declarations, through the one switch.
+#include "platform/win32.h"
 #include <objsafe.h>
-#undef near
-#undef far
 #else
 
 typedef uint8_t BYTE;

@@ -1,6 +1,6 @@
 #include "platform/afx/cdc.h"
 
-#include "platform/gdi/gdi.h"
+#include "platform/win32.h"
 
 void CDC::FillSolidRect(LPCRECT rect, COLORREF color) {
     if (!m_hDC || !rect) return;

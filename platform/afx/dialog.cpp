@@ -191,8 +191,52 @@ bool AfxLayoutDialog(UINT templateId, AfxDialogLayout* layout) {
     return true;
 }
 
+bool AfxHasDialogUser() {
+    std::lock_guard<std::mutex> g(g_userLock);
+    return static_cast<bool>(User());
+}
+
+#ifdef _WIN32
+namespace {
+
+// The dialog procedure of a framework dialog run by the system's dialog manager.
+INT_PTR CALLBACK FrameworkDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    CDialog* dialog = reinterpret_cast<CDialog*>(GetWindowLongPtrA(window, DWLP_USER));
+    switch (message) {
+        case WM_INITDIALOG:
+            SetWindowLongPtrA(window, DWLP_USER, lParam);
+            return reinterpret_cast<CDialog*>(lParam)->RunInit();
+        case WM_COMMAND:
+            if (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL) {
+                if (LOWORD(wParam) == IDOK && dialog) dialog->RunOK();
+                EndDialog(window, LOWORD(wParam));
+                return TRUE;
+            }
+            break;
+        default: break;
+    }
+    return FALSE;
+}
+}  // namespace
+
+INT_PTR CDialog::RunSystemDialog(const BYTE* templ) {
+    return DialogBoxIndirectParamA(AfxGetResourceHandle(), reinterpret_cast<LPCDLGTEMPLATEA>(templ),
+                                   GetActiveWindow(), FrameworkDialogProc, reinterpret_cast<LPARAM>(this));
+}
+#endif
+
 INT_PTR CDialog::DoModal() {
     if (!AfxLayoutDialog(m_nIDTemplate, &m_layout)) return -1;
+#ifdef _WIN32
+    // A person answers through the system's dialog manager unless a user has been installed.
+    if (!AfxHasDialogUser()) {
+        const BYTE* data;
+        DWORD size;
+        if (!AfxFindResourceBytes(AfxGetResourceHandle(), MAKEINTRESOURCE(m_nIDTemplate), RT_DIALOG, &data, &size))
+            return -1;
+        return RunSystemDialog(data);
+    }
+#endif
     OnInitDialog();
     const int result = AfxRunDialogUser(m_layout);
     if (result == IDOK) OnOK();

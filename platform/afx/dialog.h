@@ -10,6 +10,7 @@
 
 #include "platform/afx/geometry.h"
 
+#ifndef _WIN32
 #define WS_POPUP 0x80000000L
 #define WS_CHILD 0x40000000L
 #define WS_VISIBLE 0x10000000L
@@ -22,6 +23,7 @@
 #define SS_LEFT 0x0L
 #define SS_ICON 0x3L
 #define BS_DEFPUSHBUTTON 0x1L
+#endif
 #define AFX_DLGCLASS_BUTTON 0x0080
 #define AFX_DLGCLASS_STATIC 0x0082
 
@@ -59,8 +61,10 @@ struct AfxDialogLayout {
 
 // The user of modal dialogs: receives the laid-out dialog, returns the id of the button pressed.
 typedef std::function<int(const AfxDialogLayout&)> AfxDialogUser;
-// Installs a user; an empty function restores the headless default (IDOK at once).
+// Installs a user; an empty function restores the default: headless, IDOK at once; on
+// Windows, the system's dialog manager and a person.
 void AfxSetDialogUser(AfxDialogUser user);
+bool AfxHasDialogUser();
 
 class CDialog;
 class CDataExchange {
@@ -78,8 +82,17 @@ public:
     // returns the user's choice, or -1 when the template is missing or damaged.
     virtual INT_PTR DoModal();
     const AfxDialogLayout& GetLayout() const { return m_layout; }
+#ifdef _WIN32
+    // Called by the system dialog's procedure.
+    BOOL RunInit() { return OnInitDialog(); }
+    void RunOK() { OnOK(); }
+#endif
 
 protected:
+#ifdef _WIN32
+    // Shows the template through the system's dialog manager; the button's id, or -1.
+    INT_PTR RunSystemDialog(const BYTE* dialogTemplate);
+#endif
     virtual BOOL OnInitDialog() { return TRUE; }
     virtual void DoDataExchange(CDataExchange*) {}
     virtual void OnOK() { UpdateData(TRUE); }

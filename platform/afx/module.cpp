@@ -1,6 +1,8 @@
 #include "platform/afx/module.h"
 
+#ifndef _WIN32
 #include <dlfcn.h>
+#endif
 
 #include <atomic>
 #include <mutex>
@@ -16,10 +18,26 @@ std::once_flag g_init;
 
 struct AFX_MODULE_STATE {};
 
+namespace {
+#ifdef _WIN32
+// The module this code was linked into (the control module, or a program built with it).
+HINSTANCE ThisModule() {
+    HMODULE module = nullptr;
+    GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                       reinterpret_cast<LPCSTR>(&ThisModule), &module);
+    return module;
+}
+#endif
+}  // namespace
+
 CWinApp::CWinApp(const char* appName) : m_pszAppName(appName ? appName : "") {
+#ifdef _WIN32
+    m_hInstance = ThisModule();
+#else
     // The module is known to the kernel by its application name, which gives it the instance
     // handle its resources are declared under.
     m_hInstance = GwRegisterModule(m_pszAppName.empty() ? "module" : m_pszAppName.c_str());
+#endif
     g_app = this;
     AfxSetResourceHandle(m_hInstance);
 }
@@ -32,9 +50,16 @@ CWinApp* AfxGetApp() { return g_app; }
 HINSTANCE AfxGetInstanceHandle() { return g_app ? g_app->m_hInstance : nullptr; }
 
 std::string AfxGetModuleFileName() {
+#ifdef _WIN32
+    char path[MAX_PATH];
+    const DWORD n = GetModuleFileNameA(ThisModule(), path, sizeof path);
+    if (n > 0 && n < sizeof path) return std::string(path, n);
+    return "glyphwell.ocx";
+#else
     Dl_info info;
     if (dladdr(reinterpret_cast<void*>(&AfxGetModuleFileName), &info) && info.dli_fname) return info.dli_fname;
     return "glyphwell";
+#endif
 }
 
 void AfxOleLockApp() { ++g_locks; }

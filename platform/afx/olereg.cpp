@@ -1,11 +1,13 @@
 #include "platform/afx/olereg.h"
 
+#include <cstring>
 #include <string>
 
 #include "platform/afx/module.h"
 #include "platform/afx/resources.h"
 #include "platform/com/registry.h"
 #include "platform/com/typelib.h"
+#include "platform/com/variant.h"
 
 namespace {
 bool Set(const std::string& key, const char* name, const std::string& value) {
@@ -40,6 +42,27 @@ std::string TypeName(HINSTANCE instance, UINT id) {
 }
 }  // namespace
 
+#ifdef _WIN32
+// The system loads the library from the module's TYPELIB resource and registers it.
+BOOL AfxOleRegisterTypeLib(HINSTANCE, REFGUID libid, const char* fileName, const char* helpDir) {
+    std::string path = AfxGetModuleFileName();
+    if (fileName && *fileName) path += std::string("\\") + fileName;
+    const GwOleString widePath = GwWideFromAnsi(path.data(), path.size());
+    ITypeLib* lib = nullptr;
+    if (FAILED(LoadTypeLibEx(widePath.c_str(), REGKIND_NONE, &lib)) || !lib) return FALSE;
+    TLIBATTR* attr = nullptr;
+    bool ok = SUCCEEDED(lib->GetLibAttr(&attr)) && attr && IsEqualGUID(attr->guid, libid);
+    if (attr) lib->ReleaseTLibAttr(attr);
+    if (ok) {
+        GwOleString wideHelp;
+        if (helpDir) wideHelp = GwWideFromAnsi(helpDir, std::strlen(helpDir));
+        ok = SUCCEEDED(RegisterTypeLib(lib, const_cast<LPOLESTR>(widePath.c_str()),
+                                       helpDir ? const_cast<LPOLESTR>(wideHelp.c_str()) : nullptr));
+    }
+    lib->Release();
+    return ok ? TRUE : FALSE;
+}
+#else
 BOOL AfxOleRegisterTypeLib(HINSTANCE instance, REFGUID libid, const char* fileName, const char*) {
     const BYTE* data;
     DWORD size;
@@ -54,6 +77,7 @@ BOOL AfxOleRegisterTypeLib(HINSTANCE instance, REFGUID libid, const char* fileNa
     lib->Release();
     return SUCCEEDED(hr);
 }
+#endif
 
 BOOL AfxOleUnregisterTypeLib(REFGUID libid, WORD major, WORD minor, LCID lcid) {
     return SUCCEEDED(UnRegisterTypeLib(libid, major, minor, lcid, SYS_WIN32));

@@ -1,6 +1,7 @@
 #include "platform/afx/propertypage.h"
 
 #include "platform/afx/module.h"
+#include "platform/afx/resources.h"
 
 COlePropertyPage::COlePropertyPage(UINT dialogId, UINT captionId) : CDialog(dialogId), m_idCaption(captionId) {
     AfxOleLockApp();
@@ -34,6 +35,16 @@ INT_PTR COlePropertyPage::ShowModal() {
     if (!AfxLayoutDialog(m_nIDTemplate, &m_layout)) return -1;
     // The page frame shows the caption string; the page template itself has none.
     m_layout.desc.caption = m_caption.Bytes();
+#ifdef _WIN32
+    // Shown by the system, the page gets its caption from its window text.
+    if (!AfxHasDialogUser()) {
+        const BYTE* data;
+        DWORD size;
+        if (!AfxFindResourceBytes(AfxGetResourceHandle(), MAKEINTRESOURCE(m_nIDTemplate), RT_DIALOG, &data, &size))
+            return -1;
+        return RunSystemDialog(data);
+    }
+#endif
     OnInitDialog();
     const int result = AfxRunDialogUser(m_layout);
     if (result == IDOK) UpdateData(TRUE);

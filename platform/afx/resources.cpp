@@ -4,12 +4,18 @@
 #include <cstring>
 #include <mutex>
 
+#include "platform/afx/module.h"
 #include "platform/com/variant.h"
 #include "platform/win32.h"
 
 namespace {
 std::mutex g_lock;
 HINSTANCE g_current = nullptr;
+
+#ifdef _WIN32
+// The framework's standard strings are part of the module's own string table.
+HINSTANCE Framework() { return AfxGetInstanceHandle(); }
+#else
 
 // The framework's own strings live in a module of their own, declared on first use.
 HINSTANCE Framework() {
@@ -26,13 +32,16 @@ HINSTANCE Framework() {
     }();
     return module;
 }
+#endif
 }  // namespace
 
+#ifndef _WIN32
 void AfxDeclareResource(HINSTANCE module, LPCSTR type, LPCSTR name, const void* data, DWORD size) {
     GwRegisterResource(module, type, name, data, size);
 }
 
 void AfxForgetResources(HINSTANCE module) { GwUnregisterResources(module); }
+#endif
 
 bool AfxFindResourceBytes(HINSTANCE module, LPCSTR name, LPCSTR type, const BYTE** data, DWORD* size) {
     HRSRC res = FindResource(module, name, type);

@@ -8,11 +8,14 @@
 #include "platform/win32_types.h"
 
 
+#ifndef _WIN32
 // Declares one resource of a module as compiled-in data (the bytes are copied).
-// Names and types are MAKEINTRESOURCE ids or strings.
+// Names and types are MAKEINTRESOURCE ids or strings. (On Windows the resource compiler
+// puts them into the module.)
 void AfxDeclareResource(HINSTANCE module, LPCSTR type, LPCSTR name, const void* data, DWORD size);
 // Forgets every resource declared for a module (module unload).
 void AfxForgetResources(HINSTANCE module);
+#endif
 bool AfxFindResourceBytes(HINSTANCE module, LPCSTR name, LPCSTR type, const BYTE** data, DWORD* size);
 // String `id` converted to the ANSI code page; false when the module has no such string.
 bool AfxLoadStringBytes(HINSTANCE module, UINT id, std::string* text);

@@ -16,6 +16,7 @@
 #define STDMETHOD_(type, method) virtual type STDMETHODCALLTYPE method
 #define STDMETHODIMP HRESULT STDMETHODCALLTYPE
 #define STDMETHODIMP_(type) type STDMETHODCALLTYPE
+#define STDAPICALLTYPE
 #define PURE = 0
 
 union LARGE_INTEGER {
