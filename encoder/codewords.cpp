@@ -7,7 +7,7 @@
 #include "encoder/tables.h"
 #include "encoder/trace.h"
 
-int32_t codewordCount = 0;
+thread_local int32_t codewordCount = 0;
 
 namespace {
 

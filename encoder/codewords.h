@@ -7,9 +7,9 @@
 
 #include "encoder/bit_stream.h"
 
-// Length of the final sequence of the last QRCodeCreateCodewords call (module-wide, so runs
-// must not overlap); the pipeline hands it to placement.
-extern int32_t codewordCount;
+// Length of the final sequence of the last QRCodeCreateCodewords call on this thread; the
+// pipeline hands it to placement.
+extern thread_local int32_t codewordCount;
 
 // Consumes the stream and returns the final sequence of all total codewords of the version
 // (data part interleaved, then error-correction part interleaved) as a new malloc'd array the

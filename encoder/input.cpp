@@ -8,7 +8,8 @@
 
 namespace {
 
-unsigned char g_tildeOutput[QRCODE_TILDE_BUFFER_SIZE];
+// One per thread, so that encoding runs on different threads never share it.
+thread_local unsigned char g_tildeOutput[QRCODE_TILDE_BUFFER_SIZE];
 
 // Reads `digits` bytes as a number the way atoi reads a string: leading blanks and a sign
 // accepted, reading stops at the first non-digit.

@@ -8,17 +8,18 @@
 #include "encoder/bit_stream.h"
 #include "encoder/settings.h"
 
-// Size of the module-wide tilde output buffer; escapes only shrink the text, so it holds the
+// Size of the tilde output buffer (one per thread); escapes only shrink the text, so it holds the
 // output of any text of the settings field.
 constexpr int32_t QRCODE_TILDE_BUFFER_SIZE = QRCODE_TEXT_FIELD_SIZE;
 
 // Rewrites the escapes of `text` (`*length` bytes; at most QRCODE_TILDE_BUFFER_SIZE are read):
 // ~~ -> '~'; ~dNNN -> the byte NNN (above 255 -> 255); ~eNNNNNN -> a placeholder '0' whose ECI
 // number goes to settings->eciValues at its output position; any other '~' is dropped.
-// Returns the module-wide output buffer (zero behind the output) and sets *length to the
+// Returns this thread's output buffer (zero behind the output) and sets *length to the
 // output length. Stores a new malloc'd eciValues array of one entry per input byte (all -1
 // but the placeholders) in the record; the caller frees it. On allocation failure eciValues
-// is null and nothing else changes. Not reentrant: encoding runs must not overlap.
+// is null and nothing else changes. Not reentrant on one thread: the buffer is reused by the
+// next call.
 const unsigned char* QRCodeProcessTilde(QRCodeSettings* settings, const unsigned char* text, int32_t* length);
 
 // One value 0..255 per byte. New malloc'd array (at least one element) the caller frees; null

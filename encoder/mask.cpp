@@ -262,8 +262,8 @@ void QRCodeScorePenalties(const int32_t* cells, int width, int height, int32_t s
     scores[0] = scores[1] = scores[2] = scores[3] = 0;
     if (!cells || width <= 0 || height <= 0 || width > kSymbolMatrixCapacity || height > kSymbolMatrixCapacity)
         return;
-    static Line cols[kSymbolMatrixCapacity];
-    static Line rows[kSymbolMatrixCapacity];
+    static thread_local Line cols[kSymbolMatrixCapacity];
+    static thread_local Line rows[kSymbolMatrixCapacity];
     for (int x = 0; x < width; ++x) cols[x] = Line{};
     for (int y = 0; y < height; ++y) rows[y] = Line{};
     for (int x = 0; x < width; ++x) {
@@ -280,13 +280,13 @@ int QRCodeChooseMask(const SymbolMatrix* m) {
     const int W = m->width;
     const int H = m->height;
     if (W <= 0 || H <= 0 || W > kSymbolMatrixCapacity || H > kSymbolMatrixCapacity) return 0;
-    // Encoding runs never overlap, so the line buffers can live with the module instead of being
-    // allocated per mask. Each line of a masked symbol is its unmasked colours with the data
+    // Encoding runs on one thread never overlap, so the line buffers live with the thread instead
+    // of being allocated per mask. Each line of a masked symbol is its unmasked colours with the data
     // cells XORed by the mask's pattern: exactly the colours of QRCodeApplyMask(m, k), without
     // building the cell copy.
-    static Line baseCols[kSymbolMatrixCapacity], dataCols[kSymbolMatrixCapacity];
-    static Line baseRows[kSymbolMatrixCapacity], dataRows[kSymbolMatrixCapacity];
-    static Line cols[kSymbolMatrixCapacity], rows[kSymbolMatrixCapacity];
+    static thread_local Line baseCols[kSymbolMatrixCapacity], dataCols[kSymbolMatrixCapacity];
+    static thread_local Line baseRows[kSymbolMatrixCapacity], dataRows[kSymbolMatrixCapacity];
+    static thread_local Line cols[kSymbolMatrixCapacity], rows[kSymbolMatrixCapacity];
     // The columns come straight from the cells, 64 rows to a word; the rows are the same bits
     // transposed. A data cell's colour is QRCodeIsDark's as well: empty and light data cells are
     // light, dark ones dark.

@@ -66,7 +66,38 @@ int32_t ChooseVersion(const QRCodeSettings* s, const int32_t* values, int32_t co
     }
 }
 
+// The text as the segment writers read it: one value per byte, or per byte pair in kanji mode,
+// after tilde escapes when they are on. Null when memory runs out; with escapes on, the record's
+// eciValues are set and the caller frees them.
+int32_t* PrepareValues(QRCodeSettings* settings, int32_t length, int32_t* count) {
+    const unsigned char* text = reinterpret_cast<const unsigned char*>(settings->text);
+    int32_t filler = QRCODE_TEXT_FILLER;
+    if (settings->processTilde) {
+        text = QRCodeProcessTilde(settings, text, &length);
+        if (!text) return nullptr;
+        filler = 0;
+    }
+    *count = length;
+    if (settings->encodeMode == QRCODE_MODE_KANJI) return QRCodeKanjiValues(text, length, count, filler);
+    return QRCodeByteValues(text, length);
+}
+
 }  // namespace
+
+int32_t QRCodeFirstUnencodable(QRCodeSettings* settings) {
+    const int32_t length = QRCodeTextLength(settings);
+    settings->eciValues = nullptr;
+    if (length > QRCODE_TEXT_MAX) return -1;
+    int32_t count = 0;
+    int32_t* values = PrepareValues(settings, length, &count);
+    std::free(settings->eciValues);
+    settings->eciValues = nullptr;
+    if (!values) return -1;
+    const int32_t run = QRCodeModeRun(settings->encodeMode, values, count);
+    std::free(values);
+    if (run >= count) return -1;
+    return settings->encodeMode == QRCODE_MODE_KANJI ? 2 * run : run;
+}
 
 SymbolMatrix* QRCodeMakeSymbol(QRCodeSettings* settings) {
     const int32_t level = settings->correctionLevel;
@@ -96,20 +127,13 @@ SymbolMatrix* QRCodeMakeSymbol(QRCodeSettings* settings) {
         return result;
     };
 
-    const unsigned char* text = reinterpret_cast<const unsigned char*>(settings->text);
-    int32_t filler = QRCODE_TEXT_FILLER;
-    if (settings->processTilde) {
-        text = QRCodeProcessTilde(settings, text, &length);
-        if (!text) return finish(nullptr);
-        filler = 0;
-    }
-
-    int32_t count = length;
-    if (settings->encodeMode == QRCODE_MODE_KANJI)
-        values = QRCodeKanjiValues(text, length, &count, filler);
-    else
-        values = QRCodeByteValues(text, length);
+    int32_t count = 0;
+    values = PrepareValues(settings, length, &count);
     if (!values) return finish(nullptr);
+    // A forced mode that cannot hold the whole text would write only the part before the first
+    // value outside its class and drop the rest: the text is refused instead. Automatic
+    // segmentation only hands the writers runs it has checked.
+    if (QRCodeModeRun(settings->encodeMode, values, count) < count) return finish(nullptr);
 
     int32_t version = settings->preferredVersion < 1 ? 1 : settings->preferredVersion;
     if (version > QRCODE_VERSION_COUNT) {

@@ -13,7 +13,17 @@
 //    above 40 with the version search on, or a text with no end mark in the field (more than
 //    QRCODE_TEXT_MAX bytes): "Could not find any version to encode ";
 //  - with the version search off, the data exceed the chosen version: "Too many codewords";
-//  - silently: a level outside 0-3, a preferred version above 40 with the search off, memory
+//  - silently: a forced numeric, alphanumeric or kanji mode that cannot hold every byte of the
+//    text (see QRCodeFirstUnencodable), a level outside 0-3, a preferred version above 40 with the search off, memory
 //    exhaustion.
-// Not reentrant: module-wide state (tilde buffer, codeword count) means runs must not overlap.
+// The encoder's working state (tilde buffer, codeword count, mask line buffers) is kept per
+// thread: runs on different threads may overlap, each with its own record; runs on one thread
+// never do.
 SymbolMatrix* QRCodeMakeSymbol(QRCodeSettings* settings);
+
+// Where the text stops being encodable in a forced mode: the offset of the first byte of the
+// text (after tilde escapes when processTilde is set) that the numeric, alphanumeric or kanji
+// mode cannot hold (in kanji mode, the first byte of the pair that is no kanji character), or
+// -1 when the mode holds the whole text; always -1 for the byte and automatic modes. A text with
+// an offset here makes QRCodeMakeSymbol fail. Leaves the record as it was (eciValues null).
+int32_t QRCodeFirstUnencodable(QRCodeSettings* settings);

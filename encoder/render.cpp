@@ -9,9 +9,9 @@
 namespace {
 
 // The last raster and the memory context it is still selected into, kept until the host has
-// copied the bitmap.
-HBITMAP g_bitmap = nullptr;
-HDC g_memoryDC = nullptr;
+// copied the bitmap: one pair per thread, so renderings on different threads never meet.
+thread_local HBITMAP g_bitmap = nullptr;
+thread_local HDC g_memoryDC = nullptr;
 
 // The renderer's own colour test: the low eight bits only (no unassigned cell is left by now).
 bool RendersDark(int32_t value) { return (value & 0xF0) != 0; }

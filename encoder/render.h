@@ -10,11 +10,12 @@
 // N = pixelSize * modules + 2 * margin: module (x, y) covers the pixels margin + x * pixelSize
 // .. + pixelSize - 1 in each direction, in foregroundColor when dark and backgroundColor when
 // light (0x00BBGGRR); every other pixel is white. The previous bitmap is released first.
-// The bitmap stays owned by the renderer until QRCodeReleaseBitmap or the next rendering: read
-// or copy it, never delete it. Returns null, leaving any kept bitmap untouched, when the text
-// cannot be encoded; returns null, with nothing kept, when the bitmap cannot be created (too
-// large for the GDI). Not reentrant: renderings must not overlap.
+// The bitmap stays owned by the renderer until QRCodeReleaseBitmap or the next rendering on the
+// same thread: read or copy it, never delete it. Returns null, leaving any kept bitmap
+// untouched, when the text cannot be encoded; returns null, with nothing kept, when the bitmap
+// cannot be created (too large for the GDI). Each thread keeps its own bitmap: renderings on
+// different threads may overlap, renderings on one thread never do.
 HBITMAP QRCodeRenderBitmap(QRCodeSettings* settings);
 
-// Deletes the kept memory context and bitmap, if any, and empties both slots. Returns 0.
+// Deletes this thread's kept memory context and bitmap, if any, and empties both slots. Returns 0.
 int QRCodeReleaseBitmap();

@@ -3,6 +3,7 @@
 
 #include <cstdlib>
 
+#include "encoder/settings.h"
 #include "encoder/tables.h"
 
 const int32_t QRCodeCountBitsTable[3][5] = {
@@ -107,4 +108,16 @@ int32_t QRCodeWriteKanji(const int32_t* values, int32_t p, int32_t n, int32_t ve
         BitStreamAppend(stream, (d >> 8) * 0xC0 + (d & 0xFF), 13);
     }
     return p + taken;
+}
+
+int32_t QRCodeModeRun(int32_t encodeMode, const int32_t* values, int32_t n) {
+    bool (*holds)(int32_t) = nullptr;
+    if (encodeMode == QRCODE_MODE_NUMERIC) holds = QRCodeIsDigit;
+    if (encodeMode == QRCODE_MODE_ALPHANUMERIC) holds = QRCodeIsAlphanumeric;
+    if (encodeMode == QRCODE_MODE_KANJI) holds = QRCodeIsKanji;
+    if (n < 0) n = 0;
+    if (!holds) return n;
+    int32_t taken = 0;
+    while (taken < n && holds(values[taken])) ++taken;
+    return taken;
 }

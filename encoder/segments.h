@@ -58,3 +58,8 @@ int32_t QRCodeWriteNumeric(const int32_t* values, int32_t p, int32_t n, int32_t 
 int32_t QRCodeWriteAlphanumeric(const int32_t* values, int32_t p, int32_t n, int32_t version, BitStream* stream);
 int32_t QRCodeWriteByte(const int32_t* values, int32_t p, int32_t n, int32_t version, BitStream* stream);
 int32_t QRCodeWriteKanji(const int32_t* values, int32_t p, int32_t n, int32_t version, BitStream* stream);
+
+// How many of values[0 .. n - 1] the segment writer of a forced encode mode (QRCodeEncodeMode)
+// takes: the leading run of the mode's class for numeric, alphanumeric and kanji; all n for
+// byte and for every other mode. Less than n means the mode cannot hold the whole text.
+int32_t QRCodeModeRun(int32_t encodeMode, const int32_t* values, int32_t n);

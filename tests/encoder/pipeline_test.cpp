@@ -142,10 +142,47 @@ TEST_F(PipelineTest, UnterminatedTextFailsCleanly) {
     SetText("1" + std::string(QRCODE_TEXT_MAX, 'x'));
     EXPECT_EQ(Run(), 0);
     EXPECT_EQ(trace_.Text(), "Could not find any version to encode \n");
-    // The longest text with an end mark is measured and encoded (here its one leading digit).
+    // The longest text with an end mark is measured in full: numeric mode cannot hold the 'x'
+    // at offset 1, so the run fails instead of encoding the leading digit alone.
     SetText(std::string(QRCODE_TEXT_MAX, 'x'));
     settings_->text[0] = '1';
     settings_->text[QRCODE_TEXT_MAX] = '#';
+    EXPECT_EQ(QRCodeFirstUnencodable(settings_.get()), 1);
+    EXPECT_EQ(Run(), 0);
+}
+
+TEST_F(PipelineTest, ForcedModesRefuseWhatTheyCannotHold) {
+    // {mode, text, offset of the first byte the mode cannot hold, or -1}
+    const struct {
+        int32_t mode;
+        const char* text;
+        int32_t offset;
+    } cases[] = {
+        {QRCODE_MODE_NUMERIC, "12AB", 2},
+        {QRCODE_MODE_NUMERIC, "0123456789", -1},
+        {QRCODE_MODE_ALPHANUMERIC, "HELLO world", 6},
+        {QRCODE_MODE_ALPHANUMERIC, "HELLO WORLD $%*+-./:", -1},
+        {QRCODE_MODE_KANJI, "ABC", 0},
+        {QRCODE_MODE_KANJI, "\x93\x5F\x93\x5F", -1},
+        {QRCODE_MODE_KANJI, "\x93\x5F\x93\x5F\x41", 4},  // the odd byte pairs with the filler
+        {QRCODE_MODE_BYTE, "any \xFF bytes", -1},
+        {QRCODE_MODE_AUTOMATIC, "Mixed 123 TEXT", -1},
+    };
+    for (const auto& k : cases) {
+        settings_->encodeMode = k.mode;
+        SetText(k.text);
+        EXPECT_EQ(QRCodeFirstUnencodable(settings_.get()), k.offset) << k.text;
+        EXPECT_EQ(Run() == 0, k.offset >= 0) << k.text;
+    }
+    // Escapes are expanded first: ~d065 is 'A'.
+    settings_->encodeMode = QRCODE_MODE_NUMERIC;
+    settings_->processTilde = 1;
+    SetText("12~d06534");
+    EXPECT_EQ(QRCodeFirstUnencodable(settings_.get()), 2);
+    EXPECT_EQ(settings_->eciValues, nullptr);
+    EXPECT_EQ(Run(), 0);
+    SetText("12~d05034");  // '2'
+    EXPECT_EQ(QRCodeFirstUnencodable(settings_.get()), -1);
     EXPECT_EQ(Run(), 1);
 }
 
@@ -177,12 +214,13 @@ TEST_F(PipelineTest, EciValuesAreOwnedByTheRun) {
 }
 
 TEST_F(PipelineTest, OddKanjiTextAndOddRecordValues) {
-    // Odd-length kanji text: the last value takes the filler byte.
+    // Odd-length kanji text: the last value takes the filler byte, which is no kanji character,
+    // so the text is refused whichever filler follows it.
     settings_->encodeMode = QRCODE_MODE_KANJI;
     SetText("\x93\x5F\x93\x5F\x41");
-    EXPECT_EQ(Run(), 1);
+    EXPECT_EQ(Run(), 0);
     settings_->processTilde = 1;
-    EXPECT_EQ(Run(), 1);
+    EXPECT_EQ(Run(), 0);
     // Header fields out of their ranges are written by their low bits and never break a run.
     settings_->encodeMode = QRCODE_MODE_AUTOMATIC;
     settings_->structuredAppend = 1;
