@@ -82,6 +82,13 @@ TEST(ControlCli, RefusalsAndUsage) {
     EXPECT_NE(o.out.find("usage: glyphwell control"), std::string::npos);
     o = Glyphwell({"control", "--paint", TempPath("nothing.png")});  // a fresh control paints its white default box
     EXPECT_EQ(o.status, 0) << o.err;
+    // A text its forced mode cannot hold leaves the previous symbol, as a text too long does.
+    const std::string kept = TempPath("kept.png");
+    o = Glyphwell({"control", "--set", "TextData=12", "--set", "EncodeMode=2", "--set", "TextData=12AB", "--paint", kept});
+    EXPECT_EQ(o.status, 0) << o.err;
+    const gwtest::DecodeResult z = gwtest::DecodeFileWithZbarimg(kept);
+    EXPECT_TRUE(z.ok) << z.error;
+    EXPECT_EQ(z.bytes, "12");
     // A picture name that does not say its format is refused, not written as PNG regardless.
     o = Glyphwell({"control", "--paint", TempPath("nothing.jpg")});
     EXPECT_EQ(o.status, 2);

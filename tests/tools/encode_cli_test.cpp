@@ -147,41 +147,54 @@ TEST(EncodeCli, HelpAndUsageErrors) {
 }
 
 TEST(EncodeCli, TextThatCannotBeEncodedExitsOneWithAReason) {
-    const std::vector<std::vector<std::string>> failing = {
-        {std::string(3000, 'x'), "--ascii", "--quiet"},                                  // beyond 40-H
-        {std::string(20, 'x'), "--ascii", "--quiet", "--fixed-version", "--symbol-version", "1"},
-        {"-i", TempPath("does-not-exist"), "--ascii", "--quiet"},
+    // {arguments, what the one-line reason must say}
+    const std::vector<std::pair<std::vector<std::string>, std::string>> failing = {
+        {{std::string(3000, 'x'), "--ascii"}, "does not fit any symbol from version 1 up at level H"},
+        {{std::string(20, 'x'), "--ascii", "--fixed-version", "--symbol-version", "1"}, "version-1 symbol"},
+        {{"-i", TempPath("does-not-exist"), "--ascii"}, "cannot read"},
+        // A forced mode that cannot hold a byte refuses the text instead of dropping the rest.
+        {{"12AB", "--ascii", "--mode", "numeric"}, "numeric mode cannot hold byte 0x41 'A' at position 2"},
+        {{"ABC", "--ascii", "--mode", "kanji"}, "kanji mode cannot hold byte 0x41 'A' at position 0"},
+        {{"HELLO~d010", "--ascii", "--mode", "alphanumeric", "--tilde"}, "byte 0x0A at position 5 (after ~ escapes)"},
     };
-    for (const auto& args : failing) {
+    for (const auto& [args, reason] : failing) {
         const Outcome o = Encode(args);
-        EXPECT_EQ(o.status, 1);
-        EXPECT_TRUE(o.out.empty());
+        EXPECT_EQ(o.status, 1) << reason;
+        EXPECT_TRUE(o.out.empty()) << reason;
         ASSERT_FALSE(o.err.empty());
         EXPECT_EQ(o.err.find('\n'), o.err.size() - 1) << "one line: " << o.err;
+        EXPECT_NE(o.err.find(reason), std::string::npos) << o.err;
     }
-    // Without --quiet the encoder's own message comes out on standard output.
-    const Outcome loud = Encode({std::string(20, 'x'), "--ascii", "--fixed-version"});
-    EXPECT_EQ(loud.status, 1);
-    EXPECT_NE(loud.out.find("Too many codewords"), std::string::npos);
+    // --trace adds the encoder's own message, on standard error.
+    const Outcome traced = Encode({std::string(20, 'x'), "--ascii", "--fixed-version", "--trace"});
+    EXPECT_EQ(traced.status, 1);
+    EXPECT_TRUE(traced.out.empty());
+    EXPECT_NE(traced.err.find("Too many codewords"), std::string::npos);
 }
 
-TEST(EncodeCli, QuietSilencesThePenaltyLines) {
-    const Outcome loud = Encode({"Hello, world", "--ascii"});
-    ASSERT_EQ(loud.status, 0);
-    // Eight lines of four penalty scores, one per mask, then the art.
+TEST(EncodeCli, QuietByDefaultTraceOnRequest) {
+    const Outcome plain = Encode({"Hello, world", "--ascii"});
+    ASSERT_EQ(plain.status, 0);
+    EXPECT_TRUE(plain.err.empty()) << plain.err;
+    ExpectReads(plain.out, "Hello, world");
+    // Eight lines of four penalty scores, one per mask, on standard error only.
+    const Outcome traced = Encode({"Hello, world", "--ascii", "--trace"});
+    ASSERT_EQ(traced.status, 0);
+    EXPECT_EQ(traced.out, plain.out);
     size_t pos = 0;
     for (int k = 0; k < 8; ++k) {
-        const size_t end = loud.out.find('\n', pos);
+        const size_t end = traced.err.find('\n', pos);
         ASSERT_NE(end, std::string::npos);
         int a, b, c, d;
-        EXPECT_EQ(std::sscanf(loud.out.substr(pos, end - pos).c_str(), "%d %d %d %d", &a, &b, &c, &d), 4);
-        EXPECT_EQ(loud.out[end - 1], '\t');
+        EXPECT_EQ(std::sscanf(traced.err.substr(pos, end - pos).c_str(), "%d %d %d %d", &a, &b, &c, &d), 4);
         pos = end + 1;
     }
-    const Outcome quiet = Encode({"Hello, world", "--ascii", "--quiet"});
-    ASSERT_EQ(quiet.status, 0);
-    EXPECT_EQ(quiet.out, loud.out.substr(pos));
-    ExpectReads(quiet.out, "Hello, world");
+    EXPECT_EQ(pos, traced.err.size());
+    // --quiet, the old way to silence them, is still accepted.
+    EXPECT_EQ(Encode({"Hello, world", "--ascii", "--quiet"}).out, plain.out);
+    int status = -1;
+    EXPECT_EQ(gwtest::RunCommand(gwtest::ShellQuote(kProgram) + " --version", &status), "glyphwell 1.0.0\n");
+    EXPECT_EQ(status, 0);
 }
 
 TEST(EncodeCli, AsciiSymbolsReadBackForEachTextSource) {

@@ -21,7 +21,7 @@ namespace {
 
 const char kSynopsis[] =
     "usage: glyphwell control [--load FILE] [--set NAME=VALUE]... [--get NAME]... [--save FILE]\n"
-    "                         [--paint OUT.png] [--quiet]\n"
+    "                         [--paint OUT.png] [--trace]\n"
     "\n"
     "Creates the Glyphwell control (GLYPHWELL.GlyphwellCtrl.1) and, in this order: loads its\n"
     "stored state from FILE, sets properties (in the order given), prints properties as\n"
@@ -124,7 +124,7 @@ bool Paint(IUnknown* control, const std::string& path, long type, std::string* e
 int RunControl(const std::vector<std::string>& args) {
     std::string load, save, paint;
     std::vector<std::string> sets, gets;
-    bool quiet = false;
+    bool quiet = false, trace = false;
     long paintType = -1;
     const gwcli::CommandLine line{
         "control",
@@ -140,7 +140,8 @@ int RunControl(const std::vector<std::string>& args) {
             {"--get", "NAME", "print a property as NAME=VALUE (repeatable)", gwcli::Append(&gets)},
             {"--save", "FILE", "save the control's state to FILE", gwcli::Text(&save)},
             {"--paint", "OUT", "paint the control into OUT (.png, .gif or .bmp)", gwcli::Text(&paint)},
-            {"--quiet", nullptr, "do not print the encoder's diagnostic lines", gwcli::Flag(&quiet)},
+            {"--trace", nullptr, "write the encoder's diagnostic lines to standard error", gwcli::Flag(&trace)},
+            {"--quiet", nullptr, "print no diagnostic lines (the default)", gwcli::Flag(&quiet)},
         },
         kEpilogue};
     std::vector<std::string> operands;
@@ -149,10 +150,9 @@ int RunControl(const std::vector<std::string>& args) {
     if (!operands.empty()) return gwcli::UsageError(line, "unknown argument '" + operands[0] + "'");
     if (!paint.empty() && (paintType = gwcli::PictureType(gwcli::Extension(paint))) < 0)
         return gwcli::UsageError(line, "cannot tell the picture format from '" + paint + "'; end it in .png, .gif or .bmp");
-    // The encoder's diagnostic lines go to standard output like every other command's; a host
-    // that reads --get lines back passes --quiet.
+    // Standard output carries the --get lines only; the encoder's lines are diagnostics.
     FILE* const previousSink = QRCodeTraceStream();
-    QRCodeSetTraceStream(quiet ? nullptr : stdout);
+    QRCodeSetTraceStream(trace && !quiet ? stderr : nullptr);
 
     int status = kExitOk;
     IClassFactory* factory = nullptr;

@@ -12,7 +12,7 @@ std::vector<const GlyphwellCommand*>& Registry() {
 }
 
 void PrintUsage(FILE* out) {
-    std::fprintf(out, "usage: glyphwell <command> [options]\n\ncommands:\n");
+    std::fprintf(out, "usage: glyphwell <command> [options]\n       glyphwell --version\n\ncommands:\n");
     for (const GlyphwellCommand* c : GlyphwellCommands()) std::fprintf(out, "  %-12s %s\n", c->name, c->summary);
     std::fprintf(out, "\n'glyphwell <command> --help' describes a command's options.\n");
 }
@@ -33,6 +33,10 @@ int main(int argc, char** argv) {
         return kExitUsage;
     }
     const char* verb = argv[1];
+    if (!std::strcmp(verb, "--version")) {
+        std::printf("glyphwell %s\n", GLYPHWELL_VERSION);
+        return kExitOk;
+    }
     if (!std::strcmp(verb, "--help") || !std::strcmp(verb, "-h") || !std::strcmp(verb, "help")) {
         PrintUsage(stdout);
         return kExitOk;

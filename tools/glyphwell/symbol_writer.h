@@ -1,0 +1,65 @@
+// Symbols out of the command line: the settings that `encode` and `batch` share (one option
+// table for both), and the writers for every output format: 1-bit or full-colour PNG, GIF and
+// BMP pictures through the renderer and the image library, SVG, and text symbols for terminals.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "encoder/matrix.h"
+#include "encoder/settings.h"
+#include "tools/glyphwell/options.h"
+
+namespace gwcli {
+
+enum class SymbolFormat { kNone, kPng, kGif, kBmp, kSvg, kUtf8, kAscii };
+
+// The format named "png", "gif", "bmp", "svg", "utf8" or "ascii" (any case); kNone otherwise.
+SymbolFormat SymbolFormatFromName(const std::string& name);
+// Formats written as files (pictures and SVG), as opposed to text symbols.
+inline bool IsFileFormat(SymbolFormat f) { return f == SymbolFormat::kPng || f == SymbolFormat::kGif ||
+                                                  f == SymbolFormat::kBmp || f == SymbolFormat::kSvg; }
+// File name ending for a format ("png"); "txt" for the text symbols.
+const char* FormatExtension(SymbolFormat f);
+
+// Everything that decides what a symbol looks like, as the options set it.
+struct SymbolStyle {
+    QRCodeSettings settings;  // text left empty; reset to the encoder's defaults
+    bool fixedVersion = false;
+    bool tilde = false;
+    bool transparent = false;  // --background none: light modules and margin left transparent
+    int depth = 1;             // 1: two-colour symbols as 1-bit palette pictures; 24: full colour
+    bool invert = false;       // text symbols: light modules printed, for light-on-dark terminals
+
+    SymbolStyle();
+    // Copies the style into a record holding `text` (at most QRCODE_TEXT_MAX bytes).
+    void Fill(const std::string& text, QRCodeSettings* out) const;
+};
+
+// The option rows for the symbol and its look, shared by every command that makes symbols.
+// The rows keep pointers into *style, which must outlive the table.
+std::vector<Option> SymbolOptions(SymbolStyle* style);
+
+// Checks the style against the output format (e.g. transparency needs PNG, GIF or SVG);
+// "" when they go together, else the usage message.
+std::string CheckStyle(const SymbolStyle& style, SymbolFormat format);
+
+// Why a record cannot be encoded, as one line without the program's prefix: a byte its forced
+// mode cannot hold, or the version it does not fit.
+std::string WhyNotEncodable(QRCodeSettings* settings);
+
+// The symbol as text: two module rows per line in half blocks (utf8), or two characters per
+// module (ascii), inside a light quiet zone four modules wide; each line ends in '\n'.
+std::string SymbolText(const SymbolMatrix& m, SymbolFormat format, bool invert);
+
+// The symbol as an SVG document: the viewBox is measured in modules, the margin is the picture
+// margin in modules (margin / pixelSize), width and height are the picture's pixels.
+std::string SymbolSvg(const SymbolMatrix& m, const QRCodeSettings& settings, bool transparent);
+
+// Writes the symbol of `settings` (known to encode; `m` is its matrix) to `path` in a file
+// format, whole or not at all. Pictures are rendered again without diagnostic lines only when
+// the caller has silenced them. False with the reason in *error.
+bool WriteSymbolFile(QRCodeSettings* settings, const SymbolMatrix& m, const SymbolStyle& style, SymbolFormat format,
+                     const std::string& path, std::string* error);
+
+}  // namespace gwcli
