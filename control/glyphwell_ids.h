@@ -2,6 +2,8 @@
 // hosts and stored documents keep them, so they never change.
 #pragma once
 
+// The resource numbers below are also read by the resource compiler (RC_INVOKED).
+#ifndef RC_INVOKED
 #include "platform/win32.h"
 
 // Type library GLYPHWELLLib 1.0.
@@ -39,6 +41,8 @@ enum {
     dispidForeGroundColor = 13,
     dispidTextData = 14,
 };
+
+#endif  // RC_INVOKED
 
 // Resources (all of the module).
 #define IDS_GLYPHWELL 1

@@ -1,6 +1,6 @@
-// The module's resources as compiled-in data: string table, about box and property page
-// dialogs, version information, toolbox bitmap, icon and type library, in the binary layouts
-// a resource compiler produces (the type library in the platform's text form).
+// The module's resources as compiled-in data: glyphwell.rc compiled by the resource compiler
+// (string table, about box and property page dialogs, version information, toolbox bitmap and
+// icon) and the type library in the platform's text form.
 #pragma once
 
 #include <string>

@@ -3,6 +3,7 @@
 #include <cctype>
 #include <cstring>
 #include <mutex>
+#include <vector>
 
 #include "platform/afx/module.h"
 #include "platform/com/variant.h"
@@ -41,6 +42,61 @@ void AfxDeclareResource(HINSTANCE module, LPCSTR type, LPCSTR name, const void* 
 }
 
 void AfxForgetResources(HINSTANCE module) { GwUnregisterResources(module); }
+
+namespace {
+// A resource header's type or name: 0xFFFF and an ordinal, or a zero-terminated UTF-16 string.
+bool ReadIdentifier(const BYTE* data, DWORD end, DWORD* pos, std::string* text, WORD* ordinal) {
+    auto word = [&](WORD* w) {
+        if (*pos + 2 > end) return false;
+        std::memcpy(w, data + *pos, 2);
+        *pos += 2;
+        return true;
+    };
+    WORD first;
+    if (!word(&first)) return false;
+    if (first == 0xFFFF) return word(ordinal);
+    *ordinal = 0;
+    GwOleString w;
+    for (WORD c = first; c; ) {
+        w.push_back(c);
+        if (!word(&c)) return false;
+    }
+    *text = GwAnsiFromWide(w.data(), w.size());
+    return true;
+}
+}  // namespace
+
+bool AfxDeclareResourceFile(HINSTANCE module, const BYTE* data, DWORD size) {
+    struct Entry {
+        std::string type, name;
+        WORD typeId, nameId;
+        DWORD offset, size;
+    };
+    std::vector<Entry> entries;
+    DWORD pos = 0;
+    while (pos < size) {
+        if (size - pos < 8) return false;
+        DWORD dataSize, headerSize;
+        std::memcpy(&dataSize, data + pos, 4);
+        std::memcpy(&headerSize, data + pos + 4, 4);
+        const unsigned long long dataStart = static_cast<unsigned long long>(pos) + headerSize;
+        if (headerSize < 8 + 4 + 4 + 16 || dataStart + dataSize > size) return false;
+        Entry e;
+        DWORD p = pos + 8;
+        if (!ReadIdentifier(data, static_cast<DWORD>(dataStart), &p, &e.type, &e.typeId) ||
+            !ReadIdentifier(data, static_cast<DWORD>(dataStart), &p, &e.name, &e.nameId))
+            return false;
+        e.offset = static_cast<DWORD>(dataStart);
+        e.size = dataSize;
+        // The file opens with an empty entry (type 0) that marks it as 32-bit.
+        if (e.typeId != 0 || !e.type.empty()) entries.push_back(e);
+        pos = static_cast<DWORD>((dataStart + dataSize + 3) & ~3ull);
+    }
+    for (const Entry& e : entries)
+        AfxDeclareResource(module, e.typeId ? MAKEINTRESOURCE(e.typeId) : e.type.c_str(),
+                           e.nameId ? MAKEINTRESOURCE(e.nameId) : e.name.c_str(), data + e.offset, e.size);
+    return true;
+}
 #endif
 
 bool AfxFindResourceBytes(HINSTANCE module, LPCSTR name, LPCSTR type, const BYTE** data, DWORD* size) {

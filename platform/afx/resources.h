@@ -3,6 +3,7 @@
 // table (blocks of sixteen length-prefixed UTF-16 strings, as resource compilers lay them out).
 #pragma once
 
+#ifndef RC_INVOKED
 #include <string>
 
 #include "platform/win32_types.h"
@@ -15,6 +16,10 @@
 void AfxDeclareResource(HINSTANCE module, LPCSTR type, LPCSTR name, const void* data, DWORD size);
 // Forgets every resource declared for a module (module unload).
 void AfxForgetResources(HINSTANCE module);
+// Declares every resource of a compiled resource file (the resource compiler's .res output:
+// one header per resource with its type, name and language, then its data). False, with
+// nothing declared, when the bytes are not a whole, well-formed file.
+bool AfxDeclareResourceFile(HINSTANCE module, const BYTE* data, DWORD size);
 #endif
 bool AfxFindResourceBytes(HINSTANCE module, LPCSTR name, LPCSTR type, const BYTE** data, DWORD* size);
 // String `id` converted to the ANSI code page; false when the module has no such string.
@@ -27,4 +32,5 @@ HINSTANCE AfxGetResourceHandle();
 void AfxSetResourceHandle(HINSTANCE module);
 // The framework's own module, which holds its standard strings (verb names and the like).
 HINSTANCE AfxGetFrameworkHandle();
+#endif  // RC_INVOKED
 #define AFX_IDS_VERB_PROPERTIES 0xFE41

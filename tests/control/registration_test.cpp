@@ -3,8 +3,12 @@
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <regex>
+#include <sstream>
 #include <string>
 
+#include "control/glyphwell_resources.h"
 #include "tests/control/control_host.h"
 
 using namespace gwtest;
@@ -128,6 +132,66 @@ TEST_F(Registration, TypeLibraryReadsBackWithEveryMember) {
     ASSERT_EQ(c->GetUserType(USERCLASSTYPE_FULL, &userType), S_OK);
     EXPECT_EQ(GwUtf8FromWide(userType, std::char_traits<OLECHAR>::length(userType)), "Glyphwell Control");
     CoTaskMemFree(userType);
+}
+
+// The type library description the Linux module registers and the .idl that widl compiles for
+// Windows must say the same: every type with its identity, flags and help string, every member
+// with its id and type, the class with its two interfaces.
+TEST_F(Registration, TypeLibraryIsTheOneTheIdlDescribes) {
+    std::ifstream in(std::string(GLYPHWELL_TEST_DATA) + "/../../control/glyphwell.idl");
+    ASSERT_TRUE(in) << "control/glyphwell.idl";
+    std::stringstream text;
+    text << in.rdbuf();
+    std::string idl = text.str();
+    idl = std::regex_replace(idl, std::regex("//[^\n]*"), "");
+    const GwTypeLibDesc lib = GlyphwellTypeLibrary();
+    const auto guidOf = [](const std::string& s) {
+        GUID g = GUID_NULL;
+        EXPECT_TRUE(GwGuidFromString(("{" + s + "}").c_str(), &g)) << s;
+        return g;
+    };
+    std::smatch m;
+    ASSERT_TRUE(std::regex_search(idl, m, std::regex(R"re(\[uuid\(([-0-9A-Fa-f]+)\), version\((\d+)\.(\d+)\), lcid\((0x[0-9A-Fa-f]+)\), helpfile\("([^"]*)"\),\s*helpstring\("([^"]*)"\), control\]\s*library (\w+))re")));
+    EXPECT_EQ(guidOf(m[1]), lib.libid);
+    EXPECT_EQ(std::stoi(m[2]), lib.major);
+    EXPECT_EQ(std::stoi(m[3]), lib.minor);
+    EXPECT_EQ(std::stoul(m[4], nullptr, 16), lib.lcid);
+    EXPECT_EQ(m[5], lib.helpFile);
+    EXPECT_EQ(m[6], lib.helpString);
+    EXPECT_EQ(m[7], lib.name);
+    EXPECT_EQ(lib.flags, static_cast<DWORD>(LIBFLAG_FCONTROL));
+    const std::regex typeHead(R"re(\[uuid\(([-0-9A-Fa-f]+)\), helpstring\("([^"]*)"\)(, hidden|, control)?\]\s*(dispinterface|coclass) (\w+)\s*\{([^}]*)\})re");
+    const std::regex member(R"re(\[id\((-?\d+)\)\] (\w+) (\w+)(\(\))?;)re");
+    const std::regex implemented(R"re(\[(default|default, source)\] dispinterface (\w+);)re");
+    size_t types = 0;
+    for (std::sregex_iterator t(idl.begin(), idl.end(), typeHead), end; t != end; ++t, ++types) {
+        const std::smatch& tm = *t;
+        const GwTypeLibType* type = lib.FindType(guidOf(tm[1]));
+        ASSERT_NE(type, nullptr) << tm[5];
+        EXPECT_EQ(type->name, tm[5]);
+        EXPECT_EQ(type->helpString, tm[2]);
+        EXPECT_EQ(type->kind == GW_TKIND_COCLASS, tm[4] == "coclass") << tm[5];
+        EXPECT_EQ((type->flags & TYPEFLAG_FHIDDEN) != 0, tm[3] == ", hidden") << tm[5];
+        const std::string body = tm[6];
+        size_t members = 0;
+        for (std::sregex_iterator i(body.begin(), body.end(), member); i != end; ++i, ++members) {
+            ASSERT_LT(members, type->members.size()) << tm[5];
+            const GwTypeLibMember& expected = type->members[members];
+            EXPECT_EQ(std::stol((*i)[1]), expected.dispid) << expected.name;
+            EXPECT_EQ((*i)[2], expected.typeName) << expected.name;
+            EXPECT_EQ((*i)[3], expected.name);
+            EXPECT_EQ((*i)[4].matched, !expected.isProperty) << expected.name;
+        }
+        EXPECT_EQ(members, type->members.size()) << tm[5];
+        for (std::sregex_iterator i(body.begin(), body.end(), implemented); i != end; ++i) {
+            const GwTypeLibType* target = nullptr;
+            for (const GwTypeLibType& candidate : lib.types)
+                if (candidate.name == (*i)[2]) target = &candidate;
+            ASSERT_NE(target, nullptr) << (*i)[2];
+            EXPECT_EQ((*i)[1] == "default" ? type->defaultInterface : type->defaultSource, target->guid);
+        }
+    }
+    EXPECT_EQ(types, lib.types.size());
 }
 
 TEST_F(Registration, UnregistrationRemovesTypeLibraryThenClasses) {
