@@ -267,6 +267,45 @@ TEST(Resampling, KnownAveragesAndSizes) {
     EXPECT_TRUE(SameRgb(thumb.GetPixelColor(250, 250), Quad(50, 50, 50)));
 }
 
+// Shears, turned crops and lens effects land known source pixels on known places.
+TEST(Warps, KnownPixelsLandWhereTheMapSays) {
+    GwImage indexed(6, 4, 8);
+    indexed.SetGrayPalette();
+    for (long y = 0; y < 4; y++)
+        for (long x = 0; x < 6; x++) indexed.SetPixelIndex(x, y, static_cast<BYTE>(x + 10 * y));
+    // Turned a quarter about (3, 0): the sides run up and left; nearest and exact, palette kept.
+    GwImage turned;
+    ASSERT_TRUE(indexed.CropRotatedRectangle(3, 0, 2, 3, 90.0f, &turned));
+    ASSERT_EQ(turned.GetBpp(), 8);
+    EXPECT_EQ(turned.GetPixelIndex(0, 0), 2);
+    EXPECT_EQ(turned.GetPixelIndex(1, 0), 12);
+    EXPECT_EQ(turned.GetPixelIndex(0, 2), 0);
+    ASSERT_TRUE(indexed.CropRotatedRectangle(5, 3, 2, 2, 0.0f, &turned));
+    EXPECT_EQ(turned.GetPixelIndex(0, 0), 35);
+    EXPECT_TRUE(SameRgb(turned.GetPixelColor(1, 0), Quad(255, 255, 255)));  // beyond the picture
+
+    GwImage colour = Patterned(6, 4, 24), sheared;
+    colour.AlphaDelete();
+    ASSERT_TRUE(colour.Skew(1.0f, 0.0f, 0, 0, &sheared));
+    EXPECT_TRUE(SameRgb(sheared.GetPixelColor(1, 2), colour.GetPixelColor(3, 2)));
+    EXPECT_TRUE(SameRgb(sheared.GetPixelColor(5, 0), colour.GetPixelColor(5, 0)));
+    EXPECT_TRUE(SameRgb(sheared.GetPixelColor(4, 2), Quad(255, 255, 255)));
+
+    GwImage disc(21, 21, 24);
+    for (long y = 0; y < 21; y++)
+        for (long x = 0; x < 21; x++) disc.SetPixelColor(x, y, Quad(static_cast<BYTE>(12 * x), static_cast<BYTE>(12 * y), 7));
+    for (CircleEffect effect : {CircleSwirl, CirclePinch, CircleBulge}) {
+        SCOPED_TRACE(static_cast<int>(effect));
+        GwImage same, changed;
+        ASSERT_TRUE(disc.CircleTransform(effect, 0.0f, 0, &same));
+        ExpectSamePicture(same, disc);  // no strength, no change
+        ASSERT_TRUE(disc.CircleTransform(effect, effect == CircleSwirl ? 90.0f : 1.0f, 0, &changed));
+        EXPECT_FALSE(SameRgb(changed.GetPixelColor(10, 15), disc.GetPixelColor(10, 15)));
+        EXPECT_TRUE(SameRgb(changed.GetPixelColor(10, 10), disc.GetPixelColor(10, 10)));  // the centre stays
+        EXPECT_TRUE(SameRgb(changed.GetPixelColor(1, 1), disc.GetPixelColor(1, 1)));      // outside the circle
+    }
+}
+
 // Weights that do not add up to one show as a flat picture changing level.
 TEST(Resampling, FlatPictureStaysFlatUnderEveryMethod) {
     GwImage flat(37, 23, 24);

@@ -1,7 +1,9 @@
 // glyphwell convert: reads a picture file (BMP, GIF or PNG, detected or named) and writes it
 // in another of those formats, with the GIF coder and PNG interlacing as options; on the way
 // it can turn, resize, crop, shrink to a thumbnail and dither the picture, in that order.
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -109,10 +111,11 @@ struct PictureSteps {
             ok = image.Resample2(resize.width, resize.height, static_cast<InterpolationMethod>(method));
         if (ok && crop) {
             // Rows count upward in the picture: the top-left corner is row height - 1.
+            // In 64 bits, then held within a 32-bit long: the picture clips the rest.
             const int64_t h = image.GetHeight(), top = h - box[1];
-            ok = image.Crop(box[0], static_cast<long>(top < 0 ? 0 : top),
-                            static_cast<long>(static_cast<int64_t>(box[0]) + box[2]),
-                            static_cast<long>(top - box[3] < 0 ? 0 : top - box[3]));
+            const int64_t right = std::min<int64_t>(static_cast<int64_t>(box[0]) + box[2], 0x7FFFFFFF);
+            ok = image.Crop(box[0], static_cast<long>(std::max<int64_t>(top, 0)), static_cast<long>(right),
+                            static_cast<long>(std::max<int64_t>(top - box[3], 0)));
         }
         if (ok && thumbnail.wanted) ok = image.Thumbnail(thumbnail.width, thumbnail.height);
         if (ok && dither) ok = image.Dither();
