@@ -9,42 +9,40 @@ namespace {
 
 const RGBQUAD kBlack = {0, 0, 0, 0};
 
+// A width x height result of the same depth whose pixels `map` takes from the picture, the
+// unmapped ones from the border values.
+template <class Map>
+bool MoveInto(GwImage& image, GwImage* dest, const char* op, int64_t width, int64_t height, Map map, BYTE index = 0,
+              RGBQUAD color = kBlack, BYTE alpha = 0) {
+    if (!GwProcessingKit::CheckResult(image, op, width, height)) return false;
+    GwImage out;
+    if (!GwProcessingKit::MakeLike(image, out, static_cast<long>(width), static_cast<long>(height), image.GetBpp(),
+                                   image, op))
+        return false;
+    GwProcessingKit::MovePixels(image, out, map, index, color, alpha);
+    return GwProcessingKit::Deliver(image, dest, out);
+}
+
 }  // namespace
 
 bool GwImage::RotateLeft(GwImage* dest) {
-    const char* op = "GwImage::RotateLeft";
-    const long w = static_cast<long>(GetWidth()), h = static_cast<long>(GetHeight());
-    if (!GwProcessingKit::CheckResult(*this, op, h, w)) return false;
-    GwImage out;
-    if (!GwProcessingKit::MakeLike(*this, out, h, w, GetBpp(), *this, op)) return false;
     // (x, y) goes to (h - 1 - y, x): result pixel (X, Y) comes from (Y, h - 1 - X).
-    GwProcessingKit::MovePixels(
-        *this, out,
-        [h](long x, long y, long& sx, long& sy) {
-            sx = y;
-            sy = h - 1 - x;
-            return true;
-        },
-        0, kBlack, 0);
-    return GwProcessingKit::Deliver(*this, dest, out);
+    const long h = static_cast<long>(GetHeight());
+    return MoveInto(*this, dest, "GwImage::RotateLeft", GetHeight(), GetWidth(), [h](long x, long y, long& sx, long& sy) {
+        sx = y;
+        sy = h - 1 - x;
+        return true;
+    });
 }
 
 bool GwImage::RotateRight(GwImage* dest) {
-    const char* op = "GwImage::RotateRight";
-    const long w = static_cast<long>(GetWidth()), h = static_cast<long>(GetHeight());
-    if (!GwProcessingKit::CheckResult(*this, op, h, w)) return false;
-    GwImage out;
-    if (!GwProcessingKit::MakeLike(*this, out, h, w, GetBpp(), *this, op)) return false;
     // (x, y) goes to (y, w - 1 - x): result pixel (X, Y) comes from (w - 1 - Y, X).
-    GwProcessingKit::MovePixels(
-        *this, out,
-        [w](long x, long y, long& sx, long& sy) {
-            sx = w - 1 - y;
-            sy = x;
-            return true;
-        },
-        0, kBlack, 0);
-    return GwProcessingKit::Deliver(*this, dest, out);
+    const long w = static_cast<long>(GetWidth());
+    return MoveInto(*this, dest, "GwImage::RotateRight", GetHeight(), GetWidth(), [w](long x, long y, long& sx, long& sy) {
+        sx = w - 1 - y;
+        sy = x;
+        return true;
+    });
 }
 
 bool GwImage::Rotate180(GwImage* dest) {
@@ -67,19 +65,12 @@ bool GwImage::Crop(long left, long top, long right, long bottom, GwImage* dest) 
     const int64_t l = std::max<int64_t>(left, 0), b = std::max<int64_t>(bottom, 0);
     const int64_t r = std::min<int64_t>(right, GetWidth()), t = std::min<int64_t>(top, GetHeight());
     if (r <= l || t <= b) return GwProcessingKit::Fail(*this, op, "the rectangle does not meet the picture");
-    GwImage out;
-    if (!GwProcessingKit::MakeLike(*this, out, static_cast<long>(r - l), static_cast<long>(t - b), GetBpp(), *this, op))
-        return false;
     const long dx = static_cast<long>(l), dy = static_cast<long>(b);
-    GwProcessingKit::MovePixels(
-        *this, out,
-        [dx, dy](long x, long y, long& sx, long& sy) {
-            sx = x + dx;
-            sy = y + dy;
-            return true;
-        },
-        0, kBlack, 0);
-    return GwProcessingKit::Deliver(*this, dest, out);
+    return MoveInto(*this, dest, op, r - l, t - b, [dx, dy](long x, long y, long& sx, long& sy) {
+        sx = x + dx;
+        sy = y + dy;
+        return true;
+    });
 }
 
 namespace {
@@ -95,20 +86,15 @@ bool ExpandWith(GwImage& image, long left, long top, long right, long bottom, BY
     auto capped = [](long v) { return std::min<int64_t>(v, INT64_C(1) << 40); };
     const int64_t w = static_cast<int64_t>(image.GetWidth()) + capped(left) + capped(right);
     const int64_t h = static_cast<int64_t>(image.GetHeight()) + capped(top) + capped(bottom);
-    if (!GwProcessingKit::CheckResult(image, op, w, h)) return false;
-    GwImage out;
-    if (!GwProcessingKit::MakeLike(image, out, static_cast<long>(w), static_cast<long>(h), image.GetBpp(), image, op))
-        return false;
     const long srcW = static_cast<long>(image.GetWidth()), srcH = static_cast<long>(image.GetHeight());
-    GwProcessingKit::MovePixels(
-        image, out,
+    return MoveInto(
+        image, dest, op, w, h,
         [=](long x, long y, long& sx, long& sy) {
             sx = x - left;
             sy = y - bottom;
             return sx >= 0 && sx < srcW && sy >= 0 && sy < srcH;
         },
         index, color, alpha);
-    return GwProcessingKit::Deliver(image, dest, out);
 }
 
 }  // namespace

@@ -3,7 +3,7 @@
 #include <cmath>
 #include <cstdint>
 
-#include "image/gw_image.h"
+#include "image/processing/processing_kit.h"
 
 namespace {
 
@@ -14,6 +14,9 @@ const float kPi = 3.1415927f;
 const float kFarAway = 1.0e9f;
 
 const RGBQUAD kWhiteClear = {255, 255, 255, 0};
+
+float Bicubic2Kernel(float x) { return GwImage::KernelGeneralizedCubic(x, -0.5f); }
+float Lanczos6Kernel(float x) { return GwImage::KernelLanczosSinc(x, 6.0f); }
 
 inline long TruncateFloor(float v) {
     // Truncated toward zero, one less for negative coordinates.
@@ -35,6 +38,27 @@ double Horner(const double* c, int degree, double x) {
 }
 
 }  // namespace
+
+void GwProcessingKit::KernelOf(InterpolationMethod method, Kernel& kernel, int& support) {
+    support = 2;
+    switch (method) {
+    case InterpBSpline: kernel = GwImage::KernelBSpline; break;
+    case InterpBicubic: kernel = GwImage::KernelCubic; break;
+    case InterpBicubic2: kernel = Bicubic2Kernel; break;
+    case InterpLanczos: kernel = Lanczos6Kernel; support = 6; break;
+    case InterpBox: kernel = GwImage::KernelBox; break;
+    case InterpHermite: kernel = GwImage::KernelHermite; break;
+    case InterpHamming: kernel = GwImage::KernelHamming; break;
+    case InterpSinc: kernel = GwImage::KernelSinc; break;
+    case InterpBlackman: kernel = GwImage::KernelBlackman; break;
+    case InterpBessel: kernel = GwImage::KernelBessel; break;
+    case InterpGaussian: kernel = GwImage::KernelGaussian; break;
+    case InterpQuadratic: kernel = GwImage::KernelQuadratic; break;
+    case InterpMitchell: kernel = GwImage::KernelMitchell; break;
+    case InterpCatrom: kernel = GwImage::KernelCatrom; break;
+    default: kernel = nullptr; support = 1; break;  // bilinear, also for unknown methods
+    }
+}
 
 // ---- edge rules --------------------------------------------------------------------------
 
@@ -159,28 +183,11 @@ RGBQUAD GwImage::GetPixelColorInterpolated(float x, float y, InterpolationMethod
                                          replacement);
 
     // Kernel geometry: the block spans xi - before .. xi + after.
-    float (*kernel)(float) = nullptr;
-    long before = 1, after = 2;
-    bool lanczos = false;
-    switch (method) {
-    case InterpBSpline: kernel = KernelBSpline; break;
-    case InterpBicubic: kernel = KernelCubic; break;
-    case InterpBicubic2: kernel = nullptr; break;  // generalised cubic with -0.5, below
-    case InterpLanczos: lanczos = true; before = 5; after = 6; break;
-    case InterpBox: kernel = KernelBox; break;
-    case InterpHermite: kernel = KernelHermite; break;
-    case InterpHamming: kernel = KernelHamming; break;
-    case InterpSinc: kernel = KernelSinc; break;
-    case InterpBlackman: kernel = KernelBlackman; break;
-    case InterpBessel: kernel = KernelBessel; break;
-    case InterpGaussian: kernel = KernelGaussian; break;
-    case InterpQuadratic: kernel = KernelQuadratic; break;
-    case InterpMitchell: kernel = KernelMitchell; break;
-    case InterpCatrom: kernel = KernelCatrom; break;
-    default: before = 0; after = 1; break;  // bilinear
-    }
-    const bool bilinear = before == 0;
-    const bool bicubic2 = method == InterpBicubic2;
+    GwProcessingKit::Kernel kernel = nullptr;
+    int support = 1;
+    GwProcessingKit::KernelOf(method, kernel, support);
+    const long before = support - 1, after = support;
+    const bool bilinear = kernel == nullptr;
 
     // No pixel of the block can lie on the picture: the edge rule decides.
     if (xi + after < 0 || xi - before >= width || yi + after < 0 || yi - before >= height) {
@@ -234,11 +241,7 @@ RGBQUAD GwImage::GetPixelColorInterpolated(float x, float y, InterpolationMethod
     }
 
     // Kernel methods: separable weights over the block, not normalised.
-    auto weightOf = [&](float d) -> float {
-        if (lanczos) return KernelLanczosSinc(d, 6.0f);
-        if (bicubic2) return KernelGeneralizedCubic(d, -0.5f);
-        return kernel(d);
-    };
+    auto weightOf = [kernel](float d) -> float { return kernel(d); };
     float sr = 0, sg = 0, sb = 0, sa = 0;
     const bool perSample = !blockInside || header.biClrUsed;
     for (long row = yi - before; row <= yi + after; row++) {

@@ -42,6 +42,12 @@ public:
     // is a whole multiple of 90 degrees, else -1.
     static bool TurnOf(float degrees, double& cosine, double& sine, int& quarter);
 
+    // The kernel of an interpolation method and its reach in pixels each side: 1 for
+    // bilinear (kernel null: the sampler weighs it in fixed point), 6 for Lanczos, 2 for the
+    // 4 x 4 methods. Nearest is not a kernel; it gets bilinear's answer.
+    typedef float (*Kernel)(float);
+    static void KernelOf(InterpolationMethod method, Kernel& kernel, int& support);
+
     static const RGBQUAD kWhiteClear;
 };
 

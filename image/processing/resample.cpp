@@ -16,10 +16,7 @@ namespace {
 const int kShift = 14;
 const int32_t kOne = 1 << kShift;
 
-typedef float (*Kernel)(float);
-
-float Bicubic2Kernel(float x) { return GwImage::KernelGeneralizedCubic(x, -0.5f); }
-float Lanczos6Kernel(float x) { return GwImage::KernelLanczosSinc(x, 6.0f); }
+typedef GwProcessingKit::Kernel Kernel;
 
 // Which source pixels, with which weights, make each result pixel along one axis.
 struct Taps {
@@ -289,26 +286,11 @@ bool GwImage::Resample(long newWidth, long newHeight, ResampleMode mode, GwImage
 bool GwImage::Resample2(long newWidth, long newHeight, InterpolationMethod method, OverflowMethod overflow,
                         GwImage* dest) {
     const char* op = "GwImage::Resample2";
-    Kernel kernel = KernelLinear;
-    double support = 2.0;
-    switch (method) {
-    case InterpNearest: return NearestResample(*this, dest, op, newWidth, newHeight);
-    case InterpBSpline: kernel = KernelBSpline; break;
-    case InterpBicubic: kernel = KernelCubic; break;
-    case InterpBicubic2: kernel = Bicubic2Kernel; break;
-    case InterpLanczos: kernel = Lanczos6Kernel; support = 6.0; break;
-    case InterpBox: kernel = KernelBox; break;
-    case InterpHermite: kernel = KernelHermite; break;
-    case InterpHamming: kernel = KernelHamming; break;
-    case InterpSinc: kernel = KernelSinc; break;
-    case InterpBlackman: kernel = KernelBlackman; break;
-    case InterpBessel: kernel = KernelBessel; break;
-    case InterpGaussian: kernel = KernelGaussian; break;
-    case InterpQuadratic: kernel = KernelQuadratic; break;
-    case InterpMitchell: kernel = KernelMitchell; break;
-    case InterpCatrom: kernel = KernelCatrom; break;
-    default: support = 1.0; break;  // bilinear, as the sampler treats unknown methods
-    }
+    if (method == InterpNearest) return NearestResample(*this, dest, op, newWidth, newHeight);
+    Kernel kernel = nullptr;
+    int support = 1;
+    GwProcessingKit::KernelOf(method, kernel, support);
+    if (!kernel) kernel = KernelLinear;
     return RunFilter(*this, dest, op, newWidth, newHeight, TapKind::Filter, kernel, support, true,
                                    overflow);
 }

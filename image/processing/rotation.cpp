@@ -19,15 +19,22 @@ void TurnMap(double c, double s, double w, double h, double width, double height
     m[5] = -s * du + c * dv + h / 2 - 0.5;
 }
 
+// A picture to turn and a finite angle, as cosine, sine and whole quarter turns.
+bool TurnFor(GwImage& image, const char* op, float angle, double& c, double& s, int& quarter) {
+    if (!image.IsValid()) return GwProcessingKit::Fail(image, op, "no picture");
+    if (!GwProcessingKit::TurnOf(angle, c, s, quarter))
+        return GwProcessingKit::Fail(image, op, "angle is not a finite number");
+    return true;
+}
+
 }  // namespace
 
 bool GwImage::Rotate(float angle, GwImage* dest, InterpolationMethod method, OverflowMethod overflow,
                      RGBQUAD* const fill) {
     const char* op = "GwImage::Rotate";
-    if (!dib) return GwProcessingKit::Fail(*this, op, "no picture");
     double c = 1, s = 0;
     int quarter = -1;
-    if (!GwProcessingKit::TurnOf(angle, c, s, quarter)) return GwProcessingKit::Fail(*this, op, "angle is not a finite number");
+    if (!TurnFor(*this, op, angle, c, s, quarter)) return false;
     switch (quarter) {
     case 0:
         if (!dest || dest == this) return true;
@@ -56,10 +63,9 @@ bool GwImage::Rotate(float angle, GwImage* dest, InterpolationMethod method, Ove
 bool GwImage::Rotate2(float angle, GwImage* dest, InterpolationMethod method, OverflowMethod overflow,
                       RGBQUAD* const fill) {
     const char* op = "GwImage::Rotate2";
-    if (!dib) return GwProcessingKit::Fail(*this, op, "no picture");
     double c = 1, s = 0;
     int quarter = -1;
-    if (!GwProcessingKit::TurnOf(angle, c, s, quarter)) return GwProcessingKit::Fail(*this, op, "angle is not a finite number");
+    if (!TurnFor(*this, op, angle, c, s, quarter)) return false;
     // Turns that land every pixel on a pixel are done exactly.
     if (quarter == 0 || quarter == 2 || (quarter > 0 && GetWidth() == GetHeight())) return Rotate(angle, dest);
     const double w = GetWidth(), h = GetHeight();
@@ -81,10 +87,9 @@ bool GwImage::Skew(float xGain, float yGain, long xPivot, long yPivot, GwImage* 
 
 bool GwImage::CropRotatedRectangle(long left, long bottom, long width, long height, float angle, GwImage* dest) {
     const char* op = "GwImage::CropRotatedRectangle";
-    if (!dib) return GwProcessingKit::Fail(*this, op, "no picture");
     double c = 1, s = 0;
     int quarter = -1;
-    if (!GwProcessingKit::TurnOf(angle, c, s, quarter)) return GwProcessingKit::Fail(*this, op, "angle is not a finite number");
+    if (!TurnFor(*this, op, angle, c, s, quarter)) return false;
     // Result pixel (u, v) has its centre at (u + 0.5, v + 0.5) along the turned sides.
     const double m[6] = {c, -s, left + 0.5 * c - 0.5 * s - 0.5, s, c, bottom + 0.5 * s + 0.5 * c - 0.5};
     // Quarter turns land on pixel centres: nearest is then exact and keeps a palette.
