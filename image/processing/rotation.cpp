@@ -46,7 +46,7 @@ bool GwImage::Rotate(float angle, GwImage* dest, InterpolationMethod method, Ove
     default: break;
     }
     const float w = static_cast<float>(GetWidth()), h = static_cast<float>(GetHeight());
-    const float a = static_cast<float>(fmod(static_cast<double>(angle), 360.0));
+    const float a = static_cast<float>(std::fmod(static_cast<double>(angle), 360.0));
     GwRect2 bounds(GwPoint2(0, 0), GwPoint2(0, 0));
     const GwPoint2 corners[4] = {GwPoint2(0, 0), GwPoint2(w, 0), GwPoint2(0, h), GwPoint2(w, h)};
     for (const GwPoint2& corner : corners) bounds = bounds.Including((corner - GwPoint2(w / 2, h / 2)).Rotated(a));
