@@ -59,7 +59,10 @@ bool GwImage::QIShrink(long xFactor, long yFactor, GwImage* dest) {
 
 bool GwImage::Thumbnail(long maxWidth, long maxHeight, RGBQUAD* const canvasColor, GwImage* dest) {
     const char* op = "GwImage::Thumbnail";
-    if (!GwProcessingKit::CheckResult(*this, op, maxWidth, maxHeight)) return false;
+    // Only a canvas is as large as the box; without one the result is at most the picture.
+    if (!GwProcessingKit::CheckResult(*this, op, canvasColor ? maxWidth : std::min<long>(maxWidth, 1),
+                                      canvasColor ? maxHeight : std::min<long>(maxHeight, 1)))
+        return false;
     const double w = GetWidth(), h = GetHeight();
     const double scale = std::min(1.0, std::min(maxWidth / w, maxHeight / h));
     const long width = std::max(1L, std::min(maxWidth, static_cast<long>(std::lround(w * scale))));

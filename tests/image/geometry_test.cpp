@@ -233,6 +233,16 @@ TEST(Resampling, KnownAveragesAndSizes) {
     EXPECT_EQ(image.GetAreaColorInterpolated(GwRect2(-1, 0, 3, 1), InterpBilinear, OverflowColor).rgbRed,
               (255 + 0 + 16 + 32 + 2) / 4);
 
+    // Fast bilinear maps pixel centres onto pixel centres, as the sampler would be asked.
+    GwImage bilinear;
+    ASSERT_TRUE(image.Resample(7, 5, ResampleBilinear, &bilinear));
+    for (long y = 0; y < 5; y++)
+        for (long x = 0; x < 7; x++) {
+            const RGBQUAD want = image.GetPixelColorInterpolated((x + 0.5f) * 4 / 7 - 0.5f, (y + 0.5f) * 4 / 5 - 0.5f,
+                                                                 InterpBilinear, OverflowClamp);
+            EXPECT_NEAR(bilinear.GetPixelColor(x, y).rgbRed, want.rgbRed, 1) << x << "," << y;
+        }
+
     // Nearest keeps a palette and its indices.
     GwImage bits(3, 2, 1);
     bits.SetPaletteColor(1, 10, 20, 30);
@@ -260,6 +270,8 @@ TEST(Resampling, KnownAveragesAndSizes) {
     ASSERT_TRUE(photo.Thumbnail(50, 50, nullptr, &thumb));
     EXPECT_EQ(thumb.GetWidth(), 50u);
     EXPECT_EQ(thumb.GetHeight(), 38u);
+    ASSERT_TRUE(photo.Thumbnail(1000000, 1000000, nullptr, &thumb));  // a box beyond the budget is fine
+    EXPECT_EQ(thumb.GetWidth(), 160u);
     RGBQUAD red = Quad(255, 0, 0);
     ASSERT_TRUE(photo.Thumbnail(500, 500, &red, &thumb));
     EXPECT_EQ(thumb.GetWidth(), 500u);
