@@ -399,8 +399,8 @@ public:
 
     // ---- geometric transforms, resampling and dithering ----------------------------------
     // Common contract. Every operation below writes its result to `dest` when one is given
-    // (this image is then left as it was) and otherwise replaces this image; the image that
-    // receives the result keeps this image's type, resolution, flags and codec settings.
+    // (this image is then left as it was) and otherwise replaces this image; the result
+    // carries this image's type, resolution, flags and codec settings.
     // Failure (false) leaves both images as they were, with the reason in this image's
     // GetLastError(): "... : no picture" for an empty image, "... : size must be greater than
     // zero", "... : angle is not a finite number", "... : picture too large (W x H pixels)" when
@@ -433,8 +433,8 @@ public:
     bool Expand(long left, long top, long right, long bottom, BYTE paletteIndex, GwImage* dest = nullptr);
     // A width x height picture cut along a rectangle turned by `angle` about its corner at
     // (left, bottom) (pixel (left, bottom)'s low corner); its sides run along the turned axes.
-    // Pixels are sampled bilinearly; outside the picture they are white with alpha 0. At an
-    // angle of 0 this is an exact crop that may reach beyond the picture.
+    // Pixels are sampled bilinearly; outside the picture they are white with alpha 0. At a
+    // multiple of 90 degrees the pixels are taken exactly (nearest), keeping a palette.
     bool CropRotatedRectangle(long left, long bottom, long width, long height, float angle,
                               GwImage* dest = nullptr);
 

@@ -69,7 +69,7 @@ bool GwImage::Thumbnail(long maxWidth, long maxHeight, RGBQUAD* const canvasColo
     const long height = std::max(1L, std::min(maxHeight, static_cast<long>(std::lround(h * scale))));
     GwImage small;
     if (width == static_cast<long>(w) && height == static_cast<long>(h)) {
-        small.Copy(*this);
+        small.Copy(*this, true, false, true);  // computed results carry no selection
         if (!small.IsValid()) return GwProcessingKit::Fail(*this, op, small.GetLastError());
     } else if (!Resample(width, height, ResampleBox, &small)) {
         return false;

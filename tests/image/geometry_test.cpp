@@ -337,11 +337,17 @@ TEST(Resampling, FlatPictureStaysFlatUnderEveryMethod) {
 
 // One bit, black and white only, with the mean grey of every band kept within 2 %.
 TEST(Dithering, OnlyBlackAndWhiteKeepingMeanGrey) {
-    GwImage ramp(256, 64, 24);
+    GwImage colour(256, 64, 24), grey(256, 64, 8);
+    grey.SetGrayPalette();
     for (long y = 0; y < 64; y++)
-        for (long x = 0; x < 256; x++) ramp.SetPixelColor(x, y, Quad(static_cast<BYTE>(x), static_cast<BYTE>(x), static_cast<BYTE>(x)));
-    for (DitherMethod method : {DitherFloydSteinberg, DitherBayer}) {
-        SCOPED_TRACE(method == DitherBayer ? "Bayer" : "Floyd-Steinberg");
+        for (long x = 0; x < 256; x++) {
+            colour.SetPixelColor(x, y, Quad(static_cast<BYTE>(x), static_cast<BYTE>(x), static_cast<BYTE>(x)));
+            grey.SetPixelIndex(x, y, static_cast<BYTE>(x));
+        }
+    for (int run = 0; run < 4; run++) {
+        const DitherMethod method = run % 2 ? DitherBayer : DitherFloydSteinberg;
+        GwImage& ramp = run < 2 ? colour : grey;
+        SCOPED_TRACE(std::string(method == DitherBayer ? "Bayer" : "Floyd-Steinberg") + (run < 2 ? ", 24 bits" : ", 8 bits"));
         GwImage out;
         ASSERT_TRUE(ramp.Dither(method, &out));
         ASSERT_EQ(out.GetBpp(), 1);
