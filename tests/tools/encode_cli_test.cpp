@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <string>
@@ -77,6 +78,41 @@ std::vector<std::string> ParseArt(const std::string& text) {
         }
         rows.push_back(row);
     }
+    return rows;
+}
+
+// Turns half-block text (two module rows per line) back into rows of '#' and '.'; `invert`
+// reads printed cells as light. The line below an odd number of rows is dropped.
+std::vector<std::string> ParseHalfBlocks(const std::string& text, bool invert) {
+    static const std::vector<std::pair<std::string, std::pair<bool, bool>>> kCells = {
+        {"\u2588", {true, true}}, {"\u2580", {true, false}}, {"\u2584", {false, true}}, {" ", {false, false}}};
+    std::vector<std::string> rows;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        const std::string line = text.substr(start, end - start);
+        start = end + 1;
+        std::string upper, lower;
+        for (size_t i = 0; i < line.size();) {
+            bool known = false;
+            for (const auto& [glyph, halves] : kCells) {
+                if (line.compare(i, glyph.size(), glyph) != 0) continue;
+                upper += halves.first != invert ? '#' : '.';
+                lower += halves.second != invert ? '#' : '.';
+                i += glyph.size();
+                known = true;
+                break;
+            }
+            if (!known) {
+                ADD_FAILURE() << "unexpected characters in line: " << line;
+                return {};
+            }
+        }
+        rows.push_back(upper);
+        rows.push_back(lower);
+    }
+    if (!rows.empty() && rows.size() == rows[0].size() + 1) rows.pop_back();
     return rows;
 }
 
@@ -328,6 +364,90 @@ TEST(EncodeCli, PicturesThatCannotBeMadeLeaveNoFile) {
     o = Encode({"x", "--quiet", "-o", TempPath("no-such-directory/symbol.png")});
     EXPECT_EQ(o.status, 1);
     EXPECT_FALSE(o.err.empty());
+}
+
+TEST(EncodeCli, TwoColourPicturesAreOneBitAndNoLargerThanQrencodes) {
+    // A 100-byte text at level M, 3 pixels per module, a 4-module margin, as qrencode draws it.
+    const std::string text(100, 'q');
+    const std::string ours = TempPath("small.png"), theirs = TempPath("qrencode.png");
+    int status = -1;
+    gwtest::RunCommand("qrencode -l M -s 3 -m 4 -o " + gwtest::ShellQuote(theirs) + " " + gwtest::ShellQuote(text), &status);
+    ASSERT_EQ(status, 0) << "qrencode (scripts/setup installs it)";
+    Outcome o = Encode({text, "-o", ours, "--level", "M", "--pixel-size", "3", "--margin", "12"});
+    ASSERT_EQ(o.status, 0) << o.err;
+    const std::string png = ReadFile(ours);
+    ASSERT_GT(png.size(), 26u);
+    EXPECT_EQ(png[24], 1) << "bit depth";
+    EXPECT_EQ(png[25], 3) << "palette colour type";
+    EXPECT_LE(png.size(), ReadFile(theirs).size());
+    EXPECT_EQ(gwtest::DecodeFileWithZbarimg(ours).bytes, text);
+
+    // GIF with a two-entry colour table and a 1-bit BMP; --depth 24 keeps full colour.
+    const std::vector<std::pair<std::vector<std::string>, int>> cases = {
+        {{"-o", TempPath("small.gif")}, 1}, {{"-o", TempPath("small.bmp")}, 1}, {{"-o", TempPath("deep.bmp"), "--depth", "24"}, 24}};
+    for (const auto& [args, bits] : cases) {
+        std::vector<std::string> all = {"depth"};
+        all.insert(all.end(), args.begin(), args.end());
+        o = Encode(all);
+        ASSERT_EQ(o.status, 0) << o.err;
+        const std::string bytes = ReadFile(args[1]);
+        ASSERT_GT(bytes.size(), 30u);
+        if (bytes.compare(0, 3, "GIF") == 0)
+            EXPECT_EQ(bytes[10] & 0x87, 0x80) << "a global table of two colours";
+        else
+            EXPECT_EQ(static_cast<unsigned char>(bytes[28]) | static_cast<unsigned char>(bytes[29]) << 8, bits) << args[1];
+        EXPECT_EQ(gwtest::DecodeFileWithZbarimg(args[1]).bytes, "depth") << args[1];
+    }
+
+    // A transparent background keeps one bit and marks the light entry transparent.
+    o = Encode({"clear", "-o", TempPath("clear.png"), "--background", "none"});
+    ASSERT_EQ(o.status, 0) << o.err;
+    EXPECT_NE(ReadFile(TempPath("clear.png")).find("tRNS"), std::string::npos);
+    EXPECT_EQ(gwtest::DecodeFileWithZxing(TempPath("clear.png")).bytes, "clear");
+    EXPECT_EQ(Encode({"clear", "-o", TempPath("clear.bmp"), "--background", "none"}).status, 2);
+}
+
+TEST(EncodeCli, SvgReadsBackThroughARealRenderer) {
+    for (const bool transparent : {false, true}) {
+        const std::string svg = TempPath(transparent ? "clear.svg" : "symbol.svg"), png = svg + ".png";
+        std::vector<std::string> args = {"https://example.com/svg", "-o", svg, "--foreground", "102030"};
+        if (transparent) args.insert(args.end(), {"--background", "none"});
+        const Outcome o = Encode(args);
+        ASSERT_EQ(o.status, 0) << o.err;
+        const std::string doc = ReadFile(svg);
+        EXPECT_NE(doc.find("shape-rendering=\"crispEdges\""), std::string::npos);
+        EXPECT_NE(doc.find("viewBox=\"0 0 "), std::string::npos);
+        EXPECT_NE(doc.find("fill=\"#102030\""), std::string::npos);
+        EXPECT_EQ(doc.find("<path"), doc.rfind("<path")) << "one path";
+        EXPECT_EQ(doc.find("<rect") == std::string::npos, transparent);
+        int status = -1;
+        gwtest::RunCommand("rsvg-convert -b white -o " + gwtest::ShellQuote(png) + " " + gwtest::ShellQuote(svg), &status);
+        ASSERT_EQ(status, 0) << "rsvg-convert (scripts/setup installs it)";
+        EXPECT_EQ(gwtest::RunCommand("identify -format '%w %h' " + gwtest::ShellQuote(png), &status), "107 107");  // version 3 at level H: 3 x 29 + 2 x 10
+        const gwtest::DecodeResult zb = gwtest::DecodeFileWithZbarimg(png);
+        EXPECT_TRUE(zb.ok) << zb.error;
+        EXPECT_EQ(zb.bytes, "https://example.com/svg");
+    }
+}
+
+TEST(EncodeCli, HalfBlockSymbolsReadBackPlainAndInverted) {
+    const std::string text = "half blocks, version 3";
+    const Outcome plain = Encode({text, "--format", "utf8", "--level", "Q"});
+    ASSERT_EQ(plain.status, 0) << plain.err;
+    const Outcome inverted = Encode({text, "--format", "utf8", "--level", "Q", "--invert"});
+    ASSERT_EQ(inverted.status, 0) << inverted.err;
+    EXPECT_NE(plain.out, inverted.out);
+    for (const auto& [out, invert] : {std::make_pair(plain.out, false), std::make_pair(inverted.out, true)}) {
+        const auto rows = ParseHalfBlocks(out, invert);
+        ASSERT_EQ(SymbolSide(rows), 29) << "version 3 inside the quiet zone, invert " << invert;
+        const gwtest::DecodeResult zb = gwtest::DecodeWithZbar(gwtest::RasteriseArt(rows, 0, 3));
+        EXPECT_TRUE(zb.ok) << zb.error;
+        EXPECT_EQ(zb.bytes, text);
+    }
+    // Half as many lines as --ascii, each half as wide.
+    const Outcome ascii = Encode({text, "--ascii", "--level", "Q"});
+    EXPECT_EQ(std::count(ascii.out.begin(), ascii.out.end(), '\n'), 37);
+    EXPECT_EQ(std::count(plain.out.begin(), plain.out.end(), '\n'), 19);
 }
 
 }  // namespace

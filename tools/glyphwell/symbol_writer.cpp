@@ -49,8 +49,10 @@ bool ReduceColours(GwImage& image, const QRCodeSettings& s, const SymbolStyle& s
     const bool twoColours = s.backgroundColor == white || s.margin == 0;
     RGBQUAD palette[256];
     for (RGBQUAD& entry : palette) entry = RGBQUAD{255, 255, 255, 0};
-    palette[0] = Quad(s.foregroundColor);
-    palette[1] = Quad(s.backgroundColor);
+    // Light first: the white margin rows and the unused bits at the end of each 1-bit row are
+    // then all zero bits, which deflate best.
+    palette[0] = Quad(s.backgroundColor);
+    palette[1] = Quad(s.foregroundColor);
     DWORD bits = 0;
     if (style.depth == 1 && twoColours)
         bits = 1;
@@ -62,7 +64,7 @@ bool ReduceColours(GwImage& image, const QRCodeSettings& s, const SymbolStyle& s
         return false;
     }
     // The light entry (and with it the white margin, which maps to it) becomes transparent.
-    if (style.transparent) image.SetTransIndex(1);
+    if (style.transparent) image.SetTransIndex(0);
     return true;
 }
 
