@@ -8,20 +8,11 @@
 //     EXPECT_TRUE(z.ok); EXPECT_EQ(z.bytes, text);
 #pragma once
 
-#include <cstdint>
 #include <string>
-#include <vector>
 
-struct SymbolMatrix;
+#include "tests/support/symbol_art.h"
 
 namespace gwtest {
-
-// An 8-bit grey raster, row by row from the top, one byte per pixel (0 black, 255 white).
-struct GreyImage {
-    int width = 0;
-    int height = 0;
-    std::vector<uint8_t> pixels;
-};
 
 // What a decoder made of a raster. `bytes` are the symbol's data bytes as stored (byte-mode
 // bytes untouched, kanji as Shift-JIS byte pairs, ECI and FNC1 headers not included);
@@ -31,15 +22,6 @@ struct DecodeResult {
     std::string bytes;
     std::string error;
 };
-
-// The modules of a symbol as rows of '#' (dark) and '.' (light), top row first. A module is
-// dark by the matrix colour rule (an unassigned cell counts as light).
-std::vector<std::string> SymbolToArt(const SymbolMatrix& m);
-
-// Draws a grid of modules ('#' dark, anything else light) as black on white, each module
-// `scale` x `scale` pixels, inside a light quiet zone `quietZone` modules wide.
-GreyImage RasteriseArt(const std::vector<std::string>& rows, int quietZone = 4, int scale = 4);
-GreyImage RasteriseSymbol(const SymbolMatrix& m, int quietZone = 4, int scale = 4);
 
 // Decodes the first QR Code symbol found in the raster.
 DecodeResult DecodeWithZbar(const GreyImage& image);
