@@ -41,6 +41,16 @@ MagickPeerImage* MagickPeerRotate(const MagickPeerImage* image, double degrees) 
     return Peer(out);
 }
 
+MagickPeerImage* MagickPeerDistortRotate(MagickPeerImage* image, double degrees) {
+    MagickCore::Image* core = Core(image);
+    core->interpolate = MagickCore::BilinearInterpolatePixel;
+    MagickCore::ExceptionInfo* e = MagickCore::AcquireExceptionInfo();
+    MagickCore::Image* out =
+        MagickCore::DistortImage(core, MagickCore::ScaleRotateTranslateDistortion, 1, &degrees, MagickCore::MagickTrue, e);
+    MagickCore::DestroyExceptionInfo(e);
+    return Peer(out);
+}
+
 void MagickPeerFree(MagickPeerImage* image) {
     if (image) MagickCore::DestroyImage(Core(image));
 }

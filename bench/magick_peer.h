@@ -10,6 +10,9 @@ struct MagickPeerImage;
 MagickPeerImage* MagickPeerPicture(const unsigned char* rgb, int side);
 // Resized with the triangle (bilinear) filter; null on failure.
 MagickPeerImage* MagickPeerResize(const MagickPeerImage* image, int width, int height);
-// Turned by `degrees` on a canvas grown to hold it; null on failure.
+// Turned by `degrees` on a canvas grown to hold it (RotateImage: three shears); null on failure.
 MagickPeerImage* MagickPeerRotate(const MagickPeerImage* image, double degrees);
+// The same turn as an inverse-mapped distortion sampled bilinearly (DistortImage with
+// ScaleRotateTranslate, best-fit canvas), the method closest to ours; null on failure.
+MagickPeerImage* MagickPeerDistortRotate(MagickPeerImage* image, double degrees);
 void MagickPeerFree(MagickPeerImage* image);
