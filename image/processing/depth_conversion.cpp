@@ -107,7 +107,35 @@ bool GwImage::DecreaseBpp(DWORD bitsPerPixel, bool errorDiffusion, RGBQUAD* pale
         SetPixelColor(x, y, c, false);
     };
 
-    for (long y = 0; y < height; y++) {
+    // Without error diffusion a true-colour row maps pixel by pixel to the nearest entry: read
+    // the rows directly and look up each run of one colour once. The colours and the choice
+    // of entry are exactly those of the general loop below.
+    const bool direct = !errorDiffusion && sourceDepth == 24;
+    for (long y = 0; direct && y < height; y++) {
+        if (info.escape) break;
+        info.progress = static_cast<LONG>(y * 100 / height);
+        const BYTE* p = info.pixels + static_cast<size_t>(y) * info.rowBytes;
+        BYTE* out = narrow.info.pixels + static_cast<size_t>(y) * narrow.info.rowBytes;  // cleared to 0
+        RGBQUAD last = info.transColor;
+        BYTE index = 0;
+        bool known = false;
+        for (long x = 0; x < width; x++, p += 3) {
+            if (!known || p[0] != last.rgbBlue || p[1] != last.rgbGreen || p[2] != last.rgbRed) {
+                last.rgbBlue = p[0];
+                last.rgbGreen = p[1];
+                last.rgbRed = p[2];
+                index = narrow.GetNearestIndex(last);
+                known = true;
+            }
+            if (bitsPerPixel == 8)
+                out[x] = index;
+            else if (bitsPerPixel == 4)
+                out[x >> 1] |= static_cast<BYTE>((index & 0x0F) << ((x & 1) ? 0 : 4));
+            else
+                out[x >> 3] |= static_cast<BYTE>((index & 1) << (7 - (x & 7)));
+        }
+    }
+    for (long y = 0; !direct && y < height; y++) {
         if (info.escape) break;
         info.progress = static_cast<LONG>(y * 100 / height);
         for (long x = 0; x < width; x++) {
