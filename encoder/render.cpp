@@ -52,8 +52,11 @@ HBITMAP QRCodeRenderBitmap(QRCodeSettings* settings) {
         return nullptr;
     }
 
-    // A fresh bitmap is black; one white fill clears all of it, margin included.
-    PatBlt(g_memoryDC, 0, 0, N, N, WHITENESS);
+    // A fresh bitmap is black. The module rows below carry their own white margin, so only the
+    // bands above and below them are filled white (all of it when there are no module rows).
+    const int top = (s > 0 && W > 0) ? m : N;
+    PatBlt(g_memoryDC, 0, 0, N, top, WHITENESS);
+    if (top < N) PatBlt(g_memoryDC, 0, m + H * s, N, N - (m + H * s), WHITENESS);
 
     // Each module row is painted as one pixel row (margin left white) that the GDI replicates
     // over the row's s pixel lines: one call per module row instead of one per pixel.
