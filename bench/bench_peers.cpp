@@ -1,7 +1,8 @@
 // Glyphwell side by side with its peers, on the same inputs in the same process:
 //  - symbol encoding: QRCodeMakeSymbol against libqrencode (8-bit mode, or numeric for digits);
-//  - the road to a PNG file: renderer -> GwImage -> PNG in memory, against libqrencode + libpng
-//    painting the same picture (same module size and margin, 24-bit RGB);
+//  - the road to a PNG file as the command line takes it: renderer -> GwImage -> 1-bit palette
+//    -> PNG in memory, against libqrencode + libpng writing the same picture (same module size
+//    and margin) as a 1-bit palette PNG;
 //  - GIF LZW encode/decode of an 8-bit 2000 x 2000 picture against giflib;
 //  - PNG encode/decode through the image library against plain libpng with the same settings;
 //  - halving a 2000 x 2000 picture with a bilinear (triangle) filter and turning it by 30
@@ -32,6 +33,7 @@
 #include "encoder/settings.h"
 #include "encoder/trace.h"
 #include "image/gw_image.h"
+#include "tools/glyphwell/symbol_writer.h"
 
 namespace {
 
@@ -186,21 +188,44 @@ const int kRoadMargin = 10;
 
 void OursRoadToPng(benchmark::State& state) {
     std::string text = MakeText(static_cast<size_t>(state.range(0)), false);
-    QRCodeSettings s = MakeSettings(text, QRCODE_LEVEL_M, QRCODE_MODE_BYTE);
-    s.pixelSize = kRoadPixel;
-    s.margin = kRoadMargin;
+    gwcli::SymbolStyle style;
+    style.settings.correctionLevel = QRCODE_LEVEL_M;
+    style.settings.pixelSize = kRoadPixel;
+    style.settings.margin = kRoadMargin;
+    QRCodeSettings s;
+    style.Fill(text, &s);
     QRCodeSetTraceStream(nullptr);
     for (auto _ : state) {
-        HBITMAP bitmap = QRCodeRenderBitmap(&s);
         GwImage image;
-        if (!bitmap || !image.CreateFromHBITMAP(bitmap, nullptr)) state.SkipWithError("render failed");
-        QRCodeReleaseBitmap();
+        std::string error;
+        if (!gwcli::SymbolPicture(&s, style, gwcli::SymbolFormat::kPng, &image, &error)) state.SkipWithError("render failed");
         BYTE* buffer = nullptr;
         long size = 0;
         if (!image.Encode(buffer, size, TypePng)) state.SkipWithError("PNG encode failed");
         benchmark::DoNotOptimize(buffer);
+        state.counters["bytes"] = static_cast<double>(size);
         image.FreeMemory(buffer);
     }
+}
+
+// Writes 1-bit rows (top-down, light = 0) as a two-entry palette PNG with libpng's defaults.
+void PeerWritePng1(const std::vector<unsigned char>& bits, int width, int height, MemoryPng* out) {
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png_create_info_struct(png);
+    if (setjmp(png_jmpbuf(png))) {
+        png_destroy_write_struct(&png, &info);
+        return;
+    }
+    png_set_write_fn(png, out, PngWriteToVector, PngFlushNothing);
+    png_set_IHDR(png, info, width, height, 1, PNG_COLOR_TYPE_PALETTE, PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_color palette[2] = {{255, 255, 255}, {0, 0, 0}};
+    png_set_PLTE(png, info, palette, 2);
+    png_write_info(png, info);
+    const size_t stride = (static_cast<size_t>(width) + 7) / 8;
+    for (int y = 0; y < height; ++y) png_write_row(png, const_cast<png_bytep>(&bits[y * stride]));
+    png_write_end(png, info);
+    png_destroy_write_struct(&png, &info);
 }
 
 void PeerRoadToPng(benchmark::State& state) {
@@ -208,20 +233,22 @@ void PeerRoadToPng(benchmark::State& state) {
     for (auto _ : state) {
         QRcode* q = QRcode_encodeData(static_cast<int>(text.size()),
                                       reinterpret_cast<const unsigned char*>(text.data()), 0, QR_ECLEVEL_M);
-        int n = q->width * kRoadPixel + 2 * kRoadMargin;
-        std::vector<unsigned char> rgb(static_cast<size_t>(n) * n * 3, 0xFF);
+        const int n = q->width * kRoadPixel + 2 * kRoadMargin;
+        const size_t stride = (static_cast<size_t>(n) + 7) / 8;
+        std::vector<unsigned char> bits(stride * n, 0);
         for (int y = 0; y < q->width; ++y)
             for (int x = 0; x < q->width; ++x) {
                 if (!(q->data[y * q->width + x] & 1)) continue;
-                for (int dy = 0; dy < kRoadPixel; ++dy) {
-                    unsigned char* row = &rgb[(static_cast<size_t>(kRoadMargin + y * kRoadPixel + dy) * n +
-                                               kRoadMargin + x * kRoadPixel) * 3];
-                    std::memset(row, 0, kRoadPixel * 3);
-                }
+                for (int dy = 0; dy < kRoadPixel; ++dy)
+                    for (int dx = 0; dx < kRoadPixel; ++dx) {
+                        const size_t px = kRoadMargin + x * kRoadPixel + dx;
+                        bits[(kRoadMargin + y * kRoadPixel + dy) * stride + px / 8] |= 0x80 >> (px % 8);
+                    }
             }
         MemoryPng out;
-        PeerWritePng(rgb, n, n, false, &out);
+        PeerWritePng1(bits, n, n, &out);
         benchmark::DoNotOptimize(out.bytes.data());
+        state.counters["bytes"] = static_cast<double>(out.bytes.size());
         QRcode_free(q);
     }
 }

@@ -265,6 +265,23 @@ std::string SymbolSvg(const SymbolMatrix& m, const QRCodeSettings& s, bool trans
     return svg;
 }
 
+bool SymbolPicture(QRCodeSettings* settings, const SymbolStyle& style, SymbolFormat format, GwImage* image,
+                   std::string* error) {
+    HBITMAP bitmap = QRCodeRenderBitmap(settings);
+    if (!bitmap) {
+        const long side = static_cast<long>(settings->pixelSize) * (17 + 4 * settings->selectedVersion) + 2L * settings->margin;
+        *error = "a picture of " + std::to_string(side) + " x " + std::to_string(side) + " pixels is too large to create";
+        return false;
+    }
+    const bool copied = image->CreateFromHBITMAP(bitmap);
+    QRCodeReleaseBitmap();
+    if (!copied) {
+        *error = std::string("cannot take the rendered symbol: ") + image->GetLastError();
+        return false;
+    }
+    return ReduceColours(*image, *settings, style, format, error);
+}
+
 bool WriteSymbolFile(QRCodeSettings* settings, const SymbolMatrix& m, const SymbolStyle& style, SymbolFormat format,
                      const std::string& path, std::string* error) {
     if (format == SymbolFormat::kSvg || format == SymbolFormat::kUtf8 || format == SymbolFormat::kAscii) {
@@ -274,20 +291,8 @@ bool WriteSymbolFile(QRCodeSettings* settings, const SymbolMatrix& m, const Symb
             path, [&](FILE* file, std::string*) { return std::fwrite(text.data(), 1, text.size(), file) == text.size(); },
             error);
     }
-    HBITMAP bitmap = QRCodeRenderBitmap(settings);
-    if (!bitmap) {
-        const long side = static_cast<long>(settings->pixelSize) * m.width + 2L * settings->margin;
-        *error = "a picture of " + std::to_string(side) + " x " + std::to_string(side) + " pixels is too large to create";
-        return false;
-    }
     GwImage image;
-    const bool copied = image.CreateFromHBITMAP(bitmap);
-    QRCodeReleaseBitmap();
-    if (!copied) {
-        *error = std::string("cannot take the rendered symbol: ") + image.GetLastError();
-        return false;
-    }
-    if (!ReduceColours(image, *settings, style, format, error)) return false;
+    if (!SymbolPicture(settings, style, format, &image, error)) return false;
     const long type = format == SymbolFormat::kGif ? TypeGif : format == SymbolFormat::kBmp ? TypeBmp : TypePng;
     return SavePicture(image, path, type, error);
 }

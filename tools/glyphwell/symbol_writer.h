@@ -10,6 +10,8 @@
 #include "encoder/settings.h"
 #include "tools/glyphwell/options.h"
 
+class GwImage;
+
 namespace gwcli {
 
 enum class SymbolFormat { kNone, kPng, kGif, kBmp, kSvg, kUtf8, kAscii };
@@ -56,9 +58,16 @@ std::string SymbolText(const SymbolMatrix& m, SymbolFormat format, bool invert);
 // margin in modules (margin / pixelSize), width and height are the picture's pixels.
 std::string SymbolSvg(const SymbolMatrix& m, const QRCodeSettings& settings, bool transparent);
 
+// Renders the symbol of `settings` into *image in as few bits as the format and style allow
+// (1-bit palette for two colours unless style.depth is 24). The renderer encodes the text
+// again: silence the diagnostic sink first if its lines were already shown. False with the
+// reason in *error.
+bool SymbolPicture(QRCodeSettings* settings, const SymbolStyle& style, SymbolFormat format, GwImage* image,
+                   std::string* error);
+
 // Writes the symbol of `settings` (known to encode; `m` is its matrix) to `path` in a file
-// format, whole or not at all. Pictures are rendered again without diagnostic lines only when
-// the caller has silenced them. False with the reason in *error.
+// format, whole or not at all: SVG and text symbols from `m`, pictures through SymbolPicture.
+// False with the reason in *error.
 bool WriteSymbolFile(QRCodeSettings* settings, const SymbolMatrix& m, const SymbolStyle& style, SymbolFormat format,
                      const std::string& path, std::string* error);
 
