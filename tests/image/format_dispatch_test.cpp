@@ -33,6 +33,46 @@ GwImage Sample(DWORD bpp = 8) {
     return image;
 }
 
+// A module that holds one resource, for FindResource and LoadResource to find. Windows keeps
+// resources in module files, so there the bytes go into a copy of this program loaded as data.
+class ResourceModule {
+public:
+    ResourceModule(const ScratchDir& dir, LPCSTR type, LPCSTR name, std::vector<uint8_t> bytes) {
+#ifdef _WIN32
+        char self[MAX_PATH];
+        const std::string copy = dir.File("resources.exe");
+        if (!GetModuleFileNameA(nullptr, self, MAX_PATH) || !CopyFileA(self, copy.c_str(), FALSE)) return;
+        HANDLE update = BeginUpdateResourceA(copy.c_str(), TRUE);
+        if (!update) return;
+        const BOOL added = UpdateResourceA(update, type, name, MAKELANGID(LANG_NEUTRAL, SUBLANG_NEUTRAL),
+                                           bytes.data(), static_cast<DWORD>(bytes.size()));
+        if (!EndUpdateResourceA(update, !added) || !added) return;
+        module_ = LoadLibraryExA(copy.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+#else
+        (void)dir;
+        module_ = GwRegisterModule("format-dispatch-test");
+        if (!GwRegisterResource(module_, type, name, bytes.data(), static_cast<DWORD>(bytes.size()))) {
+            GwUnregisterResources(module_);
+            module_ = nullptr;
+        }
+#endif
+    }
+    ~ResourceModule() {
+        if (!module_) return;
+#ifdef _WIN32
+        FreeLibrary(module_);
+#else
+        GwUnregisterResources(module_);
+#endif
+    }
+    ResourceModule(const ResourceModule&) = delete;
+    ResourceModule& operator=(const ResourceModule&) = delete;
+    HINSTANCE Get() const { return module_; }
+
+private:
+    HINSTANCE module_ = nullptr;
+};
+
 std::vector<uint8_t> EncodeAs(GwImage& image, DWORD type) {
     BYTE* buffer = nullptr;
     long size = 0;
@@ -213,8 +253,10 @@ TEST(FormatDispatchTest, RawRgbaDumpRunsBottomUpWithAlphaFromPlaneOrPalette) {
 TEST(FormatDispatchTest, ResourcesAndLoadingConstructors) {
     GwImage sample = Sample();
     std::vector<uint8_t> png = EncodeAs(sample, TypePng);
-    HINSTANCE module = GwRegisterModule("format-dispatch-test");
-    ASSERT_TRUE(GwRegisterResource(module, "PNG", "LOGO", png.data(), static_cast<DWORD>(png.size())));
+    ScratchDir resourceDir("dispatch_resource");
+    ResourceModule resources(resourceDir, "PNG", "LOGO", png);
+    HINSTANCE module = resources.Get();
+    ASSERT_NE(module, nullptr);
     HRSRC res = FindResource(module, "LOGO", "PNG");
     ASSERT_NE(res, nullptr);
     GwImage fromResource;
@@ -224,7 +266,6 @@ TEST(FormatDispatchTest, ResourcesAndLoadingConstructors) {
     GwImage missing;
     EXPECT_FALSE(missing.LoadResource(nullptr, TypeAny, module));
     EXPECT_STREQ(missing.GetLastError(), "Unable to load resource!");
-    GwUnregisterResources(module);
 
     ScratchDir dir("dispatch_ctor");
     std::string path = dir.File("sample.png");

@@ -1,0 +1,54 @@
+# The tests cross-built for Windows and run under Wine (the toolchain's emulator). GoogleTest
+# is built for the target from Debian's googletest source. The independent decoders and
+# readers (zbar, ZXing, libpng's own reader, giflib, ImageMagick, Pillow) are Linux programs,
+# so the tests that compare against them stay on Linux.
+set(GLYPHWELL_GTEST_SOURCE /usr/src/googletest CACHE PATH "GoogleTest's source (Debian's googletest package)")
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+add_subdirectory(${GLYPHWELL_GTEST_SOURCE} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+
+# Wine reaches the Linux tree through its Z: drive.
+set(test_defs GLYPHWELL_TEST_DATA="Z:${CMAKE_CURRENT_SOURCE_DIR}/data"
+              GLYPHWELL_BINARY_DIR="Z:${PROJECT_BINARY_DIR}")
+
+set(linux_only
+  image/png_interop_test.cpp
+  image/gif_interop_test.cpp
+  image/bmp_interop_test.cpp)
+
+add_library(glyphwell_test_support STATIC ${CMAKE_CURRENT_SOURCE_DIR}/support/symbol_art.cpp)
+target_link_libraries(glyphwell_test_support PUBLIC glyphwell_encoder)
+
+# Every test runs in a 32-bit Wine prefix inside the build folder, headless and quiet; the
+# first test to run sets the prefix up. Tests that need a screen start their own display.
+find_program(GLYPHWELL_WINEBOOT wineboot REQUIRED)
+set(GLYPHWELL_WINE_ENV
+    "WINEPREFIX=set:${CMAKE_BINARY_DIR}/wine" "WINEARCH=set:win32" "WINEDEBUG=set:-all"
+    "WINEDLLOVERRIDES=set:mscoree,mshtml=" "DISPLAY=unset:")
+add_test(NAME windows.prefix COMMAND ${GLYPHWELL_WINEBOOT} --init)
+set_tests_properties(windows.prefix PROPERTIES FIXTURES_SETUP wine_prefix TIMEOUT 300
+                     ENVIRONMENT_MODIFICATION "${GLYPHWELL_WINE_ENV}")
+
+# Registers a test that runs under Wine in that prefix.
+function(glyphwell_wine_test name)
+  add_test(NAME ${name} COMMAND ${ARGN})
+  set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED wine_prefix TIMEOUT 600
+                       ENVIRONMENT_MODIFICATION "${GLYPHWELL_WINE_ENV}")
+endfunction()
+
+# One test program per folder, run whole by one ctest entry: starting Wine once per test case
+# would cost more than the tests themselves.
+function(glyphwell_windows_test_folder folder)
+  file(GLOB_RECURSE srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${folder}/*.cpp)
+  foreach(skip ${linux_only})
+    list(REMOVE_ITEM srcs ${CMAKE_CURRENT_SOURCE_DIR}/${skip})
+  endforeach()
+  set(exe glyphwell_${folder}_tests)
+  add_executable(${exe} ${srcs})
+  target_compile_definitions(${exe} PRIVATE ${test_defs})
+  target_link_libraries(${exe} PRIVATE gtest_main gmock glyphwell_test_support ${ARGN})
+  glyphwell_wine_test(windows.${folder} ${exe} --gtest_brief=1)
+  set_tests_properties(windows.${folder} PROPERTIES LABELS ${folder})
+endfunction()
+
+glyphwell_windows_test_folder(encoder glyphwell_encoder)
+glyphwell_windows_test_folder(image glyphwell_image)
