@@ -47,10 +47,12 @@ TEST(BatchCli, EveryGoodLineBecomesAFileAndABadOneIsReported) {
                        &status);
     EXPECT_EQ(status, 1);
     const std::string messages = ReadFile(err);
-    EXPECT_NE(messages.find("line 2: alphanumeric mode cannot hold byte 0x74 't' at position 0"), std::string::npos)
+    EXPECT_NE(messages.find("line 2: alphanumeric mode cannot hold byte 0x74 't' at position 0"),
+              std::string::npos)
         << messages;
     EXPECT_NE(messages.find("line 5: '../escape' cannot be a file name"), std::string::npos) << messages;
-    EXPECT_NE(messages.find("line 6: the name 'gate-a' is already used on line 1"), std::string::npos) << messages;
+    EXPECT_NE(messages.find("line 6: the name 'gate-a' is already used on line 1"), std::string::npos)
+        << messages;
     EXPECT_NE(messages.find("3 written, 3 failed"), std::string::npos) << messages;
     EXPECT_EQ(messages.find('\r'), std::string::npos) << "no progress bar when standard error is a file";
 
@@ -101,10 +103,10 @@ TEST(BatchCli, ProgressBarOnlyOnATerminal) {
                              "sys.stdout.write(shown.decode('utf-8', 'replace'))\n"
                              "sys.exit(p.wait())\n";
     int status = -1;
-    const std::string shown = gwtest::RunCommand(
-        "python3 " + gwtest::ShellQuote(script) + " " + gwtest::ShellQuote(kProgram) + " batch " +
-            gwtest::ShellQuote(list) + " --out-dir " + gwtest::ShellQuote(dir),
-        &status);
+    const std::string shown =
+        gwtest::RunCommand("python3 " + gwtest::ShellQuote(script) + " " + gwtest::ShellQuote(kProgram) +
+                               " batch " + gwtest::ShellQuote(list) + " --out-dir " + gwtest::ShellQuote(dir),
+                           &status);
     EXPECT_EQ(status, 0) << shown;
     // The last drawing of the bar: full, the count, a rate and the time left. (The terminal
     // turns every newline into "\r\n", so the bar is found by its opening bracket.)

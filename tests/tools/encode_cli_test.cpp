@@ -49,16 +49,23 @@ Outcome Encode(const std::vector<std::string>& args, const std::string& input = 
     return o;
 }
 
+// The lines of a text, without their newlines.
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    for (size_t start = 0; start < text.size();) {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        lines.push_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+    return lines;
+}
+
 // Turns text art back into rows of '#' and '.', checking its shape: every line the same
 // number of modules, each module two characters, dark or light.
 std::vector<std::string> ParseArt(const std::string& text) {
     std::vector<std::string> rows;
-    size_t start = 0;
-    while (start < text.size()) {
-        size_t end = text.find('\n', start);
-        if (end == std::string::npos) end = text.size();
-        const std::string line = text.substr(start, end - start);
-        start = end + 1;
+    for (const std::string& line : Lines(text)) {
         std::string row;
         for (size_t i = 0; i < line.size();) {
             if (line.compare(i, kDark.size(), kDark) == 0) {
@@ -87,12 +94,7 @@ std::vector<std::string> ParseHalfBlocks(const std::string& text, bool invert) {
     static const std::vector<std::pair<std::string, std::pair<bool, bool>>> kCells = {
         {"\u2588", {true, true}}, {"\u2580", {true, false}}, {"\u2584", {false, true}}, {" ", {false, false}}};
     std::vector<std::string> rows;
-    size_t start = 0;
-    while (start < text.size()) {
-        size_t end = text.find('\n', start);
-        if (end == std::string::npos) end = text.size();
-        const std::string line = text.substr(start, end - start);
-        start = end + 1;
+    for (const std::string& line : Lines(text)) {
         std::string upper, lower;
         for (size_t i = 0; i < line.size();) {
             bool known = false;

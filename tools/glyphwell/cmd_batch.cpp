@@ -95,10 +95,7 @@ int RunBatch(const std::vector<std::string>& args) {
         {nullptr, nullptr, "output:", nullptr},
         {"--out-dir", "DIR", "directory for the symbol files (made if missing)", gwcli::Text(&outDir)},
         {"--format", "FORMAT", "png (default), gif, bmp, svg, utf8 or ascii (.txt files)",
-         [&](const std::string& v) {
-             format = gwcli::SymbolFormatFromName(v);
-             return format == gwcli::SymbolFormat::kNone ? "takes png, gif, bmp, svg, utf8 or ascii" : "";
-         }},
+         gwcli::FormatOption(&format)},
         {"--jobs", "N", "encoding threads, 1-64 (default: one per processor)", gwcli::Integer(1, 64, &jobs)},
     };
     const std::vector<gwcli::Option> symbol = gwcli::SymbolOptions(&style);
@@ -124,7 +121,8 @@ int RunBatch(const std::vector<std::string>& args) {
     }
     std::error_code ec;
     std::filesystem::create_directories(outDir, ec);
-    if (!std::filesystem::is_directory(outDir, ec)) return gwcli::Failure("batch", "cannot make directory '" + outDir + "'");
+    if (!std::filesystem::is_directory(outDir, ec))
+        return gwcli::Failure("batch", "cannot make directory '" + outDir + "'");
 
     std::vector<Job> work;
     std::map<std::string, long> names;  // name -> line that took it
@@ -141,7 +139,8 @@ int RunBatch(const std::vector<std::string>& args) {
         if (!SafeName(job.name)) {
             job.error = "'" + job.name + "' cannot be a file name";
         } else if (!names.emplace(job.name, job.lineNumber).second) {
-            job.error = "the name '" + job.name + "' is already used on line " + std::to_string(names[job.name]);
+            job.error =
+                "the name '" + job.name + "' is already used on line " + std::to_string(names[job.name]);
         } else if (job.text.size() > static_cast<size_t>(QRCODE_TEXT_MAX)) {
             job.error = "the text is longer than " + std::to_string(QRCODE_TEXT_MAX) + " bytes";
         }
@@ -178,7 +177,8 @@ int RunBatch(const std::vector<std::string>& args) {
     const bool showProgress = gwcli::IsTerminal(stderr);
     // This thread only watches: it redraws the bar while the pool works.
     while (showProgress && done < work.size()) {
-        DrawProgress(done, work.size(), std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+        DrawProgress(done, work.size(),
+                     std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
     for (std::thread& t : pool) t.join();
@@ -195,11 +195,12 @@ int RunBatch(const std::vector<std::string>& args) {
         ++failed;
         std::fprintf(stderr, "glyphwell batch: line %ld: %s\n", job.lineNumber, job.error.c_str());
     }
-    std::fprintf(stderr, "glyphwell batch: %zu written, %zu failed, in %s (%s)\n", work.size() - failed, failed,
-                 Duration(elapsed).c_str(), outDir.c_str());
+    std::fprintf(stderr, "glyphwell batch: %zu written, %zu failed, in %s (%s)\n", work.size() - failed,
+                 failed, Duration(elapsed).c_str(), outDir.c_str());
     return failed ? kExitFailed : kExitOk;
 }
 
-const GlyphwellCommand kBatch("batch", "encode every line of a list as a symbol file, on several threads", RunBatch);
+const GlyphwellCommand kBatch("batch", "encode every line of a list as a symbol file, on several threads",
+                              RunBatch);
 
 }  // namespace

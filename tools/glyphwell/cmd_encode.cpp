@@ -43,12 +43,10 @@ int RunEncode(const std::vector<std::string>& args) {
     gwcli::SymbolFormat format = gwcli::SymbolFormat::kNone;  // from the output's ending unless named
     std::vector<gwcli::Option> options = {
         {nullptr, nullptr, "output:", nullptr},
-        {"-o", "OUT", "write the symbol to OUT (.png, .gif, .bmp, .svg; else --format)", gwcli::Text(&output)},
+        {"-o", "OUT", "write the symbol to OUT (.png, .gif, .bmp, .svg; else --format)",
+         gwcli::Text(&output)},
         {"--format", "FORMAT", "png, gif, bmp, svg, utf8 (half blocks) or ascii",
-         [&](const std::string& v) {
-             format = gwcli::SymbolFormatFromName(v);
-             return format == gwcli::SymbolFormat::kNone ? "takes png, gif, bmp, svg, utf8 or ascii" : "";
-         }},
+         gwcli::FormatOption(&format)},
         {"--ascii", nullptr, "also print the symbol as text, two characters per module", gwcli::Flag(&ascii)},
         {"-i", "FILE", "encode the raw bytes of FILE", gwcli::Text(&inputFile)},
         {"--trace", nullptr, "write the encoder's diagnostic lines (mask penalties) to standard error",
@@ -73,7 +71,8 @@ int RunEncode(const std::vector<std::string>& args) {
             return gwcli::UsageError(line, "cannot tell the format from '" + output + "'; use --format");
     }
     if (output.empty() && gwcli::IsFileFormat(format))
-        return gwcli::UsageError(line, std::string("--format ") + gwcli::FormatExtension(format) + " needs -o OUT");
+        return gwcli::UsageError(line,
+                                 std::string("--format ") + gwcli::FormatExtension(format) + " needs -o OUT");
     if (format == gwcli::SymbolFormat::kNone && !ascii)
         return gwcli::UsageError(line, "nothing to write: give -o OUT, --format utf8|ascii or --ascii");
     const std::string clash = gwcli::CheckStyle(style, format);
@@ -88,14 +87,16 @@ int RunEncode(const std::vector<std::string>& args) {
         if (!ok) return gwcli::Failure("encode", "cannot read " + inputFile + ": " + std::strerror(errno));
     }
     if (text.size() > static_cast<size_t>(QRCODE_TEXT_MAX))
-        return gwcli::Failure("encode", "the text is longer than " + std::to_string(QRCODE_TEXT_MAX) + " bytes");
+        return gwcli::Failure("encode",
+                              "the text is longer than " + std::to_string(QRCODE_TEXT_MAX) + " bytes");
     QRCodeSettings settings;
     style.Fill(text, &settings);
     // The record ends a text at its first run of ten '#', and trailing '#' merge with the
     // filler; say so rather than let bytes vanish without a word.
     const int32_t kept = QRCodeTextLength(&settings);
     if (static_cast<size_t>(kept) < text.size()) {
-        std::fprintf(stderr, "glyphwell encode: warning: only the first %d of %zu bytes are encoded ('#' end mark)\n",
+        std::fprintf(stderr,
+                     "glyphwell encode: warning: only the first %d of %zu bytes are encoded ('#' end mark)\n",
                      kept, text.size());
     }
 
@@ -106,7 +107,8 @@ int RunEncode(const std::vector<std::string>& args) {
     QRCodeSetTraceStream(nullptr);
     if (!matrix) return gwcli::Failure("encode", gwcli::WhyNotEncodable(&settings));
     int status = kExitOk;
-    if (ascii) std::fputs(gwcli::SymbolText(*matrix, gwcli::SymbolFormat::kAscii, style.invert).c_str(), stdout);
+    if (ascii)
+        std::fputs(gwcli::SymbolText(*matrix, gwcli::SymbolFormat::kAscii, style.invert).c_str(), stdout);
     if (output.empty() && format != gwcli::SymbolFormat::kNone) {
         std::fputs(gwcli::SymbolText(*matrix, format, style.invert).c_str(), stdout);
     } else if (!output.empty()) {
@@ -115,7 +117,8 @@ int RunEncode(const std::vector<std::string>& args) {
             status = gwcli::Failure("encode", error);
     }
     std::free(matrix);
-    if (std::fflush(stdout) != 0 && status == kExitOk) status = gwcli::Failure("encode", "cannot write standard output");
+    if (std::fflush(stdout) != 0 && status == kExitOk)
+        status = gwcli::Failure("encode", "cannot write standard output");
     return status;
 }
 

@@ -62,7 +62,7 @@ int Failure(const char* command, const std::string& message);
 
 // Value readers for the table. Each stores into *out only when the value is accepted.
 Apply Flag(bool* out);
-Apply Text(std::string* out);          // any non-empty text
+Apply Text(std::string* out);  // any non-empty text
 Apply Append(std::vector<std::string>* out);
 Apply Integer(long low, long high, long* out);
 template <class T>

@@ -32,10 +32,14 @@ RGBQUAD Quad(uint32_t bgr) {
 
 const char* ModeName(int32_t mode) {
     switch (mode) {
-        case QRCODE_MODE_NUMERIC: return "numeric";
-        case QRCODE_MODE_ALPHANUMERIC: return "alphanumeric";
-        case QRCODE_MODE_KANJI: return "kanji";
-        default: return "this";
+        case QRCODE_MODE_NUMERIC:
+            return "numeric";
+        case QRCODE_MODE_ALPHANUMERIC:
+            return "alphanumeric";
+        case QRCODE_MODE_KANJI:
+            return "kanji";
+        default:
+            return "this";
     }
 }
 
@@ -74,24 +78,41 @@ SymbolFormat SymbolFormatFromName(const std::string& name) {
     static const struct {
         const char* name;
         SymbolFormat format;
-    } kNames[] = {{"png", SymbolFormat::kPng},   {"gif", SymbolFormat::kGif},   {"bmp", SymbolFormat::kBmp},
-                  {"svg", SymbolFormat::kSvg},   {"utf8", SymbolFormat::kUtf8}, {"ascii", SymbolFormat::kAscii}};
+    } kNames[] = {{"png", SymbolFormat::kPng},   {"gif", SymbolFormat::kGif},
+                  {"bmp", SymbolFormat::kBmp},   {"svg", SymbolFormat::kSvg},
+                  {"utf8", SymbolFormat::kUtf8}, {"ascii", SymbolFormat::kAscii}};
     for (const auto& n : kNames)
         if (SameName(name, n.name)) return n.format;
     return SymbolFormat::kNone;
 }
 
+Apply FormatOption(SymbolFormat* out) {
+    return [out](const std::string& value) -> std::string {
+        const SymbolFormat format = SymbolFormatFromName(value);
+        if (format == SymbolFormat::kNone) return "takes png, gif, bmp, svg, utf8 or ascii";
+        *out = format;
+        return "";
+    };
+}
+
 const char* FormatExtension(SymbolFormat f) {
     switch (f) {
-        case SymbolFormat::kPng: return "png";
-        case SymbolFormat::kGif: return "gif";
-        case SymbolFormat::kBmp: return "bmp";
-        case SymbolFormat::kSvg: return "svg";
-        default: return "txt";
+        case SymbolFormat::kPng:
+            return "png";
+        case SymbolFormat::kGif:
+            return "gif";
+        case SymbolFormat::kBmp:
+            return "bmp";
+        case SymbolFormat::kSvg:
+            return "svg";
+        default:
+            return "txt";
     }
 }
 
-SymbolStyle::SymbolStyle() { QRCodeResetSettings(&settings); }
+SymbolStyle::SymbolStyle() {
+    QRCodeResetSettings(&settings);
+}
 
 void SymbolStyle::Fill(const std::string& text, QRCodeSettings* out) const {
     *out = settings;
@@ -117,7 +138,8 @@ std::vector<Option> SymbolOptions(SymbolStyle* style) {
                           {"kanji", QRCODE_MODE_KANJI},
                           {"auto", QRCODE_MODE_AUTOMATIC}},
                          &s->encodeMode)},
-        {"--eci", "N", "write an ECI header with assignment number N (0-999999)", Integer(0, 999999, &s->eciMode)},
+        {"--eci", "N", "write an ECI header with assignment number N (0-999999)",
+         Integer(0, 999999, &s->eciMode)},
         {"--fnc1", "none|first|second", "FNC1 indicator (none)",
          Choice<int32_t>({{"none", 0}, {"first", 1}, {"second", 2}}, &s->fnc1Mode)},
         {"--application-indicator", "N", "application indicator 0-255 for --fnc1 second",
@@ -150,13 +172,14 @@ std::vector<Option> SymbolOptions(SymbolStyle* style) {
          }},
         {"--depth", "1|24", "1: two-colour pictures as 1-bit palette files (default); 24: full colour",
          Choice<int>({{"1", 1}, {"24", 24}}, &style->depth)},
-        {"--invert", nullptr, "text symbols: print light modules, for light-on-dark terminals", Flag(&style->invert)},
+        {"--invert", nullptr, "text symbols: print light modules, for light-on-dark terminals",
+         Flag(&style->invert)},
     };
 }
 
 std::string CheckStyle(const SymbolStyle& style, SymbolFormat format) {
-    if (style.transparent && (format == SymbolFormat::kBmp || format == SymbolFormat::kUtf8 ||
-                              format == SymbolFormat::kAscii))
+    if (style.transparent &&
+        (format == SymbolFormat::kBmp || format == SymbolFormat::kUtf8 || format == SymbolFormat::kAscii))
         return "--background none needs a PNG, GIF or SVG output";
     return "";
 }
@@ -229,24 +252,27 @@ std::string SymbolSvg(const SymbolMatrix& m, const QRCodeSettings& s, bool trans
     const double side = m.width + 2 * quiet;
     char buffer[256];
     std::string svg = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
-    std::snprintf(buffer, sizeof buffer,
-                  "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"%d\" height=\"%d\" viewBox=\"0 0 %g %g\" "
-                  "shape-rendering=\"crispEdges\">\n",
-                  pixels, pixels, side, side);
+    std::snprintf(
+        buffer, sizeof buffer,
+        "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"%d\" height=\"%d\" viewBox=\"0 0 %g %g\" "
+        "shape-rendering=\"crispEdges\">\n",
+        pixels, pixels, side, side);
     svg += buffer;
     if (!transparent) {
         // The margin is white whatever the light colour, as in the pictures.
-        std::snprintf(buffer, sizeof buffer, "<rect width=\"%g\" height=\"%g\" fill=\"#FFFFFF\"/>\n", side, side);
+        std::snprintf(buffer, sizeof buffer, "<rect width=\"%g\" height=\"%g\" fill=\"#FFFFFF\"/>\n", side,
+                      side);
         svg += buffer;
         if (s.backgroundColor != 0xFFFFFF) {
-            std::snprintf(buffer, sizeof buffer, "<rect x=\"%g\" y=\"%g\" width=\"%d\" height=\"%d\" fill=\"%s\"/>\n",
-                          quiet, quiet, m.width, m.height, HexColour(s.backgroundColor).c_str());
+            std::snprintf(buffer, sizeof buffer,
+                          "<rect x=\"%g\" y=\"%g\" width=\"%d\" height=\"%d\" fill=\"%s\"/>\n", quiet, quiet,
+                          m.width, m.height, HexColour(s.backgroundColor).c_str());
             svg += buffer;
         }
     }
     // One path: a unit-high rectangle per run of dark modules in a row.
-    std::snprintf(buffer, sizeof buffer, "<path transform=\"translate(%g %g)\" fill=\"%s\" d=\"", quiet, quiet,
-                  HexColour(s.foregroundColor).c_str());
+    std::snprintf(buffer, sizeof buffer, "<path transform=\"translate(%g %g)\" fill=\"%s\" d=\"", quiet,
+                  quiet, HexColour(s.foregroundColor).c_str());
     svg += buffer;
     for (int y = 0; y < m.height; ++y) {
         for (int x = 0; x < m.width;) {
@@ -269,8 +295,10 @@ bool SymbolPicture(QRCodeSettings* settings, const SymbolStyle& style, SymbolFor
                    std::string* error) {
     HBITMAP bitmap = QRCodeRenderBitmap(settings);
     if (!bitmap) {
-        const long side = static_cast<long>(settings->pixelSize) * (17 + 4 * settings->selectedVersion) + 2L * settings->margin;
-        *error = "a picture of " + std::to_string(side) + " x " + std::to_string(side) + " pixels is too large to create";
+        const long side = static_cast<long>(settings->pixelSize) * (17 + 4 * settings->selectedVersion) +
+                          2L * settings->margin;
+        *error = "a picture of " + std::to_string(side) + " x " + std::to_string(side) +
+                 " pixels is too large to create";
         return false;
     }
     const bool copied = image->CreateFromHBITMAP(bitmap);
@@ -282,18 +310,23 @@ bool SymbolPicture(QRCodeSettings* settings, const SymbolStyle& style, SymbolFor
     return ReduceColours(*image, *settings, style, format, error);
 }
 
-bool WriteSymbolFile(QRCodeSettings* settings, const SymbolMatrix& m, const SymbolStyle& style, SymbolFormat format,
-                     const std::string& path, std::string* error) {
+bool WriteSymbolFile(QRCodeSettings* settings, const SymbolMatrix& m, const SymbolStyle& style,
+                     SymbolFormat format, const std::string& path, std::string* error) {
     if (format == SymbolFormat::kSvg || format == SymbolFormat::kUtf8 || format == SymbolFormat::kAscii) {
         const std::string text = format == SymbolFormat::kSvg ? SymbolSvg(m, *settings, style.transparent)
                                                               : SymbolText(m, format, style.invert);
         return WriteWhole(
-            path, [&](FILE* file, std::string*) { return std::fwrite(text.data(), 1, text.size(), file) == text.size(); },
+            path,
+            [&](FILE* file, std::string*) {
+                return std::fwrite(text.data(), 1, text.size(), file) == text.size();
+            },
             error);
     }
     GwImage image;
     if (!SymbolPicture(settings, style, format, &image, error)) return false;
-    const long type = format == SymbolFormat::kGif ? TypeGif : format == SymbolFormat::kBmp ? TypeBmp : TypePng;
+    const long type = format == SymbolFormat::kGif   ? TypeGif
+                      : format == SymbolFormat::kBmp ? TypeBmp
+                                                     : TypePng;
     return SavePicture(image, path, type, error);
 }
 

@@ -18,9 +18,13 @@ enum class SymbolFormat { kNone, kPng, kGif, kBmp, kSvg, kUtf8, kAscii };
 
 // The format named "png", "gif", "bmp", "svg", "utf8" or "ascii" (any case); kNone otherwise.
 SymbolFormat SymbolFormatFromName(const std::string& name);
+// The --format option's reader: one of the names above.
+Apply FormatOption(SymbolFormat* out);
 // Formats written as files (pictures and SVG), as opposed to text symbols.
-inline bool IsFileFormat(SymbolFormat f) { return f == SymbolFormat::kPng || f == SymbolFormat::kGif ||
-                                                  f == SymbolFormat::kBmp || f == SymbolFormat::kSvg; }
+inline bool IsFileFormat(SymbolFormat f) {
+    return f == SymbolFormat::kPng || f == SymbolFormat::kGif || f == SymbolFormat::kBmp ||
+           f == SymbolFormat::kSvg;
+}
 // File name ending for a format ("png"); "txt" for the text symbols.
 const char* FormatExtension(SymbolFormat f);
 
@@ -68,7 +72,7 @@ bool SymbolPicture(QRCodeSettings* settings, const SymbolStyle& style, SymbolFor
 // Writes the symbol of `settings` (known to encode; `m` is its matrix) to `path` in a file
 // format, whole or not at all: SVG and text symbols from `m`, pictures through SymbolPicture.
 // False with the reason in *error.
-bool WriteSymbolFile(QRCodeSettings* settings, const SymbolMatrix& m, const SymbolStyle& style, SymbolFormat format,
-                     const std::string& path, std::string* error);
+bool WriteSymbolFile(QRCodeSettings* settings, const SymbolMatrix& m, const SymbolStyle& style,
+                     SymbolFormat format, const std::string& path, std::string* error);
 
 }  // namespace gwcli
