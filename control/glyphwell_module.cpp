@@ -65,12 +65,14 @@ void GlyphwellModuleEnsureLoaded() {}
 
 HINSTANCE GlyphwellModuleInstance() { return theApp.m_hInstance; }
 
-HRESULT GlyphwellModuleTypeLib(LCID lcid, ITypeLib** lib) {
+HRESULT GlyphwellModuleTypeLib(LCID, ITypeLib** lib) {
     if (!lib) return E_POINTER;
     std::lock_guard<std::mutex> guard(g_typeLibLock);
     if (!g_typeLib) {
-        const HRESULT hr = LoadRegTypeLib(LIBID_GLYPHWELLLib, kGlyphwellTypeLibMajor, kGlyphwellTypeLibMinor, lcid,
-                                          &g_typeLib);
+        // The library exists in one language, whatever locale the host asks in (hosts pass
+        // LOCALE_USER_DEFAULT, which the system would not match to the registered 409).
+        const HRESULT hr = LoadRegTypeLib(LIBID_GLYPHWELLLib, kGlyphwellTypeLibMajor, kGlyphwellTypeLibMinor,
+                                          kGlyphwellTypeLibLcid, &g_typeLib);
         if (FAILED(hr)) {
             *lib = nullptr;
             return hr;

@@ -23,5 +23,6 @@ GLYPHWELL_EXPORT HRESULT STDAPICALLTYPE DllCanUnloadNow();
 void GlyphwellModuleEnsureLoaded();
 // The module's instance handle (its resources are declared under it).
 HINSTANCE GlyphwellModuleInstance();
-// LoadRegTypeLib of GLYPHWELLLib 1.0, kept after the first success.
+// LoadRegTypeLib of GLYPHWELLLib 1.0 (its one language, whatever lcid asks), kept after the
+// first success.
 HRESULT GlyphwellModuleTypeLib(LCID lcid, ITypeLib** lib);

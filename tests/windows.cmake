@@ -52,3 +52,32 @@ endfunction()
 
 glyphwell_windows_test_folder(encoder glyphwell_encoder)
 glyphwell_windows_test_folder(image glyphwell_image)
+
+# The control module under real hosts, held to the Linux build of the same control: the Linux
+# program (GLYPHWELL_LINUX_PROGRAM, built by scripts/test's first stage) writes the reference
+# state and picture and its registration; regsvr32, cscript and a C++ host run the module.
+# They share the prefix's registry, so they run one at a time.
+set(GLYPHWELL_LINUX_PROGRAM "${PROJECT_SOURCE_DIR}/build/release/tools/glyphwell/glyphwell" CACHE FILEPATH
+    "The Linux build's glyphwell program, the reference for the Windows module")
+set(control_script ${CMAKE_CURRENT_SOURCE_DIR}/windows/control_module.sh)
+set(reference_dir ${CMAKE_BINARY_DIR}/control-reference)
+add_test(NAME windows.control.reference
+         COMMAND bash ${control_script} reference ${GLYPHWELL_LINUX_PROGRAM} ${reference_dir})
+set_tests_properties(windows.control.reference PROPERTIES FIXTURES_SETUP control_reference TIMEOUT 60)
+glyphwell_wine_test(windows.control.registry
+                    bash ${control_script} registry ${GLYPHWELL_LINUX_PROGRAM} $<TARGET_FILE:glyphwell_module>
+                    ${reference_dir}/registry-compare)
+glyphwell_wine_test(windows.control.script
+                    bash ${control_script} script $<TARGET_FILE:glyphwell_module>
+                    ${CMAKE_CURRENT_SOURCE_DIR}/windows/control_automation.vbs)
+add_executable(glyphwell_control_host_tests ${CMAKE_CURRENT_SOURCE_DIR}/windows/control_host_test.cpp)
+target_compile_definitions(glyphwell_control_host_tests PRIVATE ${test_defs})
+target_link_libraries(glyphwell_control_host_tests PRIVATE gtest_main glyphwell_image glyphwell_platform)
+add_dependencies(glyphwell_control_host_tests glyphwell_module)
+glyphwell_wine_test(windows.control.host glyphwell_control_host_tests --gtest_brief=1)
+add_test(NAME windows.control.decode COMMAND bash ${control_script} decode ${reference_dir})
+set_tests_properties(windows.control.registry windows.control.script windows.control.host
+                     PROPERTIES RESOURCE_LOCK wine_registry)
+set_tests_properties(windows.control.host PROPERTIES FIXTURES_REQUIRED "wine_prefix;control_reference"
+                     FIXTURES_SETUP control_painted)
+set_tests_properties(windows.control.decode PROPERTIES FIXTURES_REQUIRED control_painted TIMEOUT 60)

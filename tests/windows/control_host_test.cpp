@@ -1,0 +1,313 @@
+// A host for the control module on the real platform: it loads glyphwell.ocx, registers it,
+// creates the control by ProgID and drives it the way containers and script hosts do (names
+// and calls through IDispatch and through its type information, IPersistStreamInit over a
+// stream on global memory, IViewObject::Draw into a 24-bit DIB section), holding the results
+// to what the Linux build of the same control saved and painted for the same properties.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "image/gw_image.h"
+#include "platform/win32.h"
+
+namespace {
+
+const CLSID kClsid = {0xE9E41C25, 0xD5A5, 0x46E3, {0x89, 0x80, 0x52, 0x11, 0xF2, 0x73, 0xA6, 0xC8}};
+const IID kEvents = {0x2C36D853, 0x7C60, 0x4ED4, {0xBA, 0x20, 0x5F, 0x1E, 0xE1, 0x31, 0xEB, 0xD4}};
+const char* const kClassKey = "CLSID\\{E9E41C25-D5A5-46E3-8980-5211F273A6C8}";
+
+std::string BinaryDir() { return GLYPHWELL_BINARY_DIR; }
+std::string ModulePath() { return BinaryDir() + "\\control\\glyphwell.ocx"; }
+// Written by the Linux program before this test runs (see tests/windows.cmake).
+std::string Reference(const char* name) { return BinaryDir() + "\\control-reference\\" + name; }
+
+std::vector<BYTE> ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<BYTE>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+typedef HRESULT(STDAPICALLTYPE* EntryPoint)();
+
+HRESULT CallEntry(const std::string& module, const char* name) {
+    HMODULE m = LoadLibraryA(module.c_str());
+    if (!m) return HRESULT_FROM_WIN32(GetLastError());
+    EntryPoint entry = reinterpret_cast<EntryPoint>(reinterpret_cast<void*>(GetProcAddress(m, name)));
+    const HRESULT hr = entry ? entry() : E_FAIL;
+    FreeLibrary(m);
+    return hr;
+}
+
+bool ClassRegistered() {
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_CLASSES_ROOT, kClassKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+    RegCloseKey(key);
+    return true;
+}
+
+class ControlHost : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        CoInitialize(nullptr);
+        ASSERT_EQ(CallEntry(ModulePath(), "DllRegisterServer"), S_OK);
+    }
+    static void TearDownTestSuite() {
+        CallEntry(ModulePath(), "DllUnregisterServer");
+        CoUninitialize();
+    }
+
+    // A new control, created by ProgID as hosts do.
+    static IDispatch* Create() {
+        CLSID clsid;
+        EXPECT_EQ(CLSIDFromProgID(L"GLYPHWELL.GlyphwellCtrl.1", &clsid), S_OK);
+        EXPECT_TRUE(IsEqualCLSID(clsid, kClsid));
+        IDispatch* d = nullptr;
+        EXPECT_EQ(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, reinterpret_cast<void**>(&d)),
+                  S_OK);
+        return d;
+    }
+
+    static DISPID Id(IDispatch* d, const wchar_t* name) {
+        LPOLESTR names[1] = {const_cast<LPOLESTR>(name)};
+        DISPID id = DISPID_UNKNOWN;
+        EXPECT_EQ(d->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id), S_OK) << name;
+        return id;
+    }
+
+    static HRESULT Put(IDispatch* d, const wchar_t* name, VARIANT value) {
+        DISPID named = DISPID_PROPERTYPUT;
+        DISPPARAMS params{&value, &named, 1, 1};
+        const HRESULT hr =
+            d->Invoke(Id(d, name), IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYPUT, &params, nullptr, nullptr, nullptr);
+        VariantClear(&value);
+        return hr;
+    }
+    static VARIANT I2(short v) {
+        VARIANT x;
+        VariantInit(&x);
+        x.vt = VT_I2;
+        x.iVal = v;
+        return x;
+    }
+    static VARIANT I4(LONG v) {
+        VARIANT x;
+        VariantInit(&x);
+        x.vt = VT_I4;
+        x.lVal = v;
+        return x;
+    }
+    static VARIANT Text(const wchar_t* v) {
+        VARIANT x;
+        VariantInit(&x);
+        x.vt = VT_BSTR;
+        x.bstrVal = SysAllocString(v);
+        return x;
+    }
+    static VARIANT Get(IDispatch* d, const wchar_t* name) {
+        VARIANT result;
+        VariantInit(&result);
+        DISPPARAMS none{nullptr, nullptr, 0, 0};
+        EXPECT_EQ(d->Invoke(Id(d, name), IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET, &none, &result, nullptr,
+                            nullptr),
+                  S_OK)
+            << name;
+        return result;
+    }
+
+    // The properties the Linux program was given for the reference files.
+    static void SetReferenceProperties(IDispatch* d) {
+        ASSERT_EQ(Put(d, L"PixelSize", I2(3)), S_OK);
+        ASSERT_EQ(Put(d, L"CorrectionLevel", I2(2)), S_OK);
+        ASSERT_EQ(Put(d, L"ForeGroundColor", I4(0x800000)), S_OK);
+        ASSERT_EQ(Put(d, L"TextData", Text(L"HELLO WINDOWS")), S_OK);
+    }
+
+    static std::vector<BYTE> Save(IDispatch* d) {
+        IPersistStreamInit* persist = nullptr;
+        EXPECT_EQ(d->QueryInterface(IID_IPersistStreamInit, reinterpret_cast<void**>(&persist)), S_OK);
+        IStream* stream = nullptr;
+        EXPECT_EQ(CreateStreamOnHGlobal(nullptr, TRUE, &stream), S_OK);
+        EXPECT_EQ(persist->Save(stream, TRUE), S_OK);
+        // The block may be larger than what was written: the stream's size is the saved length.
+        STATSTG stat{};
+        stream->Stat(&stat, STATFLAG_NONAME);
+        HGLOBAL global = nullptr;
+        GetHGlobalFromStream(stream, &global);
+        const BYTE* p = static_cast<const BYTE*>(GlobalLock(global));
+        std::vector<BYTE> bytes(p, p + stat.cbSize.QuadPart);
+        GlobalUnlock(global);
+        stream->Release();
+        persist->Release();
+        return bytes;
+    }
+
+    static void Load(IDispatch* d, const std::vector<BYTE>& bytes) {
+        IPersistStreamInit* persist = nullptr;
+        ASSERT_EQ(d->QueryInterface(IID_IPersistStreamInit, reinterpret_cast<void**>(&persist)), S_OK);
+        IStream* stream = nullptr;
+        ASSERT_EQ(CreateStreamOnHGlobal(nullptr, TRUE, &stream), S_OK);
+        stream->Write(bytes.data(), static_cast<ULONG>(bytes.size()), nullptr);
+        LARGE_INTEGER start{};
+        stream->Seek(start, STREAM_SEEK_SET, nullptr);
+        EXPECT_EQ(persist->Load(stream), S_OK);
+        stream->Release();
+        persist->Release();
+    }
+
+    // Paints the control at its own size into a 24-bit DIB section and returns the picture.
+    static GwImage Paint(IDispatch* d, const std::string& writeTo = std::string()) {
+        IOleObject* ole = nullptr;
+        IViewObject* view = nullptr;
+        EXPECT_EQ(d->QueryInterface(IID_IOleObject, reinterpret_cast<void**>(&ole)), S_OK);
+        EXPECT_EQ(d->QueryInterface(IID_IViewObject, reinterpret_cast<void**>(&view)), S_OK);
+        SIZEL extent{};
+        EXPECT_EQ(ole->GetExtent(DVASPECT_CONTENT, &extent), S_OK);
+        const LONG w = static_cast<LONG>((static_cast<long long>(extent.cx) * 96 + 1270) / 2540);
+        const LONG h = static_cast<LONG>((static_cast<long long>(extent.cy) * 96 + 1270) / 2540);
+        BITMAPINFO info{};
+        info.bmiHeader.biSize = sizeof info.bmiHeader;
+        info.bmiHeader.biWidth = w;
+        info.bmiHeader.biHeight = h;
+        info.bmiHeader.biPlanes = 1;
+        info.bmiHeader.biBitCount = 24;
+        info.bmiHeader.biCompression = BI_RGB;
+        void* bits = nullptr;
+        HBITMAP dib = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+        HDC dc = CreateCompatibleDC(nullptr);
+        HGDIOBJ old = SelectObject(dc, dib);
+        RECTL bounds{0, 0, w, h};
+        EXPECT_EQ(view->Draw(DVASPECT_CONTENT, -1, nullptr, nullptr, nullptr, dc, &bounds, nullptr, nullptr, 0), S_OK);
+        GdiFlush();
+        SelectObject(dc, old);
+        DeleteDC(dc);
+        GwImage picture;
+        EXPECT_TRUE(picture.CreateFromHBITMAP(dib));
+        if (!writeTo.empty()) {
+            EXPECT_TRUE(picture.Save(writeTo.c_str(), TypeBmp));
+        }
+        DeleteObject(dib);
+        view->Release();
+        ole->Release();
+        return picture;
+    }
+
+    static void ExpectSamePixels(const GwImage& a, const GwImage& b) {
+        ASSERT_EQ(a.GetWidth(), b.GetWidth());
+        ASSERT_EQ(a.GetHeight(), b.GetHeight());
+        long differing = 0;
+        for (long y = 0; y < static_cast<long>(a.GetHeight()); ++y)
+            for (long x = 0; x < static_cast<long>(a.GetWidth()); ++x) {
+                const RGBQUAD p = a.GetPixelColor(x, y, false), q = b.GetPixelColor(x, y, false);
+                if (p.rgbRed != q.rgbRed || p.rgbGreen != q.rgbGreen || p.rgbBlue != q.rgbBlue) ++differing;
+            }
+        EXPECT_EQ(differing, 0);
+    }
+};
+
+TEST_F(ControlHost, AutomationByNameAndThroughTheTypeInformation) {
+    IDispatch* d = Create();
+    ASSERT_NE(d, nullptr);
+    EXPECT_EQ(Put(d, L"BackGroundColor", I4(static_cast<LONG>(0x8000000F))), S_OK);
+    VARIANT colour = Get(d, L"BackGroundColor");
+    EXPECT_EQ(colour.vt, VT_I4);
+    EXPECT_EQ(colour.lVal, static_cast<LONG>(0x8000000F));
+    EXPECT_EQ(Put(d, L"PixelSize", Text(L"big")), DISP_E_TYPEMISMATCH);
+
+    UINT count = 0;
+    EXPECT_EQ(d->GetTypeInfoCount(&count), S_OK);
+    EXPECT_EQ(count, 1u);
+    ITypeInfo* info = nullptr;
+    ASSERT_EQ(d->GetTypeInfo(0, LOCALE_USER_DEFAULT, &info), S_OK);
+    LPOLESTR names[1] = {const_cast<LPOLESTR>(L"TextData")};
+    MEMBERID id = MEMBERID_NIL;
+    EXPECT_EQ(info->GetIDsOfNames(names, 1, &id), S_OK);
+    EXPECT_EQ(id, 14);
+    BSTR name = nullptr;
+    EXPECT_EQ(info->GetDocumentation(MEMBERID_NIL, &name, nullptr, nullptr, nullptr), S_OK);
+    EXPECT_STREQ(name, L"_DGlyphwell");
+    SysFreeString(name);
+    // The member id the type information gives is the one the object answers to. (Calls
+    // through ITypeInfo::Invoke are left out: Wine does not carry out property access on a
+    // dispatch interface's properties that way, E_NOTIMPL.)
+    VARIANT text = Text(L"THROUGH THE TYPE INFO");
+    DISPID named = DISPID_PROPERTYPUT;
+    DISPPARAMS put{&text, &named, 1, 1};
+    EXPECT_EQ(d->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYPUT, &put, nullptr, nullptr, nullptr), S_OK);
+    VariantClear(&text);
+    VARIANT back = Get(d, L"TextData");
+    EXPECT_STREQ(back.bstrVal, L"THROUGH THE TYPE INFO");
+    VariantClear(&back);
+    info->Release();
+
+    // The class, its default event interface and its user type, as containers ask for them.
+    IProvideClassInfo2* classInfo = nullptr;
+    ASSERT_EQ(d->QueryInterface(IID_IProvideClassInfo2, reinterpret_cast<void**>(&classInfo)), S_OK);
+    ASSERT_EQ(classInfo->GetClassInfo(&info), S_OK);
+    EXPECT_EQ(info->GetDocumentation(MEMBERID_NIL, &name, nullptr, nullptr, nullptr), S_OK);
+    EXPECT_STREQ(name, L"Glyphwell");
+    SysFreeString(name);
+    info->Release();
+    GUID source = GUID_NULL;
+    EXPECT_EQ(classInfo->GetGUID(GUIDKIND_DEFAULT_SOURCE_DISP_IID, &source), S_OK);
+    EXPECT_TRUE(IsEqualGUID(source, kEvents));
+    classInfo->Release();
+    IOleObject* ole = nullptr;
+    ASSERT_EQ(d->QueryInterface(IID_IOleObject, reinterpret_cast<void**>(&ole)), S_OK);
+    LPOLESTR userType = nullptr;
+    EXPECT_EQ(ole->GetUserType(USERCLASSTYPE_FULL, &userType), S_OK);
+    EXPECT_STREQ(userType, L"Glyphwell Control");
+    CoTaskMemFree(userType);
+    ole->Release();
+    d->Release();
+}
+
+TEST_F(ControlHost, SavesAndPaintsWhatTheLinuxBuildSavesAndPaints) {
+    const std::vector<BYTE> linuxState = ReadFile(Reference("state.bin"));
+    GwImage linuxPicture;
+    ASSERT_TRUE(linuxPicture.Load(Reference("paint.bmp").c_str(), TypeBmp)) << Reference("paint.bmp");
+    ASSERT_GE(linuxState.size(), 7160u);
+
+    IDispatch* d = Create();
+    ASSERT_NE(d, nullptr);
+    SetReferenceProperties(d);
+    EXPECT_EQ(Save(d), linuxState);
+    // Written for the Linux side, whose decoders read it back.
+    ExpectSamePixels(Paint(d, BinaryDir() + "\\control-reference\\windows-paint.bmp"), linuxPicture);
+    d->Release();
+
+    // A fresh control loads what the Linux build stored and paints the same picture (loading
+    // restores the settings record, not the property values).
+    IDispatch* loaded = Create();
+    ASSERT_NE(loaded, nullptr);
+    Load(loaded, linuxState);
+    ExpectSamePixels(Paint(loaded), linuxPicture);
+    loaded->Release();
+}
+
+// A module whose type library cannot be registered registers no class and says why.
+TEST_F(ControlHost, FailedTypeLibraryRegistrationRegistersNoClass) {
+    std::vector<BYTE> module = ReadFile(ModulePath());
+    ASSERT_FALSE(module.empty());
+    // Renaming the resource type "TYPELIB" leaves the module without a type library.
+    const char wide[] = "T\0Y\0P\0E\0L\0I\0B\0";
+    const std::string needle(wide, sizeof wide - 1);
+    std::string bytes(module.begin(), module.end());
+    const size_t at = bytes.find(needle);
+    ASSERT_NE(at, std::string::npos);
+    bytes[at + 12] = 'X';
+    const std::string copy = BinaryDir() + "\\control-reference\\without-typelib.ocx";
+    {
+        std::ofstream out(copy, std::ios::binary);
+        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    }
+    ASSERT_EQ(CallEntry(ModulePath(), "DllUnregisterServer"), S_OK);
+    EXPECT_FALSE(ClassRegistered());
+    EXPECT_EQ(CallEntry(copy, "DllRegisterServer"), static_cast<HRESULT>(0x80040200));  // SELFREG_E_TYPELIB
+    EXPECT_FALSE(ClassRegistered());
+    ASSERT_EQ(CallEntry(ModulePath(), "DllRegisterServer"), S_OK);
+    EXPECT_TRUE(ClassRegistered());
+}
+
+}  // namespace

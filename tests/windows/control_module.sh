@@ -1,0 +1,105 @@
+#!/usr/bin/env bash
+# The control module under Wine, held to the Linux build of the same control. Modes:
+#   reference LINUX_PROGRAM DIR   the Linux program saves and paints the reference control in DIR
+#   registry LINUX_PROGRAM OCX DIR regsvr32 writes what Linux registration writes; /u removes it
+#   script OCX VBS                 a VBScript drives the registered control through cscript
+#   decode DIR                     zbar reads the picture the Windows module painted
+# Wine runs in the prefix the test environment names (WINEPREFIX).
+set -euo pipefail
+mode=$1
+shift
+
+# The keys registration owns, below HKEY_CLASSES_ROOT.
+roots=('CLSID\{E9E41C25-D5A5-46E3-8980-5211F273A6C8}' 'CLSID\{EB1F0AA6-3D27-44BE-BE43-1521423117DB}'
+       'GLYPHWELL.GlyphwellCtrl.1' 'Interface\{CED3A3AC-1981-4F82-845E-BAA167979AA8}'
+       'Interface\{2C36D853-7C60-4ED4-BA20-5F1EE131EBD4}' 'TypeLib\{3AABFB70-DFD3-4A18-8E97-B923C477AA05}')
+
+# "key|name|value" lines of wine reg query /s output, the module's path and folder named as such.
+# FLAGS: Wine adds LIBFLAG_FHASDISKIMAGE (8) to what it writes; Windows writes the library's own
+# flags (here 2, LIBFLAG_FCONTROL), so the bit is taken off before comparing.
+wine_values() {
+    local module=$1 dir=${1%\\*}
+    # (through the environment: awk -v would read the backslashes as escapes)
+    tr -d '\r' | MODULE="$module" DIR="$dir" awk '
+        BEGIN { module = ENVIRON["MODULE"]; dir = ENVIRON["DIR"] }
+        /^HKEY_CLASSES_ROOT\\/ { key = substr($0, 19); next }
+        /^    / {
+            n = split(substr($0, 5), f, /    /)
+            name = f[1]; value = n >= 3 ? f[3] : ""
+            if (value == module) value = "MODULE"
+            if (value == module ", 1") value = "MODULE, 1"
+            if (value == dir) value = "MODULEDIR"
+            if (key ~ /\\FLAGS$/) value = value - (int(value / 8) % 2) * 8
+            print key "|" name "|" value
+        }' | sort
+}
+
+# The same lines from the Linux program's registry dump.
+linux_values() {
+    local module=$1 dir=${1%/*}
+    awk -v module="$module" -v dir="$dir" '
+        /^\[HKEY_CLASSES_ROOT\\/ { key = substr($0, 20, length($0) - 20); next }
+        /=sz:"/ {
+            eq = index($0, "=sz:\"")
+            name = substr($0, 1, eq - 1); value = substr($0, eq + 5, length($0) - eq - 5)
+            if (name == "@") name = "(Default)"; else name = substr(name, 2, length(name) - 2)
+            if (name == "Description" && key ~ /^TypeLib\\/) next  # the stand-in keeps its library here
+            if (value == module) value = "MODULE"
+            if (value == module ", 1") value = "MODULE, 1"
+            if (value == dir) value = "MODULEDIR"
+            print key "|" name "|" value
+        }' | sort
+}
+
+owned() {
+    local pattern
+    pattern=$(printf '%s\n' "${roots[@]}" | sed 's/[\\{}.]/\\&/g' | paste -sd'|')
+    grep -E "^($pattern)(\\\\|\\|)" || true
+}
+
+case "$mode" in
+reference)
+    program=$1 dir=$2
+    mkdir -p "$dir"
+    GLYPHWELL_REGISTRY="$dir/registry" "$program" control --set PixelSize=3 --set CorrectionLevel=2 \
+        --set ForeGroundColor=8388608 --set "TextData=HELLO WINDOWS" --save "$dir/state.bin" --paint "$dir/paint.bmp"
+    ;;
+registry)
+    program=$1 ocx=$2 dir=$3
+    mkdir -p "$dir"
+    rm -f "$dir/registry"
+    GLYPHWELL_REGISTRY="$dir/registry" "$program" register >/dev/null
+    module=$(GLYPHWELL_REGISTRY="$dir/registry" "$program" registry |
+             sed -n 's/^@=sz:"\(.*\)"$/\1/p' | grep -v '^[{ ]' | grep '/' | head -1)
+    GLYPHWELL_REGISTRY="$dir/registry" "$program" registry | linux_values "$module" | owned > "$dir/linux.txt"
+    winocx=$(winepath -w "$ocx" | tr -d '\r')
+    wine regsvr32 /s "$winocx"
+    for root in "${roots[@]}"; do wine reg query "HKCR\\$root" /s; done | wine_values "$winocx" > "$dir/wine.txt"
+    diff -u "$dir/linux.txt" "$dir/wine.txt"
+    echo "registration: $(wc -l < "$dir/wine.txt") values, the same on both"
+    wine regsvr32 /u /s "$winocx"
+    left=0
+    for root in "${roots[@]}"; do
+        if wine reg query "HKCR\\$root" >/dev/null 2>&1; then echo "left after unregistration: $root"; left=1; fi
+    done
+    exit $left
+    ;;
+script)
+    ocx=$1 vbs=$2
+    winocx=$(winepath -w "$ocx" | tr -d '\r')
+    wine regsvr32 /s "$winocx"
+    status=0
+    wine cscript //nologo "$(winepath -w "$vbs")" || status=$?
+    wine regsvr32 /u /s "$winocx"
+    exit $status
+    ;;
+decode)
+    dir=$1
+    text=$(zbarimg --raw -q "$dir/windows-paint.bmp")
+    [ "$text" = "HELLO WINDOWS" ] || { echo "zbar read: '$text'"; exit 1; }
+    ;;
+*)
+    echo "unknown mode $mode" >&2
+    exit 2
+    ;;
+esac
