@@ -257,6 +257,9 @@ public:
     bool IsTransparent() const;
     bool IsIndexed() const;
     BYTE GetColorType() const;  // 4 with alpha plane, else 2 above 8 bits, else 1
+    // A reserved flag the readers set when asked for headers only (SetEscape(-1)): the
+    // picture has an alpha channel, which a full decode reads into the alpha plane.
+    static constexpr DWORD FlagAlphaChannel = 0x00010000;
     DWORD GetFlags() const;
     void SetFlags(DWORD value, bool lockReserved = true);
     DWORD GetCodecOption(DWORD type = 0) const;

@@ -8,6 +8,7 @@
 #include "image/gif/gif_file_source.h"
 #include "image/gif/gif_interlace.h"
 #include "image/gif/gif_lzw_decoder.h"
+#include "image/gif/gif_tiles.h"
 #include "image/gif/gw_image_gif.h"
 #include "image/gw_file.h"
 #include "image/gw_io_file.h"
@@ -17,6 +18,18 @@ struct GwImageGIF::ScreenInfo {
     int height = 0;
     int globalCount = 0;  // 0 when the file has no global colour table
     RGBQUAD global[256];
+};
+
+struct GwImageGIF::FrameSurvey {
+    // The first frame: its colour table's size and the control block before it.
+    int firstEntries = 0;
+    BYTE firstGce[4] = {0, 0, 0, 0};
+    // Every image so far sits where the 24-bit mosaic writer puts its tiles, in its order,
+    // each with its own 256-entry table and no delay; the screen has no global table.
+    bool tiled = false;
+    // The last tile's transparency: the mosaic's transparent colour.
+    bool lastTransparent = false;
+    RGBQUAD lastTransColor{0, 0, 0, 0};
 };
 
 namespace {
@@ -449,21 +462,44 @@ bool GwImageGIF::DecodeExtension(gwgif::BufferedSource& in) {
     return ok;
 }
 
-int GwImageGIF::get_num_frames(gwgif::BufferedSource& in, const ScreenInfo& screen) {
+int GwImageGIF::get_num_frames(gwgif::BufferedSource& in, const ScreenInfo& screen, FrameSurvey* survey) {
     const long start = in.Tell();
     int count = 0;
     bool prevZero = true;
+    bool tiled = screen.globalCount == 0;
+    bool allFit = true;
     ImageDesc d;
     const auto extension = [&] { return DecodeExtension(in); };
+    // The control block that belongs to the next image; one before no image belongs to none.
+    std::memset(gce, 0, sizeof(gce));
+    RGBQUAD table[256];
     while (NextImage(in, prevZero, d, extension, [] { return false; }) == NextBlock::Image) {
+        int entries = screen.globalCount;
         if (d.flags & 0x80) {
-            RGBQUAD table[256];
-            int n = 0;
-            if (!ReadColorTable(in, d.flags & 7, table, n)) break;
+            if (!ReadColorTable(in, d.flags & 7, table, entries)) break;
         }
-        if (FitsScreen(d, screen.width, screen.height)) ++count;
+        const bool fits = FitsScreen(d, screen.width, screen.height);
+        if (fits) {
+            if (survey && count == 0) {
+                survey->firstEntries = entries;
+                std::memcpy(survey->firstGce, gce, sizeof(gce));
+            }
+            gwgif::TileRect tile;
+            tiled = tiled && gwgif::TileAt(screen.width, screen.height, count, tile) && d.left == tile.left &&
+                    d.top == tile.top && d.width == tile.width && d.height == tile.height &&
+                    (d.flags & 0x87) == 0x87 && gce[1] == 0 && gce[2] == 0;
+            if (survey) {
+                survey->lastTransparent = (gce[0] & 1) != 0 && (d.flags & 0x80) && gce[3] < entries;
+                if (survey->lastTransparent) survey->lastTransColor = table[gce[3]];
+            }
+            ++count;
+        } else {
+            allFit = false;
+        }
+        std::memset(gce, 0, sizeof(gce));
         if (!SkipImageData(in)) break;
     }
+    if (survey) survey->tiled = tiled && allFit && count > 0 && count == gwgif::TileCount(screen.width, screen.height);
     in.Seek(start);
     return count;
 }
@@ -479,6 +515,33 @@ int GwImageGIF::decoder(gwgif::BufferedSource& in, bool interlaced, BYTE fill, i
     return r.status;
 }
 
+bool GwImageGIF::DescribeFirstFrame(const ScreenInfo& screen, const FrameSurvey& survey) {
+    // What a decode of frame 0 would report, without its pixels: a mosaic reads as one 24-bit
+    // picture whose transparent colour is the last tile's; anything else as the first frame's
+    // depth, with its control block's transparency and delay.
+    header.biWidth = screen.width;
+    header.biHeight = screen.height;
+    header.biPlanes = 1;
+    header.biCompression = BI_RGB;
+    info.flags &= ~FlagAlphaChannel;
+    if (survey.tiled) {
+        header.biBitCount = 24;
+        header.biClrUsed = 0;
+        info.transIndex = survey.lastTransparent ? 0 : -1;
+        if (survey.lastTransparent) {
+            info.transColor = survey.lastTransColor;
+            info.transColor.rgbReserved = 0;
+        }
+        return true;
+    }
+    const int depth = DepthFor(survey.firstEntries);
+    header.biBitCount = static_cast<WORD>(depth);
+    header.biClrUsed = depth == 1 ? 2 : depth == 4 ? 16 : 256;
+    if (survey.firstGce[0] & 1) info.transIndex = survey.firstGce[3];
+    info.frameDelay = static_cast<DWORD>(survey.firstGce[1] | (survey.firstGce[2] << 8));
+    return true;
+}
+
 bool GwImageGIF::Decode(GwFile* file) {
     if (!file) return false;
     gwgif::BufferedSource in(file);
@@ -490,14 +553,10 @@ bool GwImageGIF::Decode(GwFile* file) {
     auto screen = std::make_unique<ScreenInfo>();
     screen->width = hdr[6] | (hdr[7] << 8);
     screen->height = hdr[8] | (hdr[9] << 8);
-    if (info.escape == -1) {
-        header.biWidth = screen->width;
-        header.biHeight = screen->height;
-        in.Release();
-        return true;
-    }
+    const bool headersOnly = info.escape == -1;
     // Every frame lies on the logical screen, and the screen is what gets allocated.
-    if (!DecodeBudgetAllows(static_cast<uint64_t>(screen->width), static_cast<uint64_t>(screen->height))) {
+    if (!headersOnly &&
+        !DecodeBudgetAllows(static_cast<uint64_t>(screen->width), static_cast<uint64_t>(screen->height))) {
         in.Release();
         return false;
     }
@@ -507,18 +566,24 @@ bool GwImageGIF::Decode(GwFile* file) {
             return false;
         }
     }
-    int tiling = screen->globalCount == 0 ? 1 : 0;
 
     const long callerTrans = info.transIndex;
     const DWORD callerDelay = info.frameDelay;
     const int callerDisposal = disposal;
-    const int frames = get_num_frames(in, *screen);
+    FrameSurvey survey;
+    const int frames = get_num_frames(in, *screen, &survey);
     info.frameCount = frames;
+    if (headersOnly) {
+        in.Release();
+        return frames > 0 && DescribeFirstFrame(*screen, survey);
+    }
     if (info.frameIndex < 0 || info.frameIndex >= frames) {
         in.Release();
         return false;
     }
-    if (frames == 1) tiling = 0;
+    // Only a mosaic as the 24-bit writer lays it out is reassembled; anything else is an
+    // animation (or a single picture) read frame by frame.
+    const bool tiled = survey.tiled;
     // The counting pass read every extension; what applies to single images starts afresh.
     std::memset(gce, 0, sizeof(gce));
     info.transIndex = callerTrans;
@@ -564,7 +629,6 @@ bool GwImageGIF::Decode(GwFile* file) {
             info.transIndex = callerTrans;
             continue;
         }
-        if (frame == 0 && (d.width < screen->width || d.height < screen->height)) ++tiling;
 
         const int depth = DepthFor(entries);
         if (!Create(static_cast<DWORD>(d.width), static_cast<DWORD>(d.height), static_cast<DWORD>(depth), TypeGif)) {
@@ -593,7 +657,7 @@ bool GwImageGIF::Decode(GwFile* file) {
             return false;
         }
 
-        if (tiling > 1) {
+        if (tiled) {
             info.frameIndex = frames - 1;
             if (!started) {
                 screenImage.CopyInfo(*this);
@@ -681,7 +745,7 @@ bool GwImageGIF::Decode(GwFile* file) {
     keep.ghostOf = nullptr;
     keep.offsetX = keep.offsetY = 0;
     keep.nearestValid = false;
-    if (tiling > 1) {
+    if (tiled) {
         keep.transIndex = -1;
         if (lastTileTransparent) {
             keep.transIndex = 0;

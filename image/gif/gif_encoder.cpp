@@ -7,6 +7,7 @@
 #include "image/gif/gif_code_stream.h"
 #include "image/gif/gif_lzw_encoder.h"
 #include "image/gif/gif_rle_encoder.h"
+#include "image/gif/gif_tiles.h"
 #include "image/gif/gw_image_gif.h"
 #include "image/gw_file.h"
 #include "image/gw_io_file.h"
@@ -15,8 +16,8 @@ namespace {
 
 constexpr char kWriteError[] = "Write Error in GIF file";
 constexpr long kMaxGifSide = 65535;  // screen and image sizes are 16-bit fields
-constexpr int kTileWidth = 17;       // 17 x 15 = 255 colours, entry 0 kept for transparency
-constexpr int kTileHeight = 15;
+using gwgif::kTileHeight;
+using gwgif::kTileWidth;
 
 // Collects the file in 64 KiB pieces (a memory stream then grows once per piece, not once
 // per sub-block) and remembers a failed write so the encoder can report it instead of

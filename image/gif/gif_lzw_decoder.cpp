@@ -81,19 +81,25 @@ bool SkipSubBlocks(ByteSource& src) {
     }
 }
 
-LzwDecodeResult DecodeLzw(ByteSource& src, int lineWidth, LineSink& out, bool skipRest) {
+LzwDecodeResult DecodeLzw(ByteSource& src, int lineWidth, LineSink& out, bool skipRest, uint8_t outOfRange) {
     LzwDecodeResult r;
     const int size = src.GetByte();
     if (size < 0) {
         r.status = -1;
         return r;
     }
-    if (size < 2 || size > 9) {
+    // Codes are at most 12 bits wide, and the first code is one bit wider than the size.
+    if (size < 2 || size > 11) {
         r.status = -20;
         return r;
     }
     if (lineWidth < 1) lineWidth = 1;
 
+    // Above 8 bits a root code can name a value no 8-bit pixel holds: it is handed out as
+    // the caller's out-of-table index.
+    auto pixel = [outOfRange, size](int root) {
+        return static_cast<uint8_t>(root > 255 && root < (1 << size) ? outOfRange : root);
+    };
     const int clear = 1 << size;
     const int end = clear + 1;
     const int firstFree = clear + 2;
@@ -159,8 +165,9 @@ LzwDecodeResult DecodeLzw(ByteSource& src, int lineWidth, LineSink& out, bool sk
                 ++r.badCodes;
                 c = 0;
             }
-            oldCode = firstChar = c;
-            stack[0] = static_cast<uint8_t>(c);
+            oldCode = c;
+            firstChar = pixel(c);
+            stack[0] = static_cast<uint8_t>(firstChar);
             emit(1);
             continue;
         }
@@ -182,10 +189,10 @@ LzwDecodeResult DecodeLzw(ByteSource& src, int lineWidth, LineSink& out, bool sk
             ++r.badCodes;
             code = 0;
         }
-        stack[sp++] = static_cast<uint8_t>(code);
-        firstChar = code;
+        firstChar = pixel(code);
+        stack[sp++] = static_cast<uint8_t>(firstChar);
         if (nextSlot < kMaxCodes) {
-            suffix[nextSlot] = static_cast<uint8_t>(code);
+            suffix[nextSlot] = static_cast<uint8_t>(firstChar);
             prefix[nextSlot] = static_cast<uint16_t>(oldCode);
             ++nextSlot;
         }

@@ -20,7 +20,7 @@ public:
 
 struct LzwDecodeResult {
     // 0 after an end code, a 0 sub-block or when the rows ran out; -20 for a code size
-    // outside 2..9 (nothing decoded); -1 when the input ended before any of these.
+    // outside 2..11 (nothing decoded); -1 when the input ended before any of these.
     int status = 0;
     int badCodes = 0;           // codes beyond the next free slot (corrupt data)
     bool sawEnd = false;        // the end code (or a 0 sub-block) ended the data
@@ -30,8 +30,10 @@ struct LzwDecodeResult {
 
 // Decodes one image's data. lineWidth >= 1. With skipRest, after the data ends the remaining
 // sub-blocks (up to and including the 0 terminator) are read and dropped, so the source is
-// left at the next block.
-LzwDecodeResult DecodeLzw(ByteSource& src, int lineWidth, LineSink& out, bool skipRest = true);
+// left at the next block. Code sizes 9 to 11 can carry values above 255; such pixels arrive
+// as outOfRange.
+LzwDecodeResult DecodeLzw(ByteSource& src, int lineWidth, LineSink& out, bool skipRest = true,
+                          uint8_t outOfRange = 255);
 
 // Skips data sub-blocks up to and including the 0 terminator; false when the input ends.
 bool SkipSubBlocks(ByteSource& src);

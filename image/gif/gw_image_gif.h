@@ -41,8 +41,11 @@ public:
     void GetComment(char* out) const;
 
     // Reads frame GetFrame() (composed on the logical screen) into this image; sets the
-    // frame count. With escape -1 only the screen size is read (no pixels). false for a null
-    // stream, a stream that is no GIF, a frame index outside 0..frames-1, or a raised escape.
+    // frame count. With escape -1 only headers and blocks are read, no pixel is decoded or
+    // allocated: screen size, frame count, and the depth, colours, transparency and delay that
+    // frame 0 would have (GetBpp, GetNumColors, GetTransIndex/GetTransColor, GetFrameDelay),
+    // with loops and comment. false for a null stream, a stream that is no GIF, a frame index
+    // outside 0..frames-1 (a file without frames, when reading headers only), or a raised escape.
     bool Decode(GwFile* file);
     bool Decode(FILE* fp);
 
@@ -75,7 +78,13 @@ protected:
     // ---- reading ----
     struct ScreenInfo;
     bool DecodeExtension(gwgif::BufferedSource& in);
-    int get_num_frames(gwgif::BufferedSource& in, const ScreenInfo& screen);
+    struct FrameSurvey;
+    // Walks every block to the end without decoding a pixel: counts the frames and, when
+    // survey is given, notes what a header-only read reports and whether the file is a
+    // tiled 24-bit mosaic. The stream returns to where it was.
+    int get_num_frames(gwgif::BufferedSource& in, const ScreenInfo& screen, FrameSurvey* survey = nullptr);
+    // Fills the header and information as a decode of frame 0 would, from the survey alone.
+    bool DescribeFirstFrame(const ScreenInfo& screen, const FrameSurvey& survey);
     // Decodes one image's data into this image (already created at the image's size); pixels
     // the data does not reach get the index fill.
     int decoder(gwgif::BufferedSource& in, bool interlaced, BYTE fill, int& badCodes);

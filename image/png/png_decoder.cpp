@@ -41,7 +41,32 @@ struct GwPngCodecAccess {
     GwFile* file;
     int passes;
     bool alpha;
-    bool widen;  // 2-bit data stored as 4-bit pixels
+    bool widen;      // 2-bit data stored as 4-bit pixels
+    bool described;  // headers only: the facts are in the image, no pixel was read
+
+    // What a full decode would report, from the header chunks alone (no pixel allocated).
+    static void Describe(GwPngCodec& im, const GwPngHeader& h) {
+        const int bits = h.withAlpha ? 24 : h.pixelDepth;
+        const int depth = bits <= 1 ? 1 : bits <= 4 ? 4 : bits <= 8 ? 8 : 24;
+        im.header.biWidth = static_cast<LONG>(h.width);
+        im.header.biHeight = static_cast<LONG>(h.height);
+        im.header.biPlanes = 1;
+        im.header.biBitCount = static_cast<WORD>(depth);
+        im.header.biClrUsed = depth == 1 ? 2 : depth == 4 ? 16 : depth == 8 ? 256 : 0;
+        if (h.hasPhys && h.physUnit == 1) {
+            im.SetXDPI(ClampDpi(std::floor(h.physX * 0.0254 + 0.5)));
+            im.SetYDPI(ClampDpi(std::floor(h.physY * 0.0254 + 0.5)));
+        } else if (h.hasPhys && h.physUnit == 0) {
+            im.SetXDPI(ClampDpi(h.physX));
+            im.SetYDPI(ClampDpi(h.physY));
+        }
+        if (h.transSize > 0 && depth <= 8) {
+            if (h.transSize == 1 && h.trans[0] == 0) im.info.transIndex = 0;
+            else im.info.alphaPaletteEnabled = true;
+        }
+        im.info.flags &= ~GwImage::FlagAlphaChannel;
+        if (h.withAlpha) im.info.flags |= GwImage::FlagAlphaChannel;
+    }
 
     static int Begin(void* user, const GwPngHeader* h) {
         GwPngCodecAccess& c = *static_cast<GwPngCodecAccess*>(user);
@@ -50,6 +75,11 @@ struct GwPngCodecAccess {
         c.passes = h->passes;
         c.widen = !c.alpha && h->pixelDepth == 2;
 
+        if (im.info.escape == -1) {
+            c.described = true;
+            Describe(im, *h);
+            return 0;
+        }
         if (!im.DecodeBudgetAllows(h->width, h->height)) return 0;
         long total = c.file->Size();
         if (total >= 0) {
@@ -189,10 +219,12 @@ bool GwPngCodec::Decode(GwFile* file) {
     const uint64_t budget = GetMaxDecodePixels();
     const uint32_t side = budget < kMaxSide ? static_cast<uint32_t>(budget) : kMaxSide;
     GwPngLimits limits = {side, side, kChunkCacheMax, kChunkMallocMax};
-    GwPngCodecAccess access = {this, file, 1, false, false};
+    GwPngCodecAccess access = {this, file, 1, false, false, false};
     GwPngReadHooks hooks = {&access, &GwPngCodecAccess::Begin, &GwPngCodecAccess::Prepare, &GwPngCodecAccess::Store};
     GwPngHeader h;
-    switch (GwPngRead(&io, &limits, &hooks, &GwPngCodecAccess::BufferBytes, &h, info.lastError)) {
+    const GwPngStatus status = GwPngRead(&io, &limits, &hooks, &GwPngCodecAccess::BufferBytes, &h, info.lastError);
+    if (access.described) return true;
+    switch (status) {
         case GW_PNG_OK: return true;
         case GW_PNG_NO_STRUCT: SetText(info.lastError, "Failed to create PNG structure"); return false;
         case GW_PNG_NO_INFO: SetText(info.lastError, "Failed to initialize PNG info structure"); return false;

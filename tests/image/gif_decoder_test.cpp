@@ -144,12 +144,51 @@ TEST(GifDecoder, FramesWithTheirOwnColourTablesKeepTheirColours) {
     }
 }
 
-TEST(GifDecoder, ScreenSizeQueryReadsNoPixels) {
+TEST(GifDecoder, HeaderOnlyReadReportsFrameZerosFactsWithoutAllocatingPixels) {
+    // With a decode budget of one pixel nothing can be allocated: the facts come from the
+    // blocks alone.
+    struct Restore {
+        ~Restore() { GwImage::SetMaxDecodePixels(0); }
+    } restore;
+    GwImage::SetMaxDecodePixels(1);
+    const auto file = Builder(16000, 16000, kFour)
+                          .Bytes({0x21, 0xFF, 11, 'N', 'E', 'T', 'S', 'C', 'A', 'P', 'E', '2', '.', '0', 3, 1, 7, 0, 0})
+                          .Bytes({0x21, 0xFE, 2, 'h', 'i', 0})
+                          .Gce(0, 2, 40)
+                          .Image(5, 5, 2, 2, Solid(2, 2, 1))
+                          .Gce(0, -1, 90)
+                          .Image(0, 0, 1, 1, {3})
+                          .Trailer();
     TestGif img;
-    ASSERT_TRUE(img.DecodeBytes(ThreeFrames(0), 0, -1));
-    EXPECT_EQ(6u, img.GetWidth());
-    EXPECT_EQ(4u, img.GetHeight());
+    ASSERT_TRUE(img.DecodeBytes(file, 0, -1)) << img.GetLastError();
     EXPECT_FALSE(img.IsValid());
+    EXPECT_EQ(16000u, img.GetWidth());
+    EXPECT_EQ(16000u, img.GetHeight());
+    EXPECT_EQ(2, img.GetNumFrames());
+    EXPECT_EQ(4, img.GetBpp());
+    EXPECT_EQ(16u, img.GetNumColors());
+    EXPECT_EQ(2, img.GetTransIndex());
+    EXPECT_EQ(40u, img.GetFrameDelay());
+    EXPECT_EQ(7, img.GetLoops());
+    char text[256];
+    img.GetComment(text);
+    EXPECT_STREQ("hi", text);
+    TestGif full;
+    EXPECT_FALSE(full.DecodeBytes(file, 0));  // the pixels themselves are over the budget
+    GwImage::SetMaxDecodePixels(0);
+
+    // A tiled 24-bit picture describes itself as one 24-bit picture with its transparent colour.
+    TestGif src;
+    src.Create(40, 20, 24, TypeGif);
+    src.Clear(0x40);
+    src.SetTransIndex(0);
+    src.SetTransColor(RGBQUAD{9, 8, 7, 0});
+    TestGif mosaic;
+    ASSERT_TRUE(mosaic.DecodeBytes(EncodeBytes(src), 0, -1));
+    EXPECT_EQ(24, mosaic.GetBpp());
+    EXPECT_EQ(0u, mosaic.GetNumColors());
+    EXPECT_EQ(0, mosaic.GetTransIndex());
+    EXPECT_EQ(7, mosaic.GetTransColor().rgbRed);
 }
 
 TEST(GifDecoder, ImagesOffTheScreenAreSkippedWithTheirData) {
@@ -194,7 +233,7 @@ TEST(GifDecoder, TableSizeGivesTheDepthAndColours) {
 }
 
 TEST(GifDecoder, TiledTrueColourFilesReassembleIntoOneImage) {
-    for (auto [w, h] : {std::pair{20, 20}, {40, 9}, {5, 33}, {17, 15}}) {
+    for (auto [w, h] : {std::pair{20, 20}, {40, 9}, {5, 33}, {17, 15}, {1, 1}, {35, 31}}) {
         for (bool transparent : {false, true}) {
             TestGif src;
             src.Create(w, h, 24, TypeGif);
@@ -212,15 +251,13 @@ TEST(GifDecoder, TiledTrueColourFilesReassembleIntoOneImage) {
             SCOPED_TRACE(::testing::Message() << w << "x" << h << " transparent " << transparent);
             ASSERT_EQ(unsigned(w), back.GetWidth());
             ASSERT_EQ(unsigned(h), back.GetHeight());
-            if (w > 17 || h > 15) {
-                EXPECT_EQ(24, back.GetBpp());
-            }
+            EXPECT_EQ(24, back.GetBpp());
             for (int y = 0; y < h; ++y)
                 for (int x = 0; x < w; ++x) {
                     const RGBQUAD a = src.GetPixelColor(x, y, false), b = back.GetPixelColor(x, y, false);
                     ASSERT_TRUE(a.rgbRed == b.rgbRed && a.rgbGreen == b.rgbGreen && a.rgbBlue == b.rgbBlue) << x << "," << y;
                 }
-            if (transparent && back.GetBpp() == 24) {
+            if (transparent) {
                 EXPECT_EQ(0, back.GetTransIndex());
                 const RGBQUAD t = back.GetTransColor();
                 EXPECT_TRUE(t.rgbRed == key.rgbRed && t.rgbGreen == key.rgbGreen && t.rgbBlue == key.rgbBlue);
@@ -229,8 +266,43 @@ TEST(GifDecoder, TiledTrueColourFilesReassembleIntoOneImage) {
     }
 }
 
+TEST(GifDecoder, LocalTableAnimationsAreNotTakenForMosaicsAndWideCodesDecode) {
+    // No global table, a first frame smaller than the screen: an ordinary animation. Frame 0
+    // is frame 0 alone, at its own depth; only frame 1 adds the second square.
+    const std::vector<uint32_t> red = {0x000000, 0xFF0000}, blue = {0x000000, 0x0000FF};
+    const auto file = Builder(4, 4, {})
+                          .Gce(0, 0, 10)
+                          .Image(0, 0, 2, 2, Solid(2, 2, 1), red)
+                          .Gce(0, 0, 10)
+                          .Image(2, 2, 2, 2, Solid(2, 2, 1), blue)
+                          .Trailer();
+    TestGif f0, f1;
+    ASSERT_TRUE(f0.DecodeBytes(file, 0));
+    EXPECT_EQ(2, f0.GetNumFrames());
+    EXPECT_LE(f0.GetBpp(), 8);
+    EXPECT_EQ(0xFF0000u, ColorAt(f0, 0, 0));
+    EXPECT_EQ(0, IndexAt(f0, 3, 3)) << "frame 1 must not be painted into frame 0";
+    ASSERT_TRUE(f1.DecodeBytes(file, 1));
+    EXPECT_EQ(0xFF0000u, ColorAt(f1, 0, 0));
+    EXPECT_EQ(0x0000FFu, ColorAt(f1, 3, 3));
+
+    // A GIF whose code size is 11 (12-bit codes, as some writers produce) reads its pixels.
+    gwgif::VectorSink sink;
+    gwgif::CodeWriter codes(sink, 255);
+    for (int code : {2048, 3, 1, 2, 2049}) codes.Put(code, 12);
+    codes.Finish();
+    auto b = Builder(3, 1, kFour).Bytes({0x2C, 0, 0, 0, 0, 3, 0, 1, 0, 0, 11});
+    b.Bytes(sink.data);
+    const auto eleven = b.Bytes({0}).Trailer();
+    TestGif wide;
+    ASSERT_TRUE(wide.DecodeBytes(eleven));
+    EXPECT_EQ(0x0000FFu, ColorAt(wide, 0, 0));
+    EXPECT_EQ(0xFF0000u, ColorAt(wide, 1, 0));
+    EXPECT_EQ(0x00FF00u, ColorAt(wide, 2, 0));
+}
+
 TEST(GifDecoder, BadCodeSizesDecodeNoPixelsButLaterFramesAreStillFound) {
-    for (int size : {1, 10}) {
+    for (int size : {1, 12}) {
         auto b = Builder(2, 1, kFour).Image(0, 0, 2, 1, {1, 1});
         b.Image(0, 0, 2, 1, {2, 2}, {}, false, size);  // data written for an impossible size
         const auto file = b.Image(0, 0, 1, 1, {3}).Trailer();

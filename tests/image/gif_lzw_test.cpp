@@ -227,13 +227,42 @@ TEST(GifDecoderCore, DecodesTheWellKnownTenByTenSample) {
         for (int x = 0; x < 10; ++x) EXPECT_EQ(expected[y][x] - '0', out.pixels[y * 10 + x]) << x << "," << y;
 }
 
-TEST(GifDecoderCore, CodeSizesOutsideTwoToNineDecodeNothing) {
-    for (uint8_t size : {0, 1, 10, 12, 255}) {
+TEST(GifDecoderCore, CodeSizesUpToElevenDecodeAndOthersDecodeNothing) {
+    for (uint8_t size : {0, 1, 12, 255}) {
         const std::vector<uint8_t> data = {size, 2, 0x44, 0x01, 0};
         MemorySource src(data.data(), data.size());
         Collect out;
         EXPECT_EQ(-20, DecodeLzw(src, 4, out).status) << int(size);
         EXPECT_TRUE(out.pixels.empty());
+    }
+    // Other writers use minimum code sizes up to 11 (first codes 12 bits wide). Written as
+    // root codes with a clear code often enough that the width never grows; values beyond
+    // 255 come out as the out-of-range index.
+    std::mt19937 rng(5);
+    for (int size = 9; size <= 11; ++size) {
+        SCOPED_TRACE(size);
+        const int clear = 1 << size;
+        VectorSink sink;
+        CodeWriter w(sink, 255);
+        std::vector<uint8_t> expected;
+        for (int i = 0; i < 3000; ++i) {
+            if (i % 200 == 0) w.Put(clear, size + 1);
+            const int v = static_cast<int>(rng() % static_cast<unsigned>(clear));
+            w.Put(v, size + 1);
+            expected.push_back(static_cast<uint8_t>(v > 255 ? 7 : v));
+        }
+        w.Put(clear + 1, size + 1);
+        w.Finish();
+        std::vector<uint8_t> data = {static_cast<uint8_t>(size)};
+        data.insert(data.end(), sink.data.begin(), sink.data.end());
+        data.push_back(0);
+        MemorySource src(data.data(), data.size());
+        Collect out;
+        const auto r = DecodeLzw(src, 100, out, true, 7);
+        EXPECT_EQ(0, r.status);
+        EXPECT_EQ(0, r.badCodes);
+        EXPECT_EQ(expected, out.pixels);
+        EXPECT_EQ(data.size(), src.Position());
     }
 }
 
