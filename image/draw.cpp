@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "image/gw_image.h"
+#include "image/pixel_rows.h"
 #include "platform/win32.h"
 
 namespace {
@@ -26,7 +27,7 @@ public:
         m_info.biPlanes = 1;
         m_info.biBitCount = 24;
         m_info.biCompression = BI_RGB;
-        m_rowBytes = ((static_cast<uint64_t>(width) * 24 + 31) / 32) * 4;
+        m_rowBytes = gwpix::RowStride(width, 24);
         m_info.biSizeImage = static_cast<DWORD>(m_rowBytes * static_cast<uint64_t>(height));
         void* bits = nullptr;
         m_bitmap = CreateDIBSection(reference, reinterpret_cast<BITMAPINFO*>(&m_info),

@@ -10,6 +10,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "image/pixel_rows.h"
+
 namespace {
 
 // Create refuses images whose bits exceed this many 256-bit units (about 8 GB of pixels).
@@ -120,7 +122,7 @@ void* GwImage::Create(DWORD width, DWORD height, DWORD bitsPerPixel, DWORD typeI
     // The block's size, the header's signed width/height and the image size are 32-bit
     // quantities: an image that does not fit them would be allocated short.
     const DWORD colors = depth == 1 ? 2 : depth == 4 ? 16 : depth == 8 ? 256 : 0;
-    const uint64_t rowBytes = ((static_cast<uint64_t>(width) * depth + 31) / 32) * 4;
+    const uint64_t rowBytes = gwpix::RowStride(width, depth);
     const uint64_t imageSize = rowBytes * height;
     const uint64_t blockSize = sizeof(BITMAPINFOHEADER) + colors * 4ULL + imageSize;
     if (width > 0x7FFFFFFFu || height > 0x7FFFFFFFu || blockSize > 0xFFFFFFFFULL) {

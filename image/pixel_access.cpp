@@ -6,12 +6,11 @@
 #include <cstring>
 
 #include "image/gw_image.h"
+#include "image/pixel_rows.h"
 
 namespace {
 
-inline BYTE GrayOf(const RGBQUAD& c) {
-    return static_cast<BYTE>((c.rgbRed * 306 + c.rgbGreen * 601 + c.rgbBlue * 117) >> 10);
-}
+inline BYTE GrayOf(const RGBQUAD& c) { return gwpix::GrayOf(c.rgbRed, c.rgbGreen, c.rgbBlue); }
 
 inline bool SameQuad(const RGBQUAD& a, const RGBQUAD& b) {
     return a.rgbBlue == b.rgbBlue && a.rgbGreen == b.rgbGreen && a.rgbRed == b.rgbRed &&
@@ -26,11 +25,7 @@ inline BYTE ShiftField(uint32_t value, int amount) {
     return static_cast<BYTE>(static_cast<uint64_t>(value) << -amount);
 }
 
-int CountBits(WORD mask) {
-    int n = 0;
-    for (; mask; mask &= static_cast<WORD>(mask - 1)) n++;
-    return n;
-}
+int CountBits(WORD mask) { return static_cast<int>(gwpix::CountBits(mask)); }
 
 }  // namespace
 
@@ -38,18 +33,7 @@ int CountBits(WORD mask) {
 
 BYTE GwImage::BlindGetPixelIndex(long x, long y) const {
     const BYTE* row = info.pixels + static_cast<size_t>(y) * info.rowBytes;
-    switch (header.biBitCount) {
-    case 8:
-        return row[x];
-    case 4: {
-        const BYTE b = row[x >> 1];
-        return (x & 1) ? (b & 0x0F) : (b >> 4);
-    }
-    case 1:
-        return (row[x >> 3] >> (7 - (x & 7))) & 1;
-    default:
-        return 0;
-    }
+    return gwpix::GetIndex(row, static_cast<uint64_t>(x), header.biBitCount);
 }
 
 RGBQUAD GwImage::BlindGetPixelColor(long x, long y) const {
@@ -70,27 +54,7 @@ BYTE* GwImage::BlindGetPixelPointer(long x, long y) const {
 
 void GwImage::BlindSetPixelIndex(long x, long y, BYTE index) {
     BYTE* row = info.pixels + static_cast<size_t>(y) * info.rowBytes;
-    switch (header.biBitCount) {
-    case 8:
-        row[x] = index;
-        break;
-    case 4: {
-        BYTE& b = row[x >> 1];
-        if (x & 1)
-            b = static_cast<BYTE>((b & 0xF0) | (index & 0x0F));
-        else
-            b = static_cast<BYTE>((b & 0x0F) | ((index & 0x0F) << 4));
-        break;
-    }
-    case 1: {
-        BYTE& b = row[x >> 3];
-        const BYTE bit = static_cast<BYTE>(0x80 >> (x & 7));
-        b = (index & 1) ? static_cast<BYTE>(b | bit) : static_cast<BYTE>(b & ~bit);
-        break;
-    }
-    default:
-        break;
-    }
+    gwpix::PutIndex(row, static_cast<uint64_t>(x), index, header.biBitCount);
 }
 
 void GwImage::BlindSetPixelColor(long x, long y, RGBQUAD color, bool setAlpha) {

@@ -12,6 +12,7 @@
 #include "image/gif/gw_image_gif.h"
 #include "image/gw_file.h"
 #include "image/gw_io_file.h"
+#include "image/pixel_rows.h"
 
 struct GwImageGIF::ScreenInfo {
     int width = 0;
@@ -111,24 +112,9 @@ void CopyError(char* dest, const GwImage& from) {
     dest[255] = '\0';
 }
 
-// Index of pixel x in a packed row of 1, 4 or 8 bits per pixel.
-inline int RowIndex(const BYTE* row, int x, int bpp) {
-    if (bpp == 8) return row[x];
-    if (bpp == 4) return (x & 1) ? (row[x >> 1] & 0x0F) : (row[x >> 1] >> 4);
-    return (row[x >> 3] >> (7 - (x & 7))) & 1;
-}
-
+inline int RowIndex(const BYTE* row, int x, int bpp) { return gwpix::GetIndex(row, static_cast<uint64_t>(x), bpp); }
 inline void SetRowIndex(BYTE* row, int x, int bpp, int v) {
-    if (bpp == 8) {
-        row[x] = static_cast<BYTE>(v);
-    } else if (bpp == 4) {
-        BYTE& b = row[x >> 1];
-        b = (x & 1) ? static_cast<BYTE>((b & 0xF0) | (v & 0x0F)) : static_cast<BYTE>((b & 0x0F) | ((v & 0x0F) << 4));
-    } else {
-        const BYTE mask = static_cast<BYTE>(0x80 >> (x & 7));
-        BYTE& b = row[x >> 3];
-        b = (v & 1) ? static_cast<BYTE>(b | mask) : static_cast<BYTE>(b & ~mask);
-    }
+    gwpix::PutIndex(row, static_cast<uint64_t>(x), static_cast<uint8_t>(v), bpp);
 }
 
 // Marks every index that occurs in a palette image.

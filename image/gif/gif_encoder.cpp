@@ -11,6 +11,7 @@
 #include "image/gif/gw_image_gif.h"
 #include "image/gw_file.h"
 #include "image/gw_io_file.h"
+#include "image/pixel_rows.h"
 
 namespace {
 
@@ -67,12 +68,7 @@ public:
             row_ = img_.GetBits(static_cast<DWORD>(y_));
             if (!row_) return -1;
         }
-        int v;
-        switch (bpp_) {
-            case 1: v = (row_[x_ >> 3] >> (7 - (x_ & 7))) & 1; break;
-            case 4: v = (x_ & 1) ? (row_[x_ >> 1] & 0x0F) : (row_[x_ >> 1] >> 4); break;
-            default: v = row_[x_]; break;
-        }
+        const int v = gwpix::GetIndex(row_, static_cast<uint64_t>(x_), bpp_ == 1 || bpp_ == 4 ? bpp_ : 8);
         if (++x_ >= w_) {
             x_ = 0;
             --y_;

@@ -3,12 +3,11 @@
 #include <cstring>
 
 #include "image/gw_image.h"
+#include "image/pixel_rows.h"
 
 namespace {
 
-inline BYTE GrayOf(BYTE red, BYTE green, BYTE blue) {
-    return static_cast<BYTE>((red * 306 + green * 601 + blue * 117) >> 10);
-}
+inline BYTE GrayOf(BYTE red, BYTE green, BYTE blue) { return gwpix::GrayOf(red, green, blue); }
 
 }  // namespace
 

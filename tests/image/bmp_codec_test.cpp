@@ -350,11 +350,12 @@ TEST(BmpCodecTest, ShortPixelDataReadsAsZerosButImplausibleSizesAreRefused) {
     s.bpp = 8;
     bytes = MakeBmp(s);
     EXPECT_FALSE(DecodeBytes(b, bytes));
+    // A bit count no bitmap has is refused before anything else, not read as a blank picture.
     s.compression = 0;
     s.bpp = 64;
     bytes = MakeBmp(s);
     EXPECT_FALSE(DecodeBytes(b, bytes));
-    EXPECT_STREQ(b.GetLastError(), "BMP file too short for its dimensions");
+    EXPECT_STREQ(b.GetLastError(), "bit count not supported");
 }
 
 TEST(BmpCodecTest, RefusesOtherFormatsAndUnsupportedCodingWithItsMessages) {

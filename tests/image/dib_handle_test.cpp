@@ -326,8 +326,8 @@ TEST(DibHandle, BlocksThatLieAboutTheirLayoutAreRefused) {
     Bytes truncatedHeader = Header(2, 2, 24);
     truncatedHeader.resize(30);
     Bytes longHeader = Header(2, 2, 24);
-    longHeader[0] = 0x88;  // claims 5000 bytes of header
-    longHeader[1] = 0x13;
+    longHeader[0] = 0xF4;  // claims 500 bytes of header
+    longHeader[1] = 0x01;
     longHeader.resize(60, 0);
     Bytes hugeTable = Header(2, 2, 8, BI_RGB, 0xFFFFFFFFu);
     hugeTable.resize(100, 0);
@@ -352,25 +352,23 @@ TEST(DibHandle, BlocksThatLieAboutTheirLayoutAreRefused) {
         {"header cut short", truncatedHeader, "bitmap header is truncated"},
         {"header longer than the block", longHeader, "bitmap header is truncated"},
         {"unknown header size", Header(2, 2, 24, BI_RGB, 0, 20), "bitmap header size not supported"},
-        {"2 bits per pixel", Header(2, 2, 2), "bit count not supported"},
         {"negative width", Header(-5, 2, 24), "bitmap width or height not valid"},
         {"colour table beyond the block", hugeTable, "colour table does not fit in the block"},
         {"rows beyond the block", shortRows, "pixel data do not fit in the block"},
         {"masks beyond the block", shortMasks, "bit field masks do not fit in the block"},
-        {"masks in blue-green-red order", withMasks(16, 0x001F, 0x07E0, 0xF800),
-         "bit field masks not supported"},
         {"overlapping masks", withMasks(16, 0xFFFF, 0xFFFF, 0xFFFF), "bit field masks not supported"},
         {"empty masks", withMasks(16, 0, 0, 0), "bit field masks not supported"},
         {"masks wider than 16 bits", withMasks(16, 0x1F0000, 0x07E0, 0x001F),
-         "bit field masks not supported"},
-        {"too narrow for the converter", withMasks(16, 0x30, 0x0C, 0x03), "bit field masks not supported"},
-        {"32-bit masks in another order", withMasks(32, 0xFF000000u, 0x00FF0000, 0x0000FF00),
          "bit field masks not supported"},
         {"tiny run-length block claiming a huge picture", bigRle,
          "compressed data too short for the bitmap size"},
         {"top-down run-length block", topDownRle, "bitmap width or height not valid"},
         {"8 bits with colour masks", Header(2, 2, 8, BI_BITFIELDS), "compression type not supported"},
-        {"24 bits run-length coded", Header(2, 2, 24, BI_RLE8), "compression type not supported"},
+        {"24 bits run-length coded", Header(2, 2, 24, BI_RLE8), "unknown compression"},
+        {"masks with a gap", withMasks(16, 0x7C1F, 0x03E0, 0), "bit field masks not supported"},
+        {"JPEG inside", Header(2, 2, 0, 4), "compression type not supported"},
+        {"PNG inside", Header(2, 2, 0, 5), "compression type not supported"},
+        {"3 bits per pixel", Header(2, 2, 3), "bit count not supported"},
         {"16 bits run-length coded", Header(2, 2, 16, BI_RLE4), "unknown compression"},
         {"32 bits run-length coded", Header(2, 2, 32, BI_RLE8), "unknown compression"},
         {"no width", noWidth, "GwImage::Create : width and height must be greater than zero"},
@@ -381,6 +379,76 @@ TEST(DibHandle, BlocksThatLieAboutTheirLayoutAreRefused) {
         EXPECT_FALSE(Import(image, c.block));
         EXPECT_STREQ(image.GetLastError(), c.message);
         EXPECT_FALSE(image.IsValid());
+    }
+}
+
+// The layouts other writers use that the bitmap layout reader once misread, through both of
+// its doors: a bitmap file (reader of files) and the same block from global memory.
+TEST(DibLayout, MaskOrdersAlphaTwoBitsAndLongTablesReadTheSameFromFileAndMemory) {
+    // Two pixels a row, one row: red-ish and blue-ish, given as (r, g, b, a) in 8 bits.
+    struct Case {
+        const char* what;
+        Bytes block;
+        int expect[2][4];  // r, g, b, alpha (-1: no alpha plane)
+    };
+    auto fields = [](uint16_t bitCount, uint32_t compression, std::vector<uint32_t> masks, uint32_t headerSize,
+                     std::vector<uint32_t> pixels) {
+        Bytes b = Header(2, 1, bitCount, compression, 0, headerSize);
+        if (headerSize == 40) {
+            for (uint32_t m : masks) Put32(b, m);
+        } else {
+            for (size_t i = 0; i < masks.size(); ++i)
+                for (int k = 0; k < 4; ++k) b[40 + 4 * i + k] = static_cast<uint8_t>(masks[i] >> (8 * k));
+        }
+        for (uint32_t p : pixels) (bitCount == 16 ? Put16 : Put32)(b, p);
+        return b;
+    };
+    Bytes twoBit = Header(5, 1, 2);
+    Append(twoBit, {0, 0, 255, 0, 255, 0, 0, 0, 0, 255, 0, 0, 255, 255, 255, 0});  // 4 entries
+    Append(twoBit, {0x1B, 0x00, 0, 0});  // indices 0 1 2 3 0
+    Bytes longTable = Header(2, 1, 8, BI_RGB, 300);
+    for (int i = 0; i < 300; ++i) Append(longTable, {static_cast<uint8_t>(i), 0, static_cast<uint8_t>(255 - i), 0});
+    Append(longTable, {1, 254, 0, 0});  // indices 1 and 254 (entry 299 and beyond never used)
+
+    const Case cases[] = {
+        {"32 bits, alpha-blue-green-red bytes with alpha (V5 header)",
+         fields(32, BI_BITFIELDS, {0x000000FF, 0x0000FF00, 0x00FF0000, 0xFF000000u}, 124, {0x80302010, 0xFF605040}),
+         {{0x10, 0x20, 0x30, 0x80}, {0x40, 0x50, 0x60, 0xFF}}},
+        {"32 bits, 10-10-10 fields, no alpha",
+         fields(32, BI_BITFIELDS, {0x3FF00000, 0x000FFC00, 0x000003FF}, 40, {0x3FF00000u | (0x200 << 10), 0x3FF}),
+         {{0xFF, 0x80, 0, -1}, {0, 0, 0xFF, -1}}},
+        {"16 bits, 4-4-4-4 with alpha (alpha bit-fields code after a 40-byte header)",
+         fields(16, 6, {0x0F00, 0x00F0, 0x000F, 0xF000}, 40, {0xFF00, 0x80F0}),
+         {{0xF0, 0, 0, 0xFF}, {0, 0xF0, 0, 0x88}}},
+        {"16 bits, blue in the high bits (5-6-5 reversed)",
+         fields(16, BI_BITFIELDS, {0x001F, 0x07E0, 0xF800}, 40, {0x001F, 0xF800}),
+         {{248, 0, 0, -1}, {0, 0, 248, -1}}},
+        {"16 bits, one-bit alpha (1-5-5-5)",
+         fields(16, BI_BITFIELDS, {0x7C00, 0x03E0, 0x001F, 0x8000}, 56, {0xFC00, 0x001F}),
+         {{248, 0, 0, 255}, {0, 0, 248, 0}}},
+        {"2 bits widened to 4", twoBit, {{255, 0, 0, -1}, {0, 0, 255, -1}}},
+        {"300-entry table stepped over", longTable, {{254, 0, 1, -1}, {1, 0, 254, -1}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Bytes file = {'B', 'M'};
+        Put32(file, static_cast<uint32_t>(14 + c.block.size()));
+        Put32(file, 0);
+        Put32(file, 0);  // no data offset: the pixels follow the table, as in the block
+        Append(file, c.block);
+        GwImage fromFile, fromMemory;
+        ASSERT_TRUE(fromFile.Decode(file.data(), static_cast<DWORD>(file.size()), TypeBmp)) << fromFile.GetLastError();
+        ASSERT_TRUE(Import(fromMemory, c.block)) << fromMemory.GetLastError();
+        for (GwImage* image : {&fromFile, &fromMemory}) {
+            for (long x = 0; x < 2; ++x) {
+                ExpectColor(*image, x, 0, c.expect[x][0], c.expect[x][1], c.expect[x][2]);
+                if (c.expect[x][3] < 0) {
+                    EXPECT_FALSE(image->AlphaIsValid());
+                } else {
+                    EXPECT_EQ(image->AlphaGet(x, 0), c.expect[x][3]) << "alpha at " << x;
+                }
+            }
+        }
     }
 }
 
