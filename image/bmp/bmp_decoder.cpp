@@ -116,6 +116,7 @@ bool GwBmpCodec::Decode(GwFile* file) {
         header.biYPelsPerMeter = L.yPelsPerMeter;
         info.dpiX = static_cast<LONG>(std::floor(L.xPelsPerMeter * 0.0254 + 0.5));
         info.dpiY = static_cast<LONG>(std::floor(L.yPelsPerMeter * 0.0254 + 0.5));
+        info.type = TypeBmp;
         info.flags &= ~FlagAlphaChannel;
         if (L.HasAlpha()) info.flags |= FlagAlphaChannel;
         failure = kDimensionsOnly;

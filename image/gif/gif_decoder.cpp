@@ -509,6 +509,7 @@ bool GwImageGIF::DescribeFirstFrame(const ScreenInfo& screen, const FrameSurvey&
     header.biHeight = screen.height;
     header.biPlanes = 1;
     header.biCompression = BI_RGB;
+    info.type = TypeGif;
     info.flags &= ~FlagAlphaChannel;
     if (survey.tiled) {
         header.biBitCount = 24;

@@ -64,6 +64,7 @@ struct GwPngCodecAccess {
             if (h.transSize == 1 && h.trans[0] == 0) im.info.transIndex = 0;
             else im.info.alphaPaletteEnabled = true;
         }
+        im.info.type = TypePng;
         im.info.flags &= ~GwImage::FlagAlphaChannel;
         if (h.withAlpha) im.info.flags |= GwImage::FlagAlphaChannel;
     }

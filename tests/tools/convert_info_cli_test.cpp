@@ -203,6 +203,14 @@ TEST_F(ConvertInfoCliTest, FramesStrictInputTypesAndFailuresWithoutLeftovers) {
     EXPECT_NE(wrong.err.find("cannot read"), std::string::npos);
     EXPECT_EQ(Run("convert", {anim, Path("r.bmp"), "--from", "gif"}).status, 0);
 
+    // --max-pixels lowers the decode budget: the 4 x 3 screen is refused, saying why.
+    Outcome over = Run("convert", {anim, Path("o.bmp"), "--max-pixels", "11"});
+    EXPECT_EQ(over.status, 1);
+    EXPECT_NE(over.err.find("picture of 4 x 3 pixels exceeds the decode limit of 11 pixels"), std::string::npos)
+        << over.err;
+    EXPECT_FALSE(std::filesystem::exists(Path("o.bmp")));
+    EXPECT_EQ(Run("convert", {anim, Path("o.bmp"), "--max-pixels", "12"}).status, 0);
+
     Outcome missing = Run("convert", {Path("absent.png"), Path("x.bmp")});
     EXPECT_EQ(missing.status, 1);
     EXPECT_NE(missing.err.find("cannot open"), std::string::npos);

@@ -151,6 +151,7 @@ int RunConvert(const std::vector<std::string>& args) {
             {"--thumbnail", "WxH", "shrink to fit W x H, keeping the proportions (never enlarges)",
              SizeValue(&steps.thumbnail, nullptr)},
             {"--dither", nullptr, "reduce to black and white (Floyd-Steinberg error diffusion)", gwcli::Flag(&steps.dither)},
+            gwcli::MaxPixelsOption(),
         },
         kEpilogue};
     std::vector<std::string> files;

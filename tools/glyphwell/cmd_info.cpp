@@ -19,7 +19,8 @@ const char kSynopsis[] =
     "Prints, for each picture file, its format, width and height in pixels, bits per pixel,\n"
     "palette colours (0 for 24-bit pictures), transparency, resolution in dots per inch and\n"
     "number of frames; for GIF files also the looping count stored in the file (0 = forever),\n"
-    "the delay of the first frame in hundredths of a second and the comment.\n";
+    "the delay of the first frame in hundredths of a second and the comment. Only the file's\n"
+    "headers are read, so describing a picture costs no memory for its pixels.\n";
 
 const char kEpilogue[] = "exit status: 0 all files described, 1 some file could not be read, 2 usage error\n";
 
@@ -43,12 +44,13 @@ std::string Transparency(const GwImage& image) {
         }
         return text;
     }
-    if (image.AlphaIsValid()) return "alpha plane";
+    if (image.GetFlags() & GwImage::FlagAlphaChannel) return "alpha plane";
     if (image.AlphaPaletteIsEnabled()) return "palette alpha";
     return "none";
 }
 
 // Describes one file on standard output; false (with a line on stderr) when it cannot be read.
+// Only headers and blocks are read: no pixel is decoded, whatever the picture's size.
 bool Describe(const std::string& path) {
     FILE* fp = std::fopen(path.c_str(), "rb");
     if (!fp) {
@@ -56,8 +58,9 @@ bool Describe(const std::string& path) {
         return false;
     }
     GwImage image;
+    image.SetEscape(-1);
     bool ok = image.Decode(fp, TypeAny);
-    if (!ok || !image.IsValid()) {
+    if (!ok || image.GetWidth() == 0) {
         std::fclose(fp);
         std::fprintf(stderr, "glyphwell info: cannot read '%s': %s\n", path.c_str(), image.GetLastError());
         return false;
@@ -71,15 +74,16 @@ bool Describe(const std::string& path) {
     std::printf("  transparency: %s\n", Transparency(image).c_str());
     std::printf("  resolution: %ld x %ld dpi\n", image.GetXDPI(), image.GetYDPI());
     if (image.GetType() == TypeGif) {
-        // The GIF details live in the GIF reader's own object; read the first frame again.
+        // Loops and comment live in the GIF reader's own object: walk the blocks once more.
         std::rewind(fp);
         GwImageGIF gif;
+        gif.SetEscape(-1);
         gif.Decode(fp);
         char comment[256] = "";
         gif.GetComment(comment);
-        std::printf("  frames: %ld\n", gif.GetNumFrames() > 0 ? gif.GetNumFrames() : image.GetNumFrames());
+        std::printf("  frames: %ld\n", image.GetNumFrames());
         std::printf("  loops: %d\n", gif.GetLoops());
-        std::printf("  delay: %u\n", gif.GetFrameDelay());
+        std::printf("  delay: %u\n", image.GetFrameDelay());
         std::printf("  comment: %s\n", comment);
     } else {
         std::printf("  frames: 1\n");

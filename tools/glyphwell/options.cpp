@@ -2,6 +2,8 @@
 
 #include <cctype>
 #include <cerrno>
+#include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -145,6 +147,18 @@ Apply Integer(long low, long high, long* out) {
         if (ParseInteger(value, low, high, out)) return std::string();
         return "takes " + std::to_string(low) + " to " + std::to_string(high);
     };
+}
+
+Option MaxPixelsOption() {
+    static char help[96];
+    std::snprintf(help, sizeof help, "refuse pictures of more than N pixels before reading them (%llu)",
+                  static_cast<unsigned long long>(GwImage::kDefaultMaxDecodePixels));
+    return {"--max-pixels", "N", help, [](const std::string& value) {
+                long pixels = 0;
+                if (!ParseInteger(value, 1, LONG_MAX, &pixels)) return "takes 1 to " + std::to_string(LONG_MAX);
+                GwImage::SetMaxDecodePixels(static_cast<uint64_t>(pixels));
+                return std::string();
+            }};
 }
 
 Apply Colour(uint32_t* out) {

@@ -80,6 +80,10 @@ Apply Choice(std::initializer_list<std::pair<const char*, T>> choices, T* out);
 // RRGGBB, with an optional leading '#', into the 0x00BBGGRR colour the encoder uses.
 Apply Colour(uint32_t* out);
 
+// The --max-pixels N entry of every command that reads pictures: the most pixels one picture
+// read may have (the library's decode budget, GwImage::SetMaxDecodePixels).
+Option MaxPixelsOption();
+
 // Parses a decimal integer in [low, high]; false for anything else (signs, spaces, trailing text).
 bool ParseInteger(const std::string& text, long low, long high, long* out);
 
