@@ -39,6 +39,10 @@ HBITMAP QRCodeRenderBitmap(QRCodeSettings* settings) {
     const int N = s * W + 2 * m;  // at most 255 * 177 + 510: no overflow
 
     QRCodeReleaseBitmap();
+    if (N > QRCODE_MAX_RASTER_SIDE) {
+        std::free(matrix);
+        return nullptr;
+    }
 
     HDC screen = GetDC(nullptr);
     g_memoryDC = CreateCompatibleDC(screen);

@@ -6,6 +6,12 @@
 #include "encoder/settings.h"
 #include "platform/win32.h"
 
+// The largest raster side the renderer paints: 8192 pixels, a 256 MiB screen-compatible bitmap
+// and a 192 MiB copy in the host's image, what a 32-bit host can still hold. A module size of
+// 46 at version 40 with the default margin fits. Properties and stored state alike are held
+// to it, so whatever a control draws and saves, it can load again.
+constexpr int QRCODE_MAX_RASTER_SIDE = 8192;
+
 // Encodes settings->text (writing settings->selectedVersion) and paints an N x N bitmap,
 // N = pixelSize * modules + 2 * margin: module (x, y) covers the pixels margin + x * pixelSize
 // .. + pixelSize - 1 in each direction, in foregroundColor when dark and backgroundColor when
@@ -13,7 +19,7 @@
 // The bitmap stays owned by the renderer until QRCodeReleaseBitmap or the next rendering on the
 // same thread: read or copy it, never delete it. Returns null, leaving any kept bitmap
 // untouched, when the text cannot be encoded; returns null, with nothing kept, when the bitmap
-// cannot be created (too large for the GDI). Each thread keeps its own bitmap: renderings on
+// cannot be created (larger than QRCODE_MAX_RASTER_SIDE, or too large for the GDI). Each thread keeps its own bitmap: renderings on
 // different threads may overlap, renderings on one thread never do.
 HBITMAP QRCodeRenderBitmap(QRCodeSettings* settings);
 

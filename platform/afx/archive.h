@@ -21,6 +21,10 @@ public:
     void Write(const void* buffer, UINT count);
     // True once a read has come up short.
     bool AtEnd() const { return m_short; }
+    // A reader that finds what it read unusable says so; the archive's owner then reports the
+    // load as failed. A short read counts as such a failure too.
+    void SetLoadFailed() { m_loadFailed = true; }
+    bool LoadFailed() const { return m_short || m_loadFailed; }
     // True once a write has been refused by the stream.
     bool WriteFailed() const { return m_writeFailed; }
 
@@ -44,5 +48,6 @@ private:
     IStream* m_stream;
     UINT m_mode;
     bool m_short = false;
+    bool m_loadFailed = false;
     bool m_writeFailed = false;
 };

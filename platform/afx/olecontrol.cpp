@@ -243,7 +243,9 @@ STDMETHODIMP COleControl::Load(IStream* stream) {
     if (!stream) return E_POINTER;
     CArchive ar(stream, CArchive::load);
     Serialize(ar);
-    return S_OK;
+    // A stream that ended early or held something other than a stored control: the host is
+    // told, and the control has kept the state it had.
+    return ar.LoadFailed() ? E_FAIL : S_OK;
 }
 
 STDMETHODIMP COleControl::Save(IStream* stream, BOOL clearDirty) {
@@ -453,7 +455,10 @@ void COleControl::Serialize(CArchive& ar) {
     DWORD magic = 0;
     WORD format = 0;
     ar >> magic >> format;
-    if (magic != kAfxControlStreamMagic || format != kAfxControlStreamFormat) return;
+    if (magic != kAfxControlStreamMagic || format != kAfxControlStreamFormat) {
+        ar.SetLoadFailed();
+        return;
+    }
     CArchivePropExchange px(ar);
     DoPropExchange(&px);
 }

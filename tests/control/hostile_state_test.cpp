@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "encoder/render.h"
 #include "encoder/trace.h"
 #include "tests/control/control_host.h"
 #include "tests/support/qr_decode.h"
@@ -24,8 +25,8 @@ namespace {
 namespace fs = std::filesystem;
 
 const size_t kBlockBytes = 7160;
-// The largest picture side the control draws from a loaded record.
-const int kMaxLoadedSide = 4096;
+// The largest picture side the control draws, from a loaded record as from its properties.
+const int kMaxLoadedSide = QRCODE_MAX_RASTER_SIDE;
 
 struct Record {
     std::string name;

@@ -112,20 +112,34 @@ TEST(ControlPersistence, BlockWithEmptyTextLoadsWithoutDrawing) {
     EXPECT_EQ(drawn.Width(), 83);  // the earlier picture stays
 }
 
-TEST(ControlPersistence, ShortStreamChangesNothing) {
+TEST(ControlPersistence, ShortOrForeignStreamsFailTheLoadAndChangeNothing) {
     const std::vector<BYTE> saved = SavedHello(4);
-    for (size_t cut : {size_t(0), size_t(3), size_t(60), size_t(65), size_t(7159)}) {
+    std::vector<BYTE> foreignFramework = saved;
+    foreignFramework[7160] ^= 0xFF;  // the framework part's tag
+    std::vector<std::vector<BYTE>> bad;
+    for (size_t cut : {size_t(0), size_t(3), size_t(60), size_t(65), size_t(7159), size_t(7160), saved.size() - 1})
+        bad.emplace_back(saved.begin(), saved.begin() + static_cast<long>(cut));
+    bad.push_back(foreignFramework);
+    bad.push_back(std::vector<BYTE>(9000, 0x5A));  // garbage long enough for a block
+    for (const std::vector<BYTE>& bytes : bad) {
+        SCOPED_TRACE(bytes.size());
         ControlRef c;
         PutString(c.disp(), "TextData", "WORLD");
         const QRCodeSettings before = c->Settings();
-        LoadState(c.ctrl, std::vector<BYTE>(saved.begin(), saved.begin() + static_cast<long>(cut)));
-        EXPECT_EQ(std::memcmp(&before, &c->Settings(), sizeof before), 0) << cut;
-        EXPECT_EQ(c.Width(), 83) << cut;
+        GwMemoryStream* stream = new GwMemoryStream(bytes);
+        EXPECT_EQ(c.ctrl->Load(stream), E_FAIL);
+        stream->Release();
+        EXPECT_EQ(std::memcmp(&before, &c->Settings(), sizeof before), 0);
+        EXPECT_EQ(c.Width(), 83);
+        // The control goes on working: a property set draws as usual.
+        PutI2(c.disp(), "PixelSize", 2);
+        EXPECT_EQ(c.Width(), 2 * 21 + 20);
     }
-    // A whole block with its framework part missing still loads the block.
-    ControlRef c;
-    LoadState(c.ctrl, std::vector<BYTE>(saved.begin(), saved.begin() + 7160));
-    EXPECT_EQ(c.Width(), 4 * 21 + 20);
+    ControlRef whole;
+    GwMemoryStream* stream = new GwMemoryStream(saved);
+    EXPECT_EQ(whole.ctrl->Load(stream), S_OK);
+    stream->Release();
+    EXPECT_EQ(whole.Width(), 4 * 21 + 20);
 }
 
 TEST(ControlPersistence, HostileFieldValuesLeaveTheControlWorking) {
@@ -164,22 +178,29 @@ TEST(ControlPersistence, TextWithoutEndMarkIsRefusedByTheEncoder) {
     EXPECT_EQ(c.Width(), 83);
 }
 
-TEST(ControlPersistence, LoadedPictureSizeIsBounded) {
-    std::vector<BYTE> big = SavedHello(3);
-    big[47] = 255;  // margin
-    big[48] = 255;  // module size: 255 x 21 + 510 = 5865 pixels on a side
-    ControlRef c;
-    PutString(c.disp(), "TextData", "HELLO");
-    LoadState(c.ctrl, big);
-    EXPECT_EQ(c.Width(), 83);  // not drawn: the earlier picture and size stay
-    EXPECT_TRUE(c->IsImageReady());
-    EXPECT_EQ(c->Settings().pixelSize, 255);  // the record itself is loaded as stored
-    // Within the limit a large module size is drawn as stored: 100 x 21 + 20 pixels.
-    big[47] = 10;
-    big[48] = 100;
-    ControlRef d;
-    LoadState(d.ctrl, big);
-    EXPECT_EQ(d.Width(), 2120);
+TEST(ControlPersistence, PropertiesAndStoredStateShareOneSizeLimitSoEverySavedPictureReloads) {
+    // A version-40 symbol at 30 pixels a module: 177 x 30 + 20 = 5330 pixels on a side.
+    ControlRef made;
+    PutI2(made.disp(), "PreferredVersion", 40);
+    PutI2(made.disp(), "PixelSize", 30);
+    PutString(made.disp(), "TextData", "HELLO");
+    ASSERT_EQ(made.Width(), 5330);
+    ControlRef loaded;
+    PutString(loaded.disp(), "TextData", "HELLO");
+    LoadState(loaded.ctrl, SaveState(made.ctrl));
+    EXPECT_EQ(loaded.Width(), 5330);
+    EXPECT_EQ(loaded.Height(), 5330);
+
+    // Beyond the renderer's limit neither road draws: 177 x 47 + 20 = 8339 pixels.
+    PutI2(made.disp(), "PixelSize", 47);
+    EXPECT_EQ(made.Width(), 5330);  // the earlier picture and size stay
+    std::vector<BYTE> big = SaveState(made.ctrl);
+    big[48] = 47;
+    LoadState(loaded.ctrl, SavedHello(3));
+    LoadState(loaded.ctrl, big);
+    EXPECT_EQ(loaded.Width(), 3 * 21 + 20);
+    EXPECT_TRUE(loaded->IsImageReady());
+    EXPECT_EQ(loaded->Settings().pixelSize, 47);  // the record itself is loaded as stored
 }
 
 TEST(ControlPersistence, RandomDamageNeverBreaksTheControl) {

@@ -3,6 +3,8 @@
 // the persisted registry.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <fstream>
 #include <string>
 #include <vector>
@@ -77,6 +79,14 @@ TEST(ControlCli, RefusalsAndUsage) {
     EXPECT_NE(o.err.find("usage: glyphwell control"), std::string::npos);
     o = Glyphwell({"control", "--load", TempPath("does-not-exist")});
     EXPECT_EQ(o.status, 1);
+    // A file that is no stored control fails the load with one line saying so.
+    const std::string junk = TempPath("junk.state");
+    std::ofstream(junk) << "definitely not a stored control";
+    o = Glyphwell({"control", "--load", junk, "--paint", TempPath("junk.png")});
+    EXPECT_EQ(o.status, 1);
+    EXPECT_NE(o.err.find("cannot load"), std::string::npos) << o.err;
+    EXPECT_EQ(std::count(o.err.begin(), o.err.end(), '\n'), 1) << o.err;
+    EXPECT_FALSE(std::ifstream(TempPath("junk.png")).good());
     o = Glyphwell({"control", "--help"});
     EXPECT_EQ(o.status, 0);
     EXPECT_NE(o.out.find("usage: glyphwell control"), std::string::npos);

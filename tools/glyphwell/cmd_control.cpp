@@ -173,7 +173,8 @@ int RunControl(const std::vector<std::string>& args) {
             status = Failure("cannot read " + load);
         } else {
             GwMemoryStream* stream = new GwMemoryStream(bytes);
-            persist->Load(stream);
+            if (FAILED(persist->Load(stream)))
+                status = Failure("cannot load " + load + ": not a whole stored Glyphwell control");
             stream->Release();
         }
     } else {
