@@ -81,3 +81,13 @@ set_tests_properties(windows.control.registry windows.control.script windows.con
 set_tests_properties(windows.control.host PROPERTIES FIXTURES_REQUIRED "wine_prefix;control_reference"
                      FIXTURES_SETUP control_painted)
 set_tests_properties(windows.control.decode PROPERTIES FIXTURES_REQUIRED control_painted TIMEOUT 60)
+
+# A program that uses the image classes the module exports, linked against its import library
+# alone; it sits beside the module so Windows finds it.
+add_executable(glyphwell_image_client ${CMAKE_CURRENT_SOURCE_DIR}/windows/image_client.cpp)
+target_link_libraries(glyphwell_image_client PRIVATE glyphwell_module)
+set_target_properties(glyphwell_image_client PROPERTIES RUNTIME_OUTPUT_DIRECTORY $<TARGET_FILE_DIR:glyphwell_module>)
+glyphwell_wine_test(windows.control.image_client glyphwell_image_client Z:${reference_dir}/reference.gif
+                    Z:${reference_dir}/client.png)
+set_tests_properties(windows.control.image_client PROPERTIES FIXTURES_REQUIRED "wine_prefix;control_reference"
+                     FIXTURES_SETUP control_painted)

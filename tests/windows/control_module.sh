@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # The control module under Wine, held to the Linux build of the same control. Modes:
-#   reference LINUX_PROGRAM DIR   the Linux program saves and paints the reference control in DIR
+#   reference LINUX_PROGRAM DIR   the Linux program saves and paints the reference control in DIR,
+#                                  and writes a GIF for the image library's callers
 #   registry LINUX_PROGRAM OCX DIR regsvr32 writes what Linux registration writes; /u removes it
 #   script OCX VBS                 a VBScript drives the registered control through cscript
-#   decode DIR                     zbar reads the picture the Windows module painted
+#   decode DIR                     zbar reads the pictures the Windows module painted and wrote
 # Wine runs in the prefix the test environment names (WINEPREFIX).
 set -euo pipefail
 mode=$1
@@ -63,6 +64,7 @@ reference)
     mkdir -p "$dir"
     GLYPHWELL_REGISTRY="$dir/registry" "$program" control --set PixelSize=3 --set CorrectionLevel=2 \
         --set ForeGroundColor=8388608 --set "TextData=HELLO WINDOWS" --save "$dir/state.bin" --paint "$dir/paint.bmp"
+    "$program" encode "HELLO GIF" -o "$dir/reference.gif"
     ;;
 registry)
     program=$1 ocx=$2 dir=$3
@@ -97,6 +99,8 @@ decode)
     dir=$1
     text=$(zbarimg --raw -q "$dir/windows-paint.bmp")
     [ "$text" = "HELLO WINDOWS" ] || { echo "zbar read: '$text'"; exit 1; }
+    text=$(zbarimg --raw -q "$dir/client.png")
+    [ "$text" = "HELLO GIF" ] || { echo "zbar read from the image client's PNG: '$text'"; exit 1; }
     ;;
 *)
     echo "unknown mode $mode" >&2
