@@ -91,3 +91,7 @@ glyphwell_wine_test(windows.control.image_client glyphwell_image_client Z:${refe
                     Z:${reference_dir}/client.png)
 set_tests_properties(windows.control.image_client PROPERTIES FIXTURES_REQUIRED "wine_prefix;control_reference"
                      FIXTURES_SETUP control_painted)
+
+# glyphwell.exe under Wine writes the same PNG, GIF and BMP bytes as the Linux program.
+glyphwell_wine_test(windows.cli bash ${control_script} cli ${GLYPHWELL_LINUX_PROGRAM} $<TARGET_FILE:glyphwell>
+                    ${CMAKE_BINARY_DIR}/cli-compare)

@@ -5,6 +5,7 @@
 #   registry LINUX_PROGRAM OCX DIR regsvr32 writes what Linux registration writes; /u removes it
 #   script OCX VBS                 a VBScript drives the registered control through cscript
 #   decode DIR                     zbar reads the pictures the Windows module painted and wrote
+#   cli LINUX_PROGRAM EXE DIR      glyphwell.exe encodes and converts byte for byte as the Linux program
 # Wine runs in the prefix the test environment names (WINEPREFIX).
 set -euo pipefail
 mode=$1
@@ -101,6 +102,53 @@ decode)
     [ "$text" = "HELLO WINDOWS" ] || { echo "zbar read: '$text'"; exit 1; }
     text=$(zbarimg --raw -q "$dir/client.png")
     [ "$text" = "HELLO GIF" ] || { echo "zbar read from the image client's PNG: '$text'"; exit 1; }
+    ;;
+cli)
+    program=$1 exe=$2 dir=$3
+    rm -rf "$dir" && mkdir -p "$dir/linux" "$dir/windows"
+    printf 'Gr\xc3\xbc\xc3\x9fe aus K\xc3\xb6ln, 2026 \xe2\x82\xac' > "$dir/utf8.txt"
+    printf '0123456789%.0s' $(seq 1 30) > "$dir/digits.txt"
+    # Each line: a name, then the encode arguments (the text read from a file when it is not ASCII,
+    # since a Windows program receives its arguments in the ANSI code page).
+    cases=(
+        "hello|HELLO WORLD"
+        "world|Hello, world|--level L|--pixel-size 4"
+        "utf8|-i|utf8.txt|--margin 2"
+        "digits|-i|digits.txt|--mode numeric|--level H"
+        "colours|GLYPHWELL|--foreground 800000|--background FFFFE0"
+        "fixed|ABC|--symbol-version 5|--fixed-version"
+    )
+    compared=0
+    for entry in "${cases[@]}"; do
+        IFS='|' read -r -a fields <<< "$entry"
+        name=${fields[0]}
+        for format in png gif bmp; do
+            args=()
+            for f in "${fields[@]:1}"; do
+                if [ "$f" = -i ]; then args+=(-i); continue; fi
+                # An option and its value split at the space; the text stays whole.
+                case "$f" in --*) read -r -a words <<< "$f"; args+=("${words[@]}") ;; *) args+=("$f") ;; esac
+            done
+            (cd "$dir" && "$program" encode "${args[@]}" -o "linux/$name.$format")
+            (cd "$dir" && wine "$exe" encode "${args[@]}" -o "windows/$name.$format")
+            cmp "$dir/linux/$name.$format" "$dir/windows/$name.$format"
+            compared=$((compared + 1))
+        done
+    done
+    # convert: every format into every other, from the Linux program's pictures.
+    for from in png gif bmp; do
+        for to in png gif bmp; do
+            [ $from = $to ] && continue
+            (cd "$dir" && "$program" convert "linux/world.$from" "linux/world-$from.$to")
+            (cd "$dir" && wine "$exe" convert "linux/world.$from" "windows/world-$from.$to")
+            cmp "$dir/linux/world-$from.$to" "$dir/windows/world-$from.$to"
+            compared=$((compared + 1))
+        done
+    done
+    (cd "$dir" && "$program" convert linux/colours.png linux/colours-interlaced.png --interlace)
+    (cd "$dir" && wine "$exe" convert linux/colours.png windows/colours-interlaced.png --interlace)
+    cmp "$dir/linux/colours-interlaced.png" "$dir/windows/colours-interlaced.png"
+    echo "command line: $((compared + 1)) files, byte-identical"
     ;;
 *)
     echo "unknown mode $mode" >&2

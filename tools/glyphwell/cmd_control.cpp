@@ -41,7 +41,9 @@ int Failure(const std::string& message) { return gwcli::Failure("control", messa
 // module's own class objects.
 CLSID ControlClass() {
     CLSID clsid = CLSID_Glyphwell;
+#ifndef _WIN32
     GwRegistryUseFile(GwRegistryDefaultPath());
+#endif
     const std::string key = std::string(kGlyphwellCtrlProgID) + "\\CLSID";
     HKEY k;
     if (RegOpenKeyExA(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_READ, &k) == ERROR_SUCCESS) {

@@ -220,7 +220,7 @@ bool WriteWhole(const std::string& path, const std::function<bool(FILE*, std::st
         written = false;
         why = std::strerror(errno);
     }
-    if (written && !ReplaceFile(temporary, path)) {
+    if (written && !MoveFileOver(temporary, path)) {
         written = false;
         why = std::strerror(errno);
     }

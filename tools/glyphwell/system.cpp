@@ -20,7 +20,7 @@ bool IsTerminal(FILE* stream) {
 #endif
 }
 
-bool ReplaceFile(const std::string& from, const std::string& to) {
+bool MoveFileOver(const std::string& from, const std::string& to) {
 #ifdef _WIN32
     // The C runtime's rename refuses an existing target; the old file goes first, so a crash
     // between the two steps leaves the new file under its temporary name, never a partial one.

@@ -10,7 +10,8 @@ namespace gwcli {
 bool IsTerminal(FILE* stream);
 
 // Moves the file `from` over `to`, replacing any file there; false (errno set) on failure.
-bool ReplaceFile(const std::string& from, const std::string& to);
+// (Not named ReplaceFile: the system headers make that name a macro.)
+bool MoveFileOver(const std::string& from, const std::string& to);
 
 // A name beside `path` that no other running process or call uses ("PATH.tmpPID.N").
 std::string TemporaryNameBeside(const std::string& path);
