@@ -1,6 +1,7 @@
 // Changing a GwImage's bits per pixel in place: widening without changing colours, and
 // reducing to a 2-, 16- or 256-colour palette with optional error diffusion. Both build the
 // new image aside and take it over at the end.
+#include <cstdint>
 #include <cstring>
 
 #include "image/gw_image.h"
@@ -108,31 +109,48 @@ bool GwImage::DecreaseBpp(DWORD bitsPerPixel, bool errorDiffusion, RGBQUAD* pale
     };
 
     // Without error diffusion a true-colour row maps pixel by pixel to the nearest entry: read
-    // the rows directly and look up each run of one colour once. The colours and the choice
-    // of entry are exactly those of the general loop below.
+    // the rows directly and look up each colour once (a few colours cover a drawing or a
+    // symbol; the last four are remembered). The colours and the choice of entry are exactly
+    // those of the general loop below.
     const bool direct = !errorDiffusion && sourceDepth == 24;
+    uint32_t seen[4] = {};
+    BYTE seenIndex[4] = {};
+    int seenCount = 0, seenNext = 0;
+    auto entryOf = [&](const BYTE* p) {
+        const uint32_t key = p[0] | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16;
+        for (int i = 0; i < seenCount; ++i)
+            if (seen[i] == key) return seenIndex[i];
+        RGBQUAD c = info.transColor;
+        c.rgbBlue = p[0];
+        c.rgbGreen = p[1];
+        c.rgbRed = p[2];
+        const BYTE index = narrow.GetNearestIndex(c);
+        seen[seenNext] = key;
+        seenIndex[seenNext] = index;
+        seenNext = (seenNext + 1) & 3;
+        if (seenCount < 4) ++seenCount;
+        return index;
+    };
     for (long y = 0; direct && y < height; y++) {
         if (info.escape) break;
         info.progress = static_cast<LONG>(y * 100 / height);
         const BYTE* p = info.pixels + static_cast<size_t>(y) * info.rowBytes;
         BYTE* out = narrow.info.pixels + static_cast<size_t>(y) * narrow.info.rowBytes;  // cleared to 0
-        RGBQUAD last = info.transColor;
-        BYTE index = 0;
-        bool known = false;
-        for (long x = 0; x < width; x++, p += 3) {
-            if (!known || p[0] != last.rgbBlue || p[1] != last.rgbGreen || p[2] != last.rgbRed) {
-                last.rgbBlue = p[0];
-                last.rgbGreen = p[1];
-                last.rgbRed = p[2];
-                index = narrow.GetNearestIndex(last);
-                known = true;
+        if (bitsPerPixel == 1) {
+            unsigned bits = 0;
+            for (long x = 0; x < width; x++, p += 3) {
+                bits = bits << 1 | (entryOf(p) & 1u);
+                if ((x & 7) == 7) {
+                    out[x >> 3] = static_cast<BYTE>(bits);
+                    bits = 0;
+                }
             }
-            if (bitsPerPixel == 8)
-                out[x] = index;
-            else if (bitsPerPixel == 4)
-                out[x >> 1] |= static_cast<BYTE>((index & 0x0F) << ((x & 1) ? 0 : 4));
-            else
-                out[x >> 3] |= static_cast<BYTE>((index & 1) << (7 - (x & 7)));
+            if (width & 7) out[width >> 3] = static_cast<BYTE>(bits << (8 - (width & 7)));
+        } else if (bitsPerPixel == 4) {
+            for (long x = 0; x < width; x++, p += 3)
+                out[x >> 1] |= static_cast<BYTE>((entryOf(p) & 0x0F) << ((x & 1) ? 0 : 4));
+        } else {
+            for (long x = 0; x < width; x++, p += 3) out[x] = entryOf(p);
         }
     }
     for (long y = 0; !direct && y < height; y++) {

@@ -76,6 +76,43 @@ TEST(DecreaseBpp, NearestOfBlackAndWhite) {
     EXPECT_TRUE(SameRgb(two.GetPaletteColor(0), Quad(255, 0, 0)));
 }
 
+TEST(DecreaseBpp, EveryPixelTakesItsNearestEntryAtEveryDepth) {
+    // Twelve colours in a seeded order over a width that is no multiple of eight: more
+    // colours than a row meets in a run, and partial bytes at the end of 1- and 4-bit rows.
+    const long width = 37, height = 5;
+    GwImage source(width, height, 24);
+    uint32_t x32 = 2463534242u;
+    for (long y = 0; y < height; y++)
+        for (long x = 0; x < width; x++) {
+            x32 ^= x32 << 13;
+            x32 ^= x32 >> 17;
+            x32 ^= x32 << 5;
+            const int k = static_cast<int>(x32 % 12);
+            source.SetPixelColor(x, y, RGB(k * 21, 255 - k * 19, (k * 97) & 0xFF));
+        }
+    for (DWORD bits : {1u, 4u, 8u}) {
+        GwImage narrow(source);
+        ASSERT_TRUE(narrow.DecreaseBpp(bits, false));
+        for (long y = 0; y < height; y++)
+            for (long x = 0; x < width; x++) {
+                const RGBQUAD c = source.GetPixelColor(x, y);
+                long best = -1;
+                for (DWORD i = 0; i < narrow.GetNumColors(); i++) {
+                    const RGBQUAD e = narrow.GetPaletteColor(static_cast<BYTE>(i));
+                    const long d = (e.rgbRed - c.rgbRed) * (e.rgbRed - c.rgbRed) +
+                                   (e.rgbGreen - c.rgbGreen) * (e.rgbGreen - c.rgbGreen) +
+                                   (e.rgbBlue - c.rgbBlue) * (e.rgbBlue - c.rgbBlue);
+                    if (best < 0 || d < best) best = d;
+                }
+                const RGBQUAD got = narrow.GetPixelColor(x, y);
+                const long d = (got.rgbRed - c.rgbRed) * (got.rgbRed - c.rgbRed) +
+                               (got.rgbGreen - c.rgbGreen) * (got.rgbGreen - c.rgbGreen) +
+                               (got.rgbBlue - c.rgbBlue) * (got.rgbBlue - c.rgbBlue);
+                EXPECT_EQ(d, best) << bits << " bits at " << x << "," << y;
+            }
+    }
+}
+
 TEST(DecreaseBpp, ErrorDiffusionMixesAMidGrey) {
     GwImage plain(16, 16, 24), diffused(16, 16, 24);
     for (long y = 0; y < 16; y++)
