@@ -15,6 +15,7 @@
 #include "encoder/pipeline.h"
 #include "encoder/settings.h"
 #include "encoder/trace.h"
+#include "image/gw_image.h"
 #include "tools/glyphwell/command.h"
 #include "tools/glyphwell/options.h"
 #include "tools/glyphwell/symbol_writer.h"
@@ -159,13 +160,20 @@ int RunBatch(const std::vector<std::string>& args) {
             if (!job.error.empty()) continue;
             QRCodeSettings settings;
             style.Fill(job.text, &settings);
+            const std::string path = directory + job.name + "." + gwcli::FormatExtension(format);
+            if (gwcli::IsPictureFormat(format)) {
+                // The renderer encodes the text itself: one encoding per picture.
+                GwImage image;
+                if (gwcli::SymbolPicture(&settings, style, format, &image, &job.error))
+                    gwcli::SavePicture(image, path, gwcli::PictureType(gwcli::FormatExtension(format)), &job.error);
+                continue;
+            }
             SymbolMatrix* matrix = QRCodeMakeSymbol(&settings);
             if (!matrix) {
                 job.error = gwcli::WhyNotEncodable(&settings);
                 continue;
             }
-            gwcli::WriteSymbolFile(&settings, *matrix, style, format,
-                                   directory + job.name + "." + gwcli::FormatExtension(format), &job.error);
+            gwcli::WriteSymbolFile(&settings, *matrix, style, format, path, &job.error);
             std::free(matrix);
         }
     };

@@ -295,6 +295,13 @@ bool SymbolPicture(QRCodeSettings* settings, const SymbolStyle& style, SymbolFor
                    std::string* error) {
     HBITMAP bitmap = QRCodeRenderBitmap(settings);
     if (!bitmap) {
+        // The renderer fails alike for a text that cannot be encoded and a picture too large.
+        SymbolMatrix* matrix = QRCodeMakeSymbol(settings);
+        if (!matrix) {
+            *error = WhyNotEncodable(settings);
+            return false;
+        }
+        std::free(matrix);
         const long side = static_cast<long>(settings->pixelSize) * (17 + 4 * settings->selectedVersion) +
                           2L * settings->margin;
         *error = "a picture of " + std::to_string(side) + " x " + std::to_string(side) +

@@ -21,6 +21,9 @@ SymbolFormat SymbolFormatFromName(const std::string& name);
 // The --format option's reader: one of the names above.
 Apply FormatOption(SymbolFormat* out);
 // Formats written as files (pictures and SVG), as opposed to text symbols.
+inline bool IsPictureFormat(SymbolFormat f) {
+    return f == SymbolFormat::kPng || f == SymbolFormat::kGif || f == SymbolFormat::kBmp;
+}
 inline bool IsFileFormat(SymbolFormat f) {
     return f == SymbolFormat::kPng || f == SymbolFormat::kGif || f == SymbolFormat::kBmp ||
            f == SymbolFormat::kSvg;
@@ -65,7 +68,7 @@ std::string SymbolSvg(const SymbolMatrix& m, const QRCodeSettings& settings, boo
 // Renders the symbol of `settings` into *image in as few bits as the format and style allow
 // (1-bit palette for two colours unless style.depth is 24). The renderer encodes the text
 // again: silence the diagnostic sink first if its lines were already shown. False with the
-// reason in *error.
+// reason in *error: why the text cannot be encoded (as WhyNotEncodable) or the picture made.
 bool SymbolPicture(QRCodeSettings* settings, const SymbolStyle& style, SymbolFormat format, GwImage* image,
                    std::string* error);
 
