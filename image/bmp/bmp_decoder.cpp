@@ -104,6 +104,10 @@ bool GwBmpCodec::Decode(GwFile* file) {
         file->Seek(start, 0);  // a bare DIB: the info header starts right here
     }
     if ((failure = ReadInfoHeader(file, &L)) != nullptr) goto fail;
+    if (L.width <= 0 || L.height <= 0 || L.height > INT32_MAX) {
+        failure = kNoMemory;
+        goto fail;
+    }
 
     if (info.escape == -1) {
         // What a decode would report, from the headers alone.
@@ -123,10 +127,6 @@ bool GwBmpCodec::Decode(GwFile* file) {
         goto fail;
     }
 
-    if (L.width <= 0 || L.height <= 0 || L.height > INT32_MAX) {
-        failure = kNoMemory;
-        goto fail;
-    }
     if (!DecodeBudgetAllows(static_cast<uint64_t>(L.width), static_cast<uint64_t>(L.height))) return false;
     tableBytes = L.tableEntries * L.entryBytes;
     // Whether the stream can plausibly hold the pixel data the header promises.

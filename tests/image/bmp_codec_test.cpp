@@ -402,6 +402,14 @@ TEST(BmpCodecTest, EscapeMinusOneReturnsOnlyTheDimensions) {
     EXPECT_EQ(a.GetWidth(), 40u);
     EXPECT_EQ(a.GetHeight(), 30u);
     EXPECT_STREQ(a.GetLastError(), "output dimensions returned");
+    EXPECT_EQ(a.GetBpp(), 24);  // the headers also tell depth and colours
+    EXPECT_EQ(a.GetNumColors(), 0u);
+    BmpSpec empty = s;
+    empty.width = 0;  // what a decode refuses, the header-only read refuses too
+    GwImage e;
+    e.SetEscape(-1);
+    std::vector<uint8_t> emptyBytes = MakeBmp(empty);
+    EXPECT_FALSE(DecodeBytes(e, emptyBytes));
 
     GwImage b;
     b.SetEscape(1);
