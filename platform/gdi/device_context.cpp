@@ -190,6 +190,8 @@ int GetObject(HANDLE object, int size, LPVOID buffer) {
                 DIBSECTION ds{};
                 ds.dsBm = bm;
                 ds.dsBmih = b->header;
+                // Windows reports a section's height as positive whatever its row order.
+                if (ds.dsBmih.biHeight < 0) ds.dsBmih.biHeight = -ds.dsBmih.biHeight;
                 if (b->bpp == 16 || b->bpp == 32) std::memcpy(ds.dsBitfields, b->masks, sizeof ds.dsBitfields);
                 std::memcpy(buffer, &ds, sizeof ds);
                 return sizeof ds;

@@ -6,6 +6,8 @@ using namespace gw::gdi;
 
 namespace {
 
+constexpr long long kIconSize = 32;  // the system's icon width and height (SM_CXICON, SM_CYICON)
+
 Icon* FindIcon(HICON h) { return FindAs<Icon>(h, Kind::Icon); }
 
 HBITMAP PublishCopy(const Bitmap& b) {
@@ -89,14 +91,15 @@ BOOL DrawIcon(HDC handle, int x, int y, HICON iconHandle) {
     dc->textColor = RGB(0, 0, 0);
     dc->bkColor = RGB(255, 255, 255);
     BlitSource mask{ViewOf(*icon->mask), RGB(255, 255, 255)};
+    // DrawIcon draws at the system's icon size, whatever size the icon was made at.
     const long long w = icon->color ? icon->color->width : icon->mask->width;
     const long long h = icon->color ? icon->color->height : icon->mask->height / 2;
-    RunTransfer(*dc, x, y, w, h, &mask, 0, 0, w, h, SRCAND);
+    RunTransfer(*dc, x, y, kIconSize, kIconSize, &mask, 0, 0, w, h, SRCAND);
     if (icon->color) {
         BlitSource color{ViewOf(*icon->color), RGB(255, 255, 255)};
-        RunTransfer(*dc, x, y, w, h, &color, 0, 0, w, h, SRCINVERT);
+        RunTransfer(*dc, x, y, kIconSize, kIconSize, &color, 0, 0, w, h, SRCINVERT);
     } else {
-        RunTransfer(*dc, x, y, w, h, &mask, 0, h, w, h, SRCINVERT);
+        RunTransfer(*dc, x, y, kIconSize, kIconSize, &mask, 0, h, w, h, SRCINVERT);
     }
     dc->textColor = text;
     dc->bkColor = bk;

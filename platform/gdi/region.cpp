@@ -280,6 +280,14 @@ int IntersectClipRect(HDC handle, int left, int top, int right, int bottom) {
     DC* dc = FindDC(handle);
     if (!dc) return ERROR;
     std::vector<RECT> box{Normalised(left, top, right, bottom)};
+    // Without a clip region there is nothing to intersect with: the rectangle becomes the
+    // clip region as it is, even where it lies off the bitmap.
+    if (!dc->hasClip) {
+        if (Empty(box[0])) box.clear();
+        dc->hasClip = true;
+        dc->clip = box;
+        return RegionType(box);
+    }
     return SetClip(dc, CombineRects(CurrentClip(*dc), box, RGN_AND));
 }
 

@@ -60,7 +60,7 @@ TEST(GdiDib, SectionsHaveAlignedRowsInTheirOwnOrder) {
             EXPECT_EQ(ds.dsBm.bmWidthBytes, d.stride) << d.bpp;
             EXPECT_EQ(ds.dsBm.bmBits, s.bits);
             EXPECT_EQ(ds.dsBm.bmHeight, 3);
-            EXPECT_EQ(ds.dsBmih.biHeight, topDown ? -3 : 3);
+            EXPECT_EQ(ds.dsBmih.biHeight, 3);  // positive whatever the row order
             EXPECT_EQ(ds.dsBmih.biSizeImage, static_cast<DWORD>(d.stride * 3));
             for (int i = 0; i < d.stride * 3; ++i) ASSERT_EQ(s.bits[i], 0) << "sections start zeroed";
             // The top-left pixel lives in the first memory row of a top-down section and the last
@@ -363,10 +363,13 @@ TEST(GdiDib, IconsKeepTheirOwnCopiesAndDrawThroughTheirMask) {
     DeleteObject(mask);    // the icon holds its own copies
     DeleteObject(colour);
 
-    TestCanvas target(2, 1, RGB(0, 0, 100));
+    // Drawn at the system's icon size, 32 x 32: each of the two pixels becomes a half.
+    TestCanvas target(33, 33, RGB(0, 0, 100));
     ASSERT_TRUE(DrawIcon(target.dc, 0, 0, icon));
     EXPECT_EQ(target.At(0, 0), RGB(200, 0, 0));
-    EXPECT_EQ(target.At(1, 0), RGB(0, 0, 100));
+    EXPECT_EQ(target.At(15, 31), RGB(200, 0, 0));
+    EXPECT_EQ(target.At(16, 0), RGB(0, 0, 100));
+    EXPECT_EQ(target.Count(RGB(200, 0, 0)), 16 * 32);
 
     ICONINFO out{};
     ASSERT_TRUE(GetIconInfo(icon, &out));

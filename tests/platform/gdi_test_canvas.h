@@ -4,6 +4,7 @@
 
 #include "platform/win32.h"
 
+#include <cstdint>
 #include <cstring>
 
 struct TestCanvas {
