@@ -60,7 +60,6 @@ set(gdi_stand_in_only
   GdiBitmap.RendererSequenceMakesAWhiteBitmapWithPaintedPixels
   # Wine's SetPixel/GetPixel answer outside the clip; both document CLR_INVALID there.
   GdiBitmap.PixelsOutsideTheBitmapAreInvalid
-  GdiRegion.TheClipRegionDecidesWhatPaintingReaches
   # Wine accepts a palette version other than the documented 0x300 and frees a selected palette.
   GdiRegion.PalettesHoldTheirEntries
   # Wine accepts bit-field masks with gaps, which the header's contract rules out.
@@ -77,13 +76,10 @@ set(gdi_stand_in_only
   # Wine crashes in DrawText on a length below -1 (and breaks lines its own way).
   GdiText.LinesBreakAtNewlinesAndWordsUnlessSingleLine
   # Not yet settled against Windows: ink past the measured advance, the rounding of vertical
-  # centring, an 8-bit read through a selected palette, halftone stretching and where a
-  # mirrored destination starts.
+  # centring, an 8-bit read through a selected palette.
   GdiText.DrawnTextStaysInsideTheMeasuredBox
   GdiText.AlignmentMovesTheTextWithinTheRectangle
-  GdiDib.ShallowReadsKeepIndicesOrUseTheSelectedPalette
-  GdiBlit.EnlargingReplicatesAndNegativeExtentsMirror
-  GdiBlit.ShrinkingFollowsTheStretchMode)
+  GdiDib.ShallowReadsKeepIndicesOrUseTheSelectedPalette)
 list(JOIN gdi_stand_in_only ":" gdi_filter)
 glyphwell_windows_tests(gdi "platform/gdi_*.cpp" glyphwell_platform)
 set_property(TEST windows.gdi APPEND PROPERTY ENVIRONMENT_MODIFICATION "GTEST_FILTER=set:-${gdi_filter}")

@@ -69,9 +69,11 @@ struct Axis {
     }
 };
 
+// A negative extent runs from the given pixel towards lower coordinates, that pixel included:
+// (1, -2) covers pixels 1 and 0, as Windows maps it.
 void Normalise(long long pos, long long len, long long* start, long long* length, bool* flipped) {
     if (len < 0) {
-        *start = pos + len;
+        *start = pos + len + 1;
         *length = -len;
         *flipped = !*flipped;
     } else {
@@ -303,11 +305,11 @@ int StretchDIBits(HDC handle, int x, int y, int width, int height, int xSrc, int
     // top-down view the same rows start at height - (ySrc + srcHeight).
     long long sy = ySrc, sh = srcHeight;
     if (!f.topDown) {
-        long long low = std::min<long long>(ySrc, static_cast<long long>(ySrc) + srcHeight);
         long long len = srcHeight < 0 ? -static_cast<long long>(srcHeight) : srcHeight;
+        long long low = srcHeight < 0 ? static_cast<long long>(ySrc) - len + 1 : ySrc;
         sy = f.height - (low + len);
         sh = srcHeight < 0 ? -len : len;
-        if (srcHeight < 0) sy += len;  // keep the mirror: a negative height runs from the far edge
+        if (srcHeight < 0) sy += len - 1;  // keep the mirror: a negative height runs from the far row
     }
     if (!RunTransfer(*dc, x, y, width, height, usesSource ? &source : nullptr, xSrc, sy, srcWidth, sh, rop)) return 0;
     long long lines = srcHeight < 0 ? -static_cast<long long>(srcHeight) : srcHeight;
