@@ -12,7 +12,7 @@ extern const unsigned int kGlyphwellCompiledResourcesSize;
 void GlyphwellDeclareResources(HINSTANCE module) {
     AfxDeclareResourceFile(module, kGlyphwellCompiledResources, kGlyphwellCompiledResourcesSize);
     // The type library in the stand-in's own form; on Windows widl compiles it from glyphwell.idl.
-    static const std::string typelib = GwTypeLibToText(GlyphwellTypeLibrary());
+    static const std::string typelib = standin::TypeLibToText(GlyphwellTypeLibrary());
     AfxDeclareResource(module, GLYPHWELL_RT_TYPELIB, MAKEINTRESOURCE(1), typelib.data(),
                        static_cast<DWORD>(typelib.size()));
 }

@@ -13,7 +13,7 @@
 // Declares every resource of the module under `module`.
 void GlyphwellDeclareResources(HINSTANCE module);
 // The type library GLYPHWELLLib 1.0 that resource TYPELIB 1 holds.
-GwTypeLibDesc GlyphwellTypeLibrary();
+standin::TypeLibDesc GlyphwellTypeLibrary();
 // Version information entries by name ("FileVersion", "ProductName", ...), read back from the
 // version resource; empty when absent.
 std::string GlyphwellVersionString(const BYTE* resource, DWORD size, const char* name);

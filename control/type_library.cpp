@@ -3,8 +3,8 @@
 #include "control/glyphwell_ids.h"
 #include "control/glyphwell_resources.h"
 
-GwTypeLibDesc GlyphwellTypeLibrary() {
-    GwTypeLibDesc lib;
+standin::TypeLibDesc GlyphwellTypeLibrary() {
+    standin::TypeLibDesc lib;
     lib.name = "GLYPHWELLLib";
     lib.libid = LIBID_GLYPHWELLLib;
     lib.major = kGlyphwellTypeLibMajor;
@@ -14,8 +14,8 @@ GwTypeLibDesc GlyphwellTypeLibrary() {
     lib.helpFile = "Glyphwell.hlp";
     lib.helpString = "Glyphwell ActiveX Control module.";
 
-    GwTypeLibType dispatch;
-    dispatch.kind = GW_TKIND_DISPATCH;
+    standin::TypeLibType dispatch;
+    dispatch.kind = standin::kDispatchType;
     dispatch.name = "_DGlyphwell";
     dispatch.guid = DIID__DGlyphwell;
     dispatch.flags = TYPEFLAG_FHIDDEN | TYPEFLAG_FDISPATCHABLE;
@@ -42,16 +42,16 @@ GwTypeLibDesc GlyphwellTypeLibrary() {
     dispatch.members.push_back({"AboutBox", DISPID_ABOUTBOX, false, "void"});
     lib.types.push_back(dispatch);
 
-    GwTypeLibType events;
-    events.kind = GW_TKIND_DISPATCH;
+    standin::TypeLibType events;
+    events.kind = standin::kDispatchType;
     events.name = "_DGlyphwellEvents";
     events.guid = DIID__DGlyphwellEvents;
     events.flags = TYPEFLAG_FDISPATCHABLE;
     events.helpString = "Event interface for Glyphwell Control";
     lib.types.push_back(events);
 
-    GwTypeLibType coclass;
-    coclass.kind = GW_TKIND_COCLASS;
+    standin::TypeLibType coclass;
+    coclass.kind = standin::kClassType;
     coclass.name = "Glyphwell";
     coclass.guid = CLSID_Glyphwell;
     coclass.flags = TYPEFLAG_FCANCREATE | TYPEFLAG_FCONTROL;

@@ -36,7 +36,7 @@ CWinApp::CWinApp(const char* appName) : m_pszAppName(appName ? appName : "") {
 #else
     // The module is known to the kernel by its application name, which gives it the instance
     // handle its resources are declared under.
-    m_hInstance = GwRegisterModule(m_pszAppName.empty() ? "module" : m_pszAppName.c_str());
+    m_hInstance = standin::RegisterModule(m_pszAppName.empty() ? "module" : m_pszAppName.c_str());
 #endif
     g_app = this;
     AfxSetResourceHandle(m_hInstance);

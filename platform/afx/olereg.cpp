@@ -68,10 +68,10 @@ BOOL AfxOleRegisterTypeLib(HINSTANCE instance, REFGUID libid, const char* fileNa
     DWORD size;
     LPCSTR name = fileName && *fileName ? fileName : MAKEINTRESOURCE(1);
     if (!AfxFindResourceBytes(instance, name, "TYPELIB", &data, &size)) return FALSE;
-    GwTypeLibDesc desc;
-    if (!GwTypeLibFromText(std::string(reinterpret_cast<const char*>(data), size), &desc)) return FALSE;
+    standin::TypeLibDesc desc;
+    if (!standin::TypeLibFromText(std::string(reinterpret_cast<const char*>(data), size), &desc)) return FALSE;
     if (desc.libid != libid) return FALSE;
-    ITypeLib* lib = GwCreateTypeLib(desc);
+    ITypeLib* lib = standin::CreateTypeLib(desc);
     const std::string path = AfxGetModuleFileName();
     const HRESULT hr = RegisterTypeLib(lib, path.c_str(), nullptr);
     lib->Release();

@@ -21,13 +21,13 @@ HINSTANCE Framework() { return AfxGetInstanceHandle(); }
 // The framework's own strings live in a module of their own, declared on first use.
 HINSTANCE Framework() {
     static HINSTANCE module = [] {
-        HINSTANCE m = GwRegisterModule("glyphwell-framework");
+        HINSTANCE m = standin::RegisterModule("glyphwell-framework");
         static const std::string block = [] {
             const char* strings[16] = {};
             strings[AFX_IDS_VERB_PROPERTIES % 16] = "&Properties...";
             return AfxBuildStringBlock(strings);
         }();
-        GwRegisterResource(m, RT_STRING, MAKEINTRESOURCE(AFX_IDS_VERB_PROPERTIES / 16 + 1), block.data(),
+        standin::RegisterResource(m, RT_STRING, MAKEINTRESOURCE(AFX_IDS_VERB_PROPERTIES / 16 + 1), block.data(),
                            static_cast<DWORD>(block.size()));
         return m;
     }();
@@ -38,10 +38,10 @@ HINSTANCE Framework() {
 
 #ifndef _WIN32
 void AfxDeclareResource(HINSTANCE module, LPCSTR type, LPCSTR name, const void* data, DWORD size) {
-    GwRegisterResource(module, type, name, data, size);
+    standin::RegisterResource(module, type, name, data, size);
 }
 
-void AfxForgetResources(HINSTANCE module) { GwUnregisterResources(module); }
+void AfxForgetResources(HINSTANCE module) { standin::UnregisterResources(module); }
 
 namespace {
 // A resource header's type or name: 0xFFFF and an ordinal, or a zero-terminated UTF-16 string.

@@ -434,7 +434,7 @@ LONG RegEnumValueA(HKEY key, DWORD index, LPSTR name, DWORD* nameSize, DWORD*, D
     return RegQueryValueExA(key, valueName.c_str(), nullptr, type, data, size);
 }
 
-void GwRegistryUseMemory() {
+void standin::RegistryUseMemory() {
     Registry& r = Reg();
     std::lock_guard<std::mutex> guard(r.lock);
     for (Key& k : r.roots) k = Key();
@@ -442,7 +442,7 @@ void GwRegistryUseMemory() {
     r.writable = true;
 }
 
-bool GwRegistryUseFile(const std::string& path) {
+bool standin::RegistryUseFile(const std::string& path) {
     Registry& r = Reg();
     std::lock_guard<std::mutex> guard(r.lock);
     for (Key& k : r.roots) k = Key();
@@ -458,31 +458,23 @@ bool GwRegistryUseFile(const std::string& path) {
     return true;
 }
 
-std::string GwRegistryDefaultPath() {
+std::string standin::RegistryDefaultPath() {
     if (const char* p = std::getenv("GLYPHWELL_REGISTRY"); p && *p) return p;
     if (const char* x = std::getenv("XDG_DATA_HOME"); x && *x) return std::string(x) + "/glyphwell/registry";
     const char* home = std::getenv("HOME");
     return std::string(home && *home ? home : ".") + "/.local/share/glyphwell/registry";
 }
 
-void GwRegistrySetWritable(bool writable) {
+void standin::RegistrySetWritable(bool writable) {
     Registry& r = Reg();
     std::lock_guard<std::mutex> guard(r.lock);
     r.writable = writable;
 }
 
-std::string GwRegistryDump() {
+std::string standin::RegistryDump() {
     Registry& r = Reg();
     std::lock_guard<std::mutex> guard(r.lock);
     return DumpLocked(r);
-}
-
-bool GwRegistryParse(const std::string& text) {
-    Registry& r = Reg();
-    std::lock_guard<std::mutex> guard(r.lock);
-    if (ParseLocked(r, text)) return true;
-    for (Key& k : r.roots) k = Key();
-    return false;
 }
 
 LONG RegDeleteTreeA(HKEY key, LPCSTR subKey) {

@@ -1,7 +1,8 @@
 // The system registry: a tree of keys (names compared without regard to case) holding typed
 // values, reached through Windows' Reg* functions with their result codes. It lives in
 // memory (tests) or in a file that every change rewrites (the command line), chosen with
-// GwRegistryUseMemory / GwRegistryUseFile. This is platform state, not configuration.
+// standin::RegistryUseMemory / standin::RegistryUseFile. This is platform state, not configuration.
+// The stand-in's own controls (not Win32 names) live in namespace standin.
 #pragma once
 
 #include <string>
@@ -83,20 +84,20 @@ LONG RegEnumValueA(HKEY key, DWORD index, LPSTR name, DWORD* nameSize, DWORD* re
 #define RegEnumKey RegEnumKeyA
 #define RegEnumValue RegEnumValueA
 
+namespace standin {
 // Stand-in controls. UseMemory starts an empty tree that only this process sees.
-void GwRegistryUseMemory();
+void RegistryUseMemory();
 // Loads the file (a missing file is an empty registry) and rewrites it after every change.
 // False when the file exists but cannot be read or parsed; the registry is then empty and
 // changes are still written to the file.
-bool GwRegistryUseFile(const std::string& path);
+bool RegistryUseFile(const std::string& path);
 // GLYPHWELL_REGISTRY, else $XDG_DATA_HOME/glyphwell/registry, else ~/.local/share/glyphwell/registry.
-std::string GwRegistryDefaultPath();
+std::string RegistryDefaultPath();
 // While false every change is refused with ERROR_ACCESS_DENIED (a registry the user may not write).
-void GwRegistrySetWritable(bool writable);
+void RegistrySetWritable(bool writable);
 // The whole tree as text, one "[root\key\path]" line per key followed by its values.
-std::string GwRegistryDump();
-// Loads/saves the persisted text form (used by UseFile; exposed for tests).
-bool GwRegistryParse(const std::string& text);
+std::string RegistryDump();
+}  // namespace standin
 
 // Removes subKey with everything below it (deepest keys first).
 LONG RegDeleteTreeA(HKEY key, LPCSTR subKey);

@@ -9,8 +9,8 @@
 
 #include "platform/com/registry.h"
 
-const GwTypeLibType* GwTypeLibDesc::FindType(REFGUID guid) const {
-    for (const GwTypeLibType& t : types)
+const standin::TypeLibType* standin::TypeLibDesc::FindType(REFGUID guid) const {
+    for (const standin::TypeLibType& t : types)
         if (t.guid == guid) return &t;
     return nullptr;
 }
@@ -134,7 +134,7 @@ public:
     STDMETHOD(GetNames)(MEMBERID id, BSTR* names, UINT maxNames, UINT* count) override {
         if (!names || !count) return E_INVALIDARG;
         *count = 0;
-        const GwTypeLibMember* m = Member(id);
+        const standin::TypeLibMember* m = Member(id);
         if (!m) return TYPE_E_ELEMENTNOTFOUND;
         if (maxNames == 0) return S_OK;
         names[0] = BstrOf(m->name);
@@ -143,13 +143,13 @@ public:
     }
     STDMETHOD(GetRefTypeOfImplType)(UINT index, DWORD* ref) override {
         if (!ref) return E_INVALIDARG;
-        if (Type().kind != GW_TKIND_COCLASS || index > 1) return TYPE_E_ELEMENTNOTFOUND;
+        if (Type().kind != standin::kClassType || index > 1) return TYPE_E_ELEMENTNOTFOUND;
         *ref = index;  // 0: the default interface, 1: the default source
         return S_OK;
     }
     STDMETHOD(GetImplTypeFlags)(UINT index, INT* flags) override {
         if (!flags) return E_INVALIDARG;
-        if (Type().kind != GW_TKIND_COCLASS || index > 1) return TYPE_E_ELEMENTNOTFOUND;
+        if (Type().kind != standin::kClassType || index > 1) return TYPE_E_ELEMENTNOTFOUND;
         *flags = index == 0 ? IMPLTYPEFLAG_FDEFAULT : IMPLTYPEFLAG_FDEFAULT | IMPLTYPEFLAG_FSOURCE;
         return S_OK;
     }
@@ -160,7 +160,7 @@ public:
             ids[k] = MEMBERID_NIL;
             // Only the member name is known; argument names are not described.
             if (k == 0 && names[0])
-                for (const GwTypeLibMember& m : Type().members)
+                for (const standin::TypeLibMember& m : Type().members)
                     if (SameName(names[0], m.name)) ids[0] = m.dispid;
             if (ids[k] == MEMBERID_NIL) hr = DISP_E_UNKNOWNNAME;
         }
@@ -170,7 +170,7 @@ public:
     STDMETHOD(Invoke)(void* instance, MEMBERID id, WORD flags, DISPPARAMS* params, VARIANT* result,
                       EXCEPINFO* excep, UINT* argErr) override {
         if (!instance) return E_INVALIDARG;
-        if (Type().kind != GW_TKIND_DISPATCH) return E_NOTIMPL;
+        if (Type().kind != standin::kDispatchType) return E_NOTIMPL;
         if (!Member(id)) return DISP_E_MEMBERNOTFOUND;
         return static_cast<IDispatch*>(instance)->Invoke(id, GUID_NULL, 0, flags, params, result, excep, argErr);
     }
@@ -200,9 +200,9 @@ public:
     STDMETHOD_(void, ReleaseVarDesc)(void*) override {}
 
 private:
-    const GwTypeLibType& Type() const;
-    const GwTypeLibMember* Member(MEMBERID id) const {
-        for (const GwTypeLibMember& m : Type().members)
+    const standin::TypeLibType& Type() const;
+    const standin::TypeLibMember* Member(MEMBERID id) const {
+        for (const standin::TypeLibMember& m : Type().members)
             if (m.dispid == id) return &m;
         return nullptr;
     }
@@ -214,7 +214,7 @@ private:
 
 class GwTypeLib : public ITypeLib {
 public:
-    explicit GwTypeLib(const GwTypeLibDesc& d) : m_desc(d) {}
+    explicit GwTypeLib(const standin::TypeLibDesc& d) : m_desc(d) {}
     virtual ~GwTypeLib() = default;
     STDMETHOD(QueryInterface)(REFIID iid, void** object) override {
         if (!object) return E_POINTER;
@@ -243,7 +243,7 @@ public:
     STDMETHOD(GetTypeInfoType)(UINT index, TYPEKIND* kind) override {
         if (!kind) return E_INVALIDARG;
         if (index >= m_desc.types.size()) return TYPE_E_ELEMENTNOTFOUND;
-        *kind = m_desc.types[index].kind == GW_TKIND_COCLASS ? TKIND_COCLASS : TKIND_DISPATCH;
+        *kind = m_desc.types[index].kind == standin::kClassType ? TKIND_COCLASS : TKIND_DISPATCH;
         return S_OK;
     }
     STDMETHOD(GetTypeInfoOfGuid)(REFGUID guid, ITypeInfo** info) override {
@@ -274,9 +274,9 @@ public:
     STDMETHOD(IsName)(LPOLESTR name, ULONG, BOOL* found) override {
         if (!name || !found) return E_INVALIDARG;
         *found = FALSE;
-        for (const GwTypeLibType& t : m_desc.types) {
+        for (const standin::TypeLibType& t : m_desc.types) {
             if (SameName(name, t.name)) *found = TRUE;
-            for (const GwTypeLibMember& m : t.members)
+            for (const standin::TypeLibMember& m : t.members)
                 if (SameName(name, m.name)) *found = TRUE;
         }
         return S_OK;
@@ -286,16 +286,16 @@ public:
         return E_NOTIMPL;
     }
     STDMETHOD_(void, ReleaseTLibAttr)(void*) override {}
-    const GwTypeLibDesc& GetDescription() override { return m_desc; }
+    const standin::TypeLibDesc& GetDescription() override { return m_desc; }
 
 private:
     std::atomic<ULONG> m_refs{1};
-    GwTypeLibDesc m_desc;
+    standin::TypeLibDesc m_desc;
 };
 
 GwTypeInfo::GwTypeInfo(GwTypeLib* lib, UINT index) : m_lib(lib), m_index(index) { m_lib->AddRef(); }
 GwTypeInfo::~GwTypeInfo() { m_lib->Release(); }
-const GwTypeLibType& GwTypeInfo::Type() const { return m_lib->GetDescription().types[m_index]; }
+const standin::TypeLibType& GwTypeInfo::Type() const { return m_lib->GetDescription().types[m_index]; }
 
 STDMETHODIMP GwTypeInfo::GetDocumentation(MEMBERID id, BSTR* name, BSTR* doc, DWORD* helpContext, BSTR* helpFile) {
     std::string n, d;
@@ -303,7 +303,7 @@ STDMETHODIMP GwTypeInfo::GetDocumentation(MEMBERID id, BSTR* name, BSTR* doc, DW
         n = Type().name;
         d = Type().helpString;
     } else {
-        const GwTypeLibMember* m = Member(id);
+        const standin::TypeLibMember* m = Member(id);
         if (!m) return TYPE_E_ELEMENTNOTFOUND;
         n = m->name;
     }
@@ -317,7 +317,7 @@ STDMETHODIMP GwTypeInfo::GetDocumentation(MEMBERID id, BSTR* name, BSTR* doc, DW
 STDMETHODIMP GwTypeInfo::GetRefTypeInfo(DWORD ref, ITypeInfo** info) {
     if (!info) return E_INVALIDARG;
     *info = nullptr;
-    if (Type().kind != GW_TKIND_COCLASS || ref > 1) return TYPE_E_ELEMENTNOTFOUND;
+    if (Type().kind != standin::kClassType || ref > 1) return TYPE_E_ELEMENTNOTFOUND;
     return m_lib->GetTypeInfoOfGuid(ref == 0 ? Type().defaultInterface : Type().defaultSource, info);
 }
 
@@ -367,17 +367,17 @@ const char* const kPSDispatch = "{00020420-0000-0000-C000-000000000046}";
 
 }  // namespace
 
-std::string GwTypeLibToText(const GwTypeLibDesc& d) {
+std::string standin::TypeLibToText(const standin::TypeLibDesc& d) {
     std::ostringstream os;
     char ver[24];
     std::snprintf(ver, sizeof ver, "%u.%u", d.major, d.minor);
     os << "library " << d.name << " " << GwGuidToString(d.libid) << " " << ver << " " << Hex(d.lcid) << " "
        << Hex(d.flags) << " " << Quote(d.helpFile) << " " << Quote(d.helpString) << "\n";
-    for (const GwTypeLibType& t : d.types) {
-        if (t.kind == GW_TKIND_DISPATCH) {
+    for (const standin::TypeLibType& t : d.types) {
+        if (t.kind == standin::kDispatchType) {
             os << "dispinterface " << t.name << " " << GwGuidToString(t.guid) << " " << Hex(t.flags) << " "
                << Quote(t.helpString) << "\n";
-            for (const GwTypeLibMember& m : t.members)
+            for (const standin::TypeLibMember& m : t.members)
                 os << (m.isProperty ? "property " : "method ") << m.name << " " << m.dispid << " " << m.typeName << "\n";
         } else {
             os << "coclass " << t.name << " " << GwGuidToString(t.guid) << " " << Hex(t.flags) << " "
@@ -389,8 +389,8 @@ std::string GwTypeLibToText(const GwTypeLibDesc& d) {
     return os.str();
 }
 
-bool GwTypeLibFromText(const std::string& text, GwTypeLibDesc* out) {
-    GwTypeLibDesc d;
+bool standin::TypeLibFromText(const std::string& text, standin::TypeLibDesc* out) {
+    standin::TypeLibDesc d;
     std::istringstream in(text);
     std::string line;
     std::vector<std::string> w;
@@ -418,8 +418,8 @@ bool GwTypeLibFromText(const std::string& text, GwTypeLibDesc* out) {
         } else if (w[0] == "dispinterface" || w[0] == "coclass") {
             const bool dispatch = w[0] == "dispinterface";
             if (!haveLibrary || w.size() != (dispatch ? 5u : 7u)) return false;
-            GwTypeLibType t;
-            t.kind = dispatch ? GW_TKIND_DISPATCH : GW_TKIND_COCLASS;
+            standin::TypeLibType t;
+            t.kind = dispatch ? standin::kDispatchType : standin::kClassType;
             t.name = w[1];
             if (!GwGuidFromString(w[2].c_str(), &t.guid) || !Number(w[3], 0, 0xFFFFFFFFLL, &n)) return false;
             t.flags = static_cast<DWORD>(n);
@@ -429,8 +429,8 @@ bool GwTypeLibFromText(const std::string& text, GwTypeLibDesc* out) {
                 return false;
             d.types.push_back(t);
         } else if (w[0] == "property" || w[0] == "method") {
-            if (d.types.empty() || d.types.back().kind != GW_TKIND_DISPATCH || w.size() != 4) return false;
-            GwTypeLibMember m;
+            if (d.types.empty() || d.types.back().kind != standin::kDispatchType || w.size() != 4) return false;
+            standin::TypeLibMember m;
             m.isProperty = w[0] == "property";
             m.name = w[1];
             if (!Number(w[2], -2147483648LL, 2147483647LL, &n)) return false;
@@ -448,11 +448,11 @@ bool GwTypeLibFromText(const std::string& text, GwTypeLibDesc* out) {
     return true;
 }
 
-ITypeLib* GwCreateTypeLib(const GwTypeLibDesc& desc) { return new GwTypeLib(desc); }
+ITypeLib* standin::CreateTypeLib(const standin::TypeLibDesc& desc) { return new GwTypeLib(desc); }
 
 HRESULT RegisterTypeLib(ITypeLib* lib, const char* fullPath, const char* helpDir) {
     if (!lib || !fullPath) return E_INVALIDARG;
-    const GwTypeLibDesc& d = lib->GetDescription();
+    const standin::TypeLibDesc& d = lib->GetDescription();
     const std::string key = VersionKey(d.libid, d.major, d.minor);
     char lcid[16];
     std::snprintf(lcid, sizeof lcid, "%x", static_cast<unsigned>(d.lcid));
@@ -463,15 +463,15 @@ HRESULT RegisterTypeLib(ITypeLib* lib, const char* fullPath, const char* helpDir
         dir = slash == std::string::npos ? "" : path.substr(0, slash);
     }
     bool ok = SetString(HKEY_CLASSES_ROOT, key, nullptr, d.helpString) == ERROR_SUCCESS &&
-              SetString(HKEY_CLASSES_ROOT, key, kDescriptionValue, GwTypeLibToText(d)) == ERROR_SUCCESS &&
+              SetString(HKEY_CLASSES_ROOT, key, kDescriptionValue, standin::TypeLibToText(d)) == ERROR_SUCCESS &&
               SetString(HKEY_CLASSES_ROOT, key + "\\FLAGS", nullptr, std::to_string(d.flags)) == ERROR_SUCCESS &&
               SetString(HKEY_CLASSES_ROOT, key + "\\HELPDIR", nullptr, dir) == ERROR_SUCCESS &&
               SetString(HKEY_CLASSES_ROOT, key + "\\" + lcid + "\\win32", nullptr, fullPath) == ERROR_SUCCESS;
     char ver[24];
     std::snprintf(ver, sizeof ver, "%u.%u", d.major, d.minor);
-    for (const GwTypeLibType& t : d.types) {
+    for (const standin::TypeLibType& t : d.types) {
         if (!ok) break;
-        if (t.kind != GW_TKIND_DISPATCH) continue;
+        if (t.kind != standin::kDispatchType) continue;
         const std::string ik = "Interface\\" + GwGuidToString(t.guid);
         ok = SetString(HKEY_CLASSES_ROOT, ik, nullptr, t.name) == ERROR_SUCCESS &&
              SetString(HKEY_CLASSES_ROOT, ik + "\\ProxyStubClsid", nullptr, kPSDispatch) == ERROR_SUCCESS &&
@@ -486,10 +486,10 @@ HRESULT UnRegisterTypeLib(REFGUID libid, WORD major, WORD minor, LCID, int) {
     const std::string key = VersionKey(libid, major, minor);
     std::string text;
     if (!GetString(HKEY_CLASSES_ROOT, key, kDescriptionValue, &text)) return TYPE_E_LIBNOTREGISTERED;
-    GwTypeLibDesc d;
-    if (GwTypeLibFromText(text, &d)) {
-        for (const GwTypeLibType& t : d.types) {
-            if (t.kind != GW_TKIND_DISPATCH) continue;
+    standin::TypeLibDesc d;
+    if (standin::TypeLibFromText(text, &d)) {
+        for (const standin::TypeLibType& t : d.types) {
+            if (t.kind != standin::kDispatchType) continue;
             const std::string ik = "Interface\\" + GwGuidToString(t.guid);
             const LONG rc = RegDeleteTreeA(HKEY_CLASSES_ROOT, ik.c_str());
             if (rc != ERROR_SUCCESS && rc != ERROR_FILE_NOT_FOUND) return TYPE_E_REGISTRYACCESS;
@@ -530,8 +530,8 @@ HRESULT LoadRegTypeLib(REFGUID libid, WORD major, WORD minor, LCID, ITypeLib** l
     std::string text;
     if (!GetString(HKEY_CLASSES_ROOT, VersionKey(libid, major, static_cast<WORD>(best)), kDescriptionValue, &text))
         return TYPE_E_CANTLOADLIBRARY;
-    GwTypeLibDesc d;
-    if (!GwTypeLibFromText(text, &d) || d.libid != libid) return TYPE_E_CANTLOADLIBRARY;
-    *lib = GwCreateTypeLib(d);
+    standin::TypeLibDesc d;
+    if (!standin::TypeLibFromText(text, &d) || d.libid != libid) return TYPE_E_CANTLOADLIBRARY;
+    *lib = standin::CreateTypeLib(d);
     return S_OK;
 }

@@ -21,27 +21,30 @@
 #define TYPEFLAG_FDISPATCHABLE 0x1000
 #define SYS_WIN32 1
 
-enum GwTypeKind { GW_TKIND_DISPATCH, GW_TKIND_COCLASS };
+// The stand-in's own description of a library (not a Win32 name).
+namespace standin {
 
-struct GwTypeLibMember {
+enum TypeKind { kDispatchType, kClassType };
+
+struct TypeLibMember {
     std::string name;
     DISPID dispid = 0;
     bool isProperty = true;   // dispatch property; false: a method
     std::string typeName;     // "short", "VARIANT_BOOL", "BSTR", "OLE_COLOR", "void", ...
 };
 
-struct GwTypeLibType {
-    GwTypeKind kind = GW_TKIND_DISPATCH;
+struct TypeLibType {
+    TypeKind kind = kDispatchType;
     std::string name;
     GUID guid = GUID_NULL;
     DWORD flags = 0;
     std::string helpString;
-    std::vector<GwTypeLibMember> members;  // dispatch interfaces only
+    std::vector<TypeLibMember> members;  // dispatch interfaces only
     GUID defaultInterface = GUID_NULL;     // classes only
     GUID defaultSource = GUID_NULL;        // classes only
 };
 
-struct GwTypeLibDesc {
+struct TypeLibDesc {
     std::string name;
     GUID libid = GUID_NULL;
     WORD major = 0;
@@ -50,15 +53,17 @@ struct GwTypeLibDesc {
     DWORD flags = 0;
     std::string helpFile;
     std::string helpString;
-    std::vector<GwTypeLibType> types;
+    std::vector<TypeLibType> types;
 
-    const GwTypeLibType* FindType(REFGUID guid) const;
+    const TypeLibType* FindType(REFGUID guid) const;
 };
 
 // Text form: one line per library, type and member; strings are quoted with %XX escapes.
-std::string GwTypeLibToText(const GwTypeLibDesc& desc);
+std::string TypeLibToText(const TypeLibDesc& desc);
 // False (and *desc untouched) for text that is not a complete, well-formed description.
-bool GwTypeLibFromText(const std::string& text, GwTypeLibDesc* desc);
+bool TypeLibFromText(const std::string& text, TypeLibDesc* desc);
+
+}  // namespace standin
 
 enum TYPEKIND {
     TKIND_ENUM,
@@ -91,14 +96,16 @@ struct ITypeLib : IUnknown {
     STDMETHOD_(void, ReleaseTLibAttr)(void* attr) PURE;
 
     // The stand-in's own access to the description behind the library.
-    virtual const GwTypeLibDesc& GetDescription() = 0;
+    virtual const standin::TypeLibDesc& GetDescription() = 0;
 
 protected:
     ~ITypeLib() = default;
 };
 
+namespace standin {
 // A new type library object (reference count 1) over a copy of desc.
-ITypeLib* GwCreateTypeLib(const GwTypeLibDesc& desc);
+ITypeLib* CreateTypeLib(const standin::TypeLibDesc& desc);
+}  // namespace standin
 // Writes the library under TypeLib\{LIBID}\major.minor (help string, FLAGS, HELPDIR, the
 // module path under <lcid>\win32, and the description itself) and each dispatch interface
 // under Interface\{IID}. Any registry refusal gives TYPE_E_REGISTRYACCESS.

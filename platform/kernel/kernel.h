@@ -36,26 +36,22 @@ UINT GlobalFlags(HGLOBAL mem);
 HGLOBAL GlobalHandle(LPCVOID address);
 
 // ---- Modules and resources ----------------------------------------------------------------
+// The stand-in's own declarations of modules and their resources (the resource compiler and
+// loader do this on Windows) live in namespace standin.
+namespace standin {
 // The instance handle of a module registered by name; NULL stands for the program itself.
 // Registering a name again returns the same handle.
-HINSTANCE GwRegisterModule(LPCSTR name);
-HMODULE GetModuleHandle(LPCSTR name);
-inline HMODULE GetModuleHandleA(LPCSTR name) { return GetModuleHandle(name); }
-
+HINSTANCE RegisterModule(LPCSTR name);
 // Declares one resource of a module (null: the program). Type and name are integer ids
 // (MAKEINTRESOURCE) or strings; strings compare without regard to case and "#123" means id 123.
 // The bytes are copied. FALSE for a duplicate type and name, or null data with a size.
-BOOL GwRegisterResource(HINSTANCE module, LPCSTR type, LPCSTR name, const void* data, DWORD size);
-struct GwResourceEntry {
-    LPCSTR type;
-    LPCSTR name;
-    const void* data;
-    DWORD size;
-};
-// Declares a table of resources; FALSE (and nothing of the table kept) if any entry is refused.
-BOOL GwRegisterResources(HINSTANCE module, const GwResourceEntry* entries, size_t count);
+BOOL RegisterResource(HINSTANCE module, LPCSTR type, LPCSTR name, const void* data, DWORD size);
 // Forgets every resource of a module; their handles and loaded addresses become invalid.
-void GwUnregisterResources(HINSTANCE module);
+void UnregisterResources(HINSTANCE module);
+}  // namespace standin
+
+HMODULE GetModuleHandle(LPCSTR name);
+inline HMODULE GetModuleHandleA(LPCSTR name) { return GetModuleHandle(name); }
 
 HRSRC FindResource(HMODULE module, LPCSTR name, LPCSTR type);
 inline HRSRC FindResourceA(HMODULE module, LPCSTR name, LPCSTR type) {

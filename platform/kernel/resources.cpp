@@ -104,7 +104,7 @@ bool Add(State& s, HINSTANCE module, LPCSTR type, LPCSTR name, const void* data,
 
 }  // namespace
 
-HINSTANCE GwRegisterModule(LPCSTR name) {
+HINSTANCE standin::RegisterModule(LPCSTR name) {
     if (!name) return ProgramModule();
     State& s = Shared();
     std::lock_guard<std::mutex> guard(s.mutex);
@@ -125,27 +125,13 @@ HMODULE GetModuleHandle(LPCSTR name) {
     return reinterpret_cast<HMODULE>(it->second.get());
 }
 
-BOOL GwRegisterResource(HINSTANCE module, LPCSTR type, LPCSTR name, const void* data, DWORD size) {
+BOOL standin::RegisterResource(HINSTANCE module, LPCSTR type, LPCSTR name, const void* data, DWORD size) {
     State& s = Shared();
     std::lock_guard<std::mutex> guard(s.mutex);
     return Add(s, module, type, name, data, size) ? TRUE : FALSE;
 }
 
-BOOL GwRegisterResources(HINSTANCE module, const GwResourceEntry* entries, size_t count) {
-    if (!entries && count) return FALSE;
-    State& s = Shared();
-    std::lock_guard<std::mutex> guard(s.mutex);
-    size_t before = s.resources.size();
-    for (size_t i = 0; i < count; ++i) {
-        if (!Add(s, module, entries[i].type, entries[i].name, entries[i].data, entries[i].size)) {
-            s.resources.resize(before);
-            return FALSE;
-        }
-    }
-    return TRUE;
-}
-
-void GwUnregisterResources(HINSTANCE module) {
+void standin::UnregisterResources(HINSTANCE module) {
     State& s = Shared();
     std::lock_guard<std::mutex> guard(s.mutex);
     HINSTANCE m = Resolve(module);

@@ -35,8 +35,8 @@ bool KeyExists(const std::string& key) {
 
 class Registration : public ::testing::Test {
 protected:
-    void SetUp() override { GwRegistryUseMemory(); }
-    void TearDown() override { GwRegistryUseMemory(); }
+    void SetUp() override { standin::RegistryUseMemory(); }
+    void TearDown() override { standin::RegistryUseMemory(); }
     const std::string ctrlKey = "CLSID\\" + GwGuidToString(CLSID_Glyphwell);
     const std::string pageKey = "CLSID\\" + GwGuidToString(CLSID_GlyphwellPropPage);
     const std::string libKey = "TypeLib\\" + GwGuidToString(LIBID_GLYPHWELLLib);
@@ -69,12 +69,12 @@ TEST_F(Registration, TypeLibraryReadsBackWithEveryMember) {
     EXPECT_EQ(LoadRegTypeLib(LIBID_GLYPHWELLLib, 1, 0, 0x0409, &lib), TYPE_E_LIBNOTREGISTERED);
     ASSERT_EQ(DllRegisterServer(), S_OK);
     ASSERT_EQ(LoadRegTypeLib(LIBID_GLYPHWELLLib, 1, 0, 0x0409, &lib), S_OK);
-    const GwTypeLibDesc& d = lib->GetDescription();
+    const standin::TypeLibDesc& d = lib->GetDescription();
     EXPECT_EQ(d.name, "GLYPHWELLLib");
     EXPECT_EQ(d.helpFile, "Glyphwell.hlp");
     EXPECT_EQ(d.lcid, 0x0409u);
     EXPECT_EQ(d.flags, static_cast<DWORD>(LIBFLAG_FCONTROL));
-    const GwTypeLibType* dispatch = d.FindType(DIID__DGlyphwell);
+    const standin::TypeLibType* dispatch = d.FindType(DIID__DGlyphwell);
     ASSERT_NE(dispatch, nullptr);
     EXPECT_TRUE(dispatch->flags & TYPEFLAG_FHIDDEN);
     EXPECT_EQ(dispatch->helpString, "Dispatch interface for Glyphwell Control");
@@ -83,10 +83,10 @@ TEST_F(Registration, TypeLibraryReadsBackWithEveryMember) {
     EXPECT_EQ(dispatch->members[11].typeName, "OLE_COLOR");
     EXPECT_EQ(dispatch->members[14].dispid, DISPID_ABOUTBOX);
     EXPECT_FALSE(dispatch->members[14].isProperty);
-    const GwTypeLibType* events = d.FindType(DIID__DGlyphwellEvents);
+    const standin::TypeLibType* events = d.FindType(DIID__DGlyphwellEvents);
     ASSERT_NE(events, nullptr);
     EXPECT_TRUE(events->members.empty());
-    const GwTypeLibType* coclass = d.FindType(CLSID_Glyphwell);
+    const standin::TypeLibType* coclass = d.FindType(CLSID_Glyphwell);
     ASSERT_NE(coclass, nullptr);
     EXPECT_EQ(coclass->name, "Glyphwell");
     EXPECT_EQ(coclass->defaultInterface, DIID__DGlyphwell);
@@ -144,7 +144,7 @@ TEST_F(Registration, TypeLibraryIsTheOneTheIdlDescribes) {
     text << in.rdbuf();
     std::string idl = text.str();
     idl = std::regex_replace(idl, std::regex("//[^\n]*"), "");
-    const GwTypeLibDesc lib = GlyphwellTypeLibrary();
+    const standin::TypeLibDesc lib = GlyphwellTypeLibrary();
     const auto guidOf = [](const std::string& s) {
         GUID g = GUID_NULL;
         EXPECT_TRUE(GwGuidFromString(("{" + s + "}").c_str(), &g)) << s;
@@ -166,17 +166,17 @@ TEST_F(Registration, TypeLibraryIsTheOneTheIdlDescribes) {
     size_t types = 0;
     for (std::sregex_iterator t(idl.begin(), idl.end(), typeHead), end; t != end; ++t, ++types) {
         const std::smatch& tm = *t;
-        const GwTypeLibType* type = lib.FindType(guidOf(tm[1]));
+        const standin::TypeLibType* type = lib.FindType(guidOf(tm[1]));
         ASSERT_NE(type, nullptr) << tm[5];
         EXPECT_EQ(type->name, tm[5]);
         EXPECT_EQ(type->helpString, tm[2]);
-        EXPECT_EQ(type->kind == GW_TKIND_COCLASS, tm[4] == "coclass") << tm[5];
+        EXPECT_EQ(type->kind == standin::kClassType, tm[4] == "coclass") << tm[5];
         EXPECT_EQ((type->flags & TYPEFLAG_FHIDDEN) != 0, tm[3] == ", hidden") << tm[5];
         const std::string body = tm[6];
         size_t members = 0;
         for (std::sregex_iterator i(body.begin(), body.end(), member); i != end; ++i, ++members) {
             ASSERT_LT(members, type->members.size()) << tm[5];
-            const GwTypeLibMember& expected = type->members[members];
+            const standin::TypeLibMember& expected = type->members[members];
             EXPECT_EQ(std::stol((*i)[1]), expected.dispid) << expected.name;
             EXPECT_EQ((*i)[2], expected.typeName) << expected.name;
             EXPECT_EQ((*i)[3], expected.name);
@@ -184,8 +184,8 @@ TEST_F(Registration, TypeLibraryIsTheOneTheIdlDescribes) {
         }
         EXPECT_EQ(members, type->members.size()) << tm[5];
         for (std::sregex_iterator i(body.begin(), body.end(), implemented); i != end; ++i) {
-            const GwTypeLibType* target = nullptr;
-            for (const GwTypeLibType& candidate : lib.types)
+            const standin::TypeLibType* target = nullptr;
+            for (const standin::TypeLibType& candidate : lib.types)
                 if (candidate.name == (*i)[2]) target = &candidate;
             ASSERT_NE(target, nullptr) << (*i)[2];
             EXPECT_EQ((*i)[1] == "default" ? type->defaultInterface : type->defaultSource, target->guid);
@@ -203,7 +203,7 @@ TEST_F(Registration, UnregistrationRemovesTypeLibraryThenClasses) {
     EXPECT_FALSE(KeyExists("GLYPHWELL.GlyphwellCtrl.1"));
     EXPECT_FALSE(KeyExists("Interface\\" + GwGuidToString(DIID__DGlyphwell)));
     // Only the shared parent keys remain, empty.
-    EXPECT_EQ(GwRegistryDump(), "[HKEY_CLASSES_ROOT\\CLSID]\n[HKEY_CLASSES_ROOT\\Interface]\n[HKEY_CLASSES_ROOT\\TypeLib]\n");
+    EXPECT_EQ(standin::RegistryDump(), "[HKEY_CLASSES_ROOT\\CLSID]\n[HKEY_CLASSES_ROOT\\Interface]\n[HKEY_CLASSES_ROOT\\TypeLib]\n");
     // With the type library already gone the first step fails and the classes stay.
     ASSERT_EQ(DllRegisterServer(), S_OK);
     ASSERT_EQ(RegDeleteTreeA(HKEY_CLASSES_ROOT, libKey.c_str()), ERROR_SUCCESS);
@@ -212,9 +212,9 @@ TEST_F(Registration, UnregistrationRemovesTypeLibraryThenClasses) {
 }
 
 TEST_F(Registration, TypeLibraryFailureRegistersNoClass) {
-    GwRegistrySetWritable(false);
+    standin::RegistrySetWritable(false);
     EXPECT_EQ(DllRegisterServer(), static_cast<HRESULT>(0x80040200));
-    GwRegistrySetWritable(true);
+    standin::RegistrySetWritable(true);
     EXPECT_FALSE(KeyExists(ctrlKey));
     EXPECT_FALSE(KeyExists(pageKey));
 }

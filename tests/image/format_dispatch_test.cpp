@@ -50,9 +50,9 @@ public:
         module_ = LoadLibraryExA(copy.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
 #else
         (void)dir;
-        module_ = GwRegisterModule("format-dispatch-test");
-        if (!GwRegisterResource(module_, type, name, bytes.data(), static_cast<DWORD>(bytes.size()))) {
-            GwUnregisterResources(module_);
+        module_ = standin::RegisterModule("format-dispatch-test");
+        if (!standin::RegisterResource(module_, type, name, bytes.data(), static_cast<DWORD>(bytes.size()))) {
+            standin::UnregisterResources(module_);
             module_ = nullptr;
         }
 #endif
@@ -62,7 +62,7 @@ public:
 #ifdef _WIN32
         FreeLibrary(module_);
 #else
-        GwUnregisterResources(module_);
+        standin::UnregisterResources(module_);
 #endif
     }
     ResourceModule(const ResourceModule&) = delete;

@@ -59,7 +59,7 @@ TEST(AfxDialogTemplate, EveryTruncationIsRefused) {
 }
 
 TEST(AfxDialog, ModalDialogGoesToTheUser) {
-    HINSTANCE module = GwRegisterModule("afx-dialog-test");
+    HINSTANCE module = standin::RegisterModule("afx-dialog-test");
     const std::string bytes = AfxBuildDialogTemplate(Sample());
     AfxDeclareResource(module, RT_DIALOG, MAKEINTRESOURCE(77), bytes.data(), static_cast<DWORD>(bytes.size()));
     const HINSTANCE previous = AfxGetResourceHandle();
@@ -78,7 +78,7 @@ TEST(AfxDialog, ModalDialogGoesToTheUser) {
 }
 
 TEST(AfxStrings, StringTableBlocks) {
-    HINSTANCE module = GwRegisterModule("afx-string-test");
+    HINSTANCE module = standin::RegisterModule("afx-string-test");
     const char* strings[16] = {};
     strings[1] = "one";
     strings[15] = "fifteen \xE9";

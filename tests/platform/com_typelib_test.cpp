@@ -6,8 +6,8 @@
 
 namespace {
 
-GwTypeLibDesc Sample(WORD minor) {
-    GwTypeLibDesc d;
+standin::TypeLibDesc Sample(WORD minor) {
+    standin::TypeLibDesc d;
     d.name = "SampleLib";
     GwGuidFromString("{11111111-2222-3333-4444-555555555555}", &d.libid);
     d.major = 2;
@@ -16,15 +16,15 @@ GwTypeLibDesc Sample(WORD minor) {
     d.flags = LIBFLAG_FCONTROL;
     d.helpFile = "Sample help.hlp";
     d.helpString = "A \"sample\" library, 100% test";
-    GwTypeLibType t;
+    standin::TypeLibType t;
     t.name = "_DSample";
     GwGuidFromString("{AAAAAAAA-2222-3333-4444-555555555555}", &t.guid);
     t.flags = TYPEFLAG_FHIDDEN | TYPEFLAG_FDISPATCHABLE;
     t.helpString = "Dispatch";
     t.members = {{"Size", 1, true, "short"}, {"Reset", -552, false, "void"}};
     d.types.push_back(t);
-    GwTypeLibType c;
-    c.kind = GW_TKIND_COCLASS;
+    standin::TypeLibType c;
+    c.kind = standin::kClassType;
     c.name = "Sample";
     GwGuidFromString("{CCCCCCCC-2222-3333-4444-555555555555}", &c.guid);
     c.flags = TYPEFLAG_FCANCREATE | TYPEFLAG_FCONTROL;
@@ -34,9 +34,9 @@ GwTypeLibDesc Sample(WORD minor) {
 }
 
 TEST(ComTypeLib, TextFormRoundTrips) {
-    const GwTypeLibDesc d = Sample(3);
-    GwTypeLibDesc back;
-    ASSERT_TRUE(GwTypeLibFromText(GwTypeLibToText(d), &back));
+    const standin::TypeLibDesc d = Sample(3);
+    standin::TypeLibDesc back;
+    ASSERT_TRUE(standin::TypeLibFromText(standin::TypeLibToText(d), &back));
     EXPECT_EQ(back.name, d.name);
     EXPECT_EQ(back.libid, d.libid);
     EXPECT_EQ(back.minor, 3);
@@ -45,26 +45,26 @@ TEST(ComTypeLib, TextFormRoundTrips) {
     ASSERT_EQ(back.types.size(), 2u);
     EXPECT_EQ(back.types[0].members[1].dispid, -552);
     EXPECT_FALSE(back.types[0].members[1].isProperty);
-    EXPECT_EQ(back.types[1].kind, GW_TKIND_COCLASS);
+    EXPECT_EQ(back.types[1].kind, standin::kClassType);
     EXPECT_EQ(back.types[1].defaultInterface, d.types[0].guid);
 }
 
 TEST(ComTypeLib, DamagedTextIsRefused) {
-    const std::string good = GwTypeLibToText(Sample(0));
-    GwTypeLibDesc out;
+    const std::string good = standin::TypeLibToText(Sample(0));
+    standin::TypeLibDesc out;
     out.name = "untouched";
-    EXPECT_FALSE(GwTypeLibFromText("", &out));
-    EXPECT_FALSE(GwTypeLibFromText(good.substr(0, good.size() - 4), &out));  // no end line
-    EXPECT_FALSE(GwTypeLibFromText("property X 1 short\n" + good, &out));   // member before its type
+    EXPECT_FALSE(standin::TypeLibFromText("", &out));
+    EXPECT_FALSE(standin::TypeLibFromText(good.substr(0, good.size() - 4), &out));  // no end line
+    EXPECT_FALSE(standin::TypeLibFromText("property X 1 short\n" + good, &out));   // member before its type
     std::string unterminated = good;
     unterminated.replace(unterminated.find("\"Sample help"), 1, "");
-    EXPECT_FALSE(GwTypeLibFromText(unterminated, &out));
+    EXPECT_FALSE(standin::TypeLibFromText(unterminated, &out));
     EXPECT_EQ(out.name, "untouched");
 }
 
 TEST(ComTypeLib, RegisterLoadByVersionAndUnregister) {
-    GwRegistryUseMemory();
-    ITypeLib* lib = GwCreateTypeLib(Sample(1));
+    standin::RegistryUseMemory();
+    ITypeLib* lib = standin::CreateTypeLib(Sample(1));
     ASSERT_EQ(RegisterTypeLib(lib, "/opt/sample/libsample.so", nullptr), S_OK);
     lib->Release();
     ITypeLib* loaded = nullptr;
@@ -88,12 +88,12 @@ TEST(ComTypeLib, RegisterLoadByVersionAndUnregister) {
     EXPECT_EQ(RegOpenKeyExA(HKEY_CLASSES_ROOT, "Interface\\{AAAAAAAA-2222-3333-4444-555555555555}", 0, KEY_READ, &k),
               ERROR_FILE_NOT_FOUND);
     // A read-only registry makes registration fail as a whole.
-    GwRegistrySetWritable(false);
-    lib = GwCreateTypeLib(Sample(1));
+    standin::RegistrySetWritable(false);
+    lib = standin::CreateTypeLib(Sample(1));
     EXPECT_EQ(RegisterTypeLib(lib, "/x", nullptr), TYPE_E_REGISTRYACCESS);
     lib->Release();
-    GwRegistrySetWritable(true);
-    GwRegistryUseMemory();
+    standin::RegistrySetWritable(true);
+    standin::RegistryUseMemory();
 }
 
 }  // namespace

@@ -12,8 +12,8 @@ const BYTE kBitmapBytes[] = {'B', 'M', 1, 2, 3};
 const char kText[] = "glyphwell";
 
 TEST(KernelResource, FindLoadLockAndSizeAResourceById) {
-    HINSTANCE module = GwRegisterModule("resource-test-ids");
-    ASSERT_TRUE(GwRegisterResource(module, RT_BITMAP, MAKEINTRESOURCE(101), kBitmapBytes, sizeof kBitmapBytes));
+    HINSTANCE module = standin::RegisterModule("resource-test-ids");
+    ASSERT_TRUE(standin::RegisterResource(module, RT_BITMAP, MAKEINTRESOURCE(101), kBitmapBytes, sizeof kBitmapBytes));
     HRSRC r = FindResource(module, MAKEINTRESOURCE(101), RT_BITMAP);
     ASSERT_NE(r, nullptr);
     EXPECT_EQ(FindResource(module, "#101", RT_BITMAP), r);
@@ -33,20 +33,20 @@ TEST(KernelResource, FindLoadLockAndSizeAResourceById) {
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_RESOURCE_NAME_NOT_FOUND));
     EXPECT_EQ(FindResource(module, MAKEINTRESOURCE(101), RT_ICON), nullptr);
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_RESOURCE_TYPE_NOT_FOUND));
-    GwUnregisterResources(module);
+    standin::UnregisterResources(module);
 }
 
 TEST(KernelResource, NamesCompareWithoutCaseAndModulesAreSeparate) {
-    HINSTANCE a = GwRegisterModule("resource-test-a");
-    HINSTANCE b = GwRegisterModule("resource-test-b");
+    HINSTANCE a = standin::RegisterModule("resource-test-a");
+    HINSTANCE b = standin::RegisterModule("resource-test-b");
     EXPECT_NE(a, b);
-    EXPECT_EQ(GwRegisterModule("RESOURCE-TEST-A"), a);
+    EXPECT_EQ(standin::RegisterModule("RESOURCE-TEST-A"), a);
     EXPECT_EQ(GetModuleHandle("Resource-Test-A"), a);
     EXPECT_EQ(GetModuleHandle("resource-test-unknown"), nullptr);
     EXPECT_NE(GetModuleHandle(nullptr), nullptr);
     EXPECT_NE(GetModuleHandle(nullptr), a);
 
-    ASSERT_TRUE(GwRegisterResource(a, "TYPELIB", "Glyphwell", kText, sizeof kText));
+    ASSERT_TRUE(standin::RegisterResource(a, "TYPELIB", "Glyphwell", kText, sizeof kText));
     HRSRC r = FindResource(a, "GLYPHWELL", "typelib");
     ASSERT_NE(r, nullptr);
     EXPECT_EQ(FindResource(b, "Glyphwell", "TYPELIB"), nullptr);
@@ -55,30 +55,26 @@ TEST(KernelResource, NamesCompareWithoutCaseAndModulesAreSeparate) {
     EXPECT_EQ(SizeofResource(b, r), 0u);
     EXPECT_NE(LoadResource(nullptr, r), nullptr);
     // A name is not an id: "101" the string is not MAKEINTRESOURCE(101).
-    ASSERT_TRUE(GwRegisterResource(b, RT_RCDATA, "101", kText, 3));
+    ASSERT_TRUE(standin::RegisterResource(b, RT_RCDATA, "101", kText, 3));
     EXPECT_EQ(FindResource(b, MAKEINTRESOURCE(101), RT_RCDATA), nullptr);
     EXPECT_NE(FindResource(b, "101", RT_RCDATA), nullptr);
-    GwUnregisterResources(a);
-    GwUnregisterResources(b);
+    standin::UnregisterResources(a);
+    standin::UnregisterResources(b);
 }
 
 TEST(KernelResource, BadDeclarationsAndHandlesAreRefused) {
-    HINSTANCE m = GwRegisterModule("resource-test-refusals");
-    ASSERT_TRUE(GwRegisterResource(m, RT_RCDATA, MAKEINTRESOURCE(1), kText, 4));
-    EXPECT_FALSE(GwRegisterResource(m, RT_RCDATA, MAKEINTRESOURCE(1), kText, 4)) << "duplicate";
-    EXPECT_FALSE(GwRegisterResource(m, RT_RCDATA, "#1", kText, 4)) << "the same id spelt as a string";
-    EXPECT_FALSE(GwRegisterResource(m, RT_RCDATA, MAKEINTRESOURCE(2), nullptr, 4));
-    EXPECT_FALSE(GwRegisterResource(m, RT_RCDATA, MAKEINTRESOURCE(0), kText, 4));
-    EXPECT_FALSE(GwRegisterResource(m, RT_RCDATA, "#12x", kText, 4));
-    EXPECT_FALSE(GwRegisterResource(m, RT_RCDATA, "#70000", kText, 4));
-    EXPECT_FALSE(GwRegisterResource(m, nullptr, "name", kText, 4));
-    // A table is all or nothing.
-    const GwResourceEntry table[] = {{RT_RCDATA, MAKEINTRESOURCE(5), kText, 2}, {RT_RCDATA, MAKEINTRESOURCE(1), kText, 2}};
-    EXPECT_FALSE(GwRegisterResources(m, table, 2));
-    EXPECT_EQ(FindResource(m, MAKEINTRESOURCE(5), RT_RCDATA), nullptr);
+    HINSTANCE m = standin::RegisterModule("resource-test-refusals");
+    ASSERT_TRUE(standin::RegisterResource(m, RT_RCDATA, MAKEINTRESOURCE(1), kText, 4));
+    EXPECT_FALSE(standin::RegisterResource(m, RT_RCDATA, MAKEINTRESOURCE(1), kText, 4)) << "duplicate";
+    EXPECT_FALSE(standin::RegisterResource(m, RT_RCDATA, "#1", kText, 4)) << "the same id spelt as a string";
+    EXPECT_FALSE(standin::RegisterResource(m, RT_RCDATA, MAKEINTRESOURCE(2), nullptr, 4));
+    EXPECT_FALSE(standin::RegisterResource(m, RT_RCDATA, MAKEINTRESOURCE(0), kText, 4));
+    EXPECT_FALSE(standin::RegisterResource(m, RT_RCDATA, "#12x", kText, 4));
+    EXPECT_FALSE(standin::RegisterResource(m, RT_RCDATA, "#70000", kText, 4));
+    EXPECT_FALSE(standin::RegisterResource(m, nullptr, "name", kText, 4));
 
     // Zero-length resources still have an address.
-    ASSERT_TRUE(GwRegisterResource(m, RT_RCDATA, "EMPTY", nullptr, 0));
+    ASSERT_TRUE(standin::RegisterResource(m, RT_RCDATA, "EMPTY", nullptr, 0));
     HRSRC empty = FindResource(m, "empty", RT_RCDATA);
     EXPECT_EQ(SizeofResource(m, empty), 0u);
     EXPECT_NE(LockResource(LoadResource(m, empty)), nullptr);
@@ -92,27 +88,10 @@ TEST(KernelResource, BadDeclarationsAndHandlesAreRefused) {
     // After unregistration every old handle is refused.
     HRSRC r = FindResource(m, MAKEINTRESOURCE(1), RT_RCDATA);
     HGLOBAL loaded = LoadResource(m, r);
-    GwUnregisterResources(m);
+    standin::UnregisterResources(m);
     EXPECT_EQ(FindResource(m, MAKEINTRESOURCE(1), RT_RCDATA), nullptr);
     EXPECT_EQ(SizeofResource(m, r), 0u);
     EXPECT_EQ(LockResource(loaded), nullptr);
-}
-
-TEST(KernelResource, ATableDeclaresManyResourcesForTheProgram) {
-    const GwResourceEntry table[] = {
-        {RT_STRING, MAKEINTRESOURCE(1), kText, 5},
-        {RT_VERSION, MAKEINTRESOURCE(1), kBitmapBytes, sizeof kBitmapBytes},
-    };
-    ASSERT_TRUE(GwRegisterResources(nullptr, table, 2));
-    HRSRC s = FindResource(nullptr, MAKEINTRESOURCE(1), RT_STRING);
-    HRSRC v = FindResource(GetModuleHandle(nullptr), MAKEINTRESOURCE(1), RT_VERSION);
-    ASSERT_NE(s, nullptr);
-    ASSERT_NE(v, nullptr);
-    EXPECT_EQ(SizeofResource(nullptr, s), 5u);
-    EXPECT_EQ(std::memcmp(LockResource(LoadResource(nullptr, s)), "glyph", 5), 0);
-    EXPECT_EQ(SizeofResource(nullptr, v), sizeof kBitmapBytes);
-    GwUnregisterResources(nullptr);
-    EXPECT_EQ(FindResource(nullptr, MAKEINTRESOURCE(1), RT_STRING), nullptr);
 }
 
 }  // namespace

@@ -42,7 +42,7 @@ int Failure(const std::string& message) { return gwcli::Failure("control", messa
 CLSID ControlClass() {
     CLSID clsid = CLSID_Glyphwell;
 #ifndef _WIN32
-    GwRegistryUseFile(GwRegistryDefaultPath());
+    standin::RegistryUseFile(standin::RegistryDefaultPath());
 #endif
     const std::string key = std::string(kGlyphwellCtrlProgID) + "\\CLSID";
     HKEY k;

@@ -14,7 +14,7 @@ namespace {
 int Usage(const char* verb, const std::vector<std::string>& args, bool* handled) {
     *handled = true;
     if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
-        std::printf("usage: glyphwell %s\n\nregistry file: %s\n", verb, GwRegistryDefaultPath().c_str());
+        std::printf("usage: glyphwell %s\n\nregistry file: %s\n", verb, standin::RegistryDefaultPath().c_str());
         return kExitOk;
     }
     if (!args.empty()) {
@@ -26,8 +26,8 @@ int Usage(const char* verb, const std::vector<std::string>& args, bool* handled)
 }
 
 bool OpenRegistry(const char* verb, std::string* path) {
-    *path = GwRegistryDefaultPath();
-    if (!GwRegistryUseFile(*path)) {
+    *path = standin::RegistryDefaultPath();
+    if (!standin::RegistryUseFile(*path)) {
         std::fprintf(stderr, "glyphwell %s: %s is not a registry file\n", verb, path->c_str());
         return false;
     }
@@ -78,7 +78,7 @@ int RunRegistry(const std::vector<std::string>& args) {
     if (handled) return usage;
     std::string path;
     if (!OpenRegistry("registry", &path)) return kExitFailed;
-    std::fputs(GwRegistryDump().c_str(), stdout);
+    std::fputs(standin::RegistryDump().c_str(), stdout);
     return kExitOk;
 }
 
