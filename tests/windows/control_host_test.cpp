@@ -84,18 +84,13 @@ protected:
         VariantClear(&value);
         return hr;
     }
-    static VARIANT I2(short v) {
+    // A VT_I2 or VT_I4 argument.
+    static VARIANT Number(VARTYPE vt, LONG v) {
         VARIANT x;
         VariantInit(&x);
-        x.vt = VT_I2;
-        x.iVal = v;
-        return x;
-    }
-    static VARIANT I4(LONG v) {
-        VARIANT x;
-        VariantInit(&x);
-        x.vt = VT_I4;
-        x.lVal = v;
+        x.vt = vt;
+        if (vt == VT_I2) x.iVal = static_cast<SHORT>(v);
+        else x.lVal = v;
         return x;
     }
     static VARIANT Text(const wchar_t* v) {
@@ -118,9 +113,9 @@ protected:
 
     // The properties the Linux program was given for the reference files.
     static void SetReferenceProperties(IDispatch* d) {
-        ASSERT_EQ(Put(d, L"PixelSize", I2(3)), S_OK);
-        ASSERT_EQ(Put(d, L"CorrectionLevel", I2(2)), S_OK);
-        ASSERT_EQ(Put(d, L"ForeGroundColor", I4(0x800000)), S_OK);
+        ASSERT_EQ(Put(d, L"PixelSize", Number(VT_I2, 3)), S_OK);
+        ASSERT_EQ(Put(d, L"CorrectionLevel", Number(VT_I2, 2)), S_OK);
+        ASSERT_EQ(Put(d, L"ForeGroundColor", Number(VT_I4, 0x800000)), S_OK);
         ASSERT_EQ(Put(d, L"TextData", Text(L"HELLO WINDOWS")), S_OK);
     }
 
@@ -209,7 +204,7 @@ protected:
 TEST_F(ControlHost, AutomationByNameAndThroughTheTypeInformation) {
     IDispatch* d = Create();
     ASSERT_NE(d, nullptr);
-    EXPECT_EQ(Put(d, L"BackGroundColor", I4(static_cast<LONG>(0x8000000F))), S_OK);
+    EXPECT_EQ(Put(d, L"BackGroundColor", Number(VT_I4, static_cast<LONG>(0x8000000F))), S_OK);
     VARIANT colour = Get(d, L"BackGroundColor");
     EXPECT_EQ(colour.vt, VT_I4);
     EXPECT_EQ(colour.lVal, static_cast<LONG>(0x8000000F));
