@@ -67,10 +67,10 @@ bool Describe(const std::string& path) {
     }
     std::printf("%s\n", path.c_str());
     std::printf("  type: %s\n", TypeName(image.GetType()));
-    std::printf("  width: %u\n", image.GetWidth());
-    std::printf("  height: %u\n", image.GetHeight());
-    std::printf("  bits per pixel: %u\n", image.GetBpp());
-    std::printf("  colours: %u\n", image.GetNumColors());
+    std::printf("  width: %u\n", static_cast<unsigned>(image.GetWidth()));
+    std::printf("  height: %u\n", static_cast<unsigned>(image.GetHeight()));
+    std::printf("  bits per pixel: %u\n", static_cast<unsigned>(image.GetBpp()));
+    std::printf("  colours: %u\n", static_cast<unsigned>(image.GetNumColors()));
     std::printf("  transparency: %s\n", Transparency(image).c_str());
     std::printf("  resolution: %ld x %ld dpi\n", image.GetXDPI(), image.GetYDPI());
     if (image.GetType() == TypeGif) {
@@ -83,7 +83,7 @@ bool Describe(const std::string& path) {
         gif.GetComment(comment);
         std::printf("  frames: %ld\n", image.GetNumFrames());
         std::printf("  loops: %d\n", gif.GetLoops());
-        std::printf("  delay: %u\n", image.GetFrameDelay());
+        std::printf("  delay: %u\n", static_cast<unsigned>(image.GetFrameDelay()));
         std::printf("  comment: %s\n", comment);
     } else {
         std::printf("  frames: 1\n");
