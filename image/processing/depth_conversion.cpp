@@ -116,8 +116,7 @@ bool GwImage::DecreaseBpp(DWORD bitsPerPixel, bool errorDiffusion, RGBQUAD* pale
     uint32_t seen[4] = {};
     BYTE seenIndex[4] = {};
     int seenCount = 0, seenNext = 0;
-    auto entryOf = [&](const BYTE* p) {
-        const uint32_t key = p[0] | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16;
+    auto lookUp = [&](uint32_t key, const BYTE* p) {
         for (int i = 0; i < seenCount; ++i)
             if (seen[i] == key) return seenIndex[i];
         RGBQUAD c = info.transColor;
@@ -131,15 +130,32 @@ bool GwImage::DecreaseBpp(DWORD bitsPerPixel, bool errorDiffusion, RGBQUAD* pale
         if (seenCount < 4) ++seenCount;
         return index;
     };
+    auto entryOf = [&](const BYTE* p) {
+        return lookUp(p[0] | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16, p);
+    };
     for (long y = 0; direct && y < height; y++) {
         if (info.escape) break;
         info.progress = static_cast<LONG>(y * 100 / height);
         const BYTE* p = info.pixels + static_cast<size_t>(y) * info.rowBytes;
         BYTE* out = narrow.info.pixels + static_cast<size_t>(y) * narrow.info.rowBytes;  // cleared to 0
         if (bitsPerPixel == 1) {
-            unsigned bits = 0;
+            // Pixels come in runs of one colour: the previous pixel's entry is reused while
+            // the colour stays, so the remembered entries are searched once per run.
+            // The colour before the current run is kept too: a two-colour picture then never
+            // searches at all.
+            uint32_t runKey = 0xFFFFFFFFu, otherKey = 0xFFFFFFFFu;  // no 24-bit colour
+            unsigned runBit = 0, otherBit = 0, bits = 0;
             for (long x = 0; x < width; x++, p += 3) {
-                bits = bits << 1 | (entryOf(p) & 1u);
+                const uint32_t key = p[0] | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16;
+                if (key != runKey) {
+                    const uint32_t previousKey = runKey;
+                    const unsigned previousBit = runBit;
+                    runBit = key == otherKey ? otherBit : (lookUp(key, p) & 1u);
+                    runKey = key;
+                    otherKey = previousKey;
+                    otherBit = previousBit;
+                }
+                bits = bits << 1 | runBit;
                 if ((x & 7) == 7) {
                     out[x >> 3] = static_cast<BYTE>(bits);
                     bits = 0;

@@ -166,7 +166,14 @@ bool RunTransfer(DC& dc, long long x, long long y, long long w, long long h, con
         long long top = std::max<long long>(v.top, ay.dst0);
         long long bottom = std::min<long long>(v.bottom, ay.dst0 + ay.dstLen);
         if (left >= right || top >= bottom) continue;
-        if (usesSource) {
+        // SRCCOPY one source column for one destination column, unmirrored and all inside the
+        // source, needs neither the raster operation nor the destination: a run of pixels.
+        const long long firstColumn = ax.src0 + (left - ax.dst0);
+        const bool plainCopy = direct && index == 0xCC && ax.srcLen == ax.dstLen && !ax.flip && firstColumn >= 0 &&
+                               firstColumn + (right - left) <= sv.width;
+        if (plainCopy) {
+            colFrom.assign(1, firstColumn);
+        } else if (usesSource) {
             colFrom.resize(static_cast<size_t>(right - left));
             colTo.resize(colFrom.size());
             for (long long c = left; c < right; ++c) {
@@ -175,6 +182,19 @@ bool RunTransfer(DC& dc, long long x, long long y, long long w, long long h, con
                 colFrom[static_cast<size_t>(c - left)] = std::max(0LL, f);
                 colTo[static_cast<size_t>(c - left)] = std::min<long long>(sv.width, t);
             }
+        }
+        if (!usesSource && dst.bpp >= 8 && (dst.bpp % 8) == 0 && !RopUsesDestination(index)) {
+            // A fill that ignores the destination gives every pixel the same bytes: the first
+            // pixel of each row is set as usual and its bytes repeated along the row.
+            const uint32_t value = ApplyRop3(index, pattern, 0, 0) & mask;
+            const size_t bytes = static_cast<size_t>(dst.bpp / 8);
+            for (long long r = top; r < bottom; ++r) {
+                dst.setWork(static_cast<int>(left), static_cast<int>(r), value);
+                uint8_t* first = dst.row(static_cast<int>(r)) + static_cast<size_t>(left) * bytes;
+                for (uint8_t* p = first + bytes; p < first + static_cast<size_t>(right - left) * bytes; p += bytes)
+                    std::memcpy(p, first, bytes);
+            }
+            continue;
         }
         for (long long r = top; r < bottom; ++r) {
             long long rowFrom = 0, rowTo = 0;
@@ -190,6 +210,24 @@ bool RunTransfer(DC& dc, long long x, long long y, long long w, long long h, con
                 const uint8_t* srcRow = sv.row(static_cast<int>(rowFrom));
                 uint8_t* dstRow = dst.row(static_cast<int>(r));
                 const size_t srcBytes = static_cast<size_t>(sv.bpp / 8);
+                if (plainCopy) {
+                    // A straight copy of a run of source pixels: the colour bytes move as
+                    // they are and the fourth byte is cleared, as for every 32-bit pixel.
+                    const uint8_t* sp = srcRow + static_cast<size_t>(colFrom[0]) * srcBytes;
+                    uint8_t* dp = dstRow + static_cast<size_t>(left) * 4;
+                    if (srcBytes == 4) {
+                        std::memcpy(dp, sp, static_cast<size_t>(right - left) * 4);
+                        for (long long c = left; c < right; ++c, dp += 4) dp[3] = 0;
+                        continue;
+                    }
+                    for (long long c = left; c < right; ++c, sp += srcBytes, dp += 4) {
+                        dp[0] = sp[0];
+                        dp[1] = sp[1];
+                        dp[2] = sp[2];
+                        dp[3] = 0;
+                    }
+                    continue;
+                }
                 for (long long c = left; c < right; ++c) {
                     long long cf = colFrom[static_cast<size_t>(c - left)];
                     if (cf >= colTo[static_cast<size_t>(c - left)]) continue;

@@ -207,6 +207,7 @@ uint32_t ApplyRop3(uint8_t index, uint32_t p, uint32_t s, uint32_t d);
 inline uint8_t RopIndex(DWORD rop) { return static_cast<uint8_t>((rop >> 16) & 0xFF); }
 inline bool RopUsesSource(uint8_t i) { return ((i >> 2) & 0x33) != (i & 0x33); }
 inline bool RopUsesPattern(uint8_t i) { return ((i >> 4) & 0x0F) != (i & 0x0F); }
+inline bool RopUsesDestination(uint8_t i) { return ((i >> 1) & 0x55) != (i & 0x55); }
 
 // The source of a transfer: its pixels, and the colour that becomes white when it is copied
 // into a monochrome bitmap (its context's background colour).
