@@ -392,4 +392,37 @@ TEST(GdiBlit, IndexedDestinationsTakeTheNearestTableColour) {
     DeleteDC(dc);
 }
 
+TEST(GdiBlit, FillsSetEveryPixelOfTheRectangleAtEachByteDepth) {
+    // bits per pixel, then the bytes of one whitened pixel (16 bits are 5-5-5)
+    const struct {
+        WORD bpp;
+        std::vector<BYTE> white;
+    } cases[] = {{16, {0xFF, 0x7F}}, {24, {0xFF, 0xFF, 0xFF}}, {32, {0xFF, 0xFF, 0xFF, 0x00}}};
+    for (const auto& c : cases) {
+        BITMAPINFO bi{};
+        bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+        bi.bmiHeader.biWidth = 5;
+        bi.bmiHeader.biHeight = -3;
+        bi.bmiHeader.biPlanes = 1;
+        bi.bmiHeader.biBitCount = c.bpp;
+        void* bits = nullptr;
+        HDC dc = CreateCompatibleDC(nullptr);
+        HBITMAP dib = CreateDIBSection(dc, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+        ASSERT_NE(dib, nullptr) << c.bpp;
+        HGDIOBJ old = SelectObject(dc, dib);
+        ASSERT_TRUE(PatBlt(dc, 1, 1, 3, 1, WHITENESS)) << c.bpp;
+        const size_t bytes = c.bpp / 8, stride = (5 * bytes + 3) / 4 * 4;
+        const BYTE* row = static_cast<const BYTE*>(bits);
+        for (size_t y = 0; y < 3; ++y)
+            for (size_t x = 0; x < 5; ++x) {
+                const bool inside = y == 1 && x >= 1 && x <= 3;
+                const std::vector<BYTE> pixel(row + y * stride + x * bytes, row + y * stride + (x + 1) * bytes);
+                EXPECT_EQ(pixel, inside ? c.white : std::vector<BYTE>(bytes, 0)) << c.bpp << " bpp at " << x << "," << y;
+            }
+        SelectObject(dc, old);
+        DeleteObject(dib);
+        DeleteDC(dc);
+    }
+}
+
 }  // namespace
