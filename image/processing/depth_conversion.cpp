@@ -139,29 +139,30 @@ bool GwImage::DecreaseBpp(DWORD bitsPerPixel, bool errorDiffusion, RGBQUAD* pale
         const BYTE* p = info.pixels + static_cast<size_t>(y) * info.rowBytes;
         BYTE* out = narrow.info.pixels + static_cast<size_t>(y) * narrow.info.rowBytes;  // cleared to 0
         if (bitsPerPixel == 1) {
-            // Pixels come in runs of one colour: the previous pixel's entry is reused while
-            // the colour stays, so the remembered entries are searched once per run.
-            // The colour before the current run is kept too: a two-colour picture then never
-            // searches at all.
-            uint32_t runKey = 0xFFFFFFFFu, otherKey = 0xFFFFFFFFu;  // no 24-bit colour
-            unsigned runBit = 0, otherBit = 0, bits = 0;
-            for (long x = 0; x < width; x++, p += 3) {
-                const uint32_t key = p[0] | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16;
-                if (key != runKey) {
-                    const uint32_t previousKey = runKey;
-                    const unsigned previousBit = runBit;
-                    runBit = key == otherKey ? otherBit : (lookUp(key, p) & 1u);
-                    runKey = key;
-                    otherKey = previousKey;
-                    otherBit = previousBit;
-                }
-                bits = bits << 1 | runBit;
-                if ((x & 7) == 7) {
-                    out[x >> 3] = static_cast<BYTE>(bits);
-                    bits = 0;
-                }
+            // Pixels come in runs of one colour: each run is measured first and looked up once
+            // (out is cleared, so only runs of entry 1 set bits). Neighbouring runs differ, so
+            // the run two before is the one to compare with: a two-colour picture needs no
+            // search after its first two runs of a row.
+            const BYTE* twoBefore = nullptr;
+            const BYTE* oneBefore = nullptr;
+            unsigned twoBeforeBit = 0, oneBeforeBit = 0;
+            for (long x = 0; x < width;) {
+                const BYTE* run = p + 3 * static_cast<size_t>(x);
+                long end = x + 1;
+                for (const BYTE* q = run + 3; end < width && q[0] == run[0] && q[1] == run[1] && q[2] == run[2]; q += 3)
+                    ++end;
+                const unsigned bit =
+                    (twoBefore && run[0] == twoBefore[0] && run[1] == twoBefore[1] && run[2] == twoBefore[2])
+                        ? twoBeforeBit
+                        : (entryOf(run) & 1u);
+                twoBefore = oneBefore;
+                twoBeforeBit = oneBeforeBit;
+                oneBefore = run;
+                oneBeforeBit = bit;
+                if (bit)
+                    for (long i = x; i < end; ++i) out[i >> 3] |= static_cast<BYTE>(0x80u >> (i & 7));
+                x = end;
             }
-            if (width & 7) out[width >> 3] = static_cast<BYTE>(bits << (8 - (width & 7)));
         } else if (bitsPerPixel == 4) {
             for (long x = 0; x < width; x++, p += 3)
                 out[x >> 1] |= static_cast<BYTE>((entryOf(p) & 0x0F) << ((x & 1) ? 0 : 4));

@@ -78,16 +78,22 @@ TEST(DecreaseBpp, NearestOfBlackAndWhite) {
 
 TEST(DecreaseBpp, EveryPixelTakesItsNearestEntryAtEveryDepth) {
     // Twelve colours in a seeded order over a width that is no multiple of eight: more
-    // colours than a row meets in a run, and partial bytes at the end of 1- and 4-bit rows.
+    // colours than a row meets in a run, runs of one colour of several lengths, and partial
+    // bytes at the end of 1- and 4-bit rows.
     const long width = 37, height = 5;
     GwImage source(width, height, 24);
     uint32_t x32 = 2463534242u;
+    int k = 0, before = 0;
     for (long y = 0; y < height; y++)
         for (long x = 0; x < width; x++) {
             x32 ^= x32 << 13;
             x32 ^= x32 >> 17;
             x32 ^= x32 << 5;
-            const int k = static_cast<int>(x32 % 12);
+            if ((x32 >> 20) % 3 == 0) {  // a new run: often back to the colour before, else any
+                const int next = (x32 & 0x10000) ? before : static_cast<int>(x32 % 12);
+                before = k;
+                k = next;
+            }
             source.SetPixelColor(x, y, RGB(k * 21, 255 - k * 19, (k * 97) & 0xFF));
         }
     for (DWORD bits : {1u, 4u, 8u}) {
