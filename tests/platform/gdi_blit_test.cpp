@@ -393,11 +393,11 @@ TEST(GdiBlit, IndexedDestinationsTakeTheNearestTableColour) {
 }
 
 TEST(GdiBlit, FillsSetEveryPixelOfTheRectangleAtEachByteDepth) {
-    // bits per pixel, then the bytes of one whitened pixel (16 bits are 5-5-5)
+    // bits per pixel, then the colour bytes of one whitened pixel (16 bits are 5-5-5)
     const struct {
         WORD bpp;
         std::vector<BYTE> white;
-    } cases[] = {{16, {0xFF, 0x7F}}, {24, {0xFF, 0xFF, 0xFF}}, {32, {0xFF, 0xFF, 0xFF, 0x00}}};
+    } cases[] = {{16, {0xFF, 0x7F}}, {24, {0xFF, 0xFF, 0xFF}}, {32, {0xFF, 0xFF, 0xFF}}};
     for (const auto& c : cases) {
         BITMAPINFO bi{};
         bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
@@ -416,8 +416,10 @@ TEST(GdiBlit, FillsSetEveryPixelOfTheRectangleAtEachByteDepth) {
         for (size_t y = 0; y < 3; ++y)
             for (size_t x = 0; x < 5; ++x) {
                 const bool inside = y == 1 && x >= 1 && x <= 3;
-                const std::vector<BYTE> pixel(row + y * stride + x * bytes, row + y * stride + (x + 1) * bytes);
-                EXPECT_EQ(pixel, inside ? c.white : std::vector<BYTE>(bytes, 0)) << c.bpp << " bpp at " << x << "," << y;
+                const BYTE* at = row + y * stride + x * bytes;
+                const std::vector<BYTE> colour(at, at + c.white.size());
+                EXPECT_EQ(colour, inside ? c.white : std::vector<BYTE>(c.white.size(), 0))
+                    << c.bpp << " bpp at " << x << "," << y;
             }
         SelectObject(dc, old);
         DeleteObject(dib);
