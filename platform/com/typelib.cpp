@@ -286,7 +286,7 @@ public:
         return E_NOTIMPL;
     }
     STDMETHOD_(void, ReleaseTLibAttr)(void*) override {}
-    const standin::TypeLibDesc& GetDescription() override { return m_desc; }
+    const standin::TypeLibDesc& GetDescription() const { return m_desc; }
 
 private:
     std::atomic<ULONG> m_refs{1};
@@ -450,9 +450,15 @@ bool standin::TypeLibFromText(const std::string& text, standin::TypeLibDesc* out
 
 ITypeLib* standin::CreateTypeLib(const standin::TypeLibDesc& desc) { return new GwTypeLib(desc); }
 
+const standin::TypeLibDesc* standin::DescriptionOf(ITypeLib* lib) {
+    const GwTypeLib* own = dynamic_cast<const GwTypeLib*>(lib);
+    return own ? &own->GetDescription() : nullptr;
+}
+
 HRESULT RegisterTypeLib(ITypeLib* lib, const char* fullPath, const char* helpDir) {
-    if (!lib || !fullPath) return E_INVALIDARG;
-    const standin::TypeLibDesc& d = lib->GetDescription();
+    const standin::TypeLibDesc* described = standin::DescriptionOf(lib);
+    if (!described || !fullPath) return E_INVALIDARG;
+    const standin::TypeLibDesc& d = *described;
     const std::string key = VersionKey(d.libid, d.major, d.minor);
     char lcid[16];
     std::snprintf(lcid, sizeof lcid, "%x", static_cast<unsigned>(d.lcid));

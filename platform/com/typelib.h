@@ -95,16 +95,15 @@ struct ITypeLib : IUnknown {
     STDMETHOD(FindName)(LPOLESTR name, ULONG hash, ITypeInfo** infos, MEMBERID* ids, USHORT* found) PURE;
     STDMETHOD_(void, ReleaseTLibAttr)(void* attr) PURE;
 
-    // The stand-in's own access to the description behind the library.
-    virtual const standin::TypeLibDesc& GetDescription() = 0;
-
 protected:
     ~ITypeLib() = default;
 };
 
 namespace standin {
 // A new type library object (reference count 1) over a copy of desc.
-ITypeLib* CreateTypeLib(const standin::TypeLibDesc& desc);
+ITypeLib* CreateTypeLib(const TypeLibDesc& desc);
+// The description behind a library this stand-in made; null for any other library.
+const TypeLibDesc* DescriptionOf(ITypeLib* lib);
 }  // namespace standin
 // Writes the library under TypeLib\{LIBID}\major.minor (help string, FLAGS, HELPDIR, the
 // module path under <lcid>\win32, and the description itself) and each dispatch interface

@@ -69,7 +69,7 @@ TEST_F(Registration, TypeLibraryReadsBackWithEveryMember) {
     EXPECT_EQ(LoadRegTypeLib(LIBID_GLYPHWELLLib, 1, 0, 0x0409, &lib), TYPE_E_LIBNOTREGISTERED);
     ASSERT_EQ(DllRegisterServer(), S_OK);
     ASSERT_EQ(LoadRegTypeLib(LIBID_GLYPHWELLLib, 1, 0, 0x0409, &lib), S_OK);
-    const standin::TypeLibDesc& d = lib->GetDescription();
+    const standin::TypeLibDesc& d = *standin::DescriptionOf(lib);
     EXPECT_EQ(d.name, "GLYPHWELLLib");
     EXPECT_EQ(d.helpFile, "Glyphwell.hlp");
     EXPECT_EQ(d.lcid, 0x0409u);
@@ -96,7 +96,7 @@ TEST_F(Registration, TypeLibraryReadsBackWithEveryMember) {
     ControlRef c;
     ITypeLib* viaControl = nullptr;
     ASSERT_EQ(c->GetTypeLib(0x0409, &viaControl), S_OK);
-    EXPECT_EQ(viaControl->GetDescription().libid, LIBID_GLYPHWELLLib);
+    EXPECT_EQ(standin::DescriptionOf(viaControl)->libid, LIBID_GLYPHWELLLib);
     viaControl->Release();
     // What hosts ask at run time: the dispatch interface's type information (names and calls
     // through it), the class and its default event interface, the user type name.

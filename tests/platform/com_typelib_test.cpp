@@ -69,7 +69,7 @@ TEST(ComTypeLib, RegisterLoadByVersionAndUnregister) {
     lib->Release();
     ITypeLib* loaded = nullptr;
     ASSERT_EQ(LoadRegTypeLib(Sample(0).libid, 2, 0, 0, &loaded), S_OK);  // a newer minor satisfies
-    EXPECT_EQ(loaded->GetDescription().minor, 1);
+    EXPECT_EQ(standin::DescriptionOf(loaded)->minor, 1);
     loaded->Release();
     EXPECT_EQ(LoadRegTypeLib(Sample(0).libid, 2, 2, 0, &loaded), TYPE_E_LIBNOTREGISTERED);
     EXPECT_EQ(LoadRegTypeLib(Sample(0).libid, 3, 0, 0, &loaded), TYPE_E_LIBNOTREGISTERED);
