@@ -167,13 +167,15 @@ int GetDIBits(HDC handle, HBITMAP bitmap, UINT start, UINT lines, LPVOID bits, B
     const bool plainCopy = b->bpp == 32 && !b->bitfields && (f.bpp == 24 || f.bpp == 32) && !f.bitfields;
     for (UINT k = 0; k < band; ++k) {
         int dstRow = f.topDown ? static_cast<int>(k) : static_cast<int>(band - 1 - k);
-        std::memset(dst.row(dstRow), 0, f.stride);
         long long row = BitmapRow(*b, f.topDown, static_cast<long long>(start) + k);
-        if (row < 0 || row >= b->height) continue;
-        if (plainCopy) {
+        const bool inside = row >= 0 && row < b->height;
+        if (inside && plainCopy) {
+            // Every pixel is written below: only the bytes after them are cleared.
             const uint8_t* from = src.row(static_cast<int>(row));
             uint8_t* to = dst.row(dstRow);
             const size_t step = static_cast<size_t>(f.bpp / 8);
+            const size_t written = step * static_cast<size_t>(width);
+            std::memset(to + written, 0, f.stride - written);
             for (int x = 0; x < width; ++x, from += 4, to += step) {
                 to[0] = from[0];
                 to[1] = from[1];
@@ -182,6 +184,8 @@ int GetDIBits(HDC handle, HBITMAP bitmap, UINT start, UINT lines, LPVOID bits, B
             }
             continue;
         }
+        std::memset(dst.row(dstRow), 0, f.stride);
+        if (!inside) continue;
         for (int x = 0; x < width; ++x) {
             uint32_t value = sameIndices ? src.raw(x, static_cast<int>(row)) : dst.fromRgb(src.rgb(x, static_cast<int>(row)));
             dst.setWork(x, dstRow, value);
