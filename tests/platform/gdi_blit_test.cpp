@@ -417,7 +417,9 @@ TEST(GdiBlit, FillsSetEveryPixelOfTheRectangleAtEachByteDepth) {
             for (size_t x = 0; x < 5; ++x) {
                 const bool inside = y == 1 && x >= 1 && x <= 3;
                 const BYTE* at = row + y * stride + x * bytes;
-                const std::vector<BYTE> colour(at, at + c.white.size());
+                std::vector<BYTE> colour(at, at + c.white.size());
+                // The top bit of a 5-5-5 pixel carries no colour, and the system's GDI may set it.
+                if (c.bpp == 16) colour[1] &= 0x7F;
                 EXPECT_EQ(colour, inside ? c.white : std::vector<BYTE>(c.white.size(), 0))
                     << c.bpp << " bpp at " << x << "," << y;
             }
