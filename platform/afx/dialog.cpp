@@ -219,7 +219,11 @@ INT_PTR CALLBACK FrameworkDialogProc(HWND window, UINT message, WPARAM wParam, L
 }
 }  // namespace
 
-INT_PTR CDialog::RunSystemDialog(const BYTE* templ) {
+INT_PTR CDialog::RunSystemDialog() {
+    const BYTE* templ;
+    DWORD size;
+    if (!AfxFindResourceBytes(AfxGetResourceHandle(), MAKEINTRESOURCE(m_nIDTemplate), RT_DIALOG, &templ, &size))
+        return -1;
     return DialogBoxIndirectParamA(AfxGetResourceHandle(), reinterpret_cast<LPCDLGTEMPLATEA>(templ),
                                    GetActiveWindow(), FrameworkDialogProc, reinterpret_cast<LPARAM>(this));
 }
@@ -229,13 +233,7 @@ INT_PTR CDialog::DoModal() {
     if (!AfxLayoutDialog(m_nIDTemplate, &m_layout)) return -1;
 #ifdef _WIN32
     // A person answers through the system's dialog manager unless a user has been installed.
-    if (!AfxHasDialogUser()) {
-        const BYTE* data;
-        DWORD size;
-        if (!AfxFindResourceBytes(AfxGetResourceHandle(), MAKEINTRESOURCE(m_nIDTemplate), RT_DIALOG, &data, &size))
-            return -1;
-        return RunSystemDialog(data);
-    }
+    if (!AfxHasDialogUser()) return RunSystemDialog();
 #endif
     OnInitDialog();
     const int result = AfxRunDialogUser(m_layout);

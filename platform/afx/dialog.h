@@ -90,8 +90,8 @@ public:
 
 protected:
 #ifdef _WIN32
-    // Shows the template through the system's dialog manager; the button's id, or -1.
-    INT_PTR RunSystemDialog(const BYTE* dialogTemplate);
+    // Shows the dialog's template through the system's dialog manager; the button's id, or -1.
+    INT_PTR RunSystemDialog();
 #endif
     virtual BOOL OnInitDialog() { return TRUE; }
     virtual void DoDataExchange(CDataExchange*) {}

@@ -37,13 +37,7 @@ INT_PTR COlePropertyPage::ShowModal() {
     m_layout.desc.caption = m_caption.Bytes();
 #ifdef _WIN32
     // Shown by the system, the page gets its caption from its window text.
-    if (!AfxHasDialogUser()) {
-        const BYTE* data;
-        DWORD size;
-        if (!AfxFindResourceBytes(AfxGetResourceHandle(), MAKEINTRESOURCE(m_nIDTemplate), RT_DIALOG, &data, &size))
-            return -1;
-        return RunSystemDialog(data);
-    }
+    if (!AfxHasDialogUser()) return RunSystemDialog();
 #endif
     OnInitDialog();
     const int result = AfxRunDialogUser(m_layout);
