@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
+#include <utility>
 
 #include "platform/afx/module.h"
 #include "platform/afx/objectfactory.h"
@@ -74,12 +75,83 @@ void PutValue(VARTYPE vt, void* p, const VARIANT& v) {
 }
 
 LONG PixelsToHimetric(int px) { return static_cast<LONG>((static_cast<long long>(px) * 2540 + 48) / 96); }
+
+// Each enumerated item carries one reference of its own; what Next hands out gets another.
+void AddRefItem(IConnectionPoint* point) { point->AddRef(); }
+void ReleaseItem(IConnectionPoint* point) { point->Release(); }
+void AddRefItem(const CONNECTDATA& data) { data.pUnk->AddRef(); }
+void ReleaseItem(const CONNECTDATA& data) { data.pUnk->Release(); }
+
+// A snapshot enumerator over connection points or connections: later Advise and Unadvise
+// calls do not disturb a walk in progress.
+template <class Interface, class Item>
+class CSnapshotEnum final : public Interface {
+public:
+    CSnapshotEnum(REFIID iid, std::vector<Item> items, size_t position = 0)
+        : m_iid(iid), m_items(std::move(items)), m_position(position) {
+        for (const Item& item : m_items) AddRefItem(item);
+    }
+    STDMETHOD(QueryInterface)(REFIID iid, void** object) override {
+        if (!object) return E_POINTER;
+        *object = nullptr;
+        if (iid != IID_IUnknown && iid != m_iid) return E_NOINTERFACE;
+        *object = static_cast<Interface*>(this);
+        AddRef();
+        return S_OK;
+    }
+    STDMETHOD_(ULONG, AddRef)() override { return ++m_refs; }
+    STDMETHOD_(ULONG, Release)() override {
+        const ULONG left = --m_refs;
+        if (left == 0) delete this;
+        return left;
+    }
+    STDMETHOD(Next)(ULONG count, Item* out, ULONG* fetched) override {
+        if (fetched) *fetched = 0;
+        if (!out || (!fetched && count != 1)) return E_POINTER;
+        ULONG n = 0;
+        for (; n < count && m_position < m_items.size(); ++n, ++m_position) {
+            out[n] = m_items[m_position];
+            AddRefItem(out[n]);
+        }
+        if (fetched) *fetched = n;
+        return n == count ? S_OK : S_FALSE;
+    }
+    STDMETHOD(Skip)(ULONG count) override {
+        const size_t left = m_items.size() - m_position;
+        if (count > left) {
+            m_position = m_items.size();
+            return S_FALSE;
+        }
+        m_position += count;
+        return S_OK;
+    }
+    STDMETHOD(Reset)() override {
+        m_position = 0;
+        return S_OK;
+    }
+    STDMETHOD(Clone)(Interface** copy) override {
+        if (!copy) return E_POINTER;
+        *copy = new CSnapshotEnum(m_iid, m_items, m_position);
+        return S_OK;
+    }
+
+private:
+    ~CSnapshotEnum() {
+        for (const Item& item : m_items) ReleaseItem(item);
+    }
+    const IID m_iid;
+    const std::vector<Item> m_items;
+    size_t m_position;
+    std::atomic<ULONG> m_refs{1};
+};
 }  // namespace
 
 COleControl::COleControl() { AfxOleLockApp(); }
 
 COleControl::~COleControl() {
     if (m_pClientSite) m_pClientSite->Release();
+    // Hosts that never unadvised still get their references back.
+    for (const Sink& s : m_sinks) s.sink->Release();
     AfxOleUnlockApp();
 }
 
@@ -92,6 +164,7 @@ STDMETHODIMP COleControl::QueryInterface(REFIID iid, void** object) {
     else if (iid == IID_IPersistStreamInit || iid == IID_IPersist) found = static_cast<IPersistStreamInit*>(this);
     else if (iid == IID_IProvideClassInfo || iid == IID_IProvideClassInfo2)
         found = static_cast<IProvideClassInfo2*>(this);
+    else if (iid == IID_IConnectionPointContainer) found = static_cast<IConnectionPointContainer*>(this);
     else if (iid == IID_IViewObject) found = static_cast<IViewObject*>(this);
     else if (iid == IID_IOleObject) found = static_cast<IOleObject*>(this);
     else if (iid == IID_ISpecifyPropertyPages) found = static_cast<ISpecifyPropertyPages*>(this);
@@ -175,6 +248,107 @@ STDMETHODIMP COleControl::GetGUID(DWORD kind, GUID* guid) {
         return E_INVALIDARG;
     }
     *guid = *m_piidEvents;
+    return S_OK;
+}
+
+STDMETHODIMP COleControl::EnumConnectionPoints(IEnumConnectionPoints** points) {
+    if (!points) return E_POINTER;
+    std::vector<IConnectionPoint*> items;
+    if (m_piidEvents) items.push_back(&m_xEventPoint);
+    *points = new CSnapshotEnum<IEnumConnectionPoints, IConnectionPoint*>(IID_IEnumConnectionPoints, items);
+    return S_OK;
+}
+
+STDMETHODIMP COleControl::FindConnectionPoint(REFIID iid, IConnectionPoint** point) {
+    if (!point) return E_POINTER;
+    *point = nullptr;
+    if (!m_piidEvents || iid != *m_piidEvents) return CONNECT_E_NOCONNECTION;
+    *point = &m_xEventPoint;
+    m_xEventPoint.AddRef();
+    return S_OK;
+}
+
+STDMETHODIMP COleControl::XEventPoint::QueryInterface(REFIID iid, void** object) {
+    if (!object) return E_POINTER;
+    *object = nullptr;
+    if (iid != IID_IUnknown && iid != IID_IConnectionPoint) return E_NOINTERFACE;
+    *object = static_cast<IConnectionPoint*>(this);
+    AddRef();
+    return S_OK;
+}
+
+STDMETHODIMP_(ULONG) COleControl::XEventPoint::AddRef() { return m_owner->AddRef(); }
+
+STDMETHODIMP_(ULONG) COleControl::XEventPoint::Release() { return m_owner->Release(); }
+
+STDMETHODIMP COleControl::XEventPoint::GetConnectionInterface(IID* iid) {
+    if (!iid) return E_POINTER;
+    if (!m_owner->m_piidEvents) {
+        *iid = GUID_NULL;
+        return E_UNEXPECTED;
+    }
+    *iid = *m_owner->m_piidEvents;
+    return S_OK;
+}
+
+STDMETHODIMP COleControl::XEventPoint::GetConnectionPointContainer(IConnectionPointContainer** container) {
+    if (!container) return E_POINTER;
+    *container = static_cast<IConnectionPointContainer*>(m_owner);
+    m_owner->AddRef();
+    return S_OK;
+}
+
+// The sink is asked for the event interface itself, or failing that for IDispatch, through
+// which events are fired.
+STDMETHODIMP COleControl::XEventPoint::Advise(IUnknown* sink, DWORD* cookie) {
+    if (!cookie) return E_POINTER;
+    *cookie = 0;
+    if (!sink) return E_POINTER;
+    IUnknown* held = nullptr;
+    if (!m_owner->m_piidEvents ||
+        (FAILED(sink->QueryInterface(*m_owner->m_piidEvents, reinterpret_cast<void**>(&held))) &&
+         FAILED(sink->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&held)))) ||
+        !held)
+        return CONNECT_E_CANNOTCONNECT;
+    std::lock_guard<std::mutex> lock(m_owner->m_sinkLock);
+    // Cookies are never 0 and never repeat one still in use, even after the counter wraps.
+    DWORD next = m_owner->m_lastCookie;
+    for (bool inUse = true; inUse;) {
+        if (++next == 0) next = 1;
+        inUse = false;
+        for (const Sink& s : m_owner->m_sinks)
+            if (s.cookie == next) inUse = true;
+    }
+    m_owner->m_lastCookie = next;
+    m_owner->m_sinks.push_back({next, held});
+    *cookie = next;
+    return S_OK;
+}
+
+STDMETHODIMP COleControl::XEventPoint::Unadvise(DWORD cookie) {
+    IUnknown* released = nullptr;
+    {
+        std::lock_guard<std::mutex> lock(m_owner->m_sinkLock);
+        auto& sinks = m_owner->m_sinks;
+        for (auto it = sinks.begin(); it != sinks.end(); ++it)
+            if (it->cookie == cookie) {
+                released = it->sink;
+                sinks.erase(it);
+                break;
+            }
+    }
+    if (!released) return CONNECT_E_NOCONNECTION;
+    released->Release();  // outside the lock: the sink may call back
+    return S_OK;
+}
+
+STDMETHODIMP COleControl::XEventPoint::EnumConnections(IEnumConnections** connections) {
+    if (!connections) return E_POINTER;
+    std::vector<CONNECTDATA> items;
+    // The snapshot takes its references under the lock, before an Unadvise could drop a sink.
+    std::lock_guard<std::mutex> lock(m_owner->m_sinkLock);
+    for (const Sink& s : m_owner->m_sinks) items.push_back({s.sink, s.cookie});
+    *connections = new CSnapshotEnum<IEnumConnections, CONNECTDATA>(IID_IEnumConnections, items);
     return S_OK;
 }
 

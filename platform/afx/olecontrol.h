@@ -3,10 +3,12 @@
 // notification) with its type information, its persistence (Serialize with the framework's
 // own small versioned part, DoPropExchange, OnResetState), painting (OnDraw), size, modified
 // flag, verbs and property pages, and hands them to hosts through IDispatch, IPersistStreamInit, IViewObject,
-// IOleObject, ISpecifyPropertyPages and IProvideClassInfo2.
+// IOleObject, ISpecifyPropertyPages, IProvideClassInfo2 and IConnectionPointContainer (one
+// connection point, for the class's event interface).
 #pragma once
 
 #include <atomic>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -76,7 +78,8 @@ class COleControl : public IDispatch,
                     public IViewObject,
                     public IOleObject,
                     public ISpecifyPropertyPages,
-                    public IProvideClassInfo2 {
+                    public IProvideClassInfo2,
+                    public IConnectionPointContainer {
 public:
     // A new control holds one reference, owned by its creator.
     COleControl();
@@ -141,6 +144,9 @@ public:
     // IProvideClassInfo2: the control class's coclass, and its default event interface.
     STDMETHOD(GetClassInfo)(ITypeInfo** info) override;
     STDMETHOD(GetGUID)(DWORD kind, GUID* guid) override;
+    // IConnectionPointContainer: the one point is the event interface's.
+    STDMETHOD(EnumConnectionPoints)(IEnumConnectionPoints** points) override;
+    STDMETHOD(FindConnectionPoint)(REFIID iid, IConnectionPoint** point) override;
 
     // The verbs a host may offer: the framework's standard ones and the class's own. The
     // names stay valid until the next call.
@@ -181,6 +187,29 @@ protected:
     const IID* m_piidEvents = nullptr;
 
 private:
+    // The event interface's connection point. It lives inside the control and counts its
+    // references on the control, so a host holding the point keeps the control alive and
+    // the two never keep each other.
+    class XEventPoint : public IConnectionPoint {
+    public:
+        explicit XEventPoint(COleControl* owner) : m_owner(owner) {}
+        STDMETHOD(QueryInterface)(REFIID iid, void** object) override;
+        STDMETHOD_(ULONG, AddRef)() override;
+        STDMETHOD_(ULONG, Release)() override;
+        STDMETHOD(GetConnectionInterface)(IID* iid) override;
+        STDMETHOD(GetConnectionPointContainer)(IConnectionPointContainer** container) override;
+        STDMETHOD(Advise)(IUnknown* sink, DWORD* cookie) override;
+        STDMETHOD(Unadvise)(DWORD cookie) override;
+        STDMETHOD(EnumConnections)(IEnumConnections** connections) override;
+
+    private:
+        COleControl* m_owner;
+    };
+    struct Sink {
+        DWORD cookie;
+        IUnknown* sink;  // one reference, held until Unadvise or the control's end
+    };
+
     const AFX_DISPMAP_ENTRY* FindEntry(DISPID id) const;
     // The type information of `guid` in the class's type library.
     HRESULT TypeInfoOf(REFGUID guid, LCID lcid, ITypeInfo** info);
@@ -191,6 +220,10 @@ private:
     BOOL m_bModified = FALSE;
     int m_cxExtent = 100;
     int m_cyExtent = 50;
+    XEventPoint m_xEventPoint{this};
+    std::mutex m_sinkLock;
+    std::vector<Sink> m_sinks;
+    DWORD m_lastCookie = 0;
 };
 
 // The framework's own part of a stored control, after whatever the control writes first.

@@ -53,6 +53,10 @@ extern const IID IID_ISequentialStream;
 extern const IID IID_ITypeInfo;
 extern const IID IID_IProvideClassInfo;
 extern const IID IID_IProvideClassInfo2;
+extern const IID IID_IConnectionPointContainer;
+extern const IID IID_IConnectionPoint;
+extern const IID IID_IEnumConnectionPoints;
+extern const IID IID_IEnumConnections;
 #endif  // !_WIN32
 
 // "{01234567-89AB-CDEF-0123-456789ABCDEF}", upper-case hex, as the registry shows identities.

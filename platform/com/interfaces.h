@@ -2,7 +2,8 @@
 // parameter types, calling convention and result codes, so that a class written against them
 // has the same vtable on both platforms: IUnknown, IClassFactory, IDispatch, IObjectSafety,
 // ISequentialStream/IStream, IPersist/IPersistStreamInit, IViewObject, IOleObject,
-// ISpecifyPropertyPages, IProvideClassInfo(2) and the parts of ITypeInfo hosts call.
+// ISpecifyPropertyPages, IProvideClassInfo(2), the connection point interfaces and the parts of
+// ITypeInfo hosts call.
 // On Windows the system's headers declare all of them.
 #pragma once
 
@@ -342,6 +343,57 @@ struct IProvideClassInfo2 : IProvideClassInfo {
 
 protected:
     ~IProvideClassInfo2() = default;
+};
+
+#define CONNECT_E_NOCONNECTION ((HRESULT)0x80040200L)
+#define CONNECT_E_ADVISELIMIT ((HRESULT)0x80040201L)
+#define CONNECT_E_CANNOTCONNECT ((HRESULT)0x80040202L)
+
+struct CONNECTDATA {
+    IUnknown* pUnk;  // the sink, AddRef'd for whoever receives it
+    DWORD dwCookie;
+};
+
+struct IConnectionPointContainer;
+
+struct IEnumConnections : IUnknown {
+    STDMETHOD(Next)(ULONG count, CONNECTDATA* connections, ULONG* fetched) PURE;
+    STDMETHOD(Skip)(ULONG count) PURE;
+    STDMETHOD(Reset)() PURE;
+    STDMETHOD(Clone)(IEnumConnections** copy) PURE;
+
+protected:
+    ~IEnumConnections() = default;
+};
+
+// One outgoing interface of an object: the sinks that listen on it.
+struct IConnectionPoint : IUnknown {
+    STDMETHOD(GetConnectionInterface)(IID* iid) PURE;
+    STDMETHOD(GetConnectionPointContainer)(IConnectionPointContainer** container) PURE;
+    STDMETHOD(Advise)(IUnknown* sink, DWORD* cookie) PURE;
+    STDMETHOD(Unadvise)(DWORD cookie) PURE;
+    STDMETHOD(EnumConnections)(IEnumConnections** connections) PURE;
+
+protected:
+    ~IConnectionPoint() = default;
+};
+
+struct IEnumConnectionPoints : IUnknown {
+    STDMETHOD(Next)(ULONG count, IConnectionPoint** points, ULONG* fetched) PURE;
+    STDMETHOD(Skip)(ULONG count) PURE;
+    STDMETHOD(Reset)() PURE;
+    STDMETHOD(Clone)(IEnumConnectionPoints** copy) PURE;
+
+protected:
+    ~IEnumConnectionPoints() = default;
+};
+
+struct IConnectionPointContainer : IUnknown {
+    STDMETHOD(EnumConnectionPoints)(IEnumConnectionPoints** points) PURE;
+    STDMETHOD(FindConnectionPoint)(REFIID iid, IConnectionPoint** point) PURE;
+
+protected:
+    ~IConnectionPointContainer() = default;
 };
 
 void* CoTaskMemAlloc(SIZE_T bytes);

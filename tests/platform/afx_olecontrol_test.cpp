@@ -1,6 +1,6 @@
 // The control base as a host sees it, exercised through a small control of the test's own:
 // dispatch-map get/put/method calls and their errors, reference counting, the framework's
-// stream part, verbs and extents.
+// stream part, verbs and extents, and the event connection point.
 #include <gtest/gtest.h>
 
 #include "platform/afx/afxctl.h"
@@ -169,3 +169,97 @@ TEST(AfxOleControl, VerbsExtentAndModifiedFlag) {
 }
 
 }  // namespace
+
+namespace {
+// A host's event sink: it answers IUnknown and, when given one, a single further interface.
+class CountingSink : public IDispatch {
+public:
+    explicit CountingSink(const IID* answers) : m_answers(answers) {}
+    STDMETHOD(QueryInterface)(REFIID iid, void** object) override {
+        *object = nullptr;
+        if (iid != IID_IUnknown && !(m_answers && iid == *m_answers)) return E_NOINTERFACE;
+        *object = static_cast<IDispatch*>(this);
+        AddRef();
+        return S_OK;
+    }
+    STDMETHOD_(ULONG, AddRef)() override { return ++refs; }
+    STDMETHOD_(ULONG, Release)() override { return --refs; }
+    STDMETHOD(GetTypeInfoCount)(UINT*) override { return E_NOTIMPL; }
+    STDMETHOD(GetTypeInfo)(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+    STDMETHOD(GetIDsOfNames)(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
+    STDMETHOD(Invoke)(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override {
+        return E_NOTIMPL;
+    }
+    ULONG refs = 1;
+
+private:
+    const IID* m_answers;
+};
+}  // namespace
+
+TEST(AfxOleControl, EventConnectionPointAdviseAndUnadvise) {
+    static const IID kEvents = {0x1F6B3C2A, 0x5D4E, 0x4A10, {0x9B, 0x31, 0x7C, 0x0D, 0x22, 0x8E, 0x41, 0x5A}};
+    const int before = CProbeCtrl::s_destroyed;
+    CProbeCtrl* c = new CProbeCtrl;
+    c->InitializeIIDs(&IID_IDispatch, &kEvents);
+    IConnectionPointContainer* container = nullptr;
+    ASSERT_EQ(c->QueryInterface(IID_IConnectionPointContainer, reinterpret_cast<void**>(&container)), S_OK);
+    c->Release();  // the container's reference is now the only one
+
+    IConnectionPoint* point = reinterpret_cast<IConnectionPoint*>(1);
+    EXPECT_EQ(container->FindConnectionPoint(IID_IDispatch, &point), CONNECT_E_NOCONNECTION);
+    EXPECT_EQ(point, nullptr);
+    ASSERT_EQ(container->FindConnectionPoint(kEvents, &point), S_OK);
+    IID iid = GUID_NULL;
+    EXPECT_EQ(point->GetConnectionInterface(&iid), S_OK);
+    EXPECT_EQ(iid, kEvents);
+    IConnectionPointContainer* back = nullptr;
+    ASSERT_EQ(point->GetConnectionPointContainer(&back), S_OK);
+    EXPECT_EQ(back, container);
+    back->Release();
+    IEnumConnectionPoints* points = nullptr;
+    ASSERT_EQ(container->EnumConnectionPoints(&points), S_OK);
+    IConnectionPoint* listed[2] = {nullptr, nullptr};
+    ULONG fetched = 0;
+    EXPECT_EQ(points->Next(2, listed, &fetched), S_FALSE);
+    EXPECT_EQ(fetched, 1u);
+    EXPECT_EQ(listed[0], point);
+    if (listed[0]) listed[0]->Release();
+    points->Release();
+
+    // A sink that answers the event interface, one reached through IDispatch, one with neither.
+    CountingSink direct(&kEvents), viaDispatch(&IID_IDispatch), deaf(nullptr);
+    DWORD first = 0, second = 0, none = 7;
+    EXPECT_EQ(point->Advise(&direct, &first), S_OK);
+    EXPECT_EQ(point->Advise(&viaDispatch, &second), S_OK);
+    EXPECT_EQ(point->Advise(&deaf, &none), CONNECT_E_CANNOTCONNECT);
+    EXPECT_NE(first, 0u);
+    EXPECT_NE(second, 0u);
+    EXPECT_NE(first, second);
+    EXPECT_EQ(none, 0u);
+    EXPECT_EQ(direct.refs, 2u);
+    EXPECT_EQ(viaDispatch.refs, 2u);
+    EXPECT_EQ(deaf.refs, 1u);
+    IEnumConnections* connections = nullptr;
+    ASSERT_EQ(point->EnumConnections(&connections), S_OK);
+    CONNECTDATA data[3] = {};
+    EXPECT_EQ(connections->Next(3, data, &fetched), S_FALSE);
+    ASSERT_EQ(fetched, 2u);
+    EXPECT_EQ(data[0].dwCookie + data[1].dwCookie, first + second);
+    for (ULONG i = 0; i < fetched; ++i) data[i].pUnk->Release();
+    connections->Release();
+    EXPECT_EQ(direct.refs, 2u);
+
+    EXPECT_EQ(point->Unadvise(first), S_OK);
+    EXPECT_EQ(direct.refs, 1u);
+    EXPECT_EQ(point->Unadvise(first), CONNECT_E_NOCONNECTION);
+    EXPECT_EQ(point->Unadvise(0), CONNECT_E_NOCONNECTION);
+
+    // The point alone keeps the control alive; at its end the sink still connected is let go.
+    container->Release();
+    EXPECT_EQ(CProbeCtrl::s_destroyed, before);
+    EXPECT_EQ(viaDispatch.refs, 2u);
+    point->Release();
+    EXPECT_EQ(CProbeCtrl::s_destroyed, before + 1);
+    EXPECT_EQ(viaDispatch.refs, 1u);
+}

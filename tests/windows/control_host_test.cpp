@@ -29,6 +29,27 @@ std::vector<BYTE> ReadFile(const std::string& path) {
     return std::vector<BYTE>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
+// An event sink as script hosts give one: it answers IDispatch, not the event interface.
+class DispatchSink : public IDispatch {
+public:
+    STDMETHODIMP QueryInterface(REFIID iid, void** object) override {
+        *object = nullptr;
+        if (!IsEqualIID(iid, IID_IUnknown) && !IsEqualIID(iid, IID_IDispatch)) return E_NOINTERFACE;
+        *object = static_cast<IDispatch*>(this);
+        AddRef();
+        return S_OK;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return ++refs; }
+    STDMETHODIMP_(ULONG) Release() override { return --refs; }
+    STDMETHODIMP GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
+    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
+    STDMETHODIMP Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override {
+        return E_NOTIMPL;
+    }
+    ULONG refs = 1;
+};
+
 typedef HRESULT(STDAPICALLTYPE* EntryPoint)();
 
 HRESULT CallEntry(const std::string& module, const char* name) {
@@ -248,6 +269,21 @@ TEST_F(ControlHost, AutomationByNameAndThroughTheTypeInformation) {
     EXPECT_EQ(classInfo->GetGUID(GUIDKIND_DEFAULT_SOURCE_DISP_IID, &source), S_OK);
     EXPECT_TRUE(IsEqualGUID(source, kEvents));
     classInfo->Release();
+    // Hosts connect their sink to the event interface found through the container.
+    IConnectionPointContainer* container = nullptr;
+    ASSERT_EQ(d->QueryInterface(IID_IConnectionPointContainer, reinterpret_cast<void**>(&container)), S_OK);
+    IConnectionPoint* point = nullptr;
+    ASSERT_EQ(container->FindConnectionPoint(kEvents, &point), S_OK);
+    container->Release();
+    DispatchSink sink;
+    DWORD cookie = 0;
+    EXPECT_EQ(point->Advise(&sink, &cookie), S_OK);
+    EXPECT_NE(cookie, 0u);
+    EXPECT_EQ(sink.refs, 2u);
+    EXPECT_EQ(point->Unadvise(cookie), S_OK);
+    EXPECT_EQ(sink.refs, 1u);
+    EXPECT_EQ(point->Unadvise(cookie), CONNECT_E_NOCONNECTION);
+    point->Release();
     IOleObject* ole = nullptr;
     ASSERT_EQ(d->QueryInterface(IID_IOleObject, reinterpret_cast<void**>(&ole)), S_OK);
     LPOLESTR userType = nullptr;
