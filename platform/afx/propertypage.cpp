@@ -1,5 +1,7 @@
 #include "platform/afx/propertypage.h"
 
+#include <cstring>
+
 #include "platform/afx/module.h"
 #include "platform/afx/resources.h"
 
@@ -7,12 +9,20 @@ COlePropertyPage::COlePropertyPage(UINT dialogId, UINT captionId) : CDialog(dial
     AfxOleLockApp();
 }
 
-COlePropertyPage::~COlePropertyPage() { AfxOleUnlockApp(); }
+COlePropertyPage::~COlePropertyPage() {
+#ifdef _WIN32
+    // A frame that released the page without deactivating it leaves no window behind.
+    if (m_hWnd) DestroyWindow(m_hWnd);
+#endif
+    ReleaseObjects();
+    if (m_pPageSite) m_pPageSite->Release();
+    AfxOleUnlockApp();
+}
 
 STDMETHODIMP COlePropertyPage::QueryInterface(REFIID iid, void** object) {
     if (!object) return E_POINTER;
-    if (iid == IID_IUnknown || iid == IID_IPropertyPage) {
-        *object = static_cast<IUnknown*>(this);
+    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IPropertyPage)) {
+        *object = static_cast<IPropertyPage*>(this);
         AddRef();
         return S_OK;
     }
@@ -28,7 +38,163 @@ STDMETHODIMP_(ULONG) COlePropertyPage::Release() {
     return left;
 }
 
-COlePropertyPage* COlePropertyPage::FromUnknown(IUnknown* unknown) { return static_cast<COlePropertyPage*>(unknown); }
+COlePropertyPage* COlePropertyPage::FromUnknown(IUnknown* unknown) {
+    // Both interfaces the page hands out are its IPropertyPage base.
+    return unknown ? static_cast<COlePropertyPage*>(static_cast<IPropertyPage*>(unknown)) : nullptr;
+}
+
+STDMETHODIMP COlePropertyPage::SetPageSite(IPropertyPageSite* site) {
+    if (site && m_pPageSite) return E_UNEXPECTED;
+    if (site) site->AddRef();
+    if (m_pPageSite) m_pPageSite->Release();
+    m_pPageSite = site;
+    return S_OK;
+}
+
+STDMETHODIMP COlePropertyPage::GetPageInfo(PROPPAGEINFO* info) {
+    if (!info) return E_POINTER;
+    AFX_MANAGE_STATE(AfxGetStaticModuleState());
+    AfxDialogLayout layout;
+    if (!AfxLayoutDialog(m_nIDTemplate, &layout)) return E_FAIL;
+    m_caption.LoadString(m_idCaption);
+    const GwOleString title = GwWideFromAnsi(m_caption.GetString(), m_caption.Bytes().size());
+    auto* text = static_cast<LPOLESTR>(CoTaskMemAlloc((title.size() + 1) * sizeof(OLECHAR)));
+    if (!text) return E_OUTOFMEMORY;
+    std::memcpy(text, title.c_str(), (title.size() + 1) * sizeof(OLECHAR));
+    info->cb = sizeof *info;
+    info->pszTitle = text;
+    info->size.cx = layout.window.Width();
+    info->size.cy = layout.window.Height();
+    info->pszDocString = nullptr;
+    info->pszHelpFile = nullptr;
+    info->dwHelpContext = 0;
+    return S_OK;
+}
+
+void COlePropertyPage::ReleaseObjects() {
+    std::vector<IUnknown*> old;
+    old.swap(m_objects);
+    for (IUnknown* o : old) o->Release();
+}
+
+STDMETHODIMP COlePropertyPage::SetObjects(ULONG count, IUnknown** objects) {
+    if (count && !objects) return E_POINTER;
+    for (ULONG i = 0; i < count; ++i)
+        if (!objects[i]) return E_POINTER;
+    // The new objects are held before the old ones go, so an object passed again survives.
+    std::vector<IUnknown*> held(objects, objects + count);
+    for (IUnknown* o : held) o->AddRef();
+    ReleaseObjects();
+    m_objects.swap(held);
+    return S_OK;
+}
+
+STDMETHODIMP COlePropertyPage::Activate(HWND parent, LPCRECT rect, BOOL) {
+    if (!rect) return E_POINTER;
+    if (m_bActive) return E_UNEXPECTED;
+    AFX_MANAGE_STATE(AfxGetStaticModuleState());
+    if (!AfxLayoutDialog(m_nIDTemplate, &m_layout)) return E_FAIL;
+#ifdef _WIN32
+    const BYTE* data;
+    DWORD size;
+    if (!AfxFindResourceBytes(AfxGetResourceHandle(), MAKEINTRESOURCE(m_nIDTemplate), RT_DIALOG, &data, &size))
+        return E_FAIL;
+    // A copy of the template whose style makes it a child control inside the frame, whatever
+    // the template says about frames and captions; Show decides when it is seen.
+    WORD head[2];
+    std::memcpy(head, data, sizeof head);  // a template that parsed has at least its header
+    const bool extended = head[0] == 1 && head[1] == 0xFFFF;  // DLGTEMPLATEEX keeps its style at byte 12
+    if (extended && size < 16) return E_FAIL;
+    std::vector<DWORD> copy((size + 3) / 4);
+    std::memcpy(copy.data(), data, size);
+    DWORD& style = copy[extended ? 3 : 0];
+    style &= ~static_cast<DWORD>(WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | DS_MODALFRAME | WS_VISIBLE |
+                                 WS_DISABLED);
+    style |= WS_CHILD | DS_CONTROL;
+    HWND window = CreateDialogIndirectParamA(AfxGetResourceHandle(), reinterpret_cast<LPCDLGTEMPLATEA>(copy.data()),
+                                             parent, PageDialogProc, reinterpret_cast<LPARAM>(this));
+    if (!window) return E_OUTOFMEMORY;
+    m_hWnd = window;
+    SetWindowPos(window, nullptr, rect->left, rect->top, rect->right - rect->left, rect->bottom - rect->top,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+#else
+    // Headless, the page is laid out as a modal one would be and initialised as the system's
+    // dialog manager would on creation.
+    OnInitDialog();
+#endif
+    m_hWndParent = parent;
+    m_rcPage = *rect;
+    m_bActive = true;
+    m_bVisible = false;
+    return S_OK;
+}
+
+STDMETHODIMP COlePropertyPage::Deactivate() {
+    if (!m_bActive) return E_UNEXPECTED;
+#ifdef _WIN32
+    if (m_hWnd) DestroyWindow(m_hWnd);
+    m_hWnd = nullptr;
+#endif
+    m_bActive = false;
+    m_bVisible = false;
+    m_hWndParent = nullptr;
+    return S_OK;
+}
+
+STDMETHODIMP COlePropertyPage::Show(UINT cmdShow) {
+    if (!m_bActive) return E_UNEXPECTED;
+#ifdef _WIN32
+    ShowWindow(m_hWnd, static_cast<int>(cmdShow));
+#endif
+    m_bVisible = cmdShow != SW_HIDE;
+    return S_OK;
+}
+
+STDMETHODIMP COlePropertyPage::Move(LPCRECT rect) {
+    if (!rect) return E_POINTER;
+    if (!m_bActive) return E_UNEXPECTED;
+#ifdef _WIN32
+    MoveWindow(m_hWnd, rect->left, rect->top, rect->right - rect->left, rect->bottom - rect->top, TRUE);
+#endif
+    m_rcPage = *rect;
+    return S_OK;
+}
+
+STDMETHODIMP COlePropertyPage::IsPageDirty() { return m_bDirty ? S_OK : S_FALSE; }
+
+STDMETHODIMP COlePropertyPage::Apply() {
+    if (m_objects.empty()) return S_OK;
+    AFX_MANAGE_STATE(AfxGetStaticModuleState());
+    UpdateData(TRUE);
+    m_bDirty = FALSE;
+    return S_OK;
+}
+
+STDMETHODIMP COlePropertyPage::Help(LPCOLESTR) { return E_NOTIMPL; }
+
+STDMETHODIMP COlePropertyPage::TranslateAccelerator(MSG* msg) {
+    if (!msg) return E_POINTER;
+#ifdef _WIN32
+    if (m_hWnd && IsDialogMessageA(m_hWnd, msg)) return S_OK;
+#endif
+    return S_FALSE;
+}
+
+void COlePropertyPage::SetModifiedFlag(BOOL modified) {
+    const BOOL was = m_bDirty;
+    m_bDirty = modified ? TRUE : FALSE;
+    if (m_bDirty && !was && m_pPageSite) m_pPageSite->OnStatusChange(PROPPAGESTATUS_DIRTY);
+}
+
+#ifdef _WIN32
+INT_PTR CALLBACK COlePropertyPage::PageDialogProc(HWND window, UINT message, WPARAM, LPARAM lParam) {
+    if (message != WM_INITDIALOG) return FALSE;
+    auto* page = reinterpret_cast<COlePropertyPage*>(lParam);
+    SetWindowLongPtrA(window, DWLP_USER, lParam);
+    page->m_hWnd = window;
+    return page->RunInit();
+}
+#endif
 
 INT_PTR COlePropertyPage::ShowModal() {
     m_caption.LoadString(m_idCaption);

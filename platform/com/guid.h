@@ -48,6 +48,7 @@ extern const IID IID_IOleObject;
 extern const IID IID_ISpecifyPropertyPages;
 extern const IID IID_ITypeLib;
 extern const IID IID_IPropertyPage;
+extern const IID IID_IPropertyPageSite;
 extern const IID IID_IPersist;
 extern const IID IID_ISequentialStream;
 extern const IID IID_ITypeInfo;

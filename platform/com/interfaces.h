@@ -327,6 +327,47 @@ protected:
     ~ISpecifyPropertyPages() = default;
 };
 
+// Property pages: the page a property frame hosts, and the frame's side of it.
+#define PROPPAGESTATUS_DIRTY 0x1
+#define PROPPAGESTATUS_VALIDATE 0x2
+#define PROPPAGESTATUS_CLEAN 0x4
+
+struct PROPPAGEINFO {
+    ULONG cb;
+    LPOLESTR pszTitle;  // the tab's text; CoTaskMemAlloc'd, the frame frees it
+    SIZE size;          // the page's size in pixels
+    LPOLESTR pszDocString;
+    LPOLESTR pszHelpFile;
+    DWORD dwHelpContext;
+};
+
+struct IPropertyPageSite : IUnknown {
+    STDMETHOD(OnStatusChange)(DWORD flags) PURE;
+    STDMETHOD(GetLocaleID)(LCID* locale) PURE;
+    STDMETHOD(GetPageContainer)(IUnknown** container) PURE;
+    STDMETHOD(TranslateAccelerator)(MSG* msg) PURE;
+
+protected:
+    ~IPropertyPageSite() = default;
+};
+
+struct IPropertyPage : IUnknown {
+    STDMETHOD(SetPageSite)(IPropertyPageSite* site) PURE;
+    STDMETHOD(Activate)(HWND parent, LPCRECT rect, BOOL modal) PURE;
+    STDMETHOD(Deactivate)() PURE;
+    STDMETHOD(GetPageInfo)(PROPPAGEINFO* info) PURE;
+    STDMETHOD(SetObjects)(ULONG count, IUnknown** objects) PURE;
+    STDMETHOD(Show)(UINT cmdShow) PURE;
+    STDMETHOD(Move)(LPCRECT rect) PURE;
+    STDMETHOD(IsPageDirty)() PURE;
+    STDMETHOD(Apply)() PURE;
+    STDMETHOD(Help)(LPCOLESTR helpDir) PURE;
+    STDMETHOD(TranslateAccelerator)(MSG* msg) PURE;
+
+protected:
+    ~IPropertyPage() = default;
+};
+
 #define GUIDKIND_DEFAULT_SOURCE_DISP_IID 1
 
 struct IProvideClassInfo : IUnknown {

@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "control/glyphwell_resources.h"
 #include "tests/control/control_host.h"
@@ -14,6 +16,11 @@ struct UserScope {
     explicit UserScope(AfxDialogUser user) { AfxSetDialogUser(std::move(user)); }
     ~UserScope() { AfxSetDialogUser(nullptr); }
 };
+
+ULONG RefsOf(IUnknown* object) {
+    object->AddRef();
+    return object->Release();
+}
 
 TEST(ControlDialogs, AboutBoxShowsItsTemplate) {
     ControlRef c;
@@ -100,6 +107,116 @@ TEST(ControlDialogs, PageDataExchangeOnlyPostProcesses) {
     EXPECT_EQ(page->PostProcessingCount(), 1);
     EXPECT_EQ(page->GetCaption(), CString("General"));
     unknown->Release();
+}
+
+// The frame's side of a page: counts its references and the status changes it hears of.
+struct CountingSite : IPropertyPageSite {
+    STDMETHOD(QueryInterface)(REFIID iid, void** object) override {
+        *object = nullptr;
+        if (!IsEqualIID(iid, IID_IUnknown) && !IsEqualIID(iid, IID_IPropertyPageSite)) return E_NOINTERFACE;
+        *object = this;
+        AddRef();
+        return S_OK;
+    }
+    STDMETHOD_(ULONG, AddRef)() override { return ++refs; }
+    STDMETHOD_(ULONG, Release)() override { return --refs; }
+    STDMETHOD(OnStatusChange)(DWORD flags) override {
+        statusFlags.push_back(flags);
+        return S_OK;
+    }
+    STDMETHOD(GetLocaleID)(LCID* locale) override {
+        *locale = 0x0409;
+        return S_OK;
+    }
+    STDMETHOD(GetPageContainer)(IUnknown** container) override {
+        *container = nullptr;
+        return E_NOTIMPL;
+    }
+    STDMETHOD(TranslateAccelerator)(MSG*) override { return S_FALSE; }
+    ULONG refs = 1;
+    std::vector<DWORD> statusFlags;
+};
+
+TEST(ControlDialogs, PropertyFrameDrivesThePageThroughItsInterface) {
+    IClassFactory* factory = nullptr;
+    ASSERT_EQ(DllGetClassObject(CLSID_GlyphwellPropPage, IID_IClassFactory, reinterpret_cast<void**>(&factory)), S_OK);
+    IPropertyPage* page = nullptr;
+    ASSERT_EQ(factory->CreateInstance(nullptr, IID_IPropertyPage, reinterpret_cast<void**>(&page)), S_OK);
+    factory->Release();
+    COlePropertyPage* framework = COlePropertyPage::FromUnknown(page);
+
+    // The tab shows the caption string; the frame sizes itself to the template in pixels.
+    PROPPAGEINFO info{};
+    EXPECT_EQ(page->GetPageInfo(nullptr), E_POINTER);
+    ASSERT_EQ(page->GetPageInfo(&info), S_OK);
+    EXPECT_EQ(info.cb, sizeof info);
+    ASSERT_NE(info.pszTitle, nullptr);
+    EXPECT_EQ(GwAnsiFromWide(info.pszTitle, std::char_traits<OLECHAR>::length(info.pszTitle)), "General");
+    EXPECT_EQ(info.size.cx, 250 * 6 / 4);
+    EXPECT_EQ(info.size.cy, 62 * 13 / 8);
+    EXPECT_EQ(info.pszHelpFile, nullptr);
+    CoTaskMemFree(info.pszTitle);
+
+    CountingSite site, other;
+    ASSERT_EQ(page->SetPageSite(&site), S_OK);
+    EXPECT_EQ(site.refs, 2u);
+    EXPECT_EQ(page->SetPageSite(&other), E_UNEXPECTED);
+    EXPECT_EQ(other.refs, 1u);
+
+    // Nothing but Activate reaches a page that is not active.
+    RECT where{4, 30, 379, 130};
+    EXPECT_EQ(page->Show(SW_SHOW), E_UNEXPECTED);
+    EXPECT_EQ(page->Move(&where), E_UNEXPECTED);
+    EXPECT_EQ(page->Deactivate(), E_UNEXPECTED);
+    EXPECT_EQ(page->Activate(nullptr, nullptr, TRUE), E_POINTER);
+    ASSERT_EQ(page->Activate(nullptr, &where, TRUE), S_OK);
+    EXPECT_EQ(page->Activate(nullptr, &where, TRUE), E_UNEXPECTED);
+    EXPECT_TRUE(framework->IsActive());
+    EXPECT_FALSE(framework->IsPageVisible());
+    EXPECT_EQ(framework->GetLayout().templateId, 200u);
+    EXPECT_EQ(framework->GetPageRect().left, 4);
+    EXPECT_EQ(page->Show(SW_SHOW), S_OK);
+    EXPECT_TRUE(framework->IsPageVisible());
+    RECT moved{0, 0, 200, 80};
+    EXPECT_EQ(page->Move(&moved), S_OK);
+    EXPECT_EQ(framework->GetPageRect().right, 200);
+
+    // The page holds the control it edits, and applies to it once per Apply.
+    ControlRef c;
+    IUnknown* control = c.disp();
+    const ULONG before = RefsOf(control);
+    IUnknown* none[1] = {nullptr};
+    EXPECT_EQ(page->SetObjects(1, nullptr), E_POINTER);
+    EXPECT_EQ(page->SetObjects(1, none), E_POINTER);
+    EXPECT_EQ(page->Apply(), S_OK);  // no objects: nothing to write to
+    EXPECT_EQ(framework->PostProcessingCount(), 0);
+    IUnknown* objects[1] = {control};
+    ASSERT_EQ(page->SetObjects(1, objects), S_OK);
+    ASSERT_EQ(page->SetObjects(1, objects), S_OK);  // the same object again is neither lost nor held twice
+    EXPECT_EQ(RefsOf(control), before + 1);
+    EXPECT_EQ(page->IsPageDirty(), S_FALSE);
+    framework->SetModifiedFlag();
+    EXPECT_EQ(page->IsPageDirty(), S_OK);
+    EXPECT_EQ(site.statusFlags, std::vector<DWORD>{PROPPAGESTATUS_DIRTY});
+    EXPECT_EQ(page->Apply(), S_OK);
+    EXPECT_EQ(framework->PostProcessingCount(), 1);
+    EXPECT_EQ(page->IsPageDirty(), S_FALSE);
+    EXPECT_EQ(page->Help(nullptr), E_NOTIMPL);
+    EXPECT_EQ(page->TranslateAccelerator(nullptr), E_POINTER);
+
+    EXPECT_EQ(page->Deactivate(), S_OK);
+    EXPECT_FALSE(framework->IsActive());
+    EXPECT_EQ(page->Deactivate(), E_UNEXPECTED);
+    EXPECT_EQ(page->SetObjects(0, nullptr), S_OK);
+    EXPECT_EQ(RefsOf(control), before);
+    EXPECT_EQ(page->SetPageSite(nullptr), S_OK);
+    EXPECT_EQ(site.refs, 1u);
+    // A frame that lets the page go while it still holds objects and a site releases them too.
+    ASSERT_EQ(page->SetPageSite(&site), S_OK);
+    ASSERT_EQ(page->SetObjects(1, objects), S_OK);
+    EXPECT_EQ(page->Release(), 0u);
+    EXPECT_EQ(site.refs, 1u);
+    EXPECT_EQ(RefsOf(control), before);
 }
 
 TEST(ControlResources, StringsVersionBitmapAndIcon) {
