@@ -647,13 +647,38 @@ void COleControl::OnResetState() {
 void COleControl::OnDraw(CDC*, const CRect&, const CRect&) {}
 
 BOOL COleControl::OnProperties() {
-    for (const CLSID& clsid : GetPropPageIDs()) {
+    std::vector<CLSID> pages = GetPropPageIDs();
+    IUnknown* self = static_cast<IDispatch*>(this);
+#ifdef _WIN32
+    // A person works with the pages in the system's property frame, owned by the container's
+    // window when the control sits in one.
+    if (!AfxHasDialogUser()) {
+        if (pages.empty()) return TRUE;
+        HWND owner = nullptr;
+        IOleWindow* site = nullptr;
+        if (m_pClientSite && SUCCEEDED(m_pClientSite->QueryInterface(IID_IOleWindow, reinterpret_cast<void**>(&site)))) {
+            site->GetWindow(&owner);
+            site->Release();
+        }
+        std::string name;
+        if (GetUserTypeNameID()) AfxLoadStringBytes(AfxGetResourceHandle(), GetUserTypeNameID(), &name);
+        const GwOleString caption = GwWideFromAnsi(name.data(), name.size());
+        return SUCCEEDED(OleCreatePropertyFrame(owner, 0, 0, caption.c_str(), 1, &self,
+                                                static_cast<ULONG>(pages.size()), pages.data(), LOCALE_USER_DEFAULT,
+                                                0, nullptr));
+    }
+#endif
+    // Headless (or with a dialog user installed) each page is shown modally in turn, editing
+    // this control.
+    for (const CLSID& clsid : pages) {
         COleObjectFactory* f = COleObjectFactory::Find(clsid);
         if (!f) return FALSE;
         IUnknown* unknown = nullptr;
         if (FAILED(f->CreateInstance(nullptr, IID_IPropertyPage, reinterpret_cast<void**>(&unknown)))) return FALSE;
         COlePropertyPage* page = COlePropertyPage::FromUnknown(unknown);
-        if (page) page->ShowModal();
+        page->SetObjects(1, &self);
+        page->ShowModal();
+        page->SetObjects(0, nullptr);
         unknown->Release();
     }
     return TRUE;

@@ -164,7 +164,8 @@ public:
     virtual void DoPropExchange(CPropExchange* px);
     virtual void OnResetState();
     virtual void OnDraw(CDC* dc, const CRect& bounds, const CRect& invalid);
-    // Shows the control's property pages modally, one after another.
+    // The Properties verb: on Windows the system's property frame with the class's pages,
+    // editing this control; headless (or with a dialog user installed) each page modally in turn.
     BOOL OnProperties();
 
     // Class-level description each control gives.

@@ -69,14 +69,20 @@ TEST(ControlDialogs, PropertiesVerbShowsTheGeneralPage) {
     ControlRef c;
     AfxDialogLayout seen;
     int shown = 0;
+    const ULONG refs = RefsOf(c.disp());
+    ULONG refsWhileShown = 0;
     UserScope user([&](const AfxDialogLayout& l) {
         seen = l;
         ++shown;
+        refsWhileShown = RefsOf(c.disp());
         return IDOK;
     });
     EXPECT_EQ(c->DoVerb(1, nullptr, nullptr, 0, nullptr, nullptr), S_OK);
     EXPECT_EQ(c->DoVerb(OLEIVERB_PROPERTIES, nullptr, nullptr, 0, nullptr, nullptr), S_OK);
     ASSERT_EQ(shown, 2);
+    // The page edits the control while it is shown, and lets it go afterwards.
+    EXPECT_EQ(refsWhileShown, refs + 1);
+    EXPECT_EQ(RefsOf(c.disp()), refs);
     EXPECT_EQ(seen.templateId, 200u);
     EXPECT_EQ(seen.desc.caption, "General");
     EXPECT_TRUE(seen.desc.style & WS_CHILD);

@@ -1,8 +1,9 @@
 // A host for the control module on the real platform: it loads glyphwell.ocx, registers it,
 // creates the control by ProgID and drives it the way containers and script hosts do (names
 // and calls through IDispatch and through its type information, IPersistStreamInit over a
-// stream on global memory, IViewObject::Draw into a 24-bit DIB section), holding the results
-// to what the Linux build of the same control saved and painted for the same properties.
+// stream on global memory, IViewObject::Draw into a 24-bit DIB section, its property page in a
+// window), holding the results to what the Linux build of the same control saved and painted
+// for the same properties.
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -315,6 +316,57 @@ TEST_F(ControlHost, SavesAndPaintsWhatTheLinuxBuildSavesAndPaints) {
     Load(loaded, linuxState);
     ExpectSamePixels(Paint(loaded), linuxPicture);
     loaded->Release();
+}
+
+// The page a property frame hosts: found through the control, made by its own class, titled
+// and sized for the frame's tab, and created inside the frame's window from its template.
+TEST_F(ControlHost, PropertyPageComesUpInsideTheFramesWindow) {
+    IDispatch* d = Create();
+    ASSERT_NE(d, nullptr);
+    ISpecifyPropertyPages* specify = nullptr;
+    ASSERT_EQ(d->QueryInterface(IID_ISpecifyPropertyPages, reinterpret_cast<void**>(&specify)), S_OK);
+    CAUUID pages{};
+    ASSERT_EQ(specify->GetPages(&pages), S_OK);
+    specify->Release();
+    d->Release();
+    ASSERT_EQ(pages.cElems, 1u);
+    IPropertyPage* page = nullptr;
+    const HRESULT created = CoCreateInstance(pages.pElems[0], nullptr, CLSCTX_INPROC_SERVER, IID_IPropertyPage,
+                                             reinterpret_cast<void**>(&page));
+    CoTaskMemFree(pages.pElems);
+    ASSERT_EQ(created, S_OK);
+
+    PROPPAGEINFO info{};
+    ASSERT_EQ(page->GetPageInfo(&info), S_OK);
+    EXPECT_STREQ(info.pszTitle, L"General");
+    CoTaskMemFree(info.pszTitle);
+    EXPECT_GT(info.size.cx, 0);
+    EXPECT_GT(info.size.cy, 0);
+
+    HWND frame = CreateWindowExA(0, "STATIC", "frame", WS_OVERLAPPEDWINDOW, 0, 0, 640, 400, nullptr, nullptr,
+                                 GetModuleHandleA(nullptr), nullptr);
+    ASSERT_NE(frame, nullptr);
+    const RECT where{8, 8, 8 + info.size.cx, 8 + info.size.cy};
+    ASSERT_EQ(page->Activate(frame, &where, TRUE), S_OK);
+    HWND window = GetWindow(frame, GW_CHILD);
+    ASSERT_NE(window, nullptr);
+    EXPECT_TRUE(GetWindowLongA(window, GWL_STYLE) & WS_CHILD);
+    EXPECT_FALSE(GetWindowLongA(window, GWL_STYLE) & (WS_VISIBLE | WS_CAPTION));  // the frame shows it
+    RECT placed;
+    GetWindowRect(window, &placed);
+    MapWindowPoints(nullptr, frame, reinterpret_cast<POINT*>(&placed), 2);
+    EXPECT_EQ(placed.left, 8);
+    EXPECT_EQ(placed.top, 8);
+    EXPECT_EQ(placed.right - placed.left, info.size.cx);
+    char text[160] = "";
+    GetWindowTextA(GetWindow(window, GW_CHILD), text, sizeof text);
+    EXPECT_STREQ(text, "TODO: Place controls to manipulate properties of Glyphwell Control on this dialog.");
+    EXPECT_EQ(page->Show(SW_SHOW), S_OK);
+    EXPECT_TRUE(GetWindowLongA(window, GWL_STYLE) & WS_VISIBLE);
+    EXPECT_EQ(page->Deactivate(), S_OK);
+    EXPECT_FALSE(IsWindow(window));
+    DestroyWindow(frame);
+    EXPECT_EQ(page->Release(), 0u);
 }
 
 // A module whose type library cannot be registered registers no class and says why.
