@@ -124,3 +124,17 @@ set_tests_properties(windows.control.image_client PROPERTIES FIXTURES_REQUIRED "
 # glyphwell.exe under Wine writes the same PNG, GIF and BMP bytes as the Linux program.
 glyphwell_wine_test(windows.cli bash ${control_script} cli ${GLYPHWELL_LINUX_PROGRAM} $<TARGET_FILE:glyphwell>
                     ${CMAKE_BINARY_DIR}/cli-compare)
+
+# The control in a container window on a virtual display: the container embeds it in place,
+# the script photographs the screen and zbar reads the symbol; the about box and the property
+# frame are checked through the Win32 API and photographed for a person (build/win32/control-screen).
+# It owns the prefix's server and registry while it runs, so it runs alone.
+find_program(GLYPHWELL_XVFB Xvfb REQUIRED)
+add_executable(glyphwell_container ${CMAKE_CURRENT_SOURCE_DIR}/windows/control_container.cpp)
+target_link_libraries(glyphwell_container PRIVATE ole32 oleaut32 uuid comctl32)
+add_dependencies(glyphwell_container glyphwell_module)
+glyphwell_wine_test(windows.control.screen
+                    bash ${CMAKE_CURRENT_SOURCE_DIR}/windows/control_screen.sh $<TARGET_FILE:glyphwell_container>
+                    $<TARGET_FILE:glyphwell_module> ${GLYPHWELL_LINUX_PROGRAM} ${CMAKE_BINARY_DIR}/control-screen
+                    drawn-by-container)
+set_tests_properties(windows.control.screen PROPERTIES TIMEOUT 180 RUN_SERIAL TRUE)
