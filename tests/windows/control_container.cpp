@@ -358,6 +358,8 @@ HWND ControlWindow(Site& site) {
     return w;
 }
 
+Site* g_uiActive = nullptr;
+
 // Creates the control by ProgID and embeds it: a new one (stream null) or one loaded from a
 // stream. Activates it in place in the frame at the site's origin, at the size of its extent.
 // False when there is no control at all.
@@ -411,10 +413,23 @@ bool Embed(Site& site, Frame& frame, IStream* stream) {
     if (!w) return true;  // the rest goes on without it: dialogs and persistence
     CHECK_IN_PLACE(GetParent(w) == frame.window, "the control's window is not a child of the site's window");
     CHECK_IN_PLACE(IsWindowVisible(w), "the control's window is not visible");
+    // One object is UI-active at a time: the container deactivates the one before.
+    if (g_uiActive && g_uiActive != &site && g_uiActive->inPlace) {
+        CHECK_IN_PLACE(g_uiActive->inPlace->UIDeactivate() == S_OK, "UIDeactivate");
+        CHECK_IN_PLACE(!g_uiActive->uiActive, "the control did not tell its site OnUIDeactivate");
+    }
     hr = ole->DoVerb(OLEIVERB_UIACTIVATE, nullptr, &site, 0, frame.window, &site.pos);
     CHECK_IN_PLACE(hr == S_OK, "DoVerb(OLEIVERB_UIACTIVATE): 0x%08lx", hr);
     CHECK_IN_PLACE(site.uiActive, "the control did not tell its site OnUIActivate");
     CHECK_IN_PLACE(frame.active, "the control did not give the frame its active object");
+    g_uiActive = &site;
+    // A container passes on changes of its ambient properties.
+    IOleControl* control = Query<IOleControl>(ole, IID_IOleControl);
+    CHECK_IN_PLACE(control, "no IOleControl");
+    if (control) {
+        CHECK_IN_PLACE(control->OnAmbientPropertyChange(DISPID_UNKNOWN) == S_OK, "OnAmbientPropertyChange");
+        control->Release();
+    }
     return true;
 }
 
@@ -635,6 +650,7 @@ void Remove(Site& site) {
     site.object->Release();
     site.object = nullptr;
     CHECK(site.refs == 1, "the control still holds %lu references on its site", site.refs - 1);
+    if (g_uiActive == &site) g_uiActive = nullptr;
 }
 
 // A crash ends the program at once with a line for the driver, instead of waiting in a debugger.
@@ -742,6 +758,7 @@ int main(int argc, char** argv) {
             CHECK(WithDialog(properties, ShowPropertyFrame, &controls) == S_OK, "OleCreatePropertyFrame");
     }
     Remove(first);
+    CHECK_IN_PLACE(!frame.active, "the last control closed but is still the frame's active object");
     CHECK(frame.refs == 1, "the frame still has %lu references", frame.refs - 1);
     if (frame.active) frame.active->Release();
     DestroyWindow(frame.window);
