@@ -219,11 +219,14 @@ INT_PTR CALLBACK FrameworkDialogProc(HWND window, UINT message, WPARAM wParam, L
 }
 }  // namespace
 
-INT_PTR CDialog::RunSystemDialog() {
-    const BYTE* templ;
-    DWORD size;
-    if (!AfxFindResourceBytes(AfxGetResourceHandle(), MAKEINTRESOURCE(m_nIDTemplate), RT_DIALOG, &templ, &size))
-        return -1;
+INT_PTR CDialog::RunSystemDialog(const void* templ) {
+    if (!templ) {
+        const BYTE* own;
+        DWORD size;
+        if (!AfxFindResourceBytes(AfxGetResourceHandle(), MAKEINTRESOURCE(m_nIDTemplate), RT_DIALOG, &own, &size))
+            return -1;
+        templ = own;
+    }
     return DialogBoxIndirectParamA(AfxGetResourceHandle(), reinterpret_cast<LPCDLGTEMPLATEA>(templ),
                                    GetActiveWindow(), FrameworkDialogProc, reinterpret_cast<LPARAM>(this));
 }

@@ -90,8 +90,9 @@ public:
 
 protected:
 #ifdef _WIN32
-    // Shows the dialog's template through the system's dialog manager; the button's id, or -1.
-    INT_PTR RunSystemDialog();
+    // Shows a template through the system's dialog manager (the dialog's own resource when
+    // `templ` is null; otherwise DWORD-aligned template bytes); the button's id, or -1.
+    INT_PTR RunSystemDialog(const void* templ = nullptr);
 #endif
     virtual BOOL OnInitDialog() { return TRUE; }
     virtual void DoDataExchange(CDataExchange*) {}

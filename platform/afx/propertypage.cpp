@@ -202,8 +202,17 @@ INT_PTR COlePropertyPage::ShowModal() {
     // The page frame shows the caption string; the page template itself has none.
     m_layout.desc.caption = m_caption.Bytes();
 #ifdef _WIN32
-    // Shown by the system, the page gets its caption from its window text.
-    if (!AfxHasDialogUser()) return RunSystemDialog();
+    if (!AfxHasDialogUser()) {
+        // Outside a frame the page's child template cannot stand alone: it is shown as a
+        // captioned pop-up under the caption string (Enter gives OK, the close box Cancel).
+        AfxDialogDesc popup = m_layout.desc;
+        popup.style = (popup.style & ~static_cast<DWORD>(WS_CHILD | WS_VISIBLE | DS_CONTROL)) | WS_POPUP | WS_CAPTION |
+                      WS_SYSMENU | DS_MODALFRAME;
+        const std::string bytes = AfxBuildDialogTemplate(popup);
+        std::vector<DWORD> aligned((bytes.size() + 3) / 4);
+        std::memcpy(aligned.data(), bytes.data(), bytes.size());
+        return RunSystemDialog(aligned.data());
+    }
 #endif
     OnInitDialog();
     const int result = AfxRunDialogUser(m_layout);
