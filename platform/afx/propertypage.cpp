@@ -142,6 +142,7 @@ STDMETHODIMP COlePropertyPage::Deactivate() {
 }
 
 STDMETHODIMP COlePropertyPage::Show(UINT cmdShow) {
+    if (cmdShow != SW_SHOW && cmdShow != SW_SHOWNORMAL && cmdShow != SW_HIDE) return E_INVALIDARG;
     if (!m_bActive) return E_UNEXPECTED;
 #ifdef _WIN32
     ShowWindow(m_hWnd, static_cast<int>(cmdShow));

@@ -45,6 +45,7 @@ public:
     // Replaces the objects edited: holds one reference on each new one, then releases the old
     // ones. Zero objects just releases them; a null array or entry is refused (E_POINTER).
     STDMETHOD(SetObjects)(ULONG count, IUnknown** objects) override;
+    // SW_SHOW, SW_SHOWNORMAL or SW_HIDE; any other command is refused (E_INVALIDARG).
     STDMETHOD(Show)(UINT cmdShow) override;
     STDMETHOD(Move)(LPCRECT rect) override;
     // S_OK while the page holds changes not yet applied, S_FALSE otherwise.

@@ -181,6 +181,8 @@ TEST(ControlDialogs, PropertyFrameDrivesThePageThroughItsInterface) {
     EXPECT_FALSE(framework->IsPageVisible());
     EXPECT_EQ(framework->GetLayout().templateId, 200u);
     EXPECT_EQ(framework->GetPageRect().left, 4);
+    EXPECT_EQ(page->Show(3), E_INVALIDARG);  // SW_MAXIMIZE is not for a page
+    EXPECT_FALSE(framework->IsPageVisible());
     EXPECT_EQ(page->Show(SW_SHOW), S_OK);
     EXPECT_TRUE(framework->IsPageVisible());
     RECT moved{0, 0, 200, 80};
