@@ -5,6 +5,48 @@
 #include "platform/afx/module.h"
 #include "platform/afx/resources.h"
 
+#ifdef _WIN32
+namespace {
+// A copy of a page's template whose window style is `style` in place of whatever the template
+// says about frames, captions and visibility. False without a usable template.
+bool PageTemplate(UINT id, DWORD style, std::vector<DWORD>* out) {
+    const BYTE* data;
+    DWORD size;
+    if (!AfxFindResourceBytes(AfxGetResourceHandle(), MAKEINTRESOURCE(id), RT_DIALOG, &data, &size) || size < 4)
+        return false;
+    WORD head[2];
+    std::memcpy(head, data, sizeof head);
+    const bool extended = head[0] == 1 && head[1] == 0xFFFF;  // DLGTEMPLATEEX keeps its style at byte 12
+    if (extended && size < 16) return false;
+    std::vector<DWORD> copy((size + 3) / 4);
+    std::memcpy(copy.data(), data, size);
+    DWORD& own = copy[extended ? 3 : 0];
+    own &= ~static_cast<DWORD>(WS_POPUP | WS_CHILD | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | DS_MODALFRAME |
+                               WS_VISIBLE | WS_DISABLED | DS_CONTROL);
+    own |= style;
+    out->swap(copy);
+    return true;
+}
+
+INT_PTR CALLBACK MeasureDialogProc(HWND, UINT message, WPARAM, LPARAM) { return message == WM_INITDIALOG; }
+
+// The page's size in pixels as the system lays its template out in its font, which is what
+// the page will take inside the frame; false where the system makes no window.
+bool MeasurePage(UINT id, SIZE* size) {
+    std::vector<DWORD> templ;
+    if (!PageTemplate(id, WS_POPUP, &templ)) return false;
+    HWND window = CreateDialogIndirectParamA(AfxGetResourceHandle(), reinterpret_cast<LPCDLGTEMPLATEA>(templ.data()),
+                                             nullptr, MeasureDialogProc, 0);
+    if (!window) return false;
+    RECT r;
+    const bool ok = GetWindowRect(window, &r) && r.right > r.left && r.bottom > r.top;
+    DestroyWindow(window);
+    if (ok) *size = SIZE{r.right - r.left, r.bottom - r.top};
+    return ok;
+}
+}  // namespace
+#endif
+
 COlePropertyPage::COlePropertyPage(UINT dialogId, UINT captionId) : CDialog(dialogId), m_idCaption(captionId) {
     AfxOleLockApp();
 }
@@ -65,6 +107,9 @@ STDMETHODIMP COlePropertyPage::GetPageInfo(PROPPAGEINFO* info) {
     info->pszTitle = text;
     info->size.cx = layout.window.Width();
     info->size.cy = layout.window.Height();
+#ifdef _WIN32
+    MeasurePage(m_nIDTemplate, &info->size);
+#endif
     info->pszDocString = nullptr;
     info->pszHelpFile = nullptr;
     info->dwHelpContext = 0;
@@ -95,23 +140,10 @@ STDMETHODIMP COlePropertyPage::Activate(HWND parent, LPCRECT rect, BOOL) {
     AFX_MANAGE_STATE(AfxGetStaticModuleState());
     if (!AfxLayoutDialog(m_nIDTemplate, &m_layout)) return E_FAIL;
 #ifdef _WIN32
-    const BYTE* data;
-    DWORD size;
-    if (!AfxFindResourceBytes(AfxGetResourceHandle(), MAKEINTRESOURCE(m_nIDTemplate), RT_DIALOG, &data, &size))
-        return E_FAIL;
-    // A copy of the template whose style makes it a child control inside the frame, whatever
-    // the template says about frames and captions; Show decides when it is seen.
-    WORD head[2];
-    std::memcpy(head, data, sizeof head);  // a template that parsed has at least its header
-    const bool extended = head[0] == 1 && head[1] == 0xFFFF;  // DLGTEMPLATEEX keeps its style at byte 12
-    if (extended && size < 16) return E_FAIL;
-    std::vector<DWORD> copy((size + 3) / 4);
-    std::memcpy(copy.data(), data, size);
-    DWORD& style = copy[extended ? 3 : 0];
-    style &= ~static_cast<DWORD>(WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | DS_MODALFRAME | WS_VISIBLE |
-                                 WS_DISABLED);
-    style |= WS_CHILD | DS_CONTROL;
-    HWND window = CreateDialogIndirectParamA(AfxGetResourceHandle(), reinterpret_cast<LPCDLGTEMPLATEA>(copy.data()),
+    // A control inside the frame's window, hidden until Show, whatever the template says.
+    std::vector<DWORD> templ;
+    if (!PageTemplate(m_nIDTemplate, WS_CHILD | DS_CONTROL, &templ)) return E_FAIL;
+    HWND window = CreateDialogIndirectParamA(AfxGetResourceHandle(), reinterpret_cast<LPCDLGTEMPLATEA>(templ.data()),
                                              parent, PageDialogProc, reinterpret_cast<LPARAM>(this));
     if (!window) return E_OUTOFMEMORY;
     m_hWnd = window;

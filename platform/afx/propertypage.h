@@ -40,7 +40,7 @@ public:
     STDMETHOD(Activate)(HWND parent, LPCRECT rect, BOOL modal) override;
     STDMETHOD(Deactivate)() override;
     // Title: the caption string (CoTaskMemAlloc'd, the caller frees it); size: the template's
-    // layout in pixels; no help.
+    // layout in pixels (on Windows as the system lays it out in the template's font); no help.
     STDMETHOD(GetPageInfo)(PROPPAGEINFO* info) override;
     // Replaces the objects edited: holds one reference on each new one, then releases the old
     // ones. Zero objects just releases them; a null array or entry is refused (E_POINTER).
