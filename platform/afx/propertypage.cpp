@@ -28,7 +28,8 @@ bool PageTemplate(UINT id, DWORD style, std::vector<DWORD>* out) {
     return true;
 }
 
-INT_PTR CALLBACK MeasureDialogProc(HWND, UINT message, WPARAM, LPARAM) { return message == WM_INITDIALOG; }
+// Measuring sets no focus: the hidden dialog must not take it from the frame.
+INT_PTR CALLBACK MeasureDialogProc(HWND, UINT, WPARAM, LPARAM) { return FALSE; }
 
 // The page's size in pixels as the system lays its template out in its font, which is what
 // the page will take inside the frame; false where the system makes no window.
