@@ -669,7 +669,7 @@ BOOL COleControl::OnProperties() {
     }
 #endif
     // Headless (or with a dialog user installed) each page is shown modally in turn, editing
-    // this control.
+    // this control; a page that cannot be made or shown fails the verb.
     for (const CLSID& clsid : pages) {
         COleObjectFactory* f = COleObjectFactory::Find(clsid);
         if (!f) return FALSE;
@@ -677,9 +677,10 @@ BOOL COleControl::OnProperties() {
         if (FAILED(f->CreateInstance(nullptr, IID_IPropertyPage, reinterpret_cast<void**>(&unknown)))) return FALSE;
         COlePropertyPage* page = COlePropertyPage::FromUnknown(unknown);
         page->SetObjects(1, &self);
-        page->ShowModal();
+        const INT_PTR shown = page->ShowModal();
         page->SetObjects(0, nullptr);
         unknown->Release();
+        if (shown < 0) return FALSE;
     }
     return TRUE;
 }

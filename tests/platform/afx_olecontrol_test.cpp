@@ -38,6 +38,14 @@ protected:
 };
 int CProbeCtrl::s_destroyed = 0;
 
+const CLSID kUntemplatedPage = {0x6F1C2A44, 0x0B7E, 0x4C19, {0x9D, 0x51, 0x3A, 0x8E, 0x27, 0x40, 0xC6, 0x1B}};
+// A probe with one property page, whose template the module lacks.
+class CPagedProbe : public CProbeCtrl {
+public:
+    std::vector<CLSID> GetPropPageIDs() const override { return {kUntemplatedPage}; }
+};
+IUnknown* CreateUntemplatedPage() { return static_cast<IPropertyPage*>(new COlePropertyPage(9999, 9999)); }
+
 BEGIN_DISPATCH_MAP(CProbeCtrl, COleControl)
 DISP_PROPERTY_NOTIFY_ID("Short", 1, m_short, Changed, VT_I2)
 DISP_PROPERTY_NOTIFY_ID("Text", 2, m_text, Changed, VT_BSTR)
@@ -152,6 +160,17 @@ TEST(AfxOleControl, VerbsExtentAndModifiedFlag) {
     EXPECT_EQ(c->DoVerb(8, nullptr, nullptr, 0, nullptr, nullptr), OLEOBJ_S_INVALIDVERB);
     // No property pages: the Properties verb shows nothing and succeeds.
     EXPECT_EQ(c->DoVerb(OLEIVERB_PROPERTIES, nullptr, nullptr, 0, nullptr, nullptr), S_OK);
+    {
+        // A page that cannot be made, or made but not shown (no template), fails the verb
+        // instead of passing for shown, and is let go.
+        CPagedProbe* paged = new CPagedProbe;
+        EXPECT_EQ(paged->DoVerb(OLEIVERB_PROPERTIES, nullptr, nullptr, 0, nullptr, nullptr), E_FAIL);
+        const LONG locks = AfxOleGetLockCount();
+        COleObjectFactory factory(kUntemplatedPage, CreateUntemplatedPage, FALSE, nullptr);
+        EXPECT_EQ(paged->DoVerb(OLEIVERB_PROPERTIES, nullptr, nullptr, 0, nullptr, nullptr), E_FAIL);
+        EXPECT_EQ(AfxOleGetLockCount(), locks);
+        paged->Release();
+    }
     EXPECT_TRUE(c->SetControlSize(96, 48));
     EXPECT_FALSE(c->SetControlSize(-1, 5));
     SIZEL size;
