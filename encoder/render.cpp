@@ -13,9 +13,6 @@ namespace {
 thread_local HBITMAP g_bitmap = nullptr;
 thread_local HDC g_memoryDC = nullptr;
 
-// The renderer's own colour test: the low eight bits only (no unassigned cell is left by now).
-bool RendersDark(int32_t value) { return (value & 0xF0) != 0; }
-
 }  // namespace
 
 int QRCodeReleaseBitmap() {
@@ -83,7 +80,7 @@ HBITMAP QRCodeRenderBitmap(QRCodeSettings* settings) {
         for (int y = 0; y < H; ++y) {
             RGBQUAD* out = line.data() + m;
             for (int x = 0; x < W; ++x) {
-                const RGBQUAD colour = RendersDark(QRCodeGetCell(matrix, x, y)) ? foreground : background;
+                const RGBQUAD colour = QRCodeRendersDark(QRCodeGetCell(matrix, x, y)) ? foreground : background;
                 for (int i = 0; i < s; ++i) *out++ = colour;
             }
             StretchDIBits(g_memoryDC, 0, m + y * s, N, s, 0, 0, N, 1, line.data(), &info, DIB_RGB_COLORS, SRCCOPY);

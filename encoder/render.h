@@ -12,6 +12,11 @@
 // to it, so whatever a control draws and saves, it can load again.
 constexpr int QRCODE_MAX_RASTER_SIDE = 8192;
 
+// The renderer's colour test for a finished symbol's cell: dark when any of the bits 0xF0 is
+// set (no cell is unassigned by then). Hosts that paint a matrix themselves use the same test,
+// so their pictures match the renderer's.
+inline bool QRCodeRendersDark(int32_t value) { return (value & 0xF0) != 0; }
+
 // Encodes settings->text (writing settings->selectedVersion) and paints an N x N bitmap,
 // N = pixelSize * modules + 2 * margin: module (x, y) covers the pixels margin + x * pixelSize
 // .. + pixelSize - 1 in each direction, in foregroundColor when dark and backgroundColor when

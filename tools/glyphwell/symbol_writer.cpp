@@ -8,6 +8,7 @@
 #include "encoder/pipeline.h"
 #include "encoder/render.h"
 #include "image/gw_image.h"
+#include "tools/glyphwell/symbol_raster.h"
 
 namespace gwcli {
 namespace {
@@ -23,11 +24,6 @@ std::string HexColour(uint32_t bgr) {
     std::snprintf(text, sizeof text, "#%02X%02X%02X", static_cast<unsigned>(bgr & 0xFF),
                   static_cast<unsigned>((bgr >> 8) & 0xFF), static_cast<unsigned>((bgr >> 16) & 0xFF));
     return text;
-}
-
-RGBQUAD Quad(uint32_t bgr) {
-    return RGBQUAD{static_cast<BYTE>((bgr >> 16) & 0xFF), static_cast<BYTE>((bgr >> 8) & 0xFF),
-                   static_cast<BYTE>(bgr & 0xFF), 0};
 }
 
 const char* ModeName(int32_t mode) {
@@ -49,16 +45,11 @@ const char* ModeName(int32_t mode) {
 // (a true-colour GIF would be a mosaic of 256-colour tiles) and PNG and BMP stay full colour.
 bool ReduceColours(GwImage& image, const QRCodeSettings& s, const SymbolStyle& style, SymbolFormat format,
                    std::string* error) {
-    const uint32_t white = 0xFFFFFF;
-    const bool twoColours = s.backgroundColor == white || s.margin == 0;
     RGBQUAD palette[256];
     for (RGBQUAD& entry : palette) entry = RGBQUAD{255, 255, 255, 0};
-    // Light first: the white margin rows and the unused bits at the end of each 1-bit row are
-    // then all zero bits, which deflate best.
-    palette[0] = Quad(s.backgroundColor);
-    palette[1] = Quad(s.foregroundColor);
+    SymbolPalette(s, palette);
     DWORD bits = 0;
-    if (style.depth == 1 && twoColours)
+    if (style.depth == 1 && IsTwoColourPicture(s))
         bits = 1;
     else if (format == SymbolFormat::kGif || style.transparent)
         bits = 8;
@@ -291,8 +282,8 @@ std::string SymbolSvg(const SymbolMatrix& m, const QRCodeSettings& s, bool trans
     return svg;
 }
 
-bool SymbolPicture(QRCodeSettings* settings, const SymbolStyle& style, SymbolFormat format, GwImage* image,
-                   std::string* error) {
+bool RenderedSymbolPicture(QRCodeSettings* settings, const SymbolStyle& style, SymbolFormat format, GwImage* image,
+                           std::string* error) {
     HBITMAP bitmap = QRCodeRenderBitmap(settings);
     if (!bitmap) {
         // The renderer fails alike for a text that cannot be encoded and a picture too large.
@@ -301,9 +292,8 @@ bool SymbolPicture(QRCodeSettings* settings, const SymbolStyle& style, SymbolFor
             *error = WhyNotEncodable(settings);
             return false;
         }
+        const long side = PictureSide(*settings, matrix->width);
         std::free(matrix);
-        const long side = static_cast<long>(settings->pixelSize) * (17 + 4 * settings->selectedVersion) +
-                          2L * settings->margin;
         *error = "a picture of " + std::to_string(side) + " x " + std::to_string(side) +
                  " pixels is too large to create";
         return false;
@@ -315,6 +305,29 @@ bool SymbolPicture(QRCodeSettings* settings, const SymbolStyle& style, SymbolFor
         return false;
     }
     return ReduceColours(*image, *settings, style, format, error);
+}
+
+bool SymbolPicture(QRCodeSettings* settings, const SymbolStyle& style, SymbolFormat format, GwImage* image,
+                   std::string* error, const SymbolMatrix* matrix) {
+    // A 1-bit picture is painted from the matrix; only an empty one (no pixels and no margin)
+    // is left to the renderer, whose platform answers it with a one-pixel bitmap.
+    const bool direct = style.depth == 1 && IsTwoColourPicture(*settings) &&
+                        (settings->pixelSize > 0 || settings->margin > 0);
+    if (!direct) return RenderedSymbolPicture(settings, style, format, image, error);
+    SymbolMatrix* own = nullptr;
+    if (!matrix) {
+        own = QRCodeMakeSymbol(settings);
+        if (!own) {
+            *error = WhyNotEncodable(settings);
+            return false;
+        }
+        matrix = own;
+    }
+    const bool painted = PaintTwoColourSymbol(*matrix, *settings, image, error);
+    std::free(own);
+    // The light entry (and with it the white margin, which maps to it) becomes transparent.
+    if (painted && style.transparent) image->SetTransIndex(0);
+    return painted;
 }
 
 bool WriteSymbolFile(QRCodeSettings* settings, const SymbolMatrix& m, const SymbolStyle& style,
@@ -330,7 +343,7 @@ bool WriteSymbolFile(QRCodeSettings* settings, const SymbolMatrix& m, const Symb
             error);
     }
     GwImage image;
-    if (!SymbolPicture(settings, style, format, &image, error)) return false;
+    if (!SymbolPicture(settings, style, format, &image, error, &m)) return false;
     const long type = format == SymbolFormat::kGif   ? TypeGif
                       : format == SymbolFormat::kBmp ? TypeBmp
                                                      : TypePng;

@@ -65,12 +65,19 @@ std::string SymbolText(const SymbolMatrix& m, SymbolFormat format, bool invert);
 // margin in modules (margin / pixelSize), width and height are the picture's pixels.
 std::string SymbolSvg(const SymbolMatrix& m, const QRCodeSettings& settings, bool transparent);
 
-// Renders the symbol of `settings` into *image in as few bits as the format and style allow
-// (1-bit palette for two colours unless style.depth is 24). The renderer encodes the text
-// again: silence the diagnostic sink first if its lines were already shown. False with the
-// reason in *error: why the text cannot be encoded (as WhyNotEncodable) or the picture made.
+// Makes the picture of the symbol of `settings` in *image in as few bits as the format and
+// style allow (1-bit palette for two colours unless style.depth is 24). Two-colour pictures
+// are painted from the module matrix (`matrix` when the caller has the symbol already, else
+// encoded here); the others take the renderer's road. False with the reason in *error: why
+// the text cannot be encoded (as WhyNotEncodable) or the picture made.
 bool SymbolPicture(QRCodeSettings* settings, const SymbolStyle& style, SymbolFormat format, GwImage* image,
-                   std::string* error);
+                   std::string* error, const SymbolMatrix* matrix = nullptr);
+
+// The same picture by the renderer's road: the renderer encodes the text again and paints a
+// screen bitmap, which is copied and reduced to as few bits as SymbolPicture gives. Silence
+// the diagnostic sink first if its lines were already shown.
+bool RenderedSymbolPicture(QRCodeSettings* settings, const SymbolStyle& style, SymbolFormat format, GwImage* image,
+                           std::string* error);
 
 // Writes the symbol of `settings` (known to encode; `m` is its matrix) to `path` in a file
 // format, whole or not at all: SVG and text symbols from `m`, pictures through SymbolPicture.
