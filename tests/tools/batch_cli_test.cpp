@@ -33,13 +33,19 @@ std::string Command(const std::vector<std::string>& args) {
 TEST(BatchCli, EveryGoodLineBecomesAFileAndABadOneIsReported) {
     const std::string list = TempPath("list.txt"), dir = TempPath("out");
     std::filesystem::remove_all(dir);
+    // Files already there: the failing line's (kept), a good line's (replaced whole) and a
+    // directory in a good line's place (which cannot be replaced, and stays).
+    std::filesystem::create_directories(dir + "/gate-d.png");
+    std::ofstream(dir + "/gate-b.png", std::ios::binary) << "keep";
+    std::ofstream(dir + "/gate-c.png", std::ios::binary) << "old";
     std::ofstream(list, std::ios::binary) << "gate-a\tTICKET A1\r\n"
                                              "gate-b\tticket b2\n"  // lower case: not alphanumeric
                                              "\n"
                                              "PLAIN LINE 4\n"
                                              "../escape\tTICKET\n"
                                              "gate-a\tTICKET AGAIN\n"
-                                             "gate-c\tTICKET C3";
+                                             "gate-c\tTICKET C3\n"
+                                             "gate-d\tTICKET D4";
     int status = -1;
     const std::string err = TempPath("stderr");
     gwtest::RunCommand(Command({list, "--out-dir", dir, "--mode", "alphanumeric", "--jobs", "3"}) + " 2>" +
@@ -53,7 +59,8 @@ TEST(BatchCli, EveryGoodLineBecomesAFileAndABadOneIsReported) {
     EXPECT_NE(messages.find("line 5: '../escape' cannot be a file name"), std::string::npos) << messages;
     EXPECT_NE(messages.find("line 6: the name 'gate-a' is already used on line 1"), std::string::npos)
         << messages;
-    EXPECT_NE(messages.find("3 written, 3 failed"), std::string::npos) << messages;
+    EXPECT_NE(messages.find("line 8: cannot write '" + dir + "/gate-d.png'"), std::string::npos) << messages;
+    EXPECT_NE(messages.find("3 written, 4 failed"), std::string::npos) << messages;
     EXPECT_EQ(messages.find('\r'), std::string::npos) << "no progress bar when standard error is a file";
 
     const std::vector<std::pair<std::string, std::string>> written = {
@@ -63,12 +70,14 @@ TEST(BatchCli, EveryGoodLineBecomesAFileAndABadOneIsReported) {
         EXPECT_TRUE(zb.ok) << name << ": " << zb.error;
         EXPECT_EQ(zb.bytes, text) << name;
     }
+    EXPECT_EQ(ReadFile(dir + "/gate-b.png"), "keep");
+    EXPECT_TRUE(std::filesystem::is_directory(dir + "/gate-d.png"));
     size_t files = 0;
     for (const auto& entry : std::filesystem::directory_iterator(dir)) {
         ++files;
         EXPECT_EQ(entry.path().extension(), ".png") << entry.path();  // no temporary files left behind
     }
-    EXPECT_EQ(files, written.size());
+    EXPECT_EQ(files, written.size() + 2);
     EXPECT_FALSE(std::filesystem::exists(dir + "/../escape.png"));
 
     // Other formats take their own ending; standard input works as the list.

@@ -15,7 +15,6 @@
 #include "encoder/pipeline.h"
 #include "encoder/settings.h"
 #include "encoder/trace.h"
-#include "image/gw_image.h"
 #include "tools/glyphwell/command.h"
 #include "tools/glyphwell/options.h"
 #include "tools/glyphwell/symbol_writer.h"
@@ -161,13 +160,6 @@ int RunBatch(const std::vector<std::string>& args) {
             QRCodeSettings settings;
             style.Fill(job.text, &settings);
             const std::string path = directory + job.name + "." + gwcli::FormatExtension(format);
-            if (gwcli::IsPictureFormat(format)) {
-                // The renderer encodes the text itself: one encoding per picture.
-                GwImage image;
-                if (gwcli::SymbolPicture(&settings, style, format, &image, &job.error))
-                    gwcli::SavePicture(image, path, gwcli::PictureType(gwcli::FormatExtension(format)), &job.error);
-                continue;
-            }
             SymbolMatrix* matrix = QRCodeMakeSymbol(&settings);
             if (!matrix) {
                 job.error = gwcli::WhyNotEncodable(&settings);

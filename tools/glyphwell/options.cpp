@@ -231,6 +231,26 @@ bool WriteWhole(const std::string& path, const std::function<bool(FILE*, std::st
     return written;
 }
 
+bool WriteFileBytes(const std::string& path, const void* data, size_t size, std::string* error) {
+    const int file = CreateNewFile(path);
+    if (file < 0) {
+        if (errno == EEXIST) {
+            return WriteWhole(
+                path,
+                [&](FILE* out, std::string*) { return std::fwrite(data, 1, size, out) == size; },
+                error);
+        }
+        *error = "cannot create '" + path + "': " + std::strerror(errno);
+        return false;
+    }
+    if (WriteAndClose(file, data, size)) return true;
+    const std::string why = std::strerror(errno);
+    // The file is ours, made a moment ago: nothing of it may stay.
+    std::remove(path.c_str());
+    *error = "cannot write '" + path + "': " + why;
+    return false;
+}
+
 bool SavePicture(GwImage& image, const std::string& path, long type, std::string* error) {
     return WriteWhole(
         path,

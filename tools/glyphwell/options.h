@@ -97,7 +97,12 @@ long PictureType(const std::string& name);
 // reason in *why on failure. On failure *error says which file and why.
 bool WriteWhole(const std::string& path, const std::function<bool(FILE*, std::string* why)>& write,
                 std::string* error);
-// Encodes `image` as `type` into `path` the same way.
+// Writes `size` bytes to `path` so that it appears whole or not at all, at the least cost for a new
+// file: a name nothing holds yet is created exclusively and written in one call (and removed
+// again if that fails); a name already taken is replaced whole through WriteWhole, so what was
+// there is never lost or left half written. On failure *error says which file and why.
+bool WriteFileBytes(const std::string& path, const void* data, size_t size, std::string* error);
+// Encodes `image` as `type` into `path` the same way as WriteWhole.
 bool SavePicture(GwImage& image, const std::string& path, long type, std::string* error);
 
 // ---- implementation of the template above ----

@@ -332,22 +332,26 @@ bool SymbolPicture(QRCodeSettings* settings, const SymbolStyle& style, SymbolFor
 
 bool WriteSymbolFile(QRCodeSettings* settings, const SymbolMatrix& m, const SymbolStyle& style,
                      SymbolFormat format, const std::string& path, std::string* error) {
+    // The whole file is made in memory first: a symbol that cannot be made touches no file.
     if (format == SymbolFormat::kSvg || format == SymbolFormat::kUtf8 || format == SymbolFormat::kAscii) {
         const std::string text = format == SymbolFormat::kSvg ? SymbolSvg(m, *settings, style.transparent)
                                                               : SymbolText(m, format, style.invert);
-        return WriteWhole(
-            path,
-            [&](FILE* file, std::string*) {
-                return std::fwrite(text.data(), 1, text.size(), file) == text.size();
-            },
-            error);
+        return WriteFileBytes(path, text.data(), text.size(), error);
     }
     GwImage image;
     if (!SymbolPicture(settings, style, format, &image, error, &m)) return false;
     const long type = format == SymbolFormat::kGif   ? TypeGif
                       : format == SymbolFormat::kBmp ? TypeBmp
                                                      : TypePng;
-    return SavePicture(image, path, type, error);
+    BYTE* bytes = nullptr;
+    long size = 0;
+    if (!image.Encode(bytes, size, static_cast<DWORD>(type))) {
+        *error = "cannot write '" + path + "': " + image.GetLastError();
+        return false;
+    }
+    const bool written = WriteFileBytes(path, bytes, static_cast<size_t>(size), error);
+    image.FreeMemory(bytes);
+    return written;
 }
 
 }  // namespace gwcli

@@ -21,9 +21,6 @@ SymbolFormat SymbolFormatFromName(const std::string& name);
 // The --format option's reader: one of the names above.
 Apply FormatOption(SymbolFormat* out);
 // Formats written as files (pictures and SVG), as opposed to text symbols.
-inline bool IsPictureFormat(SymbolFormat f) {
-    return f == SymbolFormat::kPng || f == SymbolFormat::kGif || f == SymbolFormat::kBmp;
-}
 inline bool IsFileFormat(SymbolFormat f) {
     return f == SymbolFormat::kPng || f == SymbolFormat::kGif || f == SymbolFormat::kBmp ||
            f == SymbolFormat::kSvg;
@@ -80,8 +77,8 @@ bool RenderedSymbolPicture(QRCodeSettings* settings, const SymbolStyle& style, S
                            std::string* error);
 
 // Writes the symbol of `settings` (known to encode; `m` is its matrix) to `path` in a file
-// format, whole or not at all: SVG and text symbols from `m`, pictures through SymbolPicture.
-// False with the reason in *error.
+// format, whole or not at all (WriteFileBytes): SVG and text symbols from `m`, pictures through
+// SymbolPicture. False with the reason in *error.
 bool WriteSymbolFile(QRCodeSettings* settings, const SymbolMatrix& m, const SymbolStyle& style,
                      SymbolFormat format, const std::string& path, std::string* error);
 
