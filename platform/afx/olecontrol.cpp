@@ -74,7 +74,77 @@ void PutValue(VARTYPE vt, void* p, const VARIANT& v) {
     }
 }
 
-LONG PixelsToHimetric(int px) { return static_cast<LONG>((static_cast<long long>(px) * 2540 + 48) / 96); }
+// The screen's logical pixels per inch, across (LOGPIXELSX) or down (LOGPIXELSY).
+int ScreenPixelsPerInch(int index) {
+    HDC screen = GetDC(nullptr);
+    const int dpi = screen ? GetDeviceCaps(screen, index) : 0;
+    if (screen) ReleaseDC(nullptr, screen);
+    return dpi > 0 ? dpi : 96;
+}
+// HIMETRIC is 0.01 mm: 2540 to the inch.
+LONG PixelsToHimetric(int px, int dpi) {
+    return static_cast<LONG>((static_cast<long long>(px) * 2540 + dpi / 2) / dpi);
+}
+int HimetricToPixels(LONG hm, int dpi) { return static_cast<int>((static_cast<long long>(hm) * dpi + 1270) / 2540); }
+
+// The window class of controls' in-place windows: registered once per module, at the first
+// activation, and unregistered when the module goes (a class left behind by an unloaded module
+// would point at code that is gone).
+const char kControlWindowClass[] = "GwAfxControlWindow";
+
+HINSTANCE ControlModule() {
+#ifdef _WIN32
+    HMODULE module = nullptr;
+    GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                       reinterpret_cast<LPCSTR>(&ControlModule), &module);
+    return module;
+#else
+    return AfxGetInstanceHandle();
+#endif
+}
+
+class ControlWindowClass {
+public:
+    explicit ControlWindowClass(WNDPROC proc) : m_instance(ControlModule()) {
+        WNDCLASSA wc{};
+        wc.lpfnWndProc = proc;
+        wc.hInstance = m_instance;
+        wc.lpszClassName = kControlWindowClass;
+        m_registered = RegisterClassA(&wc) != 0;
+    }
+    ~ControlWindowClass() {
+        if (m_registered) UnregisterClassA(kControlWindowClass, m_instance);
+    }
+    HINSTANCE Instance() const { return m_instance; }
+
+private:
+    HINSTANCE m_instance;
+    bool m_registered = false;
+};
+
+const ControlWindowClass& WindowClassFor(WNDPROC proc) {
+    static const ControlWindowClass windowClass(proc);
+    return windowClass;
+}
+
+// Keeps an object alive across calls out to its container, which may release it.
+class CKeepAlive {
+public:
+    explicit CKeepAlive(IUnknown* object) : m_object(object) { m_object->AddRef(); }
+    ~CKeepAlive() { m_object->Release(); }
+    CKeepAlive(const CKeepAlive&) = delete;
+    CKeepAlive& operator=(const CKeepAlive&) = delete;
+
+private:
+    IUnknown* m_object;
+};
+
+template <class T>
+void ReleaseInterface(T*& p) {
+    T* held = p;
+    p = nullptr;
+    if (held) held->Release();
+}
 
 // Each enumerated item carries one reference of its own; what Next hands out gets another.
 void AddRefItem(IConnectionPoint* point) { point->AddRef(); }
@@ -146,9 +216,20 @@ private:
 };
 }  // namespace
 
-COleControl::COleControl() { AfxOleLockApp(); }
+COleControl::COleControl() {
+    AfxOleLockApp();
+    m_sizeExtent.cx = PixelsToHimetric(m_cxExtent, ScreenPixelsPerInch(LOGPIXELSX));
+    m_sizeExtent.cy = PixelsToHimetric(m_cyExtent, ScreenPixelsPerInch(LOGPIXELSY));
+}
 
 COleControl::~COleControl() {
+    // A container that let go without deactivating: the window goes, and the container's
+    // objects are released without calls into a container that is itself going away.
+    DestroyControlWindow();
+    ReleaseInterface(m_pInPlaceFrame);
+    ReleaseInterface(m_pInPlaceDoc);
+    ReleaseInterface(m_pInPlaceSite);
+    ReleaseInterface(m_pViewAdviseSink);
     if (m_pClientSite) m_pClientSite->Release();
     // Hosts that never unadvised still get their references back.
     for (const Sink& s : m_sinks) s.sink->Release();
@@ -165,8 +246,11 @@ STDMETHODIMP COleControl::QueryInterface(REFIID iid, void** object) {
     else if (iid == IID_IProvideClassInfo || iid == IID_IProvideClassInfo2)
         found = static_cast<IProvideClassInfo2*>(this);
     else if (iid == IID_IConnectionPointContainer) found = static_cast<IConnectionPointContainer*>(this);
-    else if (iid == IID_IViewObject) found = static_cast<IViewObject*>(this);
+    else if (iid == IID_IViewObject || iid == IID_IViewObject2) found = static_cast<IViewObject2*>(this);
     else if (iid == IID_IOleObject) found = static_cast<IOleObject*>(this);
+    else if (iid == IID_IOleWindow || iid == IID_IOleInPlaceObject) found = static_cast<IOleInPlaceObject*>(this);
+    else if (iid == IID_IOleInPlaceActiveObject) found = static_cast<IOleInPlaceActiveObject*>(this);
+    else if (iid == IID_IOleControl) found = static_cast<IOleControl*>(this);
     else if (iid == IID_ISpecifyPropertyPages) found = static_cast<ISpecifyPropertyPages*>(this);
     else found = GetInterfaceHook(iid);
     if (!found) return E_NOINTERFACE;
@@ -457,14 +541,225 @@ STDMETHODIMP COleControl::Draw(DWORD aspect, LONG, void*, DVTARGETDEVICE*, HDC, 
     return S_OK;
 }
 
-STDMETHODIMP COleControl::DoVerb(LONG verb, LPMSG, IOleClientSite*, LONG, HWND, LPCRECT) {
+STDMETHODIMP COleControl::DoVerb(LONG verb, LPMSG, IOleClientSite* activeSite, LONG, HWND, LPCRECT) {
     if (verb == OLEIVERB_PROPERTIES) return OnProperties() ? S_OK : E_FAIL;
-    if (verb <= OLEIVERB_PRIMARY && verb >= OLEIVERB_INPLACEACTIVATE) return S_OK;
+    switch (verb) {
+        case OLEIVERB_PRIMARY:
+        case OLEIVERB_UIACTIVATE: return ActivateInPlace(TRUE, activeSite);
+        case OLEIVERB_SHOW:
+        case OLEIVERB_INPLACEACTIVATE: return ActivateInPlace(FALSE, activeSite);
+        case OLEIVERB_HIDE:
+            if (m_hWnd) ShowWindow(m_hWnd, SW_HIDE);
+            return S_OK;
+        case OLEIVERB_OPEN: return S_OK;  // nothing to open outside the container
+        default: break;
+    }
     UINT n = 0;
     const AFX_VERBMAP_ENTRY* map = GetVerbMap(&n);
     for (UINT i = 0; i < n; ++i)
         if (map[i].verb == verb) return map[i].action(this) ? S_OK : E_FAIL;
     return OLEOBJ_S_INVALIDVERB;
+}
+
+// The container's side answers in this order: may we, we do, where (its window), and the
+// frame, document window and rectangles; then the window is made there.
+HRESULT COleControl::ActivateInPlace(BOOL ui, IOleClientSite* activeSite) {
+    CKeepAlive keep(static_cast<IDispatch*>(this));
+    if (!m_bInPlaceActive) {
+        IOleClientSite* site = m_pClientSite ? m_pClientSite : activeSite;
+        IOleInPlaceSite* inPlace = nullptr;
+        // A container without in-place sites cannot show the control now; the verb itself is fine.
+        if (!site || FAILED(site->QueryInterface(IID_IOleInPlaceSite, reinterpret_cast<void**>(&inPlace))) ||
+            !inPlace)
+            return OLEOBJ_S_CANNOT_DOVERB_NOW;
+        if (inPlace->CanInPlaceActivate() != S_OK) {
+            inPlace->Release();
+            return OLEOBJ_S_CANNOT_DOVERB_NOW;
+        }
+        m_pInPlaceSite = inPlace;
+        HRESULT hr = inPlace->OnInPlaceActivate();
+        if (FAILED(hr)) {
+            ReleaseInterface(m_pInPlaceSite);
+            return hr;
+        }
+        m_bInPlaceActive = TRUE;
+        HWND parent = nullptr;
+        RECT pos{0, 0, 0, 0}, clip{0, 0, 0, 0};
+        OLEINPLACEFRAMEINFO frameInfo{};
+        frameInfo.cb = sizeof frameInfo;
+        hr = inPlace->GetWindow(&parent);
+        if (SUCCEEDED(hr))
+            hr = inPlace->GetWindowContext(&m_pInPlaceFrame, &m_pInPlaceDoc, &pos, &clip, &frameInfo);
+        if (SUCCEEDED(hr)) {
+            m_rcPos = pos;
+            const ControlWindowClass& windowClass = WindowClassFor(&COleControl::WindowProc);
+            m_hWnd = CreateWindowExA(0, kControlWindowClass, "", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, pos.left,
+                                     pos.top, pos.right - pos.left, pos.bottom - pos.top, parent, nullptr,
+                                     windowClass.Instance(), this);
+            if (!m_hWnd) hr = E_FAIL;
+        }
+        if (FAILED(hr)) {
+            InPlaceDeactivate();
+            return hr;
+        }
+        ClipWindow(pos, &clip);
+    }
+    if (ui && !m_bUIActive) ActivateUI();
+    if (m_hWnd && !IsWindowVisible(m_hWnd)) ShowWindow(m_hWnd, SW_SHOW);
+    return S_OK;
+}
+
+void COleControl::ActivateUI() {
+    m_bUIActive = TRUE;
+    if (m_pInPlaceSite) m_pInPlaceSite->OnUIActivate();
+    if (m_pInPlaceFrame) m_pInPlaceFrame->SetActiveObject(static_cast<IOleInPlaceActiveObject*>(this), nullptr);
+    if (m_pInPlaceDoc) m_pInPlaceDoc->SetActiveObject(static_cast<IOleInPlaceActiveObject*>(this), nullptr);
+}
+
+void COleControl::ClipWindow(const RECT& pos, LPCRECT clip) {
+    if (!m_hWnd) return;
+    RECT shown = pos;
+    if (clip) {
+        shown.left = std::max(pos.left, clip->left);
+        shown.top = std::max(pos.top, clip->top);
+        shown.right = std::min(pos.right, clip->right);
+        shown.bottom = std::min(pos.bottom, clip->bottom);
+        if (shown.right < shown.left) shown.right = shown.left;
+        if (shown.bottom < shown.top) shown.bottom = shown.top;
+    }
+    if (shown.left == pos.left && shown.top == pos.top && shown.right == pos.right && shown.bottom == pos.bottom) {
+        SetWindowRgn(m_hWnd, nullptr, TRUE);
+        return;
+    }
+    // The region is in the window's own coordinates, and the window owns it once set.
+    HRGN region = CreateRectRgn(shown.left - pos.left, shown.top - pos.top, shown.right - pos.left,
+                                shown.bottom - pos.top);
+    if (region && !SetWindowRgn(m_hWnd, region, TRUE)) DeleteObject(region);
+}
+
+void COleControl::DestroyControlWindow() {
+    HWND window = m_hWnd;
+    m_hWnd = nullptr;
+    if (window && IsWindow(window)) DestroyWindow(window);
+}
+
+void COleControl::SendViewChange() {
+    IAdviseSink* sink = m_pViewAdviseSink;
+    if (!sink || !(m_viewAspects & DVASPECT_CONTENT)) return;
+    sink->AddRef();
+    if (m_viewAdvf & ADVF_ONLYONCE) ReleaseInterface(m_pViewAdviseSink);
+    sink->OnViewChange(DVASPECT_CONTENT, -1);
+    sink->Release();
+}
+
+void COleControl::InvalidateControl(LPCRECT rect) {
+    if (m_hWnd) InvalidateRect(m_hWnd, rect, FALSE);
+    else SendViewChange();
+}
+
+void COleControl::PaintWindow(HWND window) {
+    PAINTSTRUCT ps;
+    HDC dc = BeginPaint(window, &ps);
+    if (!dc) return;
+    RECT client{0, 0, 0, 0};
+    GetClientRect(window, &client);
+    CDC cdc(dc);
+    OnDraw(&cdc, CRect(client), CRect(ps.rcPaint));
+    EndPaint(window, &ps);
+}
+
+LRESULT CALLBACK COleControl::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    COleControl* control = reinterpret_cast<COleControl*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+    switch (message) {
+        case WM_NCCREATE:
+            SetWindowLongPtrA(window, GWLP_USERDATA,
+                              reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams));
+            break;
+        case WM_PAINT:
+            if (!control) break;
+            control->PaintWindow(window);
+            return 0;
+        case WM_ERASEBKGND: return 1;  // OnDraw covers the whole client area
+        case WM_NCDESTROY:
+            // The container may have destroyed its window, and ours with it.
+            if (control && control->m_hWnd == window) control->m_hWnd = nullptr;
+            SetWindowLongPtrA(window, GWLP_USERDATA, 0);
+            break;
+        default: break;
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+STDMETHODIMP COleControl::GetWindow(HWND* window) {
+    if (!window) return E_POINTER;
+    *window = m_hWnd;
+    return m_hWnd ? S_OK : E_FAIL;
+}
+STDMETHODIMP COleControl::ContextSensitiveHelp(BOOL) { return E_NOTIMPL; }
+
+STDMETHODIMP COleControl::InPlaceDeactivate() {
+    if (!m_bInPlaceActive) return S_OK;
+    CKeepAlive keep(static_cast<IDispatch*>(this));
+    UIDeactivate();
+    m_bInPlaceActive = FALSE;
+    DestroyControlWindow();
+    ReleaseInterface(m_pInPlaceFrame);
+    ReleaseInterface(m_pInPlaceDoc);
+    IOleInPlaceSite* site = m_pInPlaceSite;
+    m_pInPlaceSite = nullptr;
+    if (site) {
+        site->OnInPlaceDeactivate();
+        site->Release();
+    }
+    return S_OK;
+}
+
+STDMETHODIMP COleControl::UIDeactivate() {
+    if (!m_bUIActive) return S_OK;
+    CKeepAlive keep(static_cast<IDispatch*>(this));
+    m_bUIActive = FALSE;
+    if (m_pInPlaceFrame) m_pInPlaceFrame->SetActiveObject(nullptr, nullptr);
+    if (m_pInPlaceDoc) m_pInPlaceDoc->SetActiveObject(nullptr, nullptr);
+    if (m_pInPlaceSite) m_pInPlaceSite->OnUIDeactivate(FALSE);
+    return S_OK;
+}
+
+STDMETHODIMP COleControl::SetObjectRects(LPCRECT posRect, LPCRECT clipRect) {
+    if (!posRect) return E_INVALIDARG;
+    m_rcPos = *posRect;
+    if (m_hWnd) {
+        SetWindowPos(m_hWnd, nullptr, posRect->left, posRect->top, posRect->right - posRect->left,
+                     posRect->bottom - posRect->top, SWP_NOZORDER | SWP_NOACTIVATE);
+        ClipWindow(*posRect, clipRect);
+    }
+    return S_OK;
+}
+
+STDMETHODIMP COleControl::ReactivateAndUndo() { return INPLACE_E_NOTUNDOABLE; }
+
+STDMETHODIMP COleControl::TranslateAccelerator(LPMSG) { return S_FALSE; }
+STDMETHODIMP COleControl::OnFrameWindowActivate(BOOL) { return S_OK; }
+STDMETHODIMP COleControl::OnDocWindowActivate(BOOL) { return S_OK; }
+STDMETHODIMP COleControl::ResizeBorder(LPCRECT, IOleInPlaceUIWindow*, BOOL) { return S_OK; }
+STDMETHODIMP COleControl::EnableModeless(BOOL) { return S_OK; }
+
+STDMETHODIMP COleControl::GetControlInfo(CONTROLINFO* info) {
+    if (!info) return E_POINTER;
+    info->hAccel = nullptr;
+    info->cAccel = 0;
+    info->dwFlags = 0;
+    return S_OK;
+}
+STDMETHODIMP COleControl::OnMnemonic(MSG*) { return S_OK; }
+STDMETHODIMP COleControl::OnAmbientPropertyChange(DISPID) {
+    InvalidateControl();
+    return S_OK;
+}
+// The control fires no events; the count is kept for the framework's own bookkeeping.
+STDMETHODIMP COleControl::FreezeEvents(BOOL freeze) {
+    if (freeze) ++m_nFreezeEvents;
+    else if (m_nFreezeEvents > 0) --m_nFreezeEvents;
+    return S_OK;
 }
 
 std::vector<OLEVERB> COleControl::EnumVerbs() {
@@ -496,15 +791,32 @@ STDMETHODIMP COleControl::Freeze(DWORD, LONG, void*, DWORD* freeze) {
     return E_NOTIMPL;
 }
 STDMETHODIMP COleControl::Unfreeze(DWORD) { return E_NOTIMPL; }
-STDMETHODIMP COleControl::SetAdvise(DWORD, DWORD, IAdviseSink*) { return E_NOTIMPL; }
+STDMETHODIMP COleControl::SetAdvise(DWORD aspects, DWORD advf, IAdviseSink* sink) {
+    if (sink) sink->AddRef();
+    IAdviseSink* old = m_pViewAdviseSink;
+    m_pViewAdviseSink = sink;
+    m_viewAspects = aspects;
+    m_viewAdvf = advf;
+    if (old) old->Release();
+    if (sink && (advf & ADVF_PRIMEFIRST)) SendViewChange();
+    return S_OK;
+}
 STDMETHODIMP COleControl::GetAdvise(DWORD* aspects, DWORD* advf, IAdviseSink** sink) {
-    if (aspects) *aspects = 0;
-    if (advf) *advf = 0;
-    if (sink) *sink = nullptr;
-    return E_NOTIMPL;
+    if (aspects) *aspects = m_viewAspects;
+    if (advf) *advf = m_viewAdvf;
+    if (sink) {
+        *sink = m_pViewAdviseSink;
+        if (*sink) (*sink)->AddRef();
+    }
+    return S_OK;
+}
+STDMETHODIMP COleControl::GetExtent(DWORD aspect, LONG, DVTARGETDEVICE*, LPSIZEL size) {
+    return GetExtent(aspect, size);
 }
 
 STDMETHODIMP COleControl::SetClientSite(IOleClientSite* site) {
+    // A site taken away takes the control's window out of its own.
+    if (!site && m_bInPlaceActive) InPlaceDeactivate();
     if (site) site->AddRef();
     if (m_pClientSite) m_pClientSite->Release();
     m_pClientSite = site;
@@ -517,9 +829,16 @@ STDMETHODIMP COleControl::GetClientSite(IOleClientSite** site) {
     return S_OK;
 }
 STDMETHODIMP COleControl::SetHostNames(LPCOLESTR, LPCOLESTR) { return S_OK; }
-// Closing lets go of the site, which would otherwise keep the container and the control
-// holding each other.
-STDMETHODIMP COleControl::Close(DWORD) { return SetClientSite(nullptr); }
+// Closing lets go of the site and the view sink, which would otherwise keep the container and
+// the control holding each other.
+STDMETHODIMP COleControl::Close(DWORD saveOption) {
+    CKeepAlive keep(static_cast<IDispatch*>(this));
+    if ((saveOption == OLECLOSE_SAVEIFDIRTY || saveOption == OLECLOSE_PROMPTSAVE) && m_bModified && m_pClientSite)
+        m_pClientSite->SaveObject();
+    InPlaceDeactivate();
+    ReleaseInterface(m_pViewAdviseSink);
+    return SetClientSite(nullptr);
+}
 STDMETHODIMP COleControl::SetMoniker(DWORD, IMoniker*) { return E_NOTIMPL; }
 STDMETHODIMP COleControl::GetMoniker(DWORD, DWORD, IMoniker** moniker) {
     if (moniker) *moniker = nullptr;
@@ -553,7 +872,15 @@ STDMETHODIMP COleControl::GetUserType(DWORD, LPOLESTR* userType) {
     return S_OK;
 }
 
-STDMETHODIMP COleControl::SetExtent(DWORD, SIZEL*) { return E_NOTIMPL; }
+STDMETHODIMP COleControl::SetExtent(DWORD aspect, SIZEL* size) {
+    if (aspect != DVASPECT_CONTENT) return E_INVALIDARG;
+    if (!size) return E_POINTER;
+    if (size->cx < 0 || size->cy < 0) return E_INVALIDARG;
+    m_sizeExtent = *size;
+    m_cxExtent = HimetricToPixels(size->cx, ScreenPixelsPerInch(LOGPIXELSX));
+    m_cyExtent = HimetricToPixels(size->cy, ScreenPixelsPerInch(LOGPIXELSY));
+    return S_OK;
+}
 STDMETHODIMP COleControl::Advise(IAdviseSink*, DWORD* connection) {
     if (connection) *connection = 0;
     return E_NOTIMPL;
@@ -568,8 +895,7 @@ STDMETHODIMP COleControl::SetColorScheme(LOGPALETTE*) { return E_NOTIMPL; }
 STDMETHODIMP COleControl::GetExtent(DWORD aspect, SIZEL* size) {
     if (aspect != DVASPECT_CONTENT) return E_INVALIDARG;
     if (!size) return E_POINTER;
-    size->cx = PixelsToHimetric(m_cxExtent);
-    size->cy = PixelsToHimetric(m_cyExtent);
+    *size = m_sizeExtent;
     return S_OK;
 }
 
@@ -598,10 +924,26 @@ void COleControl::InitializeIIDs(const IID* dispatchIID, const IID* eventsIID) {
 }
 
 BOOL COleControl::SetControlSize(int cx, int cy) {
-    // Without an in-place site the container takes the requested size as it is.
     if (cx < 0 || cy < 0) return FALSE;
     m_cxExtent = cx;
     m_cyExtent = cy;
+    m_sizeExtent.cx = PixelsToHimetric(cx, ScreenPixelsPerInch(LOGPIXELSX));
+    m_sizeExtent.cy = PixelsToHimetric(cy, ScreenPixelsPerInch(LOGPIXELSY));
+    // The container decides: in place it answers with SetObjectRects, which moves the window.
+    if (m_bInPlaceActive && m_pInPlaceSite) {
+        IOleInPlaceSite* site = m_pInPlaceSite;
+        site->AddRef();
+        const RECT wanted{m_rcPos.left, m_rcPos.top, m_rcPos.left + cx, m_rcPos.top + cy};
+        site->OnPosRectChange(&wanted);
+        site->Release();
+    } else if (m_pClientSite) {
+        IOleClientSite* site = m_pClientSite;
+        site->AddRef();
+        site->RequestNewObjectLayout();
+        site->Release();
+    }
+    SendViewChange();
+    if (m_hWnd) InvalidateRect(m_hWnd, nullptr, FALSE);
     return TRUE;
 }
 

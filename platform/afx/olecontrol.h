@@ -2,9 +2,11 @@
 // by DISPID from the class's dispatch map, with the value conversion and change
 // notification) with its type information, its persistence (Serialize with the framework's
 // own small versioned part, DoPropExchange, OnResetState), painting (OnDraw), size, modified
-// flag, verbs and property pages, and hands them to hosts through IDispatch, IPersistStreamInit, IViewObject,
-// IOleObject, ISpecifyPropertyPages, IProvideClassInfo2 and IConnectionPointContainer (one
-// connection point, for the class's event interface).
+// flag, verbs and property pages, and hands them to hosts through IDispatch, IPersistStreamInit,
+// IViewObject2, IOleObject, IOleInPlaceObject, IOleInPlaceActiveObject, IOleControl,
+// ISpecifyPropertyPages, IProvideClassInfo2 and IConnectionPointContainer (one connection
+// point, for the class's event interface). Activated in place, the control paints through
+// OnDraw in a child window of the container's window.
 #pragma once
 
 #include <atomic>
@@ -17,6 +19,7 @@
 #include "platform/afx/cstring.h"
 #include "platform/afx/propexchange.h"
 #include "platform/com/interfaces.h"
+#include "platform/win32.h"
 
 class COleControl;
 
@@ -75,8 +78,11 @@ protected:                    \
 
 class COleControl : public IDispatch,
                     public IPersistStreamInit,
-                    public IViewObject,
+                    public IViewObject2,
                     public IOleObject,
+                    public IOleInPlaceObject,
+                    public IOleInPlaceActiveObject,
+                    public IOleControl,
                     public ISpecifyPropertyPages,
                     public IProvideClassInfo2,
                     public IConnectionPointContainer {
@@ -103,8 +109,9 @@ public:
     STDMETHOD(Save)(LPSTREAM stream, BOOL clearDirty) override;
     STDMETHOD(GetSizeMax)(ULARGE_INTEGER* size) override;
     STDMETHOD(InitNew)() override;
-    // IViewObject: the content aspect is painted; targets, palettes, freezing and advise sinks
-    // are not supported.
+    // IViewObject2: the content aspect is painted; targets, palettes and freezing are not
+    // supported. One view advise sink is held (until replaced, or the control is closed) and
+    // told when the picture changes.
     STDMETHOD(Draw)(DWORD aspect, LONG index, void* aspectInfo, DVTARGETDEVICE* targetDevice, HDC hdcTargetDev,
                     HDC hdcDraw, LPCRECTL bounds, LPCRECTL wBounds,
                     BOOL(STDMETHODCALLTYPE* contnue)(ULONG_PTR argument), ULONG_PTR contnueArg) override;
@@ -114,9 +121,12 @@ public:
     STDMETHOD(Unfreeze)(DWORD freeze) override;
     STDMETHOD(SetAdvise)(DWORD aspects, DWORD advf, IAdviseSink* sink) override;
     STDMETHOD(GetAdvise)(DWORD* aspects, DWORD* advf, IAdviseSink** sink) override;
-    // IOleObject: verbs, extent, misc status and the user type; the client site is kept but
-    // not used (no in-place activation), monikers, data transfer and advise sinks are not
-    // supported.
+    STDMETHOD(GetExtent)(DWORD aspect, LONG index, DVTARGETDEVICE* targetDevice, LPSIZEL size) override;
+    // IOleObject: verbs (show, in-place and UI activation through the client site's
+    // IOleInPlaceSite, hide, properties), extent, misc status and the user type. Monikers,
+    // data transfer and OLE advise sinks are not supported. Close saves through the site when
+    // asked to and the control is modified, deactivates, and lets go of the site and the view
+    // sink.
     STDMETHOD(SetClientSite)(IOleClientSite* site) override;
     STDMETHOD(GetClientSite)(IOleClientSite** site) override;
     STDMETHOD(SetHostNames)(LPCOLESTR containerApp, LPCOLESTR containerObj) override;
@@ -139,6 +149,26 @@ public:
     STDMETHOD(EnumAdvise)(IEnumSTATDATA** advise) override;
     STDMETHOD(GetMiscStatus)(DWORD aspect, DWORD* status) override;
     STDMETHOD(SetColorScheme)(LOGPALETTE* palette) override;
+    // IOleWindow, for both in-place interfaces: the control's window while it has one.
+    STDMETHOD(GetWindow)(HWND* window) override;
+    STDMETHOD(ContextSensitiveHelp)(BOOL enterMode) override;
+    // IOleInPlaceObject. SetObjectRects moves the window to the position rectangle and clips
+    // it to the clip rectangle (null: no clipping).
+    STDMETHOD(InPlaceDeactivate)() override;
+    STDMETHOD(UIDeactivate)() override;
+    STDMETHOD(SetObjectRects)(LPCRECT posRect, LPCRECT clipRect) override;
+    STDMETHOD(ReactivateAndUndo)() override;
+    // IOleInPlaceActiveObject: no accelerators, menus or tools of its own.
+    STDMETHOD(TranslateAccelerator)(LPMSG msg) override;
+    STDMETHOD(OnFrameWindowActivate)(BOOL activate) override;
+    STDMETHOD(OnDocWindowActivate)(BOOL activate) override;
+    STDMETHOD(ResizeBorder)(LPCRECT border, IOleInPlaceUIWindow* uiWindow, BOOL frameWindow) override;
+    STDMETHOD(EnableModeless)(BOOL enable) override;
+    // IOleControl: no mnemonics; an ambient property change repaints.
+    STDMETHOD(GetControlInfo)(CONTROLINFO* info) override;
+    STDMETHOD(OnMnemonic)(MSG* msg) override;
+    STDMETHOD(OnAmbientPropertyChange)(DISPID id) override;
+    STDMETHOD(FreezeEvents)(BOOL freeze) override;
     // ISpecifyPropertyPages
     STDMETHOD(GetPages)(CAUUID* pages) override;
     // IProvideClassInfo2: the control class's coclass, and its default event interface.
@@ -154,6 +184,10 @@ public:
 
     // Framework services used by controls.
     void InitializeIIDs(const IID* dispatchIID, const IID* eventsIID);
+    // Stores the size in pixels as the extent (in HIMETRIC at the screen's pixels per inch), asks
+    // the container for it (the in-place site's OnPosRectChange while active in place, else the
+    // client site's RequestNewObjectLayout), tells the view sink and invalidates the window, so
+    // the picture is redrawn even when the size stays. FALSE only for a negative size.
     BOOL SetControlSize(int cx, int cy);
     void GetControlSize(int* cx, int* cy) const;
     void SetModifiedFlag(BOOL modified = TRUE);
@@ -167,6 +201,13 @@ public:
     // The Properties verb: on Windows the system's property frame with the class's pages,
     // editing this control; headless (or with a dialog user installed) each page modally in turn.
     BOOL OnProperties();
+    // Repaints the control: its window's area (all of it when rect is null) while it has a
+    // window, otherwise through the view sink.
+    void InvalidateControl(LPCRECT rect = nullptr);
+    // The control's window while it is active in place, else null.
+    HWND GetSafeHwnd() const { return m_hWnd; }
+    BOOL IsInPlaceActive() const { return m_bInPlaceActive; }
+    BOOL IsUIActive() const { return m_bUIActive; }
 
     // Class-level description each control gives.
     virtual DWORD GetControlMiscStatus() const { return 0; }
@@ -212,6 +253,15 @@ private:
     };
 
     const AFX_DISPMAP_ENTRY* FindEntry(DISPID id) const;
+    // In-place activation through `site`'s IOleInPlaceSite; with ui, UI activation too.
+    HRESULT ActivateInPlace(BOOL ui, IOleClientSite* site);
+    void ActivateUI();
+    // Clips the window to what the container lets show of the position rectangle.
+    void ClipWindow(const RECT& pos, LPCRECT clip);
+    void DestroyControlWindow();
+    void SendViewChange();
+    void PaintWindow(HWND window);
+    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     // The type information of `guid` in the class's type library.
     HRESULT TypeInfoOf(REFGUID guid, LCID lcid, ITypeInfo** info);
 
@@ -219,8 +269,22 @@ private:
     std::vector<GwOleString> m_verbNames;
     IOleClientSite* m_pClientSite = nullptr;
     BOOL m_bModified = FALSE;
+    // The extent in pixels as the control asked for it, and in HIMETRIC as hosts see it.
     int m_cxExtent = 100;
     int m_cyExtent = 50;
+    SIZEL m_sizeExtent{0, 0};
+    // In-place state: held only while active in place (frame and document window may be null).
+    BOOL m_bInPlaceActive = FALSE;
+    BOOL m_bUIActive = FALSE;
+    HWND m_hWnd = nullptr;
+    RECT m_rcPos{0, 0, 0, 0};
+    IOleInPlaceSite* m_pInPlaceSite = nullptr;
+    IOleInPlaceFrame* m_pInPlaceFrame = nullptr;
+    IOleInPlaceUIWindow* m_pInPlaceDoc = nullptr;
+    IAdviseSink* m_pViewAdviseSink = nullptr;
+    DWORD m_viewAspects = 0;
+    DWORD m_viewAdvf = 0;
+    int m_nFreezeEvents = 0;
     XEventPoint m_xEventPoint{this};
     std::mutex m_sinkLock;
     std::vector<Sink> m_sinks;

@@ -2,8 +2,8 @@
 // parameter types, calling convention and result codes, so that a class written against them
 // has the same vtable on both platforms: IUnknown, IClassFactory, IDispatch, IObjectSafety,
 // ISequentialStream/IStream, IPersist/IPersistStreamInit, IViewObject, IOleObject,
-// ISpecifyPropertyPages, IProvideClassInfo(2), the connection point interfaces and the parts of
-// ITypeInfo hosts call.
+// ISpecifyPropertyPages, IProvideClassInfo(2), the connection point interfaces, the parts of
+// ITypeInfo hosts call, and the in-place containment interfaces.
 // On Windows the system's headers declare all of them.
 #pragma once
 
@@ -439,5 +439,150 @@ protected:
 
 void* CoTaskMemAlloc(SIZE_T bytes);
 void CoTaskMemFree(void* block);
+
+// ---- In-place containment: the interfaces through which a container embeds the control in
+// its window (site, frame and document window on the container's side; in-place object,
+// active object, control and view on the control's side), and the view advise sink. ----
+extern const IID IID_IOleClientSite;
+extern const IID IID_IOleWindow;
+extern const IID IID_IOleInPlaceObject;
+extern const IID IID_IOleInPlaceActiveObject;
+extern const IID IID_IOleInPlaceUIWindow;
+extern const IID IID_IOleInPlaceFrame;
+extern const IID IID_IOleInPlaceSite;
+extern const IID IID_IOleControl;
+extern const IID IID_IViewObject2;
+extern const IID IID_IAdviseSink;
+
+struct FORMATETC;
+struct STGMEDIUM;
+typedef RECT BORDERWIDTHS;
+typedef const RECT* LPCBORDERWIDTHS;
+typedef HANDLE HOLEMENU;
+struct OLEMENUGROUPWIDTHS {
+    LONG width[6];
+};
+typedef OLEMENUGROUPWIDTHS* LPOLEMENUGROUPWIDTHS;
+struct OLEINPLACEFRAMEINFO {
+    UINT cb;  // set by the caller
+    BOOL fMDIApp;
+    HWND hwndFrame;
+    HACCEL haccel;
+    UINT cAccelEntries;
+};
+typedef OLEINPLACEFRAMEINFO* LPOLEINPLACEFRAMEINFO;
+struct CONTROLINFO {
+    ULONG cb;  // set by the caller
+    HACCEL hAccel;
+    USHORT cAccel;
+    DWORD dwFlags;
+};
+
+#define ADVF_NODATA 1
+#define ADVF_PRIMEFIRST 2
+#define ADVF_ONLYONCE 4
+#define OLECLOSE_SAVEIFDIRTY 0
+#define OLECLOSE_NOSAVE 1
+#define OLECLOSE_PROMPTSAVE 2
+#define OLEOBJ_S_CANNOT_DOVERB_NOW ((HRESULT)0x00040181L)
+#define INPLACE_E_NOTUNDOABLE ((HRESULT)0x800401A0L)
+#define DV_E_DVASPECT ((HRESULT)0x8004006BL)
+
+struct IAdviseSink : IUnknown {
+    STDMETHOD_(void, OnDataChange)(FORMATETC* format, STGMEDIUM* medium) PURE;
+    STDMETHOD_(void, OnViewChange)(DWORD aspect, LONG index) PURE;
+    STDMETHOD_(void, OnRename)(IMoniker* moniker) PURE;
+    STDMETHOD_(void, OnSave)() PURE;
+    STDMETHOD_(void, OnClose)() PURE;
+
+protected:
+    ~IAdviseSink() = default;
+};
+
+struct IViewObject2 : IViewObject {
+    STDMETHOD(GetExtent)(DWORD aspect, LONG index, DVTARGETDEVICE* targetDevice, LPSIZEL size) PURE;
+
+protected:
+    ~IViewObject2() = default;
+};
+
+struct IOleWindow : IUnknown {
+    STDMETHOD(GetWindow)(HWND* window) PURE;
+    STDMETHOD(ContextSensitiveHelp)(BOOL enterMode) PURE;
+
+protected:
+    ~IOleWindow() = default;
+};
+
+struct IOleInPlaceObject : IOleWindow {
+    STDMETHOD(InPlaceDeactivate)() PURE;
+    STDMETHOD(UIDeactivate)() PURE;
+    STDMETHOD(SetObjectRects)(LPCRECT posRect, LPCRECT clipRect) PURE;
+    STDMETHOD(ReactivateAndUndo)() PURE;
+
+protected:
+    ~IOleInPlaceObject() = default;
+};
+
+struct IOleInPlaceUIWindow;
+struct IOleInPlaceActiveObject : IOleWindow {
+    STDMETHOD(TranslateAccelerator)(LPMSG msg) PURE;
+    STDMETHOD(OnFrameWindowActivate)(BOOL activate) PURE;
+    STDMETHOD(OnDocWindowActivate)(BOOL activate) PURE;
+    STDMETHOD(ResizeBorder)(LPCRECT border, IOleInPlaceUIWindow* uiWindow, BOOL frameWindow) PURE;
+    STDMETHOD(EnableModeless)(BOOL enable) PURE;
+
+protected:
+    ~IOleInPlaceActiveObject() = default;
+};
+
+struct IOleInPlaceUIWindow : IOleWindow {
+    STDMETHOD(GetBorder)(LPRECT border) PURE;
+    STDMETHOD(RequestBorderSpace)(LPCBORDERWIDTHS widths) PURE;
+    STDMETHOD(SetBorderSpace)(LPCBORDERWIDTHS widths) PURE;
+    STDMETHOD(SetActiveObject)(IOleInPlaceActiveObject* activeObject, LPCOLESTR objectName) PURE;
+
+protected:
+    ~IOleInPlaceUIWindow() = default;
+};
+
+struct IOleInPlaceFrame : IOleInPlaceUIWindow {
+    STDMETHOD(InsertMenus)(HMENU shared, LPOLEMENUGROUPWIDTHS widths) PURE;
+    STDMETHOD(SetMenu)(HMENU shared, HOLEMENU oleMenu, HWND activeObject) PURE;
+    STDMETHOD(RemoveMenus)(HMENU shared) PURE;
+    STDMETHOD(SetStatusText)(LPCOLESTR text) PURE;
+    STDMETHOD(EnableModeless)(BOOL enable) PURE;
+    STDMETHOD(TranslateAccelerator)(LPMSG msg, WORD id) PURE;
+
+protected:
+    ~IOleInPlaceFrame() = default;
+};
+
+struct IOleInPlaceSite : IOleWindow {
+    STDMETHOD(CanInPlaceActivate)() PURE;
+    STDMETHOD(OnInPlaceActivate)() PURE;
+    STDMETHOD(OnUIActivate)() PURE;
+    STDMETHOD(GetWindowContext)(IOleInPlaceFrame** frame, IOleInPlaceUIWindow** document, LPRECT posRect,
+                                LPRECT clipRect, LPOLEINPLACEFRAMEINFO frameInfo) PURE;
+    STDMETHOD(Scroll)(SIZE extent) PURE;
+    STDMETHOD(OnUIDeactivate)(BOOL undoable) PURE;
+    STDMETHOD(OnInPlaceDeactivate)() PURE;
+    STDMETHOD(DiscardUndoState)() PURE;
+    STDMETHOD(DeactivateAndUndo)() PURE;
+    STDMETHOD(OnPosRectChange)(LPCRECT posRect) PURE;
+
+protected:
+    ~IOleInPlaceSite() = default;
+};
+
+struct IOleControl : IUnknown {
+    STDMETHOD(GetControlInfo)(CONTROLINFO* info) PURE;
+    STDMETHOD(OnMnemonic)(MSG* msg) PURE;
+    STDMETHOD(OnAmbientPropertyChange)(DISPID id) PURE;
+    STDMETHOD(FreezeEvents)(BOOL freeze) PURE;
+
+protected:
+    ~IOleControl() = default;
+};
 
 #endif  // !_WIN32

@@ -1,4 +1,4 @@
-// Device contexts and the object bookkeeping around them: the screen and memory contexts,
+// Device contexts and the object bookkeeping around them: display and memory contexts,
 // selecting and deleting objects, describing them (GetObject) and the per-context colours
 // and modes.
 #include "platform/gdi/gdi_internal.h"
@@ -23,7 +23,7 @@ DC* NewContext(bool memory, Bitmap* surface) {
 }
 
 void ReleaseContext(DC* dc) {
-    if (dc->bitmap && !dc->bitmap->stock) dc->bitmap->owner = nullptr;
+    if (dc->bitmap && dc->bitmap->owner == dc) dc->bitmap->owner = nullptr;
     Deselect(dc->bitmap);
     Deselect(dc->brush);
     Deselect(dc->pen);
@@ -46,21 +46,47 @@ HGDIOBJ Swap(T*& slot, T* incoming) {
 
 }  // namespace
 
-HDC GetDC(HWND window) {
-    if (window) return nullptr;
+namespace gw {
+namespace gdi {
+
+HBITMAP NewSurface(LONG width, LONG height) {
     Guard guard(Lock());
-    Bitmap* screen = ScreenBitmap();
-    if (!screen) return nullptr;
-    return reinterpret_cast<HDC>(static_cast<Object*>(NewContext(false, screen)));
+    std::unique_ptr<Bitmap> b = NewBitmap(width, height, 32, false, true);
+    if (!b) return nullptr;
+    b->surface = true;
+    Bitmap* surface = b.release();
+    Register(surface);
+    return reinterpret_cast<HBITMAP>(static_cast<Object*>(surface));
 }
 
-int ReleaseDC(HWND, HDC handle) {
+void DeleteSurface(HBITMAP handle) {
+    Guard guard(Lock());
+    Bitmap* b = FindBitmap(handle);
+    if (!b || !b->surface) return;
+    if (b->selectCount > 0) b->deletePending = true;
+    else Destroy(b);
+}
+
+HBITMAP ScreenSurface() { return reinterpret_cast<HBITMAP>(static_cast<Object*>(ScreenBitmap())); }
+
+HDC NewDisplayContext(HBITMAP handle) {
+    Guard guard(Lock());
+    Bitmap* b = FindBitmap(handle);
+    if (!b || (!b->surface && !b->stock) || b->deletePending) return nullptr;
+    if (!b->stock) ++b->selectCount;
+    return reinterpret_cast<HDC>(static_cast<Object*>(NewContext(false, b)));
+}
+
+bool FreeDisplayContext(HDC handle) {
     Guard guard(Lock());
     DC* dc = FindDC(handle);
-    if (!dc || dc->memory) return 0;
+    if (!dc || dc->memory) return false;
     ReleaseContext(dc);
-    return 1;
+    return true;
 }
+
+}  // namespace gdi
+}  // namespace gw
 
 HDC CreateCompatibleDC(HDC reference) {
     Guard guard(Lock());
@@ -105,7 +131,7 @@ HGDIOBJ SelectObject(HDC handle, HGDIOBJ object) {
             auto* b = static_cast<Bitmap*>(o);
             if (!dc->memory) return nullptr;
             if (b == dc->bitmap) return b;
-            if (!b->stock && b->owner) return nullptr;  // selected into another context
+            if (!b->stock && (b->owner || b->surface)) return nullptr;  // selected elsewhere, or a window's
             Bitmap* old = dc->bitmap;
             if (old && !old->stock) old->owner = nullptr;
             if (!b->stock) b->owner = dc;
@@ -128,7 +154,7 @@ BOOL DeleteObject(HGDIOBJ object) {
     if (!o || o->kind == Kind::DC || o->kind == Kind::Icon) return FALSE;
     if (o->stock) return TRUE;
     if (o->kind == Kind::Bitmap) {
-        if (static_cast<Bitmap*>(o)->owner) return FALSE;
+        if (static_cast<Bitmap*>(o)->owner || static_cast<Bitmap*>(o)->surface) return FALSE;
         Destroy(o);
         return TRUE;
     }

@@ -8,16 +8,13 @@
 // Limits of this GDI. A bitmap whose pixel bytes exceed kGdiMaxBitmapBytes, or whose size
 // arithmetic overflows, is refused (null) rather than over-committed.
 constexpr unsigned long long kGdiMaxBitmapBytes = 1ull << 30;
-// The screen device that GetDC(NULL) paints on.
+// The screen device that GetDC(NULL) paints on (GetDC and ReleaseDC belong to the window
+// manager, platform/user).
 constexpr LONG kGdiScreenWidth = 1024;
 constexpr LONG kGdiScreenHeight = 768;
 constexpr LONG kGdiScreenDpi = 96;
 
 // ---- Device contexts -------------------------------------------------------------------
-// GetDC(NULL): a context on the shared 32-bit screen surface; give it back with ReleaseDC.
-// Window handles other than NULL are not supported (null result).
-HDC GetDC(HWND window);
-int ReleaseDC(HWND window, HDC dc);
 // A memory context; it starts with a 1x1 monochrome bitmap, a white brush, a black pen, the
 // system font, white background, black text, opaque background mode and BLACKONWHITE stretching.
 // Any valid context (or NULL for the screen) may serve as the reference.

@@ -44,6 +44,7 @@ struct Bitmap : Object {
     std::vector<RGBQUAD> colors;  // colour table for 1, 4 and 8 bpp
     BITMAPINFOHEADER header{};    // as a DIB section reports it
     struct DC* owner = nullptr;   // memory context it is selected into
+    bool surface = false;         // a window's pixels: the window manager owns and frees it
 };
 
 struct Brush : Object {
@@ -124,6 +125,19 @@ size_t LiveObjectCount();
 Object* Stock(int index);
 Bitmap* StockMonoBitmap();
 Bitmap* ScreenBitmap();
+
+// ---- Display contexts and window surfaces (for the window manager) ----
+// A 32-bit surface for a window's pixels (zero-filled); null when the size is refused. Programs
+// can neither delete it nor select it into a memory context.
+HBITMAP NewSurface(LONG width, LONG height);
+// Frees a surface now, or when the last display context on it is freed.
+void DeleteSurface(HBITMAP surface);
+// The screen's surface (never freed).
+HBITMAP ScreenSurface();
+// A display context painting into a surface (or the screen); it keeps the surface alive.
+HDC NewDisplayContext(HBITMAP surface);
+// False for a handle that is not a live display context.
+bool FreeDisplayContext(HDC dc);
 
 // ---- Bitmap construction ----
 // Allocates zero-filled pixel memory; null when the size is refused or memory is short.

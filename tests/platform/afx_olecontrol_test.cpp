@@ -156,7 +156,8 @@ TEST(AfxOleControl, VerbsExtentAndModifiedFlag) {
     CProbeCtrl* c = new CProbeCtrl;
     EXPECT_EQ(c->DoVerb(7, nullptr, nullptr, 0, nullptr, nullptr), S_OK);
     EXPECT_EQ(c->m_calls, 1);
-    EXPECT_EQ(c->DoVerb(OLEIVERB_SHOW, nullptr, nullptr, 0, nullptr, nullptr), S_OK);
+    // Without a site there is nowhere to show the control: the verb is valid but not doable now.
+    EXPECT_EQ(c->DoVerb(OLEIVERB_SHOW, nullptr, nullptr, 0, nullptr, nullptr), OLEOBJ_S_CANNOT_DOVERB_NOW);
     EXPECT_EQ(c->DoVerb(8, nullptr, nullptr, 0, nullptr, nullptr), OLEOBJ_S_INVALIDVERB);
     // No property pages: the Properties verb shows nothing and succeeds.
     EXPECT_EQ(c->DoVerb(OLEIVERB_PROPERTIES, nullptr, nullptr, 0, nullptr, nullptr), S_OK);
