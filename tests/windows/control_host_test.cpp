@@ -2,8 +2,8 @@
 // creates the control by ProgID and drives it the way containers and script hosts do (names
 // and calls through IDispatch and through its type information, IPersistStreamInit over a
 // stream on global memory, IViewObject::Draw into a 24-bit DIB section, its property page in a
-// window), holding the results to what the Linux build of the same control saved and painted
-// for the same properties.
+// window, in-place activation into a window of its own), holding the results to what the Linux
+// build of the same control saved and painted for the same properties.
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -49,6 +49,69 @@ public:
         return E_NOTIMPL;
     }
     ULONG refs = 1;
+};
+
+// The least of a container that embeds the control in place: a client site whose in-place site
+// offers the test's window and a position there. No frame or document window.
+class InPlaceSite : public IOleClientSite, public IOleInPlaceSite {
+public:
+    InPlaceSite(HWND window, RECT pos) : m_window(window), m_pos(pos) {}
+    STDMETHODIMP QueryInterface(REFIID iid, void** object) override {
+        *object = nullptr;
+        if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IOleClientSite))
+            *object = static_cast<IOleClientSite*>(this);
+        else if (IsEqualIID(iid, IID_IOleInPlaceSite) || IsEqualIID(iid, IID_IOleWindow))
+            *object = static_cast<IOleInPlaceSite*>(this);
+        else return E_NOINTERFACE;
+        AddRef();
+        return S_OK;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return ++refs; }
+    STDMETHODIMP_(ULONG) Release() override { return --refs; }
+    STDMETHODIMP SaveObject() override { return S_OK; }
+    STDMETHODIMP GetMoniker(DWORD, DWORD, IMoniker**) override { return E_NOTIMPL; }
+    STDMETHODIMP GetContainer(IOleContainer**) override { return E_NOINTERFACE; }
+    STDMETHODIMP ShowObject() override { return S_OK; }
+    STDMETHODIMP OnShowWindow(BOOL) override { return S_OK; }
+    STDMETHODIMP RequestNewObjectLayout() override { return E_NOTIMPL; }
+    STDMETHODIMP GetWindow(HWND* window) override {
+        *window = m_window;
+        return S_OK;
+    }
+    STDMETHODIMP ContextSensitiveHelp(BOOL) override { return E_NOTIMPL; }
+    STDMETHODIMP CanInPlaceActivate() override { return S_OK; }
+    STDMETHODIMP OnInPlaceActivate() override {
+        ++activations;
+        return S_OK;
+    }
+    STDMETHODIMP OnUIActivate() override { return S_OK; }
+    STDMETHODIMP GetWindowContext(IOleInPlaceFrame** frame, IOleInPlaceUIWindow** document, LPRECT pos,
+                                  LPRECT clip, LPOLEINPLACEFRAMEINFO) override {
+        *frame = nullptr;
+        *document = nullptr;
+        *pos = m_pos;
+        *clip = m_pos;
+        return S_OK;
+    }
+    STDMETHODIMP Scroll(SIZE) override { return E_NOTIMPL; }
+    STDMETHODIMP OnUIDeactivate(BOOL) override { return S_OK; }
+    STDMETHODIMP OnInPlaceDeactivate() override {
+        --activations;
+        return S_OK;
+    }
+    STDMETHODIMP DiscardUndoState() override { return S_OK; }
+    STDMETHODIMP DeactivateAndUndo() override { return S_OK; }
+    STDMETHODIMP OnPosRectChange(LPCRECT pos) override {
+        requested = *pos;
+        return S_OK;
+    }
+    ULONG refs = 1;
+    int activations = 0;
+    RECT requested{0, 0, 0, 0};
+
+private:
+    HWND m_window;
+    RECT m_pos;
 };
 
 typedef HRESULT(STDAPICALLTYPE* EntryPoint)();
@@ -367,6 +430,68 @@ TEST_F(ControlHost, PropertyPageComesUpInsideTheFramesWindow) {
     EXPECT_FALSE(IsWindow(window));
     DestroyWindow(frame);
     EXPECT_EQ(page->Release(), 0u);
+}
+
+// Activated in place in a window of the test's own, the control makes its window there and
+// paints the same picture on WM_PAINT as the Linux build paints for the same properties.
+TEST_F(ControlHost, ActivatesInPlaceAndPaintsItsWindow) {
+    GwImage linuxPicture;
+    ASSERT_TRUE(linuxPicture.Load(Reference("paint.bmp").c_str(), TypeBmp)) << Reference("paint.bmp");
+    const LONG w = static_cast<LONG>(linuxPicture.GetWidth()), h = static_cast<LONG>(linuxPicture.GetHeight());
+    HWND host = CreateWindowExA(0, "STATIC", "host", WS_POPUP | WS_VISIBLE, 0, 0, w + 40, h + 40, nullptr, nullptr,
+                                GetModuleHandleA(nullptr), nullptr);
+    ASSERT_NE(host, nullptr) << GetLastError();
+
+    IDispatch* d = Create();
+    ASSERT_NE(d, nullptr);
+    SetReferenceProperties(d);
+    IOleObject* ole = nullptr;
+    IOleInPlaceObject* inPlace = nullptr;
+    ASSERT_EQ(d->QueryInterface(IID_IOleObject, reinterpret_cast<void**>(&ole)), S_OK);
+    ASSERT_EQ(d->QueryInterface(IID_IOleInPlaceObject, reinterpret_cast<void**>(&inPlace)), S_OK);
+    const RECT pos{20, 20, 20 + w, 20 + h};
+    InPlaceSite site(host, pos);
+    ASSERT_EQ(ole->SetClientSite(&site), S_OK);
+    ASSERT_EQ(ole->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, &site, 0, host, &pos), S_OK);
+    EXPECT_EQ(site.activations, 1);
+    HWND window = nullptr;
+    ASSERT_EQ(inPlace->GetWindow(&window), S_OK);
+    EXPECT_EQ(GetParent(window), host);
+    RECT placed;
+    GetWindowRect(window, &placed);
+    MapWindowPoints(HWND_DESKTOP, host, reinterpret_cast<LPPOINT>(&placed), 2);
+    EXPECT_EQ(placed.left, pos.left);
+    EXPECT_EQ(placed.top, pos.top);
+    EXPECT_EQ(placed.right, pos.right);
+    EXPECT_EQ(placed.bottom, pos.bottom);
+
+    // WM_PAINT through the system, read back from the window's own device context.
+    InvalidateRect(window, nullptr, FALSE);
+    UpdateWindow(window);
+    HDC dc = GetDC(window);
+    long differing = 0;
+    for (LONG y = 0; y < h; ++y)
+        for (LONG x = 0; x < w; ++x) {
+            const RGBQUAD q = linuxPicture.GetPixelColor(x, h - 1 - y, false);
+            if ((GetPixel(dc, x, y) & 0xFFFFFF) != RGB(q.rgbRed, q.rgbGreen, q.rgbBlue)) ++differing;
+        }
+    ReleaseDC(window, dc);
+    EXPECT_EQ(differing, 0);
+
+    // A new symbol asks the site for room at the same place.
+    ASSERT_EQ(Put(d, L"PixelSize", Number(VT_I2, 4)), S_OK);
+    EXPECT_EQ(site.requested.left, pos.left);
+    EXPECT_EQ(site.requested.top, pos.top);
+    EXPECT_GT(site.requested.right - site.requested.left, w);
+
+    EXPECT_EQ(ole->Close(OLECLOSE_NOSAVE), S_OK);
+    EXPECT_FALSE(IsWindow(window));
+    EXPECT_EQ(site.activations, 0);
+    EXPECT_EQ(site.refs, 1u);
+    inPlace->Release();
+    ole->Release();
+    d->Release();
+    DestroyWindow(host);
 }
 
 // A module whose type library cannot be registered registers no class and says why.
