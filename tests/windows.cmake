@@ -135,6 +135,5 @@ target_link_libraries(glyphwell_container PRIVATE ole32 oleaut32 uuid comctl32)
 add_dependencies(glyphwell_container glyphwell_module)
 glyphwell_wine_test(windows.control.screen
                     bash ${CMAKE_CURRENT_SOURCE_DIR}/windows/control_screen.sh $<TARGET_FILE:glyphwell_container>
-                    $<TARGET_FILE:glyphwell_module> ${GLYPHWELL_LINUX_PROGRAM} ${CMAKE_BINARY_DIR}/control-screen
-                    properties)
+                    $<TARGET_FILE:glyphwell_module> ${GLYPHWELL_LINUX_PROGRAM} ${CMAKE_BINARY_DIR}/control-screen)
 set_tests_properties(windows.control.screen PROPERTIES TIMEOUT 180 RUN_SERIAL TRUE)

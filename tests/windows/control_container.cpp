@@ -10,7 +10,7 @@
 //   container: FAIL what            a check made here through the Win32 and OLE APIs failed
 //   container: INFO what            for the log
 //   container: END                  done; the exit status is the number of failed checks
-// Arguments: FIRST_TEXT SECOND_TEXT SECOND_PIXEL_SIZE PARTS (see g_inPlace). Nothing waits for a person: every wait
+// Arguments: FIRST_TEXT SECOND_TEXT SECOND_PIXEL_SIZE. Nothing waits for a person: every wait
 // ends after a timeout, and a driver that goes away (stdin closed) ends the program.
 #include <windows.h>
 #include <commctrl.h>
@@ -53,16 +53,6 @@ void Say(const char* format, ...) {
             ++g_failures;                    \
             Say("FAIL " __VA_ARGS__);        \
         }                                    \
-    } while (0)
-
-// The parts the driver asks for ("inplace", "properties"). Without in-place activation the
-// container draws the control itself, as containers draw objects that are not active, and what
-// in-place activation alone promises is only reported.
-bool g_inPlace = false, g_properties = false;
-#define CHECK_IN_PLACE(condition, ...)                      \
-    do {                                                    \
-        if (g_inPlace) CHECK(condition, __VA_ARGS__);       \
-        else if (!(condition)) Say("INFO " __VA_ARGS__);    \
     } while (0)
 
 // The driver's replies arrive on a reader thread, so that the user-interface thread keeps
@@ -387,14 +377,11 @@ bool Embed(Site& site, Frame& frame, IStream* stream) {
     if (!siteFirst) CHECK(ole->SetClientSite(&site) == S_OK, "SetClientSite");
     ole->SetHostNames(L"Glyphwell container", L"screen test");
 
-    DWORD connection = 0;
-    hr = ole->Advise(&site, &connection);
-    Say("INFO IOleObject::Advise: 0x%08lx", hr);
     IViewObject* view = Query<IViewObject>(ole, IID_IViewObject2);
-    CHECK_IN_PLACE(view, "no IViewObject2");
+    CHECK(view, "no IViewObject2");
     if (view) {
         hr = view->SetAdvise(DVASPECT_CONTENT, 0, &site);
-        CHECK_IN_PLACE(hr == S_OK, "IViewObject::SetAdvise: 0x%08lx", hr);
+        CHECK(hr == S_OK, "IViewObject::SetAdvise: 0x%08lx", hr);
         view->Release();
     }
 
@@ -406,62 +393,38 @@ bool Embed(Site& site, Frame& frame, IStream* stream) {
     hr = ole->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, &site, 0, frame.window, &site.pos);
     CHECK(hr == S_OK, "DoVerb(OLEIVERB_INPLACEACTIVATE): 0x%08lx", hr);
     site.inPlace = Query<IOleInPlaceObject>(ole, IID_IOleInPlaceObject);
-    CHECK_IN_PLACE(site.inPlace, "no IOleInPlaceObject");
-    CHECK_IN_PLACE(site.inPlaceActive, "the control did not tell its site OnInPlaceActivate");
+    CHECK(site.inPlace, "no IOleInPlaceObject");
+    CHECK(site.inPlaceActive, "the control did not tell its site OnInPlaceActivate");
     HWND w = ControlWindow(site);
-    CHECK_IN_PLACE(w && IsWindow(w), "no control window after in-place activation");
-    if (!w) return true;  // the rest goes on without it: dialogs and persistence
-    CHECK_IN_PLACE(GetParent(w) == frame.window, "the control's window is not a child of the site's window");
-    CHECK_IN_PLACE(IsWindowVisible(w), "the control's window is not visible");
+    CHECK(w && IsWindow(w), "no control window after in-place activation");
+    if (!w) return true;  // the rest goes on without it: dialogs
+    CHECK(GetParent(w) == frame.window, "the control's window is not a child of the site's window");
+    CHECK(IsWindowVisible(w), "the control's window is not visible");
     // One object is UI-active at a time: the container deactivates the one before.
     if (g_uiActive && g_uiActive != &site && g_uiActive->inPlace) {
-        CHECK_IN_PLACE(g_uiActive->inPlace->UIDeactivate() == S_OK, "UIDeactivate");
-        CHECK_IN_PLACE(!g_uiActive->uiActive, "the control did not tell its site OnUIDeactivate");
+        CHECK(g_uiActive->inPlace->UIDeactivate() == S_OK, "UIDeactivate");
+        CHECK(!g_uiActive->uiActive, "the control did not tell its site OnUIDeactivate");
     }
     hr = ole->DoVerb(OLEIVERB_UIACTIVATE, nullptr, &site, 0, frame.window, &site.pos);
-    CHECK_IN_PLACE(hr == S_OK, "DoVerb(OLEIVERB_UIACTIVATE): 0x%08lx", hr);
-    CHECK_IN_PLACE(site.uiActive, "the control did not tell its site OnUIActivate");
-    CHECK_IN_PLACE(frame.active, "the control did not give the frame its active object");
+    CHECK(hr == S_OK, "DoVerb(OLEIVERB_UIACTIVATE): 0x%08lx", hr);
+    CHECK(site.uiActive, "the control did not tell its site OnUIActivate");
+    CHECK(frame.active, "the control did not give the frame its active object");
     g_uiActive = &site;
     // A container passes on changes of its ambient properties.
     IOleControl* control = Query<IOleControl>(ole, IID_IOleControl);
-    CHECK_IN_PLACE(control, "no IOleControl");
+    CHECK(control, "no IOleControl");
     if (control) {
-        CHECK_IN_PLACE(control->OnAmbientPropertyChange(DISPID_UNKNOWN) == S_OK, "OnAmbientPropertyChange");
+        CHECK(control->OnAmbientPropertyChange(DISPID_UNKNOWN) == S_OK, "OnAmbientPropertyChange");
         control->Release();
     }
     return true;
-}
-
-std::vector<Site*> g_inactive;  // drawn by the frame itself
-
-void ShowInactive(const char* name, Site& site, Frame& frame) {
-    SIZEL extent{};
-    site.object->GetExtent(DVASPECT_CONTENT, &extent);
-    const SIZE px = ExtentToPixels(extent);
-    site.pos.right = site.pos.left + px.cx;
-    site.pos.bottom = site.pos.top + px.cy;
-    g_inactive.push_back(&site);
-    InvalidateRect(frame.window, nullptr, TRUE);
-    UpdateWindow(frame.window);
-    const bool painted = PumpUntilTrue([&] { return !GetUpdateRect(frame.window, nullptr, FALSE); }, kConditionTimeoutMs);
-    CHECK(painted, "%s: the frame still has an invalid region", name);
-    GdiFlush();
-    RECT screen = site.pos;
-    MapWindowPoints(frame.window, HWND_DESKTOP, reinterpret_cast<POINT*>(&screen), 2);
-    Shot(name, screen, true);
-    g_inactive.pop_back();
 }
 
 // Lets the control paint, then checks that its window sits where the site put it, at the size
 // it asked for, and hands the rectangle to the driver.
 void ShowControl(const char* name, Site& site, Frame& frame) {
     HWND w = ControlWindow(site);
-    if (!w) {
-        // An object that is not active in place is drawn by its container, at its extent.
-        ShowInactive(name, site, frame);
-        return;
-    }
+    if (!w) return;
     UpdateWindow(frame.window);
     const bool painted = PumpUntilTrue([&] { return !GetUpdateRect(w, nullptr, FALSE); }, kConditionTimeoutMs);
     CHECK(painted, "%s: the control's window still has an invalid region", name);
@@ -668,36 +631,16 @@ LRESULT CALLBACK FrameProc(HWND w, UINT message, WPARAM wParam, LPARAM lParam) {
         DeleteObject(grey);
         return 1;
     }
-    if (message == WM_PAINT) {
-        PAINTSTRUCT paint;
-        BeginPaint(w, &paint);
-        for (Site* site : g_inactive) {
-            IViewObject* view = Query<IViewObject>(site->object, IID_IViewObject);
-            if (!view) continue;
-            const RECTL bounds{site->pos.left, site->pos.top, site->pos.right, site->pos.bottom};
-            // The object paints at the context's origin: the origin is moved to its place.
-            POINT old;
-            SetViewportOrgEx(paint.hdc, site->pos.left, site->pos.top, &old);
-            const RECTL local{0, 0, bounds.right - bounds.left, bounds.bottom - bounds.top};
-            view->Draw(DVASPECT_CONTENT, -1, nullptr, nullptr, nullptr, paint.hdc, &local, nullptr, nullptr, 0);
-            SetViewportOrgEx(paint.hdc, old.x, old.y, nullptr);
-            view->Release();
-        }
-        EndPaint(w, &paint);
-        return 0;
-    }
     return DefWindowProcW(w, message, wParam, lParam);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 5) {
-        fprintf(stderr, "usage: control_container FIRST_TEXT SECOND_TEXT SECOND_PIXEL_SIZE PARTS\n");
+    if (argc != 4) {
+        fprintf(stderr, "usage: control_container FIRST_TEXT SECOND_TEXT SECOND_PIXEL_SIZE\n");
         return 2;
     }
-    g_inPlace = strstr(argv[4], "inplace") != nullptr;
-    g_properties = strstr(argv[4], "properties") != nullptr;
     _setmode(_fileno(stderr), _O_BINARY);
     SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX);
     SetUnhandledExceptionFilter(ReportCrash);
@@ -727,7 +670,7 @@ int main(int argc, char** argv) {
         IDispatch* d = Query<IDispatch>(first.object, IID_IDispatch);
         const int changesBefore = first.posRectChanges;
         CHECK(Put(d, L"TextData", Text(argv[1])) == S_OK, "TextData");
-        CHECK_IN_PLACE(first.posRectChanges > changesBefore, "setting TextData did not ask the site for a size");
+        CHECK(first.posRectChanges > changesBefore, "setting TextData did not ask the site for a size");
         ShowControl("first", first, frame);
 
         // (b) a larger module size and a longer text: a new symbol at a new size.
@@ -754,11 +697,10 @@ int main(int argc, char** argv) {
         DialogCheck about{"about", InspectAboutBox};
         CHECK(WithDialog(about, ShowAboutBox, &controls) == S_OK, "AboutBox");
         DialogCheck properties{"properties", InspectPropertyFrame};
-        if (g_properties)
-            CHECK(WithDialog(properties, ShowPropertyFrame, &controls) == S_OK, "OleCreatePropertyFrame");
+        CHECK(WithDialog(properties, ShowPropertyFrame, &controls) == S_OK, "OleCreatePropertyFrame");
     }
     Remove(first);
-    CHECK_IN_PLACE(!frame.active, "the last control closed but is still the frame's active object");
+    CHECK(!frame.active, "the last control closed but is still the frame's active object");
     CHECK(frame.refs == 1, "the frame still has %lu references", frame.refs - 1);
     if (frame.active) frame.active->Release();
     DestroyWindow(frame.window);
