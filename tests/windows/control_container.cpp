@@ -12,12 +12,14 @@
 //   container: END                  done; the exit status is the number of failed checks
 // Arguments: FIRST_TEXT SECOND_TEXT SECOND_PIXEL_SIZE. Nothing waits for a person: every wait
 // ends after a timeout, and a driver that goes away (stdin closed) ends the program.
-#include <windows.h>
+// clang-format off
+#include <windows.h>  // first: the system headers below build on it
+// clang-format on
 #include <commctrl.h>
-#include <ole2.h>
-#include <olectl.h>
 #include <fcntl.h>
 #include <io.h>
+#include <ole2.h>
+#include <olectl.h>
 
 #include <atomic>
 #include <cstdarg>
@@ -29,7 +31,7 @@
 
 namespace {
 
-const DWORD kReplyTimeoutMs = 90000;    // the driver's screenshot, decoding and comparison
+const DWORD kReplyTimeoutMs = 90000;      // the driver's screenshot, decoding and comparison
 const DWORD kConditionTimeoutMs = 20000;  // painting, a dialog appearing
 
 std::atomic<int> g_failures{0};
@@ -47,12 +49,12 @@ void Say(const char* format, ...) {
     LeaveCriticalSection(&g_outputLock);
 }
 
-#define CHECK(condition, ...)                \
-    do {                                     \
-        if (!(condition)) {                  \
-            ++g_failures;                    \
-            Say("FAIL " __VA_ARGS__);        \
-        }                                    \
+#define CHECK(condition, ...)         \
+    do {                              \
+        if (!(condition)) {           \
+            ++g_failures;             \
+            Say("FAIL " __VA_ARGS__); \
+        }                             \
     } while (0)
 
 // The driver's replies arrive on a reader thread, so that the user-interface thread keeps
@@ -74,8 +76,8 @@ bool PumpUntil(HANDLE event, DWORD timeoutMs) {
     for (;;) {
         const DWORD spent = GetTickCount() - start;
         if (spent >= timeoutMs) return false;
-        const DWORD r = MsgWaitForMultipleObjects(event ? 1 : 0, event ? &event : nullptr, FALSE, timeoutMs - spent,
-                                                  QS_ALLINPUT);
+        const DWORD r = MsgWaitForMultipleObjects(event ? 1 : 0, event ? &event : nullptr, FALSE,
+                                                  timeoutMs - spent, QS_ALLINPUT);
         if (event && r == WAIT_OBJECT_0) return true;
         MSG msg;
         while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
@@ -126,7 +128,8 @@ int ScreenDpi(int axis) {
     return dpi;
 }
 SIZE ExtentToPixels(const SIZEL& himetric) {
-    return SIZE{MulDiv(himetric.cx, ScreenDpi(LOGPIXELSX), 2540), MulDiv(himetric.cy, ScreenDpi(LOGPIXELSY), 2540)};
+    return SIZE{MulDiv(himetric.cx, ScreenDpi(LOGPIXELSX), 2540),
+                MulDiv(himetric.cy, ScreenDpi(LOGPIXELSY), 2540)};
 }
 
 // The container's frame: the top-level window and its IOleInPlaceFrame. No menus, no tools.
@@ -138,8 +141,8 @@ public:
 
     STDMETHODIMP QueryInterface(REFIID iid, void** object) override {
         *object = nullptr;
-        if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IOleWindow) || IsEqualIID(iid, IID_IOleInPlaceUIWindow) ||
-            IsEqualIID(iid, IID_IOleInPlaceFrame))
+        if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IOleWindow) ||
+            IsEqualIID(iid, IID_IOleInPlaceUIWindow) || IsEqualIID(iid, IID_IOleInPlaceFrame))
             *object = static_cast<IOleInPlaceFrame*>(this);
         if (!*object) return E_NOINTERFACE;
         AddRef();
@@ -154,7 +157,9 @@ public:
     STDMETHODIMP ContextSensitiveHelp(BOOL) override { return E_NOTIMPL; }
     STDMETHODIMP GetBorder(LPRECT) override { return INPLACE_E_NOTOOLSPACE; }
     STDMETHODIMP RequestBorderSpace(LPCBORDERWIDTHS) override { return INPLACE_E_NOTOOLSPACE; }
-    STDMETHODIMP SetBorderSpace(LPCBORDERWIDTHS widths) override { return widths ? INPLACE_E_NOTOOLSPACE : S_OK; }
+    STDMETHODIMP SetBorderSpace(LPCBORDERWIDTHS widths) override {
+        return widths ? INPLACE_E_NOTOOLSPACE : S_OK;
+    }
     STDMETHODIMP SetActiveObject(IOleInPlaceActiveObject* object, LPCOLESTR) override {
         if (object) object->AddRef();
         if (active) active->Release();
@@ -177,7 +182,9 @@ public:
 // asks for, and moves the control there through SetObjectRects as containers do.
 class Site : public IOleClientSite, public IOleInPlaceSite, public IAdviseSink, public IDispatch {
 public:
-    Site(Frame* frame, POINT origin) : m_frame(frame) { SetRect(&pos, origin.x, origin.y, origin.x, origin.y); }
+    Site(Frame* frame, POINT origin) : m_frame(frame) {
+        SetRect(&pos, origin.x, origin.y, origin.x, origin.y);
+    }
 
     IOleObject* object = nullptr;
     IOleInPlaceObject* inPlace = nullptr;
@@ -229,8 +236,8 @@ public:
         uiActive = true;
         return S_OK;
     }
-    STDMETHODIMP GetWindowContext(IOleInPlaceFrame** frame, IOleInPlaceUIWindow** doc, LPRECT posRect, LPRECT clipRect,
-                                  LPOLEINPLACEFRAMEINFO info) override {
+    STDMETHODIMP GetWindowContext(IOleInPlaceFrame** frame, IOleInPlaceUIWindow** doc, LPRECT posRect,
+                                  LPRECT clipRect, LPOLEINPLACEFRAMEINFO info) override {
         *frame = m_frame;
         m_frame->AddRef();
         *doc = nullptr;
@@ -278,20 +285,24 @@ public:
     }
     STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
     STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return DISP_E_UNKNOWNNAME; }
-    STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS*, VARIANT* result, EXCEPINFO*, UINT*) override {
+    STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS*, VARIANT* result, EXCEPINFO*,
+                        UINT*) override {
         if (!(flags & DISPATCH_PROPERTYGET) || !result) return DISP_E_MEMBERNOTFOUND;
         VariantInit(result);
         switch (id) {
-            case DISPID_AMBIENT_USERMODE: return Bool(result, true);
+            case DISPID_AMBIENT_USERMODE:
+                return Bool(result, true);
             case DISPID_AMBIENT_UIDEAD:
             case DISPID_AMBIENT_SHOWGRABHANDLES:
-            case DISPID_AMBIENT_SHOWHATCHING: return Bool(result, false);
+            case DISPID_AMBIENT_SHOWHATCHING:
+                return Bool(result, false);
             case DISPID_AMBIENT_BACKCOLOR:
             case DISPID_AMBIENT_FORECOLOR:
                 result->vt = VT_I4;
                 result->lVal = id == DISPID_AMBIENT_BACKCOLOR ? 0xFFFFFF : 0;
                 return S_OK;
-            default: return DISP_E_MEMBERNOTFOUND;
+            default:
+                return DISP_E_MEMBERNOTFOUND;
         }
     }
 
@@ -312,7 +323,8 @@ HRESULT Put(IDispatch* d, const wchar_t* name, VARIANT value) {
     if (SUCCEEDED(hr)) {
         DISPID named = DISPID_PROPERTYPUT;
         DISPPARAMS params{&value, &named, 1, 1};
-        hr = d->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYPUT, &params, nullptr, nullptr, nullptr);
+        hr = d->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYPUT, &params, nullptr, nullptr,
+                       nullptr);
     }
     VariantClear(&value);
     return hr;
@@ -358,7 +370,8 @@ bool Embed(Site& site, Frame& frame, IStream* stream) {
     HRESULT hr = CLSIDFromProgID(L"GLYPHWELL.GlyphwellCtrl.1", &clsid);
     CHECK(hr == S_OK, "CLSIDFromProgID: 0x%08lx (is the module registered?)", hr);
     if (FAILED(hr)) return false;
-    hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IOleObject, reinterpret_cast<void**>(&site.object));
+    hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IOleObject,
+                          reinterpret_cast<void**>(&site.object));
     CHECK(hr == S_OK, "CoCreateInstance: 0x%08lx", hr);
     if (FAILED(hr)) return false;
     IOleObject* ole = site.object;
@@ -426,15 +439,17 @@ void ShowControl(const char* name, Site& site, Frame& frame) {
     HWND w = ControlWindow(site);
     if (!w) return;
     UpdateWindow(frame.window);
-    const bool painted = PumpUntilTrue([&] { return !GetUpdateRect(w, nullptr, FALSE); }, kConditionTimeoutMs);
+    const bool painted =
+        PumpUntilTrue([&] { return !GetUpdateRect(w, nullptr, FALSE); }, kConditionTimeoutMs);
     CHECK(painted, "%s: the control's window still has an invalid region", name);
     GdiFlush();
 
     RECT inParent;
     GetWindowRect(w, &inParent);
     MapWindowPoints(HWND_DESKTOP, frame.window, reinterpret_cast<POINT*>(&inParent), 2);
-    CHECK(EqualRect(&inParent, &site.pos), "%s: the window is at (%ld,%ld)-(%ld,%ld), the site put it at (%ld,%ld)-(%ld,%ld)",
-          name, inParent.left, inParent.top, inParent.right, inParent.bottom, site.pos.left, site.pos.top,
+    CHECK(EqualRect(&inParent, &site.pos),
+          "%s: the window is at (%ld,%ld)-(%ld,%ld), the site put it at (%ld,%ld)-(%ld,%ld)", name,
+          inParent.left, inParent.top, inParent.right, inParent.bottom, site.pos.left, site.pos.top,
           site.pos.right, site.pos.bottom);
     SIZEL extent{};
     site.object->GetExtent(DVASPECT_CONTENT, &extent);
@@ -450,7 +465,6 @@ void ShowControl(const char* name, Site& site, Frame& frame) {
 struct DialogCheck {
     const char* name;
     void (*inspect)(HWND dialog);  // reads and checks the dialog's items
-    bool found = false;
 };
 
 BOOL CALLBACK FindDialog(HWND w, LPARAM result) {
@@ -466,7 +480,8 @@ BOOL CALLBACK FindDialog(HWND w, LPARAM result) {
 std::string TextOf(HWND w) {
     char text[512] = {};
     DWORD_PTR n = 0;
-    SendMessageTimeoutA(w, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 5000, &n);
+    SendMessageTimeoutA(w, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 5000,
+                        &n);
     return text;
 }
 
@@ -508,7 +523,6 @@ DWORD WINAPI CloseDialog(LPVOID param) {
         ++g_failures;
         return 0;
     }
-    check->found = true;
     // Wait until the dialog has painted itself before the picture is taken.
     const DWORD painted = GetTickCount();
     while (GetUpdateRect(dialog, nullptr, FALSE) && GetTickCount() - painted < kConditionTimeoutMs) Sleep(50);
@@ -517,7 +531,8 @@ DWORD WINAPI CloseDialog(LPVOID param) {
     GetWindowRect(dialog, &r);
     Shot(check->name, r, false);
     // A press of the default button, as a person would give it.
-    PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDOK)));
+    PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDOK)));
     return 0;
 }
 
@@ -563,10 +578,12 @@ void InspectPropertyFrame(HWND frame) {
         item.pszText = text;
         item.cchTextMax = sizeof text;
         DWORD_PTR got = 0;
-        SendMessageTimeoutA(tabs, TCM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item), SMTO_ABORTIFHUNG, 5000, &got);
+        SendMessageTimeoutA(tabs, TCM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item), SMTO_ABORTIFHUNG, 5000,
+                            &got);
         CHECK(strcmp(text, "General") == 0, "property frame: the tab reads \"%s\"", text);
     }
-    HWND page = items.WithText("TODO: Place controls to manipulate properties of Glyphwell Control on this dialog.");
+    HWND page =
+        items.WithText("TODO: Place controls to manipulate properties of Glyphwell Control on this dialog.");
     CHECK(page && IsWindowVisible(page), "property frame: the page's text is not shown");
 }
 
@@ -578,8 +595,8 @@ struct Controls {
 HRESULT ShowAboutBox(void* context) {
     IDispatch* d = Query<IDispatch>(static_cast<Controls*>(context)->first, IID_IDispatch);
     DISPPARAMS none{nullptr, nullptr, 0, 0};
-    const HRESULT hr = d->Invoke(DISPID_ABOUTBOX, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &none, nullptr,
-                                 nullptr, nullptr);
+    const HRESULT hr = d->Invoke(DISPID_ABOUTBOX, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &none,
+                                 nullptr, nullptr, nullptr);
     d->Release();
     return hr;
 }
@@ -594,8 +611,8 @@ HRESULT ShowPropertyFrame(void* context) {
     if (FAILED(hr)) return hr;
     CHECK(pages.cElems == 1, "the control names %lu property pages", pages.cElems);
     IUnknown* objects[1] = {c->first};
-    hr = OleCreatePropertyFrame(c->frame->window, 10, 10, L"Glyphwell", 1, objects, pages.cElems, pages.pElems,
-                                LOCALE_USER_DEFAULT, 0, nullptr);
+    hr = OleCreatePropertyFrame(c->frame->window, 10, 10, L"Glyphwell", 1, objects, pages.cElems,
+                                pages.pElems, LOCALE_USER_DEFAULT, 0, nullptr);
     CoTaskMemFree(pages.pElems);
     return hr;
 }
@@ -618,7 +635,8 @@ void Remove(Site& site) {
 
 // A crash ends the program at once with a line for the driver, instead of waiting in a debugger.
 LONG WINAPI ReportCrash(EXCEPTION_POINTERS* e) {
-    Say("FAIL crashed: exception 0x%08lx at %p", e->ExceptionRecord->ExceptionCode, e->ExceptionRecord->ExceptionAddress);
+    Say("FAIL crashed: exception 0x%08lx at %p", e->ExceptionRecord->ExceptionCode,
+        e->ExceptionRecord->ExceptionAddress);
     ExitProcess(101);
 }
 
@@ -659,8 +677,9 @@ int main(int argc, char** argv) {
     cls.lpszClassName = L"GlyphwellContainer";
     RegisterClassW(&cls);
     Frame frame;
-    frame.window = CreateWindowW(cls.lpszClassName, L"Glyphwell container", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN,
-                                 0, 0, 800, 600, nullptr, nullptr, cls.hInstance, nullptr);
+    frame.window =
+        CreateWindowW(cls.lpszClassName, L"Glyphwell container", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, 0, 0,
+                      800, 600, nullptr, nullptr, cls.hInstance, nullptr);
     ShowWindow(frame.window, SW_SHOW);
     UpdateWindow(frame.window);
 
@@ -668,9 +687,10 @@ int main(int argc, char** argv) {
     Site first(&frame, POINT{20, 20});
     if (Embed(first, frame, nullptr)) {
         IDispatch* d = Query<IDispatch>(first.object, IID_IDispatch);
-        const int changesBefore = first.posRectChanges;
+        const int sizesBefore = first.posRectChanges, viewsBefore = first.viewChanges;
         CHECK(Put(d, L"TextData", Text(argv[1])) == S_OK, "TextData");
-        CHECK(first.posRectChanges > changesBefore, "setting TextData did not ask the site for a size");
+        CHECK(first.posRectChanges > sizesBefore, "setting TextData did not ask the site for a size");
+        CHECK(first.viewChanges > viewsBefore, "setting TextData did not tell the view's advise sink");
         ShowControl("first", first, frame);
 
         // (b) a larger module size and a longer text: a new symbol at a new size.
