@@ -564,6 +564,8 @@ void InspectAboutBox(HWND dialog) {
 }
 
 void InspectPropertyFrame(HWND frame) {
+    // The system words the frame's caption around the caption it is given (Windows shows
+    // "Glyphwell Properties", Wine writes "Properties for Glyphwell"), so it is only logged.
     Say("INFO property frame caption \"%s\"", TextOf(frame).c_str());
     Children items(frame);
     HWND tabs = items.OfClass("SysTabControl32");
