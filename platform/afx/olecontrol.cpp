@@ -640,7 +640,11 @@ void COleControl::ClipWindow(const RECT& pos, LPCRECT clip) {
 void COleControl::DestroyControlWindow() {
     HWND window = m_hWnd;
     m_hWnd = nullptr;
-    if (window && IsWindow(window)) DestroyWindow(window);
+    if (!window || !IsWindow(window)) return;
+    // Should the window outlive this call (only its own thread may destroy it), it no longer
+    // reaches the control.
+    SetWindowLongPtrA(window, GWLP_USERDATA, 0);
+    DestroyWindow(window);
 }
 
 void COleControl::SendViewChange() {
