@@ -43,8 +43,10 @@ namespace {
 HDC ContextOn(Window& window, HRGN clip) {
     HDC dc = gdi::NewDisplayContext(window.surface);
     if (!dc) return nullptr;
-    if (clip) SelectClipRgn(dc, clip);
-    else if (window.windowRegion) SelectClipRgn(dc, window.windowRegion);
+    if (clip)
+        SelectClipRgn(dc, clip);
+    else if (window.windowRegion)
+        SelectClipRgn(dc, window.windowRegion);
     return dc;
 }
 
@@ -170,7 +172,8 @@ BOOL EndPaint(HWND handle, const PAINTSTRUCT* paint) {
 
 LRESULT DefWindowProcA(HWND handle, UINT message, WPARAM wParam, LPARAM) {
     switch (message) {
-        case WM_NCCREATE: return TRUE;
+        case WM_NCCREATE:
+            return TRUE;
         case WM_ERASEBKGND: {
             HBRUSH brush;
             RECT client;
@@ -189,7 +192,8 @@ LRESULT DefWindowProcA(HWND handle, UINT message, WPARAM wParam, LPARAM) {
             if (BeginPaint(handle, &ps)) EndPaint(handle, &ps);
             return 0;
         }
-        default: return 0;
+        default:
+            return 0;
     }
 }
 
@@ -200,4 +204,6 @@ HDC GetDC(HWND handle) {
     return w ? ContextOn(*w, nullptr) : nullptr;
 }
 
-int ReleaseDC(HWND, HDC dc) { return gw::gdi::FreeDisplayContext(dc) ? 1 : 0; }
+int ReleaseDC(HWND, HDC dc) {
+    return gw::gdi::FreeDisplayContext(dc) ? 1 : 0;
+}

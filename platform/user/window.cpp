@@ -78,15 +78,19 @@ void ApplyVisibility(HWND handle, bool show) {
         const bool was = (w->style & WS_VISIBLE) != 0;
         if (was == show) return;
         changed = true;
-        if (show) w->style |= WS_VISIBLE;
-        else w->style &= ~static_cast<DWORD>(WS_VISIBLE);
+        if (show)
+            w->style |= WS_VISIBLE;
+        else
+            w->style &= ~static_cast<DWORD>(WS_VISIBLE);
     }
     if (changed) Send(handle, WM_SHOWWINDOW, show ? TRUE : FALSE, 0);
     Guard guard(Lock());
     Window* w = Find(handle);
     if (!w) return;
-    if (show) AddUpdateTree(*w);
-    else SetRectRgn(w->update, 0, 0, 0, 0);  // nothing hidden is painted
+    if (show)
+        AddUpdateTree(*w);
+    else
+        SetRectRgn(w->update, 0, 0, 0, 0);  // nothing hidden is painted
 }
 
 }  // namespace
@@ -214,8 +218,8 @@ HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD s
         handle = w->handle;
         Windows()[reinterpret_cast<uintptr_t>(handle)] = std::move(w);
     }
-    CREATESTRUCTA cs{param, instance, menu, parent, height, width, y, x, static_cast<LONG>(style), windowName,
-                     className, exStyle};
+    CREATESTRUCTA cs{param,      instance,  menu,   parent, height, width, y, x, static_cast<LONG>(style),
+                     windowName, className, exStyle};
     if (!Send(handle, WM_NCCREATE, 0, reinterpret_cast<LPARAM>(&cs))) {
         Send(handle, WM_NCDESTROY, 0, 0);
         Guard guard(Lock());
@@ -305,7 +309,8 @@ BOOL SetWindowPos(HWND handle, HWND, int x, int y, int width, int height, UINT f
             }
             // What was painted stays where the old and new client areas overlap.
             HDC from = gw::gdi::NewDisplayContext(w->surface), to = gw::gdi::NewDisplayContext(surface);
-            BitBlt(to, 0, 0, std::min(newWidth, w->Width()), std::min(newHeight, w->Height()), from, 0, 0, SRCCOPY);
+            BitBlt(to, 0, 0, std::min(newWidth, w->Width()), std::min(newHeight, w->Height()), from, 0, 0,
+                   SRCCOPY);
             gw::gdi::FreeDisplayContext(from);
             gw::gdi::FreeDisplayContext(to);
             gw::gdi::DeleteSurface(w->surface);

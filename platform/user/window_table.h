@@ -29,7 +29,7 @@ struct Window {
     DWORD exStyle = 0;
     HWND parent = nullptr;  // children only
     std::vector<HWND> children;
-    RECT rect{};            // in the parent's client coordinates, or the screen's
+    RECT rect{};  // in the parent's client coordinates, or the screen's
     LONG_PTR userData = 0;
     HBITMAP surface = nullptr;
     HRGN update = nullptr;  // client coordinates; empty when nothing is invalid

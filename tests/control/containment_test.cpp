@@ -17,18 +17,25 @@ LRESULT CALLBACK HostWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
 
 // A container's site, in-place site, frame and view sink in one object. It answers a change of
 // position as containers do, by handing the control its new rectangles, and logs every call.
-class FakeContainer : public IOleClientSite, public IOleInPlaceSite, public IOleInPlaceFrame, public IAdviseSink {
+class FakeContainer : public IOleClientSite,
+                      public IOleInPlaceSite,
+                      public IOleInPlaceFrame,
+                      public IAdviseSink {
 public:
     FakeContainer(HWND window, RECT pos) : m_window(window), m_pos(pos) {}
 
     STDMETHOD(QueryInterface)(REFIID iid, void** object) override {
         *object = nullptr;
-        if (iid == IID_IUnknown || iid == IID_IOleClientSite) *object = static_cast<IOleClientSite*>(this);
-        else if (iid == IID_IOleInPlaceSite || iid == IID_IOleWindow) *object = static_cast<IOleInPlaceSite*>(this);
+        if (iid == IID_IUnknown || iid == IID_IOleClientSite)
+            *object = static_cast<IOleClientSite*>(this);
+        else if (iid == IID_IOleInPlaceSite || iid == IID_IOleWindow)
+            *object = static_cast<IOleInPlaceSite*>(this);
         else if (iid == IID_IOleInPlaceFrame || iid == IID_IOleInPlaceUIWindow)
             *object = static_cast<IOleInPlaceFrame*>(this);
-        else if (iid == IID_IAdviseSink) *object = static_cast<IAdviseSink*>(this);
-        else return E_NOINTERFACE;
+        else if (iid == IID_IAdviseSink)
+            *object = static_cast<IAdviseSink*>(this);
+        else
+            return E_NOINTERFACE;
         ++refs;
         return S_OK;
     }
@@ -52,8 +59,9 @@ public:
     STDMETHOD(CanInPlaceActivate)() override { return Log("CanInPlaceActivate"); }
     STDMETHOD(OnInPlaceActivate)() override { return Log("OnInPlaceActivate"); }
     STDMETHOD(OnUIActivate)() override { return Log("OnUIActivate"); }
-    STDMETHOD(GetWindowContext)(IOleInPlaceFrame** frame, IOleInPlaceUIWindow** document, LPRECT pos, LPRECT clip,
-                                LPOLEINPLACEFRAMEINFO info) override {
+    STDMETHOD(GetWindowContext)
+    (IOleInPlaceFrame** frame, IOleInPlaceUIWindow** document, LPRECT pos, LPRECT clip,
+     LPOLEINPLACEFRAMEINFO info) override {
         *frame = static_cast<IOleInPlaceFrame*>(this);
         AddRef();
         *document = nullptr;
@@ -146,7 +154,8 @@ gwtest::GreyImage WindowGrey(HWND window) {
     grey.width = client.right;
     grey.height = client.bottom;
     for (int y = 0; y < client.bottom; ++y)
-        for (int x = 0; x < client.right; ++x) grey.pixels.push_back((GetPixel(dc, x, y) & 0xFFFFFF) == 0 ? 0 : 255);
+        for (int x = 0; x < client.right; ++x)
+            grey.pixels.push_back((GetPixel(dc, x, y) & 0xFFFFFF) == 0 ? 0 : 255);
     ReleaseDC(window, dc);
     return grey;
 }
@@ -196,7 +205,7 @@ TEST_F(ControlContainment, ActivatesPaintsResizesAndDeactivatesInTheSitesWindow)
     // In-place activation asks the site in order and puts a visible child window at the position.
     ASSERT_EQ(ole->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, &site, 0, host, &pos), S_OK);
     EXPECT_EQ(site.Calls(), (std::vector<std::string>{"CanInPlaceActivate", "OnInPlaceActivate", "GetWindow",
-                                                       "GetWindowContext"}));
+                                                      "GetWindowContext"}));
     EXPECT_EQ(site.frameInfoSize, sizeof(OLEINPLACEFRAMEINFO));
     HWND window = nullptr;
     ASSERT_EQ(site.inPlace->GetWindow(&window), S_OK);

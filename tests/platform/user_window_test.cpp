@@ -28,12 +28,23 @@ LRESULT CALLBACK LoggingProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
             if (g_refuseCreation) return FALSE;
             what = "nccreate";
             break;
-        case WM_CREATE: what = "create"; break;
-        case WM_DESTROY: what = "destroy"; break;
-        case WM_NCDESTROY: what = "ncdestroy"; break;
-        case WM_PAINT: what = "paint"; break;
-        case WM_SIZE: what = "size"; break;
-        default: break;
+        case WM_CREATE:
+            what = "create";
+            break;
+        case WM_DESTROY:
+            what = "destroy";
+            break;
+        case WM_NCDESTROY:
+            what = "ncdestroy";
+            break;
+        case WM_PAINT:
+            what = "paint";
+            break;
+        case WM_SIZE:
+            what = "size";
+            break;
+        default:
+            break;
     }
     if (what) g_log.push_back(std::string(what) + " " + Name(window));
     return DefWindowProcA(window, message, wParam, lParam);
@@ -94,7 +105,8 @@ TEST_F(UserWindow, RefusalsFollowWin32) {
         {"client rectangle of a stale handle", seen(!GetClientRect(stale, &r)), ERROR_INVALID_WINDOW_HANDLE},
         {"painting a stale handle", seen(!InvalidateRect(stale, nullptr, TRUE)), ERROR_INVALID_WINDOW_HANDLE},
         {"an unknown window value", seen(SetWindowLongPtrA(top, 12345, 1) == 0), ERROR_INVALID_INDEX},
-        {"unregistering a class in use", seen(!UnregisterClassA("UserWindowTest", nullptr)), ERROR_CLASS_HAS_WINDOWS},
+        {"unregistering a class in use", seen(!UnregisterClassA("UserWindowTest", nullptr)),
+         ERROR_CLASS_HAS_WINDOWS},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -126,7 +138,7 @@ TEST_F(UserWindow, CreationDestructionAndPaintCycle) {
     EXPECT_EQ(GetParent(child), top);
     EXPECT_EQ(GetParent(top), nullptr);
     EXPECT_EQ(g_log, (std::vector<std::string>{"nccreate " + Name(top), "create " + Name(top),
-                                                "nccreate " + Name(child), "create " + Name(child)}));
+                                               "nccreate " + Name(child), "create " + Name(child)}));
     // The parent is hidden, so nothing of either is visible or needs painting.
     EXPECT_FALSE(IsWindowVisible(child));
     EXPECT_TRUE(InvalidateRect(child, nullptr, TRUE));
@@ -185,7 +197,7 @@ TEST_F(UserWindow, CreationDestructionAndPaintCycle) {
     g_log.clear();
     EXPECT_TRUE(DestroyWindow(top));
     EXPECT_EQ(g_log, (std::vector<std::string>{"destroy " + Name(top), "destroy " + Name(child),
-                                                "ncdestroy " + Name(child), "ncdestroy " + Name(top)}));
+                                               "ncdestroy " + Name(child), "ncdestroy " + Name(top)}));
     EXPECT_FALSE(IsWindow(child));
 }
 
