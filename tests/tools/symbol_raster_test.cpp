@@ -41,7 +41,7 @@ TEST(SymbolRaster, PaintsTheRenderersPictureByteForByte) {
         {0x336699, 0x336699, false},
         {0xFFFFFF, 0x000000, false},  // light on dark: the white margin is the dark entry
     };
-    const int kPixelSizes[] = {0, 1, 2, 3, 4, 5, 7, 8, 9, 13};
+    const int kPixelSizes[] = {0, 1, 2, 3, 4, 5, 7, 8, 9, 13, 57};
     const int kMargins[] = {0, 1, 3, 4, 7, 8, 10, 12, 13, 31};
     uint32_t seed = 17;
     auto next = [&seed](uint32_t n) {
@@ -56,9 +56,9 @@ TEST(SymbolRaster, PaintsTheRenderersPictureByteForByte) {
         // Every version once over the first forty samples, then any.
         s.preferredVersion = sample < 40 ? sample + 1 : static_cast<int32_t>(1 + next(40));
         s.correctionLevel = static_cast<int32_t>(next(4));
-        s.pixelSize = kPixelSizes[next(10)];
+        s.pixelSize = kPixelSizes[next(11)];
         s.margin = sample % 3 == 0 ? 0 : kMargins[next(10)];
-        if (s.preferredVersion > 20 && s.pixelSize > 5) s.pixelSize = 5;  // keep the sample quick
+        if (s.preferredVersion > (s.pixelSize > 13 ? 1 : 20) && s.pixelSize > 5) s.pixelSize = 5;  // keep it quick
         s.foregroundColor = c.foreground;
         s.backgroundColor = c.background;
         style.transparent = c.transparent;
