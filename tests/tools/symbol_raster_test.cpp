@@ -49,7 +49,7 @@ TEST(SymbolRaster, PaintsTheRenderersPictureByteForByte) {
         return (seed >> 8) % n;
     };
     int painted = 0;
-    for (int sample = 0; sample < 240; ++sample) {
+    for (int sample = 0; sample < 160; ++sample) {
         const Colours& c = kColours[sample % (sizeof kColours / sizeof kColours[0])];
         gwcli::SymbolStyle style;
         QRCodeSettings& s = style.settings;
@@ -92,7 +92,7 @@ TEST(SymbolRaster, PaintsTheRenderersPictureByteForByte) {
         }
         std::free(m);
     }
-    EXPECT_GT(painted, 150) << "most of the sample has two colours";
+    EXPECT_GT(painted, 100) << "most of the sample has two colours";
 
     // Wider than the renderer paints: both refuse alike.
     gwcli::SymbolStyle style;
