@@ -2,17 +2,21 @@
 // creates the control by ProgID and drives it the way containers and script hosts do (names
 // and calls through IDispatch and through its type information, IPersistStreamInit over a
 // stream on global memory, IViewObject::Draw into a 24-bit DIB section, its property page in a
-// window, in-place activation into a window of its own), holding the results to what the Linux
-// build of the same control saved and painted for the same properties.
+// window and in the system's property frame, in-place activation into a window of its own),
+// holding the results to what the Linux build of the same control saved and painted for the
+// same properties.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "image/gw_image.h"
 #include "platform/win32.h"
+#include "tests/support/wine.h"
 
 namespace {
 
@@ -75,6 +79,7 @@ public:
     STDMETHODIMP OnShowWindow(BOOL) override { return S_OK; }
     STDMETHODIMP RequestNewObjectLayout() override { return E_NOTIMPL; }
     STDMETHODIMP GetWindow(HWND* window) override {
+        ++windowAsked;
         *window = m_window;
         return S_OK;
     }
@@ -107,12 +112,52 @@ public:
     }
     ULONG refs = 1;
     int activations = 0;
+    int windowAsked = 0;
     RECT requested{0, 0, 0, 0};
 
 private:
     HWND m_window;
     RECT m_pos;
 };
+
+// What a person saw of a dialog: its owner and the texts of everything inside it.
+struct DialogSeen {
+    HWND owner = nullptr;
+    std::vector<std::string> texts;
+};
+
+BOOL CALLBACK CollectText(HWND w, LPARAM out) {
+    char text[160] = "";
+    GetWindowTextA(w, text, sizeof text);
+    reinterpret_cast<std::vector<std::string>*>(out)->push_back(text);
+    return TRUE;
+}
+
+BOOL CALLBACK FindDialog(HWND w, LPARAM out) {
+    char name[16] = "";
+    GetClassNameA(w, name, sizeof name);
+    if (!IsWindowVisible(w) || std::string(name) != "#32770") return TRUE;
+    *reinterpret_cast<HWND*>(out) = w;
+    return FALSE;
+}
+
+// Waits (up to ten seconds) for a modal dialog of thread `ui` to show `text`, reads it and
+// presses its OK button, as a person would.
+DialogSeen CloseDialogShowing(DWORD ui, const std::string& text) {
+    DialogSeen seen;
+    for (int i = 0; i < 200; ++i, Sleep(50)) {
+        HWND dialog = nullptr;
+        EnumThreadWindows(ui, FindDialog, reinterpret_cast<LPARAM>(&dialog));
+        if (!dialog) continue;
+        seen.owner = GetWindow(dialog, GW_OWNER);
+        seen.texts.clear();
+        EnumChildWindows(dialog, CollectText, reinterpret_cast<LPARAM>(&seen.texts));
+        if (std::find(seen.texts.begin(), seen.texts.end(), text) == seen.texts.end() && i < 199) continue;
+        PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+        break;
+    }
+    return seen;
+}
 
 typedef HRESULT(STDAPICALLTYPE* EntryPoint)();
 
@@ -391,7 +436,6 @@ TEST_F(ControlHost, PropertyPageComesUpInsideTheFramesWindow) {
     CAUUID pages{};
     ASSERT_EQ(specify->GetPages(&pages), S_OK);
     specify->Release();
-    d->Release();
     ASSERT_EQ(pages.cElems, 1u);
     IPropertyPage* page = nullptr;
     const HRESULT created = CoCreateInstance(pages.pElems[0], nullptr, CLSCTX_INPROC_SERVER, IID_IPropertyPage,
@@ -421,15 +465,40 @@ TEST_F(ControlHost, PropertyPageComesUpInsideTheFramesWindow) {
     EXPECT_EQ(placed.left, 8);
     EXPECT_EQ(placed.top, 8);
     EXPECT_EQ(placed.right - placed.left, info.size.cx);
+    const std::string pageText = "TODO: Place controls to manipulate properties of Glyphwell Control on this dialog.";
     char text[160] = "";
     GetWindowTextA(GetWindow(window, GW_CHILD), text, sizeof text);
-    EXPECT_STREQ(text, "TODO: Place controls to manipulate properties of Glyphwell Control on this dialog.");
+    EXPECT_EQ(text, pageText);
     EXPECT_EQ(page->Show(SW_SHOW), S_OK);
     EXPECT_TRUE(GetWindowLongA(window, GWL_STYLE) & WS_VISIBLE);
     EXPECT_EQ(page->Deactivate(), S_OK);
     EXPECT_FALSE(IsWindow(window));
-    DestroyWindow(frame);
     EXPECT_EQ(page->Release(), 0u);
+
+    // The Properties verb shows that page in the system's property frame, owned by the window
+    // of the control's site, and lets go of everything once the frame is closed.
+    InPlaceSite site(frame, RECT{0, 0, 100, 100});
+    IOleObject* ole = nullptr;
+    ASSERT_EQ(d->QueryInterface(IID_IOleObject, reinterpret_cast<void**>(&ole)), S_OK);
+    ASSERT_EQ(ole->SetClientSite(&site), S_OK);
+    DialogSeen seen;
+    const DWORD ui = GetCurrentThreadId();
+    std::thread person([&] { seen = CloseDialogShowing(ui, pageText); });
+    const RECT position{0, 0, 100, 100};
+    const int asked = site.windowAsked;
+    EXPECT_EQ(ole->DoVerb(OLEIVERB_PROPERTIES, nullptr, &site, 0, frame, &position), S_OK);
+    person.join();
+    EXPECT_GT(site.windowAsked, asked);
+    // Wine's frame is owned by no window whatever owner it is given; Windows' by that owner.
+    if (!gwtest::RunningOnWine()) {
+        EXPECT_EQ(seen.owner, frame);
+    }
+    EXPECT_NE(std::find(seen.texts.begin(), seen.texts.end(), pageText), seen.texts.end());
+    EXPECT_EQ(ole->SetClientSite(nullptr), S_OK);
+    ole->Release();
+    EXPECT_EQ(d->Release(), 0u);
+    EXPECT_EQ(site.refs, 1u);
+    DestroyWindow(frame);
 }
 
 // Activated in place in a window of the test's own, the control makes its window there and
