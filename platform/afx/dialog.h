@@ -11,9 +11,7 @@
 #include "platform/afx/geometry.h"
 
 #ifndef _WIN32
-#define WS_POPUP 0x80000000L
-#define WS_CHILD 0x40000000L
-#define WS_VISIBLE 0x10000000L
+#include "platform/user/user.h"  // the window styles windows share
 #define WS_CAPTION 0x00C00000L
 #define WS_SYSMENU 0x00080000L
 #define WS_GROUP 0x00020000L

@@ -10,12 +10,6 @@
 #include "platform/afx/dialog.h"
 #include "platform/com/interfaces.h"
 
-#ifndef _WIN32
-#define SW_HIDE 0
-#define SW_SHOWNORMAL 1
-#define SW_SHOW 5
-#endif
-
 class COlePropertyPage : public CDialog, public IPropertyPage {
 public:
     // A new page holds one reference, owned by its creator.
