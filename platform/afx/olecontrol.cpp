@@ -482,6 +482,9 @@ STDMETHODIMP COleControl::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS
             if (argErr) *argErr = 0;
             return hr;
         }
+        // The container may answer the change (a new size, a new view) by calling back into
+        // the control, so it hears of it only once the change handler is done.
+        NotificationHold hold(this);
         PutValue(e->vt, e->address(this), converted);
         VariantClear(&converted);
         if (e->notify) e->notify(this);
@@ -499,6 +502,7 @@ STDMETHODIMP COleControl::IsDirty() { return m_bModified ? S_OK : S_FALSE; }
 
 STDMETHODIMP COleControl::Load(IStream* stream) {
     if (!stream) return E_POINTER;
+    NotificationHold hold(this);
     CArchive ar(stream, CArchive::load);
     Serialize(ar);
     // A stream that ended early or held something other than a stored control: the host is
@@ -933,6 +937,25 @@ BOOL COleControl::SetControlSize(int cx, int cy) {
     m_cyExtent = cy;
     m_sizeExtent.cx = PixelsToHimetric(cx, ScreenPixelsPerInch(LOGPIXELSX));
     m_sizeExtent.cy = PixelsToHimetric(cy, ScreenPixelsPerInch(LOGPIXELSY));
+    if (m_nNotifyHold > 0) {
+        m_bSizeChangePending = TRUE;
+        return TRUE;
+    }
+    NotifySizeChange();
+    return TRUE;
+}
+
+COleControl::NotificationHold::~NotificationHold() {
+    if (--m_control->m_nNotifyHold > 0 || !m_control->m_bSizeChangePending) return;
+    m_control->m_bSizeChangePending = FALSE;
+    // The container's answer may release its hold on the control.
+    m_control->AddRef();
+    m_control->NotifySizeChange();
+    m_control->Release();
+}
+
+void COleControl::NotifySizeChange() {
+    const int cx = m_cxExtent, cy = m_cyExtent;
     // The container decides: in place it answers with SetObjectRects, which moves the window.
     if (m_bInPlaceActive && m_pInPlaceSite) {
         IOleInPlaceSite* site = m_pInPlaceSite;
@@ -948,7 +971,6 @@ BOOL COleControl::SetControlSize(int cx, int cy) {
     }
     SendViewChange();
     if (m_hWnd) InvalidateRect(m_hWnd, nullptr, FALSE);
-    return TRUE;
 }
 
 void COleControl::GetControlSize(int* cx, int* cy) const {

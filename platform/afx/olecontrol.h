@@ -188,6 +188,10 @@ public:
     // the container for it (the in-place site's OnPosRectChange while active in place, else the
     // client site's RequestNewObjectLayout), tells the view sink and invalidates the window, so
     // the picture is redrawn even when the size stays. FALSE only for a negative size.
+    // Called while a property set or a load is under way, the container hears of it once that
+    // has finished: the control's change handler may still hold locks and state the container's
+    // answer would run into (a container that sets a property from OnPosRectChange, or draws at
+    // once from OnViewChange, must find the control whole).
     BOOL SetControlSize(int cx, int cy);
     void GetControlSize(int* cx, int* cy) const;
     void SetModifiedFlag(BOOL modified = TRUE);
@@ -260,6 +264,19 @@ private:
     void ClipWindow(const RECT& pos, LPCRECT clip);
     void DestroyControlWindow();
     void SendViewChange();
+    // Tells the container of the size last set, and repaints.
+    void NotifySizeChange();
+    // Holds the container's notifications for the length of a property set or a load.
+    class NotificationHold {
+    public:
+        explicit NotificationHold(COleControl* control) : m_control(control) { ++control->m_nNotifyHold; }
+        ~NotificationHold();
+        NotificationHold(const NotificationHold&) = delete;
+        NotificationHold& operator=(const NotificationHold&) = delete;
+
+    private:
+        COleControl* m_control;
+    };
     void PaintWindow(HWND window);
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     // The type information of `guid` in the class's type library.
@@ -285,6 +302,8 @@ private:
     DWORD m_viewAspects = 0;
     DWORD m_viewAdvf = 0;
     int m_nFreezeEvents = 0;
+    int m_nNotifyHold = 0;
+    BOOL m_bSizeChangePending = FALSE;
     XEventPoint m_xEventPoint{this};
     std::mutex m_sinkLock;
     std::vector<Sink> m_sinks;

@@ -327,6 +327,55 @@ TEST_F(ControlContainment, ActivatesPaintsResizesAndDeactivatesInTheSitesWindow)
     EXPECT_EQ(site.refs, 1u);
 }
 
+// A container that answers at once: it draws the control from OnViewChange and sets another
+// property from OnPosRectChange. Both find the control whole (the new picture ready, nothing
+// held), so the first picture shows and the nested set neither hangs nor is lost.
+class EagerContainer : public FakeContainer {
+public:
+    using FakeContainer::FakeContainer;
+    STDMETHOD(OnPosRectChange)(LPCRECT pos) override {
+        const HRESULT hr = FakeContainer::OnPosRectChange(pos);
+        if (ctrl && nestedSets++ == 0) nestedResult = gwtest::PutString(ctrl, "TextData", "SET FROM THE SITE");
+        return hr;
+    }
+    STDMETHOD_(void, OnViewChange)(DWORD aspect, LONG index) override {
+        FakeContainer::OnViewChange(aspect, index);
+        gwtest::Canvas canvas(40, 40);
+        canvas.Paint(ctrl, 40, 40);
+        drewDarkFinder = canvas.At(12, 12) == RGB(0, 0, 0);  // inside the top-left finder pattern
+    }
+    CGlyphwellCtrl* ctrl = nullptr;
+    int nestedSets = 0;
+    HRESULT nestedResult = E_FAIL;
+    bool drewDarkFinder = false;
+};
+
+TEST_F(ControlContainment, ContainerThatAnswersAtOnceFindsTheControlWhole) {
+    CGlyphwellCtrl* ctrl = new CGlyphwellCtrl;
+    EagerContainer site(host, RECT{0, 0, 83, 83});
+    site.ctrl = ctrl;
+    ASSERT_EQ(ctrl->SetClientSite(&site), S_OK);
+    ASSERT_EQ(ctrl->SetAdvise(DVASPECT_CONTENT, 0, &site), S_OK);
+    ASSERT_EQ(ctrl->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, &site, 0, host, nullptr), S_OK);
+    ASSERT_EQ(ctrl->QueryInterface(IID_IOleInPlaceObject, reinterpret_cast<void**>(&site.inPlace)), S_OK);
+
+    ASSERT_EQ(gwtest::PutString(ctrl, "TextData", "FIRST"), S_OK);
+    EXPECT_TRUE(site.drewDarkFinder);
+    EXPECT_EQ(site.nestedResult, S_OK);
+    EXPECT_EQ(gwtest::GetString(ctrl, "TextData"), "SET FROM THE SITE");
+    HWND window = nullptr;
+    ASSERT_EQ(site.inPlace->GetWindow(&window), S_OK);
+    UpdateWindow(window);
+    const gwtest::DecodeResult read = gwtest::DecodeWithZbar(WindowGrey(window));
+    EXPECT_EQ(read.bytes, "SET FROM THE SITE") << read.error;
+
+    site.inPlace->Release();
+    site.inPlace = nullptr;
+    EXPECT_EQ(ctrl->Close(OLECLOSE_NOSAVE), S_OK);
+    EXPECT_EQ(ctrl->Release(), 0u);
+    EXPECT_EQ(site.refs, 1u);
+}
+
 // A control released while still active in place (its container never deactivated it) leaves
 // no window behind.
 TEST_F(ControlContainment, ReleaseWhileActiveLeavesNoWindow) {
