@@ -233,6 +233,7 @@ COleControl::~COleControl() {
     if (m_pClientSite) m_pClientSite->Release();
     // Hosts that never unadvised still get their references back.
     for (const Sink& s : m_sinks) s.sink->Release();
+    for (const OleSink& s : m_oleSinks) s.sink->Release();
     AfxOleUnlockApp();
 }
 
@@ -515,7 +516,10 @@ STDMETHODIMP COleControl::Save(IStream* stream, BOOL clearDirty) {
     CArchive ar(stream, CArchive::store);
     Serialize(ar);
     if (ar.WriteFailed()) return E_FAIL;
-    if (clearDirty) m_bModified = FALSE;
+    if (clearDirty) {
+        m_bModified = FALSE;
+        NotifyOleSinks([](IAdviseSink* sink) { sink->OnSave(); });
+    }
     return S_OK;
 }
 
@@ -845,6 +849,7 @@ STDMETHODIMP COleControl::Close(DWORD saveOption) {
         m_pClientSite->SaveObject();
     InPlaceDeactivate();
     ReleaseInterface(m_pViewAdviseSink);
+    NotifyOleSinks([](IAdviseSink* sink) { sink->OnClose(); });
     return SetClientSite(nullptr);
 }
 STDMETHODIMP COleControl::SetMoniker(DWORD, IMoniker*) { return E_NOTIMPL; }
@@ -889,11 +894,38 @@ STDMETHODIMP COleControl::SetExtent(DWORD aspect, SIZEL* size) {
     m_cyExtent = HimetricToPixels(size->cy, ScreenPixelsPerInch(LOGPIXELSY));
     return S_OK;
 }
-STDMETHODIMP COleControl::Advise(IAdviseSink*, DWORD* connection) {
-    if (connection) *connection = 0;
-    return E_NOTIMPL;
+STDMETHODIMP COleControl::Advise(IAdviseSink* sink, DWORD* connection) {
+    if (!connection) return E_POINTER;
+    *connection = 0;
+    if (!sink) return E_INVALIDARG;
+    sink->AddRef();
+    *connection = ++m_lastOleCookie;
+    m_oleSinks.push_back({*connection, sink});
+    return S_OK;
 }
-STDMETHODIMP COleControl::Unadvise(DWORD) { return OLE_E_NOCONNECTION; }
+
+STDMETHODIMP COleControl::Unadvise(DWORD connection) {
+    for (auto it = m_oleSinks.begin(); it != m_oleSinks.end(); ++it) {
+        if (it->cookie != connection) continue;
+        IAdviseSink* sink = it->sink;
+        m_oleSinks.erase(it);
+        sink->Release();
+        return S_OK;
+    }
+    return OLE_E_NOCONNECTION;
+}
+
+template <typename Notify>
+void COleControl::NotifyOleSinks(Notify notify) {
+    // A copy, each sink held for its call: a sink may unadvise (itself or others) as it is told.
+    std::vector<OleSink> sinks = m_oleSinks;
+    for (const OleSink& s : sinks) s.sink->AddRef();
+    for (const OleSink& s : sinks) {
+        notify(s.sink);
+        s.sink->Release();
+    }
+}
+
 STDMETHODIMP COleControl::EnumAdvise(IEnumSTATDATA** advise) {
     if (advise) *advise = nullptr;
     return E_NOTIMPL;

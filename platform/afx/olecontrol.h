@@ -144,6 +144,7 @@ public:
     STDMETHOD(GetUserType)(DWORD formOfType, LPOLESTR* userType) override;
     STDMETHOD(SetExtent)(DWORD aspect, SIZEL* size) override;
     STDMETHOD(GetExtent)(DWORD aspect, SIZEL* size) override;
+    // The container's compound-document sinks: told when the control is saved and closed.
     STDMETHOD(Advise)(IAdviseSink* sink, DWORD* connection) override;
     STDMETHOD(Unadvise)(DWORD connection) override;
     STDMETHOD(EnumAdvise)(IEnumSTATDATA** advise) override;
@@ -307,6 +308,16 @@ private:
     XEventPoint m_xEventPoint{this};
     std::mutex m_sinkLock;
     std::vector<Sink> m_sinks;
+    // IOleObject::Advise's sinks (one reference each, held until Unadvise or the control's end).
+    struct OleSink {
+        DWORD cookie;
+        IAdviseSink* sink;
+    };
+    std::vector<OleSink> m_oleSinks;
+    DWORD m_lastOleCookie = 0;
+    // Calls `notify` on each compound-document sink; a sink may unadvise from inside.
+    template <typename Notify>
+    void NotifyOleSinks(Notify notify);
     DWORD m_lastCookie = 0;
 };
 

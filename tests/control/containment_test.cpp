@@ -104,8 +104,8 @@ public:
         if (aspect == DVASPECT_CONTENT) ++viewChanges;
     }
     STDMETHOD_(void, OnRename)(IMoniker*) override {}
-    STDMETHOD_(void, OnSave)() override {}
-    STDMETHOD_(void, OnClose)() override {}
+    STDMETHOD_(void, OnSave)() override { Log("OnSave"); }
+    STDMETHOD_(void, OnClose)() override { Log("OnClose"); }
 
     // The calls logged since the last look.
     std::vector<std::string> Calls() {
@@ -299,14 +299,24 @@ TEST_F(ControlContainment, ActivatesPaintsResizesAndDeactivatesInTheSitesWindow)
     EXPECT_EQ(cy, 48);
     EXPECT_EQ(ole->SetExtent(4 /* DVASPECT_ICON */, &extent), E_INVALIDARG);
 
-    // Closing a modified control saves it through the site, and the window and every reference
-    // to the container go.
+    // Closing a modified control saves it through the site, tells the compound-document sink,
+    // and the window and every reference to the container go once the sink unadvises.
     ASSERT_EQ(ole->DoVerb(OLEIVERB_SHOW, nullptr, &site, 0, host, &pos), S_OK);
     ASSERT_EQ(site.inPlace->GetWindow(&window), S_OK);
+    DWORD cookie = 0;
+    ASSERT_EQ(ole->Advise(&site, &cookie), S_OK);
+    EXPECT_NE(cookie, 0u);
+    DWORD refused = 1;
+    EXPECT_EQ(ole->Advise(nullptr, &refused), E_INVALIDARG);
+    EXPECT_EQ(refused, 0u);
     site.Calls();
     EXPECT_EQ(ole->Close(OLECLOSE_SAVEIFDIRTY), S_OK);
-    EXPECT_EQ(site.Calls(), (std::vector<std::string>{"SaveObject", "OnInPlaceDeactivate"}));
+    EXPECT_EQ(site.Calls(), (std::vector<std::string>{"SaveObject", "OnInPlaceDeactivate", "OnClose"}));
     EXPECT_FALSE(IsWindow(window));
+    gwtest::SaveState(ctrl);
+    EXPECT_EQ(site.Calls(), (std::vector<std::string>{"OnSave"}));
+    EXPECT_EQ(ole->Unadvise(cookie), S_OK);
+    EXPECT_EQ(ole->Unadvise(cookie), OLE_E_NOCONNECTION);
     EXPECT_EQ(site.refs, 1u);
 
     // A container that destroys its window takes the control's window with it.

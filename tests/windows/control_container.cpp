@@ -190,7 +190,8 @@ public:
     IOleInPlaceObject* inPlace = nullptr;
     RECT pos{};
     ULONG refs = 1;
-    int posRectChanges = 0, viewChanges = 0;
+    int posRectChanges = 0, viewChanges = 0, closes = 0;
+    DWORD adviseCookie = 0;
     bool inPlaceActive = false, uiActive = false;
 
     STDMETHODIMP QueryInterface(REFIID iid, void** object) override {
@@ -276,7 +277,7 @@ public:
     STDMETHODIMP_(void) OnViewChange(DWORD, LONG) override { ++viewChanges; }
     STDMETHODIMP_(void) OnRename(IMoniker*) override {}
     STDMETHODIMP_(void) OnSave() override {}
-    STDMETHODIMP_(void) OnClose() override {}
+    STDMETHODIMP_(void) OnClose() override { ++closes; }
 
     // IDispatch: the ambient properties of a container in run mode.
     STDMETHODIMP GetTypeInfoCount(UINT* count) override {
@@ -392,6 +393,9 @@ bool Embed(Site& site, Frame& frame, IStream* stream) {
 
     IViewObject* view = Query<IViewObject>(ole, IID_IViewObject2);
     CHECK(view, "no IViewObject2");
+    // Containers listen for the object's closing on its compound-document sink.
+    hr = ole->Advise(&site, &site.adviseCookie);
+    CHECK(hr == S_OK && site.adviseCookie != 0, "IOleObject::Advise: 0x%08lx", hr);
     if (view) {
         hr = view->SetAdvise(DVASPECT_CONTENT, 0, &site);
         CHECK(hr == S_OK, "IViewObject::SetAdvise: 0x%08lx", hr);
@@ -626,6 +630,8 @@ void Remove(Site& site) {
     CHECK(site.object->Close(OLECLOSE_NOSAVE) == S_OK, "Close");
     CHECK(!site.inPlaceActive, "Close left the control active in place");
     CHECK(!w || !IsWindow(w), "Close left the control's window");
+    CHECK(site.closes == 1, "the compound-document sink heard of %d closes", site.closes);
+    CHECK(site.object->Unadvise(site.adviseCookie) == S_OK, "IOleObject::Unadvise");
     if (site.inPlace) site.inPlace->Release();
     site.inPlace = nullptr;
     site.object->SetClientSite(nullptr);
