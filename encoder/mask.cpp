@@ -197,15 +197,20 @@ struct MaskPatterns {
 };
 
 const MaskPatterns& Patterns() {
+    // One 12 x 6 tile of QRCodeMaskInverts answers the whole grid. This runs once in every
+    // process, and a process that makes a single symbol notices the grid's 43,200 calls.
     static const MaskPatterns patterns = [] {
         MaskPatterns p{};
         for (int k = 0; k < 8; ++k) {
+            bool tile[12][6];
+            for (int i = 0; i < 12; ++i)
+                for (int j = 0; j < 6; ++j) tile[i][j] = QRCodeMaskInverts(k, i, j);
             for (int j = 0; j < 6; ++j)
                 for (int y = 0; y < kSymbolMatrixCapacity; ++y)
-                    if (QRCodeMaskInverts(k, y, j)) SetBit(&p.column[k][j], y);
+                    if (tile[y % 12][j]) SetBit(&p.column[k][j], y);
             for (int i = 0; i < 12; ++i)
                 for (int x = 0; x < kSymbolMatrixCapacity; ++x)
-                    if (QRCodeMaskInverts(k, i, x)) SetBit(&p.row[k][i], x);
+                    if (tile[i][x % 6]) SetBit(&p.row[k][i], x);
         }
         return p;
     }();
