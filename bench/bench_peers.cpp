@@ -1,8 +1,8 @@
 // Glyphwell side by side with its peers, on the same inputs in the same process:
 //  - symbol encoding: QRCodeMakeSymbol against libqrencode (8-bit mode, or numeric for digits);
-//  - the road to a PNG file as the command line takes it: renderer -> GwImage -> 1-bit palette
-//    -> PNG in memory, against libqrencode + libpng writing the same picture (same module size
-//    and margin) as a 1-bit palette PNG;
+//  - the road to a PNG file as the command line takes it: encoder -> module matrix painted into
+//    a 1-bit palette GwImage -> PNG in memory, against libqrencode + libpng writing the same
+//    picture (same module size and margin) as a 1-bit palette PNG;
 //  - GIF LZW encode/decode of an 8-bit 2000 x 2000 picture against giflib;
 //  - PNG encode/decode through the image library against plain libpng with the same settings;
 //  - halving a 2000 x 2000 picture with a bilinear (triangle) filter and turning it by 30
@@ -29,7 +29,6 @@
 #include "encoder/placement.h"
 #include "encoder/segments.h"
 #include "encoder/tables.h"
-#include "encoder/render.h"
 #include "encoder/settings.h"
 #include "encoder/trace.h"
 #include "image/gw_image.h"
