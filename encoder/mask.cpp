@@ -196,21 +196,35 @@ struct MaskPatterns {
     Line row[8][12];
 };
 
+// A line whose bit i is on(i % period) (a period of at most 60), 0 from kSymbolMatrixCapacity
+// on. Bit b of word w is pattern bit (64 * w) % period + b, so every word is 64 bits cut from
+// the pattern's first 124 bits.
+template <class On>
+Line RepeatedLine(int period, On on) {
+    uint64_t bits[2] = {0, 0};  // pattern bits 0 .. 123
+    for (int i = 0, phase = 0; i < 124; ++i, phase = phase + 1 == period ? 0 : phase + 1)
+        if (on(phase)) bits[i >> 6] |= uint64_t{1} << (i & 63);
+    Line line{};
+    for (int w = 0; w < kLineWords; ++w) {
+        const int offset = (64 * w) % period;
+        line.w[w] = offset ? (bits[0] >> offset) | (bits[1] << (64 - offset)) : bits[0];
+    }
+    const int tail = kSymbolMatrixCapacity - 64 * (kLineWords - 1);
+    line.w[kLineWords - 1] &= (uint64_t{1} << tail) - 1;
+    return line;
+}
+
 const MaskPatterns& Patterns() {
-    // One 12 x 6 tile of QRCodeMaskInverts answers the whole grid. This runs once in every
-    // process, and a process that makes a single symbol notices the grid's 43,200 calls.
+    // Built once in every process from one 12 x 6 tile of QRCodeMaskInverts: a process that
+    // makes a single symbol notices a call per grid cell.
     static const MaskPatterns patterns = [] {
         MaskPatterns p{};
         for (int k = 0; k < 8; ++k) {
             bool tile[12][6];
             for (int i = 0; i < 12; ++i)
                 for (int j = 0; j < 6; ++j) tile[i][j] = QRCodeMaskInverts(k, i, j);
-            for (int j = 0; j < 6; ++j)
-                for (int y = 0; y < kSymbolMatrixCapacity; ++y)
-                    if (tile[y % 12][j]) SetBit(&p.column[k][j], y);
-            for (int i = 0; i < 12; ++i)
-                for (int x = 0; x < kSymbolMatrixCapacity; ++x)
-                    if (tile[i][x % 6]) SetBit(&p.row[k][i], x);
+            for (int j = 0; j < 6; ++j) p.column[k][j] = RepeatedLine(12, [&](int i) { return tile[i][j]; });
+            for (int i = 0; i < 12; ++i) p.row[k][i] = RepeatedLine(6, [&](int j) { return tile[i][j]; });
         }
         return p;
     }();

@@ -268,7 +268,7 @@ TEST(ChooseMask, EqualTotalsGoToTheLowestMaskNumber) {
 }
 
 TEST(ChooseMask, TraceHasOneLineOfFourScoresPerMaskAndTheLowestTotalWins) {
-    for (int version : {1, 2, 7}) {
+    for (int version : {1, 2, 7, 15}) {  // 15: lines longer than one 64-bit word
         auto m = PlacedSymbol(version, 100 + version);
         int chosen = -1;
         const std::string trace = Traced([&] { chosen = QRCodeChooseMask(m.get()); });
@@ -293,7 +293,7 @@ TEST(ChooseMask, TraceHasOneLineOfFourScoresPerMaskAndTheLowestTotalWins) {
 TEST(MaskSymbol, WritesFormatForLevelAndMaskAndLeavesNoEmptyCell) {
     const int levelBits[4] = {1, 0, 3, 2};  // L, M, Q, H as written in the format word
     for (int level = 0; level < 4; ++level) {
-        auto m = PlacedSymbol(level == 3 ? 7 : 2, 40 + level);
+        auto m = PlacedSymbol(level == 3 ? 7 : level == 2 ? 15 : 2, 40 + level);
         int chosen = -1;
         Traced([&] { chosen = QRCodeChooseMask(m.get()); });
         int32_t* expected = QRCodeApplyMask(m.get(), chosen);
