@@ -496,16 +496,22 @@ void OursRotate30(benchmark::State& state) {
     }
 }
 
-void PeerRotate30(benchmark::State& state) {
+// Times one ImageMagick turn of the same picture per iteration.
+template <typename Turn>
+void PeerTurn(benchmark::State& state, Turn turn, const char* failure) {
     MagickPeerImage* image = MagickPeerPicture(MakeRgbPicture(kTransformSide).data(), kTransformSide);
     for (auto _ : state) {
-        // Turned clockwise there, counter-clockwise here: the same work either way.
-        MagickPeerImage* turned = MagickPeerRotate(image, 30.0);
-        if (!turned) state.SkipWithError("ImageMagick rotate failed");
+        MagickPeerImage* turned = turn(image);
+        if (!turned) state.SkipWithError(failure);
         benchmark::DoNotOptimize(turned);
         MagickPeerFree(turned);
     }
     MagickPeerFree(image);
+}
+
+void PeerRotate30(benchmark::State& state) {
+    // Turned clockwise there, counter-clockwise here: the same work either way.
+    PeerTurn(state, [](MagickPeerImage* image) { return MagickPeerRotate(image, 30.0); }, "ImageMagick rotate failed");
 }
 
 // ImageMagick's rotation by shears is slow; its inverse-mapped bilinear distortion is the
@@ -513,14 +519,8 @@ void PeerRotate30(benchmark::State& state) {
 void OursRotate30Distort(benchmark::State& state) { OursRotate30(state); }
 
 void PeerRotate30Distort(benchmark::State& state) {
-    MagickPeerImage* image = MagickPeerPicture(MakeRgbPicture(kTransformSide).data(), kTransformSide);
-    for (auto _ : state) {
-        MagickPeerImage* turned = MagickPeerDistortRotate(image, 30.0);
-        if (!turned) state.SkipWithError("ImageMagick distort failed");
-        benchmark::DoNotOptimize(turned);
-        MagickPeerFree(turned);
-    }
-    MagickPeerFree(image);
+    PeerTurn(state, [](MagickPeerImage* image) { return MagickPeerDistortRotate(image, 30.0); },
+             "ImageMagick distort failed");
 }
 
 // ---- peak heap of one version-40 encode ---------------------------------------------------
