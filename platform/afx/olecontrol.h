@@ -7,15 +7,18 @@
 // ISpecifyPropertyPages, IProvideClassInfo2 and IConnectionPointContainer (one connection
 // point, for the class's event interface). Activated in place, the control paints through
 // OnDraw in a child window of the container's window.
+// The implementation is one file per interface family, each with the state it owns: core and
+// lifetime with the object's site (olecontrol.cpp), dispatch and class information, events and
+// connection points, persistence, view, in-place activation and verbs, property pages.
 #pragma once
 
-#include <atomic>
 #include <mutex>
 #include <string>
 #include <vector>
 
 #include "platform/afx/archive.h"
 #include "platform/afx/cdc.h"
+#include "platform/afx/comref.h"
 #include "platform/afx/cstring.h"
 #include "platform/afx/propexchange.h"
 #include "platform/com/interfaces.h"
@@ -196,7 +199,7 @@ public:
     BOOL SetControlSize(int cx, int cy);
     void GetControlSize(int* cx, int* cy) const;
     void SetModifiedFlag(BOOL modified = TRUE);
-    BOOL IsModified() const { return m_bModified; }
+    BOOL IsModified() const { return m_site.modified; }
     void ExchangeVersion(CPropExchange* px, DWORD versionDefault, BOOL convert = TRUE);
 
     virtual void Serialize(CArchive& ar);
@@ -210,9 +213,9 @@ public:
     // window, otherwise through the view sink.
     void InvalidateControl(LPCRECT rect = nullptr);
     // The control's window while it is active in place, else null.
-    HWND GetSafeHwnd() const { return m_hWnd; }
-    BOOL IsInPlaceActive() const { return m_bInPlaceActive; }
-    BOOL IsUIActive() const { return m_bUIActive; }
+    HWND GetSafeHwnd() const { return m_inPlace.hWnd; }
+    BOOL IsInPlaceActive() const { return m_inPlace.active; }
+    BOOL IsUIActive() const { return m_inPlace.uiActive; }
 
     // Class-level description each control gives.
     virtual DWORD GetControlMiscStatus() const { return 0; }
@@ -234,6 +237,54 @@ protected:
     const IID* m_piidEvents = nullptr;
 
 private:
+    // ---- Core and lifetime (olecontrol.cpp): identity, the client site, the compound-document
+    // sinks, the extent and the hold on container notifications. ----
+    struct OleSink {
+        DWORD cookie;
+        CInterfacePtr<IAdviseSink> sink;
+    };
+    struct SiteState {
+        CInterfacePtr<IOleClientSite> clientSite;
+        // IOleObject::Advise's sinks, held until Unadvise or the control's end.
+        std::vector<OleSink> oleSinks;
+        DWORD lastOleCookie = 0;
+        BOOL modified = FALSE;
+    };
+    struct ExtentState {
+        // The extent in pixels as the control asked for it, and in HIMETRIC as hosts see it.
+        int cx = 100;
+        int cy = 50;
+        SIZEL himetric{0, 0};
+        int notifyHold = 0;
+        BOOL sizeChangePending = FALSE;
+    };
+    // Holds the container's notifications for the length of a property set or a load.
+    class NotificationHold {
+    public:
+        explicit NotificationHold(COleControl* control) : m_control(control) { ++control->m_extent.notifyHold; }
+        ~NotificationHold();
+        NotificationHold(const NotificationHold&) = delete;
+        NotificationHold& operator=(const NotificationHold&) = delete;
+
+    private:
+        COleControl* m_control;
+    };
+    // Tells the container of the size last set, and repaints.
+    void NotifySizeChange();
+    // Calls `notify` on each compound-document sink; a sink may unadvise from inside.
+    void NotifyOleSinks(void (*notify)(IAdviseSink* sink));
+    IUnknown* ControllingUnknown() { return static_cast<IDispatch*>(this); }
+
+    CRefCount m_refs;
+    SiteState m_site;
+    ExtentState m_extent;
+
+    // ---- Dispatch and class information (olecontrol_dispatch.cpp). ----
+    const AFX_DISPMAP_ENTRY* FindEntry(DISPID id) const;
+    // The type information of `guid` in the class's type library.
+    HRESULT TypeInfoOf(REFGUID guid, LCID lcid, ITypeInfo** info);
+
+    // ---- Events and connection points (olecontrol_events.cpp). ----
     // The event interface's connection point. It lives inside the control and counts its
     // references on the control, so a host holding the point keeps the control alive and
     // the two never keep each other.
@@ -252,73 +303,49 @@ private:
     private:
         COleControl* m_owner;
     };
-    struct Sink {
+    struct EventSink {
         DWORD cookie;
-        IUnknown* sink;  // one reference, held until Unadvise or the control's end
+        CInterfacePtr<IUnknown> sink;  // held until Unadvise or the control's end
     };
+    struct EventState {
+        std::mutex lock;
+        std::vector<EventSink> sinks;
+        DWORD lastCookie = 0;
+        int freezeCount = 0;
+    };
+    XEventPoint m_xEventPoint{this};
+    EventState m_events;
 
-    const AFX_DISPMAP_ENTRY* FindEntry(DISPID id) const;
+    // ---- View (olecontrol_view.cpp): the view advise sink. ----
+    struct ViewState {
+        CInterfacePtr<IAdviseSink> sink;
+        DWORD aspects = 0;
+        DWORD advf = 0;
+    };
+    void SendViewChange();
+    ViewState m_view;
+
+    // ---- In-place and UI activation, verbs (olecontrol_inplace.cpp). ----
+    // Held only while active in place (frame and document window may be null).
+    struct InPlaceState {
+        BOOL active = FALSE;
+        BOOL uiActive = FALSE;
+        HWND hWnd = nullptr;
+        RECT rcPos{0, 0, 0, 0};
+        CInterfacePtr<IOleInPlaceSite> site;
+        CInterfacePtr<IOleInPlaceFrame> frame;
+        CInterfacePtr<IOleInPlaceUIWindow> doc;
+    };
     // In-place activation through `site`'s IOleInPlaceSite; with ui, UI activation too.
     HRESULT ActivateInPlace(BOOL ui, IOleClientSite* site);
     void ActivateUI();
     // Clips the window to what the container lets show of the position rectangle.
     void ClipWindow(const RECT& pos, LPCRECT clip);
     void DestroyControlWindow();
-    void SendViewChange();
-    // Tells the container of the size last set, and repaints.
-    void NotifySizeChange();
-    // Holds the container's notifications for the length of a property set or a load.
-    class NotificationHold {
-    public:
-        explicit NotificationHold(COleControl* control) : m_control(control) { ++control->m_nNotifyHold; }
-        ~NotificationHold();
-        NotificationHold(const NotificationHold&) = delete;
-        NotificationHold& operator=(const NotificationHold&) = delete;
-
-    private:
-        COleControl* m_control;
-    };
     void PaintWindow(HWND window);
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-    // The type information of `guid` in the class's type library.
-    HRESULT TypeInfoOf(REFGUID guid, LCID lcid, ITypeInfo** info);
-
-    std::atomic<ULONG> m_refs{1};
+    InPlaceState m_inPlace;
     std::vector<GwOleString> m_verbNames;
-    IOleClientSite* m_pClientSite = nullptr;
-    BOOL m_bModified = FALSE;
-    // The extent in pixels as the control asked for it, and in HIMETRIC as hosts see it.
-    int m_cxExtent = 100;
-    int m_cyExtent = 50;
-    SIZEL m_sizeExtent{0, 0};
-    // In-place state: held only while active in place (frame and document window may be null).
-    BOOL m_bInPlaceActive = FALSE;
-    BOOL m_bUIActive = FALSE;
-    HWND m_hWnd = nullptr;
-    RECT m_rcPos{0, 0, 0, 0};
-    IOleInPlaceSite* m_pInPlaceSite = nullptr;
-    IOleInPlaceFrame* m_pInPlaceFrame = nullptr;
-    IOleInPlaceUIWindow* m_pInPlaceDoc = nullptr;
-    IAdviseSink* m_pViewAdviseSink = nullptr;
-    DWORD m_viewAspects = 0;
-    DWORD m_viewAdvf = 0;
-    int m_nFreezeEvents = 0;
-    int m_nNotifyHold = 0;
-    BOOL m_bSizeChangePending = FALSE;
-    XEventPoint m_xEventPoint{this};
-    std::mutex m_sinkLock;
-    std::vector<Sink> m_sinks;
-    // IOleObject::Advise's sinks (one reference each, held until Unadvise or the control's end).
-    struct OleSink {
-        DWORD cookie;
-        IAdviseSink* sink;
-    };
-    std::vector<OleSink> m_oleSinks;
-    DWORD m_lastOleCookie = 0;
-    // Calls `notify` on each compound-document sink; a sink may unadvise from inside.
-    template <typename Notify>
-    void NotifyOleSinks(Notify notify);
-    DWORD m_lastCookie = 0;
 };
 
 // The framework's own part of a stored control, after whatever the control writes first.
