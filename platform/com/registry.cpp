@@ -1,5 +1,7 @@
 #include "platform/com/registry.h"
 
+#include "platform/kernel/whole_file.h"
+
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -162,19 +164,14 @@ void MakeParents(const std::string& file) {
         ::mkdir(file.substr(0, pos).c_str(), 0700);
 }
 
-// Every change is written through, so that the next process sees it.
+// Every change is written through, so that the next process sees it; the file is replaced
+// whole, so an interrupted or failed write never leaves a damaged registry.
 LONG Persist(Registry& r) {
     if (r.file.empty()) return ERROR_SUCCESS;
     MakeParents(r.file);
-    const std::string tmp = r.file + ".tmp";
-    {
-        std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
-        if (!out) return ERROR_ACCESS_DENIED;
-        out << "GLYPHWELL-REGISTRY 1\n" << DumpLocked(r);
-        if (!out) return ERROR_ACCESS_DENIED;
-    }
-    if (std::rename(tmp.c_str(), r.file.c_str()) != 0) return ERROR_ACCESS_DENIED;
-    return ERROR_SUCCESS;
+    const std::string text = "GLYPHWELL-REGISTRY 1\n" + DumpLocked(r);
+    std::string why;
+    return standin::WriteWholeFile(r.file, text.data(), text.size(), &why) ? ERROR_SUCCESS : ERROR_ACCESS_DENIED;
 }
 
 bool ParseLocked(Registry& r, const std::string& text) {

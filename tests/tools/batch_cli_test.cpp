@@ -1,10 +1,14 @@
 // The batch subcommand of the real program: one symbol file per line read back by zbar, a bad
-// line in the middle reported while the rest are written, and the progress bar that appears
-// only when standard error is a terminal (a pseudo-terminal here).
+// line in the middle reported while the rest are written, runs ended by a signal that leave
+// only whole files, and the progress bar that appears only when standard error is a terminal
+// (a pseudo-terminal here).
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <random>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -86,6 +90,63 @@ TEST(BatchCli, EveryGoodLineBecomesAFileAndABadOneIsReported) {
                        &status);
     EXPECT_EQ(status, 0);
     EXPECT_NE(ReadFile(dir + "/one.svg").find("<svg"), std::string::npos);
+}
+
+// SIGINT or SIGTERM at a random moment of a run, into an empty folder and into one whose files
+// are being replaced: whatever the moment, the folder holds only whole pictures under their
+// own names (no empty file, no temporary file, no half-written one).
+TEST(BatchCli, SignalsAtRandomMomentsLeaveOnlyWholeFiles) {
+    const std::string list = TempPath("list.txt"), full = TempPath("full"), err = TempPath("stderr");
+    constexpr int kLines = 300;
+    {
+        std::ofstream out(list);
+        for (int i = 1; i <= kLines; ++i) out << "SIGNAL TEST " << i << "\n";
+    }
+    int status = -1;
+    std::filesystem::remove_all(full);
+    // The moments are drawn within the time a whole run takes on this machine.
+    const auto start = std::chrono::steady_clock::now();
+    gwtest::RunCommand(Command({list, "--out-dir", full, "--jobs", "2"}) + " 2>/dev/null", &status);
+    const double whole = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    ASSERT_EQ(status, 0);
+    const std::string iend("IEND\xAE\x42\x60\x82", 8), signature("\x89PNG\r\n\x1A\n", 8);
+    const std::regex ownName("[0-9]+\\.png");
+    std::mt19937 random(29);  // fixed: a failing moment can be run again
+    struct Row {
+        const char* signal;
+        bool replacing;  // the folder already holds every file
+    } const rows[] = {{"INT", false}, {"INT", true}, {"TERM", false}, {"TERM", true},
+                      {"INT", false}, {"INT", true}, {"TERM", true},  {"INT", true}};
+    int interrupted = 0;
+    for (const Row& row : rows) {
+        const double seconds = std::uniform_real_distribution<double>(0.02, 0.7)(random) * whole;
+        const std::string dir = TempPath("out");
+        std::filesystem::remove_all(dir);
+        if (row.replacing) std::filesystem::copy(full, dir);
+        char delay[32];
+        std::snprintf(delay, sizeof delay, "%.3f", seconds < 0.001 ? 0.001 : seconds);
+        gwtest::RunCommand("timeout -s " + std::string(row.signal) + " " + delay + " " +
+                               Command({list, "--out-dir", dir, "--jobs", "2"}) + " 2>" + gwtest::ShellQuote(err),
+                           &status);
+        SCOPED_TRACE(std::string("SIG") + row.signal + " after " + delay + " s, " +
+                     (row.replacing ? "replacing files" : "new files"));
+        if (status == 124) ++interrupted;  // timeout's status for a command it had to stop
+        size_t files = 0;
+        for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+            const std::string name = entry.path().filename().string();
+            ++files;
+            EXPECT_TRUE(std::regex_match(name, ownName)) << name << " left behind";
+            const std::string bytes = ReadFile(entry.path().string());
+            EXPECT_TRUE(bytes.size() > 16 && bytes.compare(0, 8, signature) == 0 &&
+                        bytes.compare(bytes.size() - 8, 8, iend) == 0)
+                << name << " is not a whole picture (" << bytes.size() << " bytes)";
+        }
+        if (row.replacing) {
+            EXPECT_EQ(files, static_cast<size_t>(kLines));
+        }
+    }
+    // The moments fall inside the runs: a run that had ended first would show nothing.
+    EXPECT_GE(interrupted, 6);
 }
 
 TEST(BatchCli, ProgressBarOnlyOnATerminal) {

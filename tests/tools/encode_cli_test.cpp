@@ -1,12 +1,21 @@
 // The encode subcommand of the real program: exit statuses, help and usage text, diagnostics,
-// and text-art symbols and picture files that two decoders read back as the input.
+// and text-art symbols and picture files that two decoders read back as the input; and the
+// one writer of every command's output files, tried on every kind of name an output can have.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <sys/stat.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "tests/support/qr_decode.h"
@@ -36,17 +45,25 @@ std::string ReadFile(const std::string& path) {
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-// Runs `glyphwell encode ARGS`, feeding `input` on standard input.
-Outcome Encode(const std::vector<std::string>& args, const std::string& input = "") {
+// Runs `glyphwell ARGS` after the shell words `before` (variables, or a job started first),
+// feeding `input` on standard input.
+Outcome Glyphwell(const std::string& before, const std::vector<std::string>& args, const std::string& input = "") {
     const std::string in = TempPath("stdin"), err = TempPath("stderr");
     WriteFile(in, input);
-    std::string command = gwtest::ShellQuote(kProgram) + " encode";
+    std::string command = before + gwtest::ShellQuote(kProgram);
     for (const std::string& a : args) command += " " + gwtest::ShellQuote(a);
     command += " <" + gwtest::ShellQuote(in) + " 2>" + gwtest::ShellQuote(err);
     Outcome o;
-    o.out = gwtest::RunCommand(command, &o.status);
+    o.out = gwtest::RunCommand(command + "; status=$?; wait; exit $status", &o.status);
     o.err = ReadFile(err);
     return o;
+}
+
+// Runs `glyphwell encode ARGS`, feeding `input` on standard input.
+Outcome Encode(const std::vector<std::string>& args, const std::string& input = "") {
+    std::vector<std::string> all{"encode"};
+    all.insert(all.end(), args.begin(), args.end());
+    return Glyphwell("", all, input);
 }
 
 // The lines of a text, without their newlines.
@@ -366,6 +383,182 @@ TEST(EncodeCli, PicturesThatCannotBeMadeLeaveNoFile) {
     o = Encode({"x", "--quiet", "-o", TempPath("no-such-directory/symbol.png")});
     EXPECT_EQ(o.status, 1);
     EXPECT_FALSE(o.err.empty());
+}
+
+// Every command writes its files through one writer. For each kind of name an output can have,
+// each command's bytes land where a user expects them, and what was there is treated as other
+// tools treat it: a link is followed and stays, a replaced file keeps its permission bits (its
+// other hard links keep the old contents), a FIFO or a terminal is written into and stays what
+// it is, a directory is refused, "-" is standard output, and a link planted at a temporary name
+// is never opened through.
+TEST(EncodeCli, EveryCommandsOutputIsTreatedAsItsKindOfNameDeserves) {
+    struct Command {
+        const char* name;
+        std::vector<std::string> args;  // "@" stands for the output's name
+        bool registry;                  // the output is the registry file (GLYPHWELL_REGISTRY)
+        bool namesItsFormat;            // the output's ending decides its format
+    };
+    const std::string picture = TempPath("input.bmp");
+    ASSERT_EQ(Encode({"IN", "--quiet", "-o", picture}).status, 0);
+    const std::vector<Command> commands = {
+        {"encode", {"encode", "HI", "--format", "png", "-o", "@"}, false, false},
+        {"convert", {"convert", picture, "@", "--to", "gif"}, false, false},
+        {"control --save", {"control", "--set", "TextData=HI", "--save", "@"}, false, false},
+        {"control --paint", {"control", "--set", "TextData=HI", "--paint", "@"}, false, true},
+        {"register", {"register"}, true, false},
+    };
+    enum Kind { kLink, kDanglingLink, kModeAndHardLink, kFifo, kTerminal, kDirectory, kStandardOutput, kPlantedLinks };
+    const char* const kKindNames[] = {"link",     "dangling link", "mode and hard link", "FIFO",
+                                      "terminal", "directory",     "standard output",    "planted links"};
+    // Content a registry also accepts, so that `register` finds a registry to add to.
+    const std::string old = "GLYPHWELL-REGISTRY 1\n";
+    const std::string dir = TempPath("outputs");
+    namespace fs = std::filesystem;
+    for (const Command& command : commands) {
+        // What the command writes to a new regular file is what every other kind must receive.
+        fs::remove_all(dir);
+        fs::create_directories(dir);
+        auto run = [&](const std::string& out, const std::string& before) {
+            std::vector<std::string> args = command.args;
+            for (std::string& a : args)
+                if (a == "@") a = out;
+            const std::string registry = command.registry ? out : dir + "/scratch-registry";
+            return Glyphwell(before + "GLYPHWELL_REGISTRY=" + gwtest::ShellQuote(registry) + " ", args);
+        };
+        Outcome o = run(dir + "/reference.png", "");
+        ASSERT_EQ(o.status, 0) << command.name << ": " << o.err;
+        const std::string reference = ReadFile(dir + "/reference.png");
+        ASSERT_FALSE(reference.empty());
+        for (int k = kLink; k <= kPlantedLinks; ++k) {
+            const Kind kind = static_cast<Kind>(k);
+            SCOPED_TRACE(std::string(command.name) + " into a " + kKindNames[k]);
+            // The registry is read before it is written: only files make sense for it.
+            if (command.registry && (kind == kFifo || kind == kTerminal || kind == kStandardOutput)) continue;
+            if (command.namesItsFormat && (kind == kTerminal || kind == kStandardOutput)) continue;
+            fs::remove_all(dir);
+            fs::create_directories(dir);
+            std::string out = dir + "/out.png", before;
+            struct stat st;
+            int master = -1, slave = -1;
+            switch (kind) {
+                case kLink:
+                    WriteFile(dir + "/target.png", old);
+                    ::chmod((dir + "/target.png").c_str(), 0640);
+                    ASSERT_EQ(::symlink("target.png", out.c_str()), 0);
+                    break;
+                case kDanglingLink:
+                    ASSERT_EQ(::symlink("made.png", out.c_str()), 0);
+                    break;
+                case kModeAndHardLink:
+                    WriteFile(out, old);
+                    ::chmod(out.c_str(), 0604);
+                    ASSERT_EQ(::link(out.c_str(), (dir + "/other.png").c_str()), 0);
+                    break;
+                case kFifo:
+                    ASSERT_EQ(::mkfifo(out.c_str(), 0600), 0);
+                    before = "timeout 20 cat " + gwtest::ShellQuote(out) + " >" + gwtest::ShellQuote(dir + "/received") + " & ";
+                    break;
+                case kTerminal: {
+                    master = ::posix_openpt(O_RDWR | O_NOCTTY);
+                    ASSERT_GE(master, 0);
+                    ASSERT_EQ(::grantpt(master), 0);
+                    ASSERT_EQ(::unlockpt(master), 0);
+                    out = ::ptsname(master);
+                    slave = ::open(out.c_str(), O_RDWR | O_NOCTTY);
+                    ASSERT_GE(slave, 0);
+                    termios raw;
+                    ::tcgetattr(slave, &raw);
+                    ::cfmakeraw(&raw);
+                    ::tcsetattr(slave, TCSANOW, &raw);
+                    break;
+                }
+                case kDirectory:
+                    fs::create_directories(out);
+                    break;
+                case kStandardOutput:
+                    out = "-";
+                    break;
+                case kPlantedLinks:
+                    WriteFile(out, old);
+                    ::chmod(out.c_str(), 0600);
+                    WriteFile(dir + "/victim", "victim");
+                    before = "LD_PRELOAD=" + gwtest::ShellQuote(GLYPHWELL_PLANT_LINK) +
+                             " GW_PLANT_BESIDE=" + gwtest::ShellQuote(out) + " GW_PLANT_VICTIM=" +
+                             gwtest::ShellQuote(dir + "/victim") + " GW_PLANT_COUNT=3 ";
+                    break;
+            }
+            // A terminal's bytes are taken as they come, so that the writer never waits for room.
+            std::string shown;
+            std::atomic<bool> finished{false};
+            std::thread reader([&] {
+                for (char buffer[4096]; master >= 0;) {
+                    pollfd p{master, POLLIN, 0};
+                    if (::poll(&p, 1, 50) > 0) {
+                        const ssize_t n = ::read(master, buffer, sizeof buffer);
+                        if (n <= 0) break;
+                        shown.append(buffer, static_cast<size_t>(n));
+                    } else if (finished) {
+                        break;
+                    }
+                }
+            });
+            o = run(out, before);
+            finished = true;
+            reader.join();
+            if (kind == kDirectory) {
+                EXPECT_EQ(o.status, 1);
+                if (!command.registry) {
+                    EXPECT_NE(o.err.find("Is a directory"), std::string::npos) << o.err;
+                }
+                EXPECT_TRUE(fs::is_directory(out));
+                continue;
+            }
+            ASSERT_EQ(o.status, 0) << o.err;
+            switch (kind) {
+                case kLink:
+                    EXPECT_TRUE(fs::is_symlink(out));
+                    EXPECT_EQ(ReadFile(dir + "/target.png"), reference);
+                    ASSERT_EQ(::stat((dir + "/target.png").c_str(), &st), 0);
+                    EXPECT_EQ(st.st_mode & 07777, 0640u);
+                    break;
+                case kDanglingLink:
+                    EXPECT_TRUE(fs::is_symlink(out));
+                    EXPECT_EQ(ReadFile(dir + "/made.png"), reference);
+                    break;
+                case kModeAndHardLink:
+                    EXPECT_EQ(ReadFile(out), reference);
+                    ASSERT_EQ(::stat(out.c_str(), &st), 0);
+                    EXPECT_EQ(st.st_mode & 07777, 0604u);
+                    EXPECT_EQ(ReadFile(dir + "/other.png"), old);  // a replaced file's other names keep the old file
+                    break;
+                case kFifo:
+                    EXPECT_EQ(fs::status(out).type(), fs::file_type::fifo);
+                    EXPECT_EQ(ReadFile(dir + "/received"), reference);
+                    break;
+                case kTerminal:
+                    ASSERT_EQ(::stat(out.c_str(), &st), 0);
+                    EXPECT_TRUE(S_ISCHR(st.st_mode));
+                    EXPECT_EQ(shown, reference);
+                    ::close(slave);
+                    ::close(master);
+                    break;
+                case kStandardOutput:
+                    EXPECT_EQ(o.out, reference);
+                    break;
+                case kPlantedLinks: {
+                    EXPECT_EQ(ReadFile(out), reference);
+                    EXPECT_EQ(ReadFile(dir + "/victim"), "victim");
+                    int links = 0;
+                    for (const auto& entry : fs::directory_iterator(dir))
+                        if (fs::is_symlink(entry.symlink_status())) ++links;
+                    EXPECT_EQ(links, 3) << "each planted link is left alone, none opened through";
+                    break;
+                }
+                default:
+                    break;
+            }
+        }
+    }
 }
 
 TEST(EncodeCli, TwoColourPicturesAreOneBitAndNoLargerThanQrencodes) {

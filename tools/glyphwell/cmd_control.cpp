@@ -16,6 +16,7 @@
 #include "platform/win32.h"
 #include "tools/glyphwell/command.h"
 #include "tools/glyphwell/options.h"
+#include "tools/glyphwell/output.h"
 
 namespace {
 
@@ -221,10 +222,7 @@ int RunControl(const std::vector<std::string>& args) {
         persist->Save(stream, TRUE);
         const std::vector<BYTE>& bytes = stream->Bytes();
         std::string error;
-        const bool written = gwcli::WriteWhole(
-            save,
-            [&](FILE* file, std::string*) { return std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size(); },
-            &error);
+        const bool written = gwcli::WriteOutput(save, bytes.data(), bytes.size(), &error);
         stream->Release();
         if (!written) status = Failure(error);
     }

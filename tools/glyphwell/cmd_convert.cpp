@@ -12,6 +12,7 @@
 #include "image/gw_image.h"
 #include "tools/glyphwell/command.h"
 #include "tools/glyphwell/options.h"
+#include "tools/glyphwell/output.h"
 
 namespace {
 

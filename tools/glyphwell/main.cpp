@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "tools/glyphwell/command.h"
+#include "tools/glyphwell/system.h"
 
 namespace {
 std::vector<const GlyphwellCommand*>& Registry() {
@@ -33,6 +34,7 @@ int main(int argc, char** argv) {
         return kExitUsage;
     }
     const char* verb = argv[1];
+    gwcli::RemoveUnfinishedFilesOnSignals();
     if (!std::strcmp(verb, "--version")) {
         std::printf("glyphwell %s\n", GLYPHWELL_VERSION);
         return kExitOk;

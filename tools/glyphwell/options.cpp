@@ -8,7 +8,6 @@
 #include <cstring>
 
 #include "image/gw_image.h"
-#include "tools/glyphwell/system.h"
 
 namespace gwcli {
 namespace {
@@ -204,62 +203,6 @@ long PictureType(const std::string& name) {
     if (SameName(name, "gif")) return TypeGif;
     if (SameName(name, "bmp")) return TypeBmp;
     return -1;
-}
-
-bool WriteWhole(const std::string& path, const std::function<bool(FILE*, std::string* why)>& write,
-                std::string* error) {
-    const std::string temporary = TemporaryNameBeside(path);
-    FILE* file = std::fopen(temporary.c_str(), "wb");
-    if (!file) {
-        *error = "cannot create '" + path + "': " + std::strerror(errno);
-        return false;
-    }
-    std::string why;
-    bool written = write(file, &why);
-    if (std::fclose(file) != 0 && written) {
-        written = false;
-        why = std::strerror(errno);
-    }
-    if (written && !MoveFileOver(temporary, path)) {
-        written = false;
-        why = std::strerror(errno);
-    }
-    if (!written) {
-        std::remove(temporary.c_str());
-        *error = "cannot write '" + path + "': " + (why.empty() ? "write error" : why);
-    }
-    return written;
-}
-
-bool WriteFileBytes(const std::string& path, const void* data, size_t size, std::string* error) {
-    const int file = CreateNewFile(path);
-    if (file < 0) {
-        if (errno == EEXIST) {
-            return WriteWhole(
-                path,
-                [&](FILE* out, std::string*) { return std::fwrite(data, 1, size, out) == size; },
-                error);
-        }
-        *error = "cannot create '" + path + "': " + std::strerror(errno);
-        return false;
-    }
-    if (WriteAndClose(file, data, size)) return true;
-    const std::string why = std::strerror(errno);
-    // The file is ours, made a moment ago: nothing of it may stay.
-    std::remove(path.c_str());
-    *error = "cannot write '" + path + "': " + why;
-    return false;
-}
-
-bool SavePicture(GwImage& image, const std::string& path, long type, std::string* error) {
-    return WriteWhole(
-        path,
-        [&](FILE* file, std::string* why) {
-            if (image.Encode(file, static_cast<DWORD>(type))) return true;
-            *why = image.GetLastError();
-            return false;
-        },
-        error);
 }
 
 }  // namespace gwcli

@@ -92,19 +92,6 @@ std::string Extension(const std::string& path);
 // The picture type (TypePng, TypeGif, TypeBmp) for a format name ("png", any case); -1 if unknown.
 long PictureType(const std::string& name);
 
-// Writes a file so that it appears whole or not at all: `write` fills a temporary file beside
-// `path`, which replaces `path` only when everything was written. `write` returns false with a
-// reason in *why on failure. On failure *error says which file and why.
-bool WriteWhole(const std::string& path, const std::function<bool(FILE*, std::string* why)>& write,
-                std::string* error);
-// Writes `size` bytes to `path` so that it appears whole or not at all, at the least cost for a new
-// file: a name nothing holds yet is created exclusively and written in one call (and removed
-// again if that fails); a name already taken is replaced whole through WriteWhole, so what was
-// there is never lost or left half written. On failure *error says which file and why.
-bool WriteFileBytes(const std::string& path, const void* data, size_t size, std::string* error);
-// Encodes `image` as `type` into `path` the same way as WriteWhole.
-bool SavePicture(GwImage& image, const std::string& path, long type, std::string* error);
-
 // ---- implementation of the template above ----
 std::string ChoiceList(const std::vector<const char*>& names);
 bool SameName(const std::string& a, const char* b);

@@ -8,6 +8,7 @@
 #include "encoder/pipeline.h"
 #include "encoder/render.h"
 #include "image/gw_image.h"
+#include "tools/glyphwell/output.h"
 #include "tools/glyphwell/symbol_raster.h"
 
 namespace gwcli {
@@ -336,22 +337,14 @@ bool WriteSymbolFile(QRCodeSettings* settings, const SymbolMatrix& m, const Symb
     if (format == SymbolFormat::kSvg || format == SymbolFormat::kUtf8 || format == SymbolFormat::kAscii) {
         const std::string text = format == SymbolFormat::kSvg ? SymbolSvg(m, *settings, style.transparent)
                                                               : SymbolText(m, format, style.invert);
-        return WriteFileBytes(path, text.data(), text.size(), error);
+        return WriteOutput(path, text.data(), text.size(), error);
     }
     GwImage image;
     if (!SymbolPicture(settings, style, format, &image, error, &m)) return false;
     const long type = format == SymbolFormat::kGif   ? TypeGif
                       : format == SymbolFormat::kBmp ? TypeBmp
                                                      : TypePng;
-    BYTE* bytes = nullptr;
-    long size = 0;
-    if (!image.Encode(bytes, size, static_cast<DWORD>(type))) {
-        *error = "cannot write '" + path + "': " + image.GetLastError();
-        return false;
-    }
-    const bool written = WriteFileBytes(path, bytes, static_cast<size_t>(size), error);
-    image.FreeMemory(bytes);
-    return written;
+    return SavePicture(image, path, type, error);
 }
 
 }  // namespace gwcli

@@ -77,8 +77,8 @@ bool RenderedSymbolPicture(QRCodeSettings* settings, const SymbolStyle& style, S
                            std::string* error);
 
 // Writes the symbol of `settings` (known to encode; `m` is its matrix) to `path` in a file
-// format, whole or not at all (WriteFileBytes): SVG and text symbols from `m`, pictures through
-// SymbolPicture. False with the reason in *error.
+// format, whole or not at all (WriteOutput, so "-" is standard output): SVG and text symbols
+// from `m`, pictures through SymbolPicture. False with the reason in *error.
 bool WriteSymbolFile(QRCodeSettings* settings, const SymbolMatrix& m, const SymbolStyle& style,
                      SymbolFormat format, const std::string& path, std::string* error);
 
