@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -77,16 +77,29 @@ TEST(ControlCli, RefusalsAndUsage) {
     o = Glyphwell({"control", "--bogus"});
     EXPECT_EQ(o.status, 2);
     EXPECT_NE(o.err.find("usage: glyphwell control"), std::string::npos);
-    o = Glyphwell({"control", "--load", TempPath("does-not-exist")});
-    EXPECT_EQ(o.status, 1);
-    // A file that is no stored control fails the load with one line saying so.
-    const std::string junk = TempPath("junk.state");
+    // Anything that is no stored control fails the load at once with one line saying why; a
+    // stored control is small and of a known size, so nothing longer is read whole.
+    const std::string junk = TempPath("junk.state"), longer = TempPath("longer.state"), good = TempPath("good.state");
     std::ofstream(junk) << "definitely not a stored control";
-    o = Glyphwell({"control", "--load", junk, "--paint", TempPath("junk.png")});
-    EXPECT_EQ(o.status, 1);
-    EXPECT_NE(o.err.find("cannot load"), std::string::npos) << o.err;
-    EXPECT_EQ(std::count(o.err.begin(), o.err.end(), '\n'), 1) << o.err;
-    EXPECT_FALSE(std::ifstream(TempPath("junk.png")).good());
+    ASSERT_EQ(Glyphwell({"control", "--set", "TextData=KEPT", "--save", good}).status, 0);
+    std::ofstream(longer, std::ios::binary) << ReadFile(good) << '!';
+    std::filesystem::create_directories(TempPath("state-directory"));
+    const std::vector<std::pair<std::string, std::string>> stored = {
+        {TempPath("does-not-exist"), "No such file or directory"},
+        {junk, "not a whole stored Glyphwell control"},
+        {TempPath("state-directory"), "Is a directory"},
+        {"/dev/zero", "longer than a stored Glyphwell control (7170 bytes)"},
+        {longer, "longer than a stored Glyphwell control (7170 bytes)"},
+    };
+    for (const auto& [path, reason] : stored) {
+        o = Glyphwell({"control", "--load", path, "--paint", TempPath("junk.png")});
+        EXPECT_EQ(o.status, 1) << path;
+        EXPECT_NE(o.err.find("cannot load " + path + ": " + reason), std::string::npos) << o.err;
+        EXPECT_EQ(std::count(o.err.begin(), o.err.end(), '\n'), 1) << o.err;
+        EXPECT_FALSE(std::ifstream(TempPath("junk.png")).good());
+    }
+    o = Glyphwell({"control", "--load", good});
+    EXPECT_EQ(o.status, 0) << o.err;
     o = Glyphwell({"control", "--help"});
     EXPECT_EQ(o.status, 0);
     EXPECT_NE(o.out.find("usage: glyphwell control"), std::string::npos);
@@ -122,6 +135,7 @@ TEST(ControlCli, RegisterListAndUnregisterPersistAcrossRuns) {
     EXPECT_EQ(o.status, 1);
     o = Glyphwell({"registry", "extra"});
     EXPECT_EQ(o.status, 2);
+
 }
 
 }  // namespace

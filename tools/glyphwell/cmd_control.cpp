@@ -1,10 +1,9 @@
 // glyphwell control: a command-line host for the QR Code control. It creates the control
 // through the module's class object, loads stored state, sets and reads properties by name
 // through automation, saves the state and paints the control into a picture file.
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -76,11 +75,29 @@ const char* Reason(HRESULT hr) {
     return "refused";
 }
 
-bool ReadFile(const std::string& path, std::vector<BYTE>* bytes) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    bytes->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return !in.bad();
+// Reads a stored control of at most `limit` bytes. A stored state is small and of a known
+// size, so whatever is longer (a device that never ends, a file of something else) is refused
+// after `limit` + 1 bytes instead of being read whole. False with a one-line reason in *why.
+bool ReadStoredState(const std::string& path, size_t limit, std::vector<BYTE>* bytes, std::string* why) {
+    FILE* in = std::fopen(path.c_str(), "rb");
+    if (!in) {
+        *why = std::strerror(errno);
+        return false;
+    }
+    bytes->resize(limit + 1);
+    const size_t got = std::fread(bytes->data(), 1, bytes->size(), in);
+    const int error = std::ferror(in) ? errno : 0;
+    std::fclose(in);
+    bytes->resize(got);
+    if (error) {
+        *why = std::strerror(error);
+        return false;
+    }
+    if (got > limit) {
+        *why = "longer than a stored Glyphwell control (" + std::to_string(limit) + " bytes)";
+        return false;
+    }
+    return true;
 }
 
 // Paints the control into a screen-compatible bitmap of its own size and writes it to path.
@@ -171,13 +188,18 @@ int RunControl(const std::vector<std::string>& args) {
     control->QueryInterface(IID_IPersistStreamInit, reinterpret_cast<void**>(&persist));
 
     if (!load.empty()) {
+        // The stored state is the settings block and the framework's part, of the size the
+        // control saves (which the stored form keeps the same for every state).
+        ULARGE_INTEGER limit{};
+        persist->GetSizeMax(&limit);
         std::vector<BYTE> bytes;
-        if (!ReadFile(load, &bytes)) {
-            status = Failure("cannot read " + load);
+        std::string why;
+        if (!ReadStoredState(load, static_cast<size_t>(limit.QuadPart), &bytes, &why)) {
+            status = Failure("cannot load " + gwcli::Printable(load) + ": " + why);
         } else {
             GwMemoryStream* stream = new GwMemoryStream(bytes);
             if (FAILED(persist->Load(stream)))
-                status = Failure("cannot load " + load + ": not a whole stored Glyphwell control");
+                status = Failure("cannot load " + gwcli::Printable(load) + ": not a whole stored Glyphwell control");
             stream->Release();
         }
     } else {
