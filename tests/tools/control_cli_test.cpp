@@ -32,13 +32,13 @@ std::string ReadFile(const std::string& path) {
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-// Runs `glyphwell ARGS` with its own registry file.
-Outcome Glyphwell(const std::vector<std::string>& args) {
+// Runs `glyphwell ARGS` with its own registry file; `after` adds shell words (a redirection).
+Outcome Glyphwell(const std::vector<std::string>& args, const std::string& after = "") {
     const std::string err = TempPath("stderr");
     std::string command = "GLYPHWELL_REGISTRY=" + gwtest::ShellQuote(TempPath("registry")) + " " +
                           gwtest::ShellQuote(kProgram);
     for (const std::string& a : args) command += " " + gwtest::ShellQuote(a);
-    command += " 2>" + gwtest::ShellQuote(err);
+    command += after + " 2>" + gwtest::ShellQuote(err);
     Outcome o;
     o.out = gwtest::RunCommand(command, &o.status);
     o.err = ReadFile(err);
@@ -136,6 +136,23 @@ TEST(ControlCli, RegisterListAndUnregisterPersistAcrossRuns) {
     o = Glyphwell({"registry", "extra"});
     EXPECT_EQ(o.status, 2);
 
+    // Results that cannot reach standard output are a failure, said on standard error.
+    ASSERT_EQ(Glyphwell({"register"}).status, 0);
+    const std::string picture = TempPath("picture.bmp");
+    ASSERT_EQ(Glyphwell({"encode", "HI", "-o", picture}).status, 0);
+    const std::vector<std::vector<std::string>> printing = {
+        {"--version"}, {"--help"},          {"registry"}, {"info", picture}, {"control", "--get", "TextData"},
+        {"info", "--help"}, {"encode", "HI", "--format", "utf8"}, {"encode", "HI", "--format", "png", "-o", "-"}};
+    for (const std::vector<std::string>& args : printing) {
+        o = Glyphwell(args);
+        EXPECT_EQ(o.status, 0) << args[0] << ": " << o.err;
+        o = Glyphwell(args, " >/dev/full");
+        EXPECT_EQ(o.status, 1) << args[0];
+        EXPECT_NE(o.err.find("glyphwell" + (args[0][0] == '-' ? "" : " " + args[0]) + ": cannot write standard output"),
+                  std::string::npos)
+            << args[0] << ": " << o.err;
+        EXPECT_EQ(std::count(o.err.begin(), o.err.end(), '\n'), 1) << o.err;
+    }
 }
 
 }  // namespace

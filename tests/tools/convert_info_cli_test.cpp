@@ -5,12 +5,14 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
 
+#include "image/gif/gw_image_gif.h"
 #include "image/gw_image.h"
 #include "tests/support/qr_decode.h"
 
@@ -81,6 +83,11 @@ bool SamePixels(const std::string& a, const std::string& b) {
             if (p.rgbRed != q.rgbRed || p.rgbGreen != q.rgbGreen || p.rgbBlue != q.rgbBlue) return false;
         }
     return true;
+}
+
+std::string ReadFileBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 DWORD TypeOf(const std::string& path) {
@@ -258,6 +265,28 @@ TEST_F(ConvertInfoCliTest, PictureOptionsApplyInTheirOrder) {
             EXPECT_TRUE(level == 0 || level == 255) << x << "," << y;
         }
 
+    // Whole turns come off exactly, however many: each angle turns as its plain counterpart
+    // (the 9 x 7 picture stands 7 x 9 after a quarter turn either way).
+    const struct {
+        const char* angle;
+        const char* same;
+        unsigned width, height;
+    } turns[] = {{"999999990", "270", 7, 9},
+                 {"-999999990", "90", 7, 9},
+                 {"395824185999450", "90", 7, 9},  // 2^40 whole turns and a quarter
+                 {"-720", "0", 9, 7},
+                 {"1e300", "0", 9, 7}};  // a whole number of turns
+    for (const auto& turn : turns) {
+        const std::string many = Path("many.png"), plain = Path("plain.png");
+        ASSERT_EQ(Run("convert", {in, many, "--rotate", turn.angle}).status, 0) << turn.angle;
+        ASSERT_EQ(Run("convert", {in, plain, "--rotate", turn.same}).status, 0) << turn.same;
+        EXPECT_EQ(ReadFileBytes(many), ReadFileBytes(plain)) << turn.angle;
+        GwImage turned;
+        ASSERT_TRUE(turned.Load(many.c_str(), TypePng));
+        EXPECT_EQ(turned.GetWidth(), turn.width) << turn.angle;
+        EXPECT_EQ(turned.GetHeight(), turn.height) << turn.angle;
+    }
+
     Outcome outside = Run("convert", {in, Path("d.png"), "--crop", "20,0,5,5"});
     EXPECT_EQ(outside.status, 1);
     EXPECT_NE(outside.err.find("does not meet"), std::string::npos) << outside.err;
@@ -295,6 +324,35 @@ TEST_F(ConvertInfoCliTest, InfoDescribesEachFileAndGifDetails) {
     EXPECT_NE(gifPart.find("  loops: 2\n"), std::string::npos) << gifPart;
     EXPECT_NE(gifPart.find("  delay: 25\n"), std::string::npos) << gifPart;
     EXPECT_NE(gifPart.find("  comment: hello\n"), std::string::npos) << gifPart;
+
+    // A comment is the file's text, not the program's: whatever could steer a terminal or
+    // forge a line of the description is printed escaped; printable text, UTF-8 included, is
+    // kept as it is.
+    const struct {
+        const char* comment;
+        const char* shown;
+    } comments[] = {
+        {"\x1b[31mred\x1b[0m", "\\x1B[31mred\\x1B[0m"},
+        {"bell\a and back\rspace\b", "bell\\x07 and back\\x0Dspace\\x08"},
+        {"one\n  type: png", "one\\x0A  type: png"},
+        {"caf\xc3\xa9 \xe2\x82\xac", "caf\xc3\xa9 \xe2\x82\xac"},
+        {"c1 \xc2\x9b" "31m del \x7f", "c1 \\xC2\\x9B31m del \\x7F"},
+        {"latin-1 \xe9t\xe9", "latin-1 \\xE9t\\xE9"},
+    };
+    for (const auto& c : comments) {
+        GwImageGIF commented;
+        ASSERT_NE(commented.Create(2, 2, 8, TypeGif), nullptr);
+        commented.SetComment(c.comment);
+        const std::string path = Path("commented.gif");
+        FILE* file = std::fopen(path.c_str(), "wb");
+        ASSERT_NE(file, nullptr);
+        ASSERT_TRUE(commented.Encode(file));
+        std::fclose(file);
+        const Outcome shown = Run("info", {path});
+        EXPECT_EQ(shown.status, 0) << shown.err;
+        EXPECT_NE(shown.out.find(std::string("\n  comment: ") + c.shown + "\n"), std::string::npos) << shown.out;
+        EXPECT_EQ(std::count(shown.out.begin(), shown.out.end(), '\n'), 12) << shown.out;
+    }
 
     GwImage keyed(3, 2, 8, TypeAny);
     keyed.SetGrayPalette();

@@ -17,6 +17,7 @@
 #include "encoder/trace.h"
 #include "tools/glyphwell/command.h"
 #include "tools/glyphwell/options.h"
+#include "tools/glyphwell/output.h"
 #include "tools/glyphwell/symbol_writer.h"
 #include "tools/glyphwell/system.h"
 
@@ -36,7 +37,8 @@ struct Job {
     long lineNumber;
     std::string name;
     std::string text;
-    std::string error;  // empty when the file was written
+    std::string error;    // empty when the file was written
+    std::string warning;  // e.g. the text cut at the '#' end mark; the file is still written
 };
 
 // A name must stay inside DIR: no separators, no "." or "..", no control characters.
@@ -130,17 +132,17 @@ int RunBatch(const std::vector<std::string>& args) {
         std::string text = lines[i];
         if (!text.empty() && text.back() == '\r') text.pop_back();
         if (text.empty()) continue;
-        Job job{static_cast<long>(i + 1), std::to_string(i + 1), text, ""};
+        Job job{static_cast<long>(i + 1), std::to_string(i + 1), text, "", ""};
         const size_t tab = text.find('\t');
         if (tab != std::string::npos) {
             job.name = text.substr(0, tab);
             job.text = text.substr(tab + 1);
         }
         if (!SafeName(job.name)) {
-            job.error = "'" + job.name + "' cannot be a file name";
+            job.error = "'" + gwcli::Printable(job.name) + "' cannot be a file name";
         } else if (!names.emplace(job.name, job.lineNumber).second) {
-            job.error =
-                "the name '" + job.name + "' is already used on line " + std::to_string(names[job.name]);
+            job.error = "the name '" + gwcli::Printable(job.name) + "' is already used on line " +
+                        std::to_string(names[job.name]);
         } else if (job.text.size() > static_cast<size_t>(QRCODE_TEXT_MAX)) {
             job.error = "the text is longer than " + std::to_string(QRCODE_TEXT_MAX) + " bytes";
         }
@@ -159,6 +161,7 @@ int RunBatch(const std::vector<std::string>& args) {
             if (!job.error.empty()) continue;
             QRCodeSettings settings;
             style.Fill(job.text, &settings);
+            job.warning = gwcli::EndMarkWarning(settings, job.text.size());
             const std::string path = directory + job.name + "." + gwcli::FormatExtension(format);
             SymbolMatrix* matrix = QRCodeMakeSymbol(&settings);
             if (!matrix) {
@@ -191,12 +194,14 @@ int RunBatch(const std::vector<std::string>& args) {
 
     size_t failed = 0;
     for (const Job& job : work) {
+        if (!job.warning.empty())
+            std::fprintf(stderr, "glyphwell batch: line %ld: warning: %s\n", job.lineNumber, job.warning.c_str());
         if (job.error.empty()) continue;
         ++failed;
         std::fprintf(stderr, "glyphwell batch: line %ld: %s\n", job.lineNumber, job.error.c_str());
     }
     std::fprintf(stderr, "glyphwell batch: %zu written, %zu failed, in %s (%s)\n", work.size() - failed,
-                 failed, Duration(elapsed).c_str(), outDir.c_str());
+                 failed, Duration(elapsed).c_str(), gwcli::Printable(outDir).c_str());
     return failed ? kExitFailed : kExitOk;
 }
 

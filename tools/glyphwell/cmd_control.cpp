@@ -235,7 +235,8 @@ int RunControl(const std::vector<std::string>& args) {
         DISPPARAMS none{nullptr, nullptr, 0, 0};
         control->Invoke(id, GUID_NULL, 0, DISPATCH_PROPERTYGET, &none, &result, nullptr, nullptr);
         if (SUCCEEDED(VariantChangeType(&text, &result, 0, VT_BSTR)))
-            std::printf("%s=%s\n", gets[i].c_str(), GwUtf8FromWide(text.bstrVal, SysStringLen(text.bstrVal)).c_str());
+            std::printf("%s=%s\n", gets[i].c_str(),
+                        gwcli::Printable(GwUtf8FromWide(text.bstrVal, SysStringLen(text.bstrVal))).c_str());
         VariantClear(&result);
         VariantClear(&text);
     }
@@ -254,7 +255,6 @@ int RunControl(const std::vector<std::string>& args) {
     }
     persist->Release();
     control->Release();
-    std::fflush(stdout);
     QRCodeSetTraceStream(previousSink);
     return status;
 }

@@ -64,13 +64,15 @@ gwcli::Apply SizeValue(Sizing* out, int* method) {
     };
 }
 
-// Degrees as a finite decimal number.
+// Degrees as a finite decimal number. Whole turns are taken off in double precision (fmod is
+// exact) before the angle becomes the library's float, so a quarter turn stays a quarter turn
+// however many whole turns come with it.
 gwcli::Apply AngleValue(bool* wanted, float* out) {
     return [wanted, out](const std::string& value) -> std::string {
         char* end = nullptr;
         const double v = value.empty() ? NAN : std::strtod(value.c_str(), &end);
-        if (!std::isfinite(v) || *end != '\0' || std::fabs(v) > 1e9) return "takes an angle in degrees";
-        *out = static_cast<float>(v);
+        if (!std::isfinite(v) || *end != '\0') return "takes an angle in degrees";
+        *out = static_cast<float>(std::fmod(v, 360.0));
         *wanted = true;
         return "";
     };

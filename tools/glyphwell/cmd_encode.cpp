@@ -91,14 +91,9 @@ int RunEncode(const std::vector<std::string>& args) {
                               "the text is longer than " + std::to_string(QRCODE_TEXT_MAX) + " bytes");
     QRCodeSettings settings;
     style.Fill(text, &settings);
-    // The record ends a text at its first run of ten '#', and trailing '#' merge with the
-    // filler; say so rather than let bytes vanish without a word.
-    const int32_t kept = QRCodeTextLength(&settings);
-    if (static_cast<size_t>(kept) < text.size()) {
-        std::fprintf(stderr,
-                     "glyphwell encode: warning: only the first %d of %zu bytes are encoded ('#' end mark)\n",
-                     kept, text.size());
-    }
+    // Bytes the end mark cuts off are said, not let vanish without a word.
+    const std::string cut = gwcli::EndMarkWarning(settings, text.size());
+    if (!cut.empty()) std::fprintf(stderr, "glyphwell encode: warning: %s\n", cut.c_str());
 
     // The encoder's lines are a library's diagnostics, not this program's output.
     QRCodeSetTraceStream(trace && !quiet ? stderr : nullptr);
@@ -117,8 +112,6 @@ int RunEncode(const std::vector<std::string>& args) {
             status = gwcli::Failure("encode", error);
     }
     std::free(matrix);
-    if (std::fflush(stdout) != 0 && status == kExitOk)
-        status = gwcli::Failure("encode", "cannot write standard output");
     return status;
 }
 

@@ -10,6 +10,7 @@
 #include "image/gw_image.h"
 #include "tools/glyphwell/command.h"
 #include "tools/glyphwell/options.h"
+#include "tools/glyphwell/output.h"
 
 namespace {
 
@@ -54,7 +55,7 @@ std::string Transparency(const GwImage& image) {
 bool Describe(const std::string& path) {
     FILE* fp = std::fopen(path.c_str(), "rb");
     if (!fp) {
-        std::fprintf(stderr, "glyphwell info: cannot open '%s'\n", path.c_str());
+        std::fprintf(stderr, "glyphwell info: cannot open '%s'\n", gwcli::Printable(path).c_str());
         return false;
     }
     GwImage image;
@@ -62,10 +63,13 @@ bool Describe(const std::string& path) {
     bool ok = image.Decode(fp, TypeAny);
     if (!ok || image.GetWidth() == 0) {
         std::fclose(fp);
-        std::fprintf(stderr, "glyphwell info: cannot read '%s': %s\n", path.c_str(), image.GetLastError());
+        std::fprintf(stderr, "glyphwell info: cannot read '%s': %s\n", gwcli::Printable(path).c_str(),
+                     image.GetLastError());
         return false;
     }
-    std::printf("%s\n", path.c_str());
+    // Names and comments come from outside: escaped, they can neither steer the terminal nor
+    // forge a line of this description.
+    std::printf("%s\n", gwcli::Printable(path).c_str());
     std::printf("  type: %s\n", TypeName(image.GetType()));
     std::printf("  width: %u\n", static_cast<unsigned>(image.GetWidth()));
     std::printf("  height: %u\n", static_cast<unsigned>(image.GetHeight()));
@@ -84,7 +88,7 @@ bool Describe(const std::string& path) {
         std::printf("  frames: %ld\n", image.GetNumFrames());
         std::printf("  loops: %d\n", gif.GetLoops());
         std::printf("  delay: %u\n", static_cast<unsigned>(image.GetFrameDelay()));
-        std::printf("  comment: %s\n", comment);
+        std::printf("  comment: %s\n", gwcli::Printable(comment).c_str());
     } else {
         std::printf("  frames: 1\n");
     }

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "tools/glyphwell/command.h"
+#include "tools/glyphwell/output.h"
 #include "tools/glyphwell/system.h"
 
 namespace {
@@ -35,16 +36,18 @@ int main(int argc, char** argv) {
     }
     const char* verb = argv[1];
     gwcli::RemoveUnfinishedFilesOnSignals();
+    // Every command's results end on standard output: whether they all arrived is checked here.
     if (!std::strcmp(verb, "--version")) {
         std::printf("glyphwell %s\n", GLYPHWELL_VERSION);
-        return kExitOk;
+        return gwcli::FinishStandardOutput("", kExitOk);
     }
     if (!std::strcmp(verb, "--help") || !std::strcmp(verb, "-h") || !std::strcmp(verb, "help")) {
         PrintUsage(stdout);
-        return kExitOk;
+        return gwcli::FinishStandardOutput("", kExitOk);
     }
     for (const GlyphwellCommand* c : GlyphwellCommands()) {
-        if (!std::strcmp(c->name, verb)) return c->run(std::vector<std::string>(argv + 2, argv + argc));
+        if (!std::strcmp(c->name, verb))
+            return gwcli::FinishStandardOutput(c->name, c->run(std::vector<std::string>(argv + 2, argv + argc)));
     }
     std::fprintf(stderr, "glyphwell: unknown command '%s'\n", verb);
     PrintUsage(stderr);

@@ -176,6 +176,13 @@ std::string CheckStyle(const SymbolStyle& style, SymbolFormat format) {
     return "";
 }
 
+std::string EndMarkWarning(const QRCodeSettings& settings, size_t textSize) {
+    const int32_t kept = QRCodeTextLength(&settings);
+    if (static_cast<size_t>(kept) >= textSize) return "";
+    return "only the first " + std::to_string(kept) + " of " + std::to_string(textSize) +
+           " bytes are encoded ('#' end mark)";
+}
+
 std::string WhyNotEncodable(QRCodeSettings* settings) {
     static const char kLevels[] = "LMQH";
     const int32_t offset = QRCodeFirstUnencodable(settings);

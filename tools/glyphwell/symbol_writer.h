@@ -50,6 +50,11 @@ std::vector<Option> SymbolOptions(SymbolStyle* style);
 // "" when they go together, else the usage message.
 std::string CheckStyle(const SymbolStyle& style, SymbolFormat format);
 
+// The record ends a text at its first run of ten '#', and trailing '#' merge with the filler:
+// for a text of `textSize` bytes filled into `settings`, the warning that says how much is
+// encoded ("only the first K of N bytes are encoded ('#' end mark)"), or "" when all of it is.
+std::string EndMarkWarning(const QRCodeSettings& settings, size_t textSize);
+
 // Why a record cannot be encoded, as one line without the program's prefix: a byte its forced
 // mode cannot hold, or the version it does not fit.
 std::string WhyNotEncodable(QRCodeSettings* settings);
