@@ -4,29 +4,193 @@
 #include <cstdlib>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "encoder/format_info.h"
 #include "encoder/trace.h"
 
 namespace {
 
-constexpr int kLineWords = (kSymbolMatrixCapacity + 63) / 64;
+// ---- the symbol as bit planes ---------------------------------------------------------------
+// Scoring reads the symbol as lines of bits, 64 modules to a machine word: each column (bit y =
+// row y) and each row (bit x = column x), bits past the line's end always 0, which the rules read
+// as light modules beyond the edge. A symbol's colours are kept twice, as they stand (dark) and
+// as the set of data cells (data); mask k's colours are then dark ^ (data & pattern of k), one
+// word operation per 64 modules, so no masked copy of the matrix is ever made.
 
-// One row or column of module colours as bits (bit i = module i, 1 = dark); bits at and beyond
-// the line's length are always 0, which the rules below read as light modules past the edge.
-// The penalty rules then become a handful of word operations per line instead of a branch per
-// module, which matters because every symbol scores eight masks. The helpers take the number
-// of words in use as a template argument so that their loops unroll for each symbol size.
-struct Line {
-    uint64_t w[kLineWords];
+constexpr int kMaxWords = (kSymbolMatrixCapacity + 63) / 64;
+
+// Line l, word w of a plane lives at [l * kMaxWords + w].
+struct Planes {
+    int width = 0, height = 0;
+    int colWords = 0, rowWords = 0;  // words in use per column and per row
+    uint64_t darkCols[kSymbolMatrixCapacity * kMaxWords];
+    uint64_t dataCols[kSymbolMatrixCapacity * kMaxWords];
+    uint64_t darkRows[kSymbolMatrixCapacity * kMaxWords];
+    uint64_t dataRows[kSymbolMatrixCapacity * kMaxWords];
 };
 
-inline int Words(int n) { return (n + 63) / 64; }
+constexpr int Words(int n) { return (n + 63) / 64; }
 
-inline int PopCount(uint64_t x) {
+// ---- the eight data masks ---------------------------------------------------------------------
+
+constexpr bool Inverts(int k, int i, int j) {
+    switch (k) {
+        case 0: return (i + j) % 2 == 0;
+        case 1: return i % 2 == 0;
+        case 2: return j % 3 == 0;
+        case 3: return (i + j) % 3 == 0;
+        case 4: return (i / 2 + j / 3) % 2 == 0;
+        case 5: return (i * j) % 2 + (i * j) % 3 == 0;
+        case 6: return ((i * j) % 2 + (i * j) % 3) % 2 == 0;
+        case 7: return ((i + j) % 2 + (i * j) % 3) % 2 == 0;
+        default: return false;
+    }
+}
+
+// Where each mask inverts, as lines: every condition repeats every 6 columns and every 12 rows,
+// so column x of mask k is column[k][x % 6] (bit y) and row y is row[k][y % 12] (bit x). Made
+// by the compiler: a process that encodes one symbol does not build them first.
+struct MaskPatterns {
+    uint64_t column[8][6][kMaxWords];
+    uint64_t row[8][12][kMaxWords];
+};
+
+constexpr MaskPatterns BuildPatterns() {
+    MaskPatterns p{};
+    for (int k = 0; k < 8; ++k) {
+        for (int n = 0; n < kSymbolMatrixCapacity; ++n) {
+            const uint64_t bit = uint64_t{1} << (n % 64);
+            for (int j = 0; j < 6; ++j)
+                if (Inverts(k, n, j)) p.column[k][j][n / 64] |= bit;
+            for (int i = 0; i < 12; ++i)
+                if (Inverts(k, i, n)) p.row[k][i][n / 64] |= bit;
+        }
+    }
+    return p;
+}
+
+constexpr MaskPatterns kPatterns = BuildPatterns();
+
+// ---- word-wise line arithmetic ----------------------------------------------------------------
+// A line of N words; the helpers are written for any N and unrolled per symbol size.
+
+#if defined(__GNUC__)
+#define GW_INLINE inline __attribute__((always_inline))
+#else
+#define GW_INLINE inline
+#endif
+
+template <int N>
+struct Bits {
+    uint64_t w[N];
+};
+
+// Bit i of the result is bit i + k of a (0 < k < 64): the line seen k modules further on.
+template <int N>
+GW_INLINE Bits<N> Ahead(const Bits<N>& a, int k) {
+    Bits<N> r;
+    for (int i = 0; i < N; ++i) r.w[i] = (a.w[i] >> k) | (i + 1 < N ? a.w[i + 1] << (64 - k) : 0);
+    return r;
+}
+
+// Bit i of the result is bit i - 1 of a: the module before, 0 before the first.
+template <int N>
+GW_INLINE Bits<N> Behind(const Bits<N>& a) {
+    Bits<N> r;
+    for (int i = 0; i < N; ++i) r.w[i] = (a.w[i] << 1) | (i > 0 ? a.w[i - 1] >> 63 : 0);
+    return r;
+}
+
+// Bits 0 .. n - 1 set (n >= 0).
+template <int N>
+GW_INLINE Bits<N> LowBits(int n) {
+    Bits<N> r;
+    for (int i = 0; i < N; ++i) {
+        const int from = 64 * i;
+        r.w[i] = n <= from ? 0 : n >= from + 64 ? ~uint64_t{0} : (uint64_t{1} << (n - from)) - 1;
+    }
+    return r;
+}
+
+GW_INLINE int PopCount(uint64_t x) {
+#if defined(__GNUC__)
+    return __builtin_popcountll(x);  // one instruction where the processor has it (see ScoreMask)
+#else
     x = x - ((x >> 1) & 0x5555555555555555ull);
     x = (x & 0x3333333333333333ull) + ((x >> 2) & 0x3333333333333333ull);
     x = (x + (x >> 4)) & 0x0F0F0F0F0F0F0F0Full;
     return static_cast<int>((x * 0x0101010101010101ull) >> 56);
+#endif
+}
+
+template <int N>
+GW_INLINE int Count(const Bits<N>& a) {
+    int n = 0;
+    for (int i = 0; i < N; ++i) n += PopCount(a.w[i]);
+    return n;
+}
+
+// ---- the four penalty rules, one line (or one pair of columns) at a time -----------------------
+// `same` bit i says that modules i and i + 1 of the line have one colour (bits 0 .. n - 2 only).
+
+// Adjacent modules in a row or column in the same colour: a run of 5 + i modules of one colour
+// scores 3 + i. five(i) = modules i .. i + 4 of one colour, so a run of L >= 5 holds L - 4 of
+// them, and exactly one that has none before it: the run's points are count(five) + 2 for its start.
+template <int N>
+GW_INLINE int RunPoints(const Bits<N>& same) {
+    Bits<N> pairs, five, starts;
+    const Bits<N> same1 = Ahead(same, 1);
+    for (int i = 0; i < N; ++i) pairs.w[i] = same.w[i] & same1.w[i];  // modules i .. i + 2
+    const Bits<N> pairs2 = Ahead(pairs, 2);
+    for (int i = 0; i < N; ++i) five.w[i] = pairs.w[i] & pairs2.w[i];
+    const Bits<N> before = Behind(five);
+    for (int i = 0; i < N; ++i) starts.w[i] = five.w[i] & ~before.w[i];
+    return Count(five) + 2 * Count(starts);
+}
+
+// 1 : 1 : 3 : 1 : 1 ratio (dark : light : dark : light : dark) pattern in a row or column, with a
+// light module or the symbol's edge on either side: 40 points each. At module i: dark-light (i,
+// i + 1), three dark (i + 2 .. i + 4), light-dark-light (i + 5 .. i + 7), light (i - 1).
+template <int N>
+GW_INLINE int FinderPoints(const Bits<N>& a, const Bits<N>& next) {
+    const Bits<N> next2 = Ahead(a, 2);
+    Bits<N> lead, core, tail;
+    for (int i = 0; i < N; ++i) {
+        lead.w[i] = a.w[i] & ~next.w[i];
+        core.w[i] = a.w[i] & next.w[i] & next2.w[i];
+        tail.w[i] = ~a.w[i] & next.w[i] & ~next2.w[i];
+    }
+    const Bits<N> core2 = Ahead(core, 2), tail5 = Ahead(tail, 5), before = Behind(a);
+    uint64_t any = 0;
+    Bits<N> match;
+    for (int i = 0; i < N; ++i) {
+        match.w[i] = lead.w[i] & core2.w[i] & tail5.w[i] & ~before.w[i];
+        any |= match.w[i];
+    }
+    return any ? 40 * Count(match) : 0;  // rare in any symbol
+}
+
+// Block of modules in the same colour: every 2 x 2 window of one colour scores 3, windows
+// overlapping. Between columns `left` and `right`: rows y and y + 1 agree across the pair and
+// the left column agrees with itself (leftSame).
+template <int N>
+GW_INLINE int BlockPoints(const Bits<N>& left, const Bits<N>& right, const Bits<N>& leftSame) {
+    Bits<N> across, block;
+    for (int i = 0; i < N; ++i) across.w[i] = ~(left.w[i] ^ right.w[i]);
+    const Bits<N> across1 = Ahead(across, 1);
+    for (int i = 0; i < N; ++i) block.w[i] = across.w[i] & across1.w[i] & leftSame.w[i];
+    return 3 * Count(block);
+}
+
+// Proportion of dark modules in the entire symbol: 10 points for each full 5 % step of
+// deviation from 50 % beyond the first, on the truncated percentage.
+int BalancePoints(long dark, long total) {
+    const int percent = static_cast<int>(100 * dark / total);
+    const int deviation = percent >= 50 ? percent - 50 : 50 - percent;
+    return deviation >= 1 ? 10 * ((deviation - 1) / 5) : 0;
 }
 
 struct Tally {
@@ -34,127 +198,96 @@ struct Tally {
     long dark = 0;
 };
 
-// Keeps bits 0 .. n - 1 of an N-word bit string.
+// Line `l` of a plane pair under a mask pattern (null: as it stands).
 template <int N>
-inline void TrimWords(uint64_t (&a)[N], int n) {
-    for (int i = 0; i < N; ++i) {
-        const int from = i * 64;
-        if (n <= from) {
-            a[i] = 0;
-        } else if (n < from + 64) {
-            a[i] &= (uint64_t{1} << (n - from)) - 1;
-        }
+GW_INLINE Bits<N> MaskedLine(const uint64_t* dark, const uint64_t* data, int l, const uint64_t* pattern) {
+    Bits<N> a;
+    const uint64_t* d = dark + l * kMaxWords;
+    const uint64_t* m = data + l * kMaxWords;
+    for (int i = 0; i < N; ++i) a.w[i] = d[i] ^ (m[i] & pattern[i]);
+    return a;
+}
+
+// Rules 1 to 3 and the dark count over the columns (N words each) of mask k.
+template <int N>
+GW_INLINE void ScoreColumns(const Planes& p, int k, Tally* t) {
+    const Bits<N> valid = LowBits<N>(p.height - 1);
+    Bits<N> left{}, leftSame{};
+    for (int x = 0; x < p.width; ++x) {
+        const Bits<N> a = MaskedLine<N>(p.darkCols, p.dataCols, x, kPatterns.column[k][x % 6]);
+        const Bits<N> next = Ahead(a, 1);
+        Bits<N> same;
+        for (int i = 0; i < N; ++i) same.w[i] = ~(a.w[i] ^ next.w[i]) & valid.w[i];
+        t->rule1 += RunPoints(same);
+        t->rule3 += FinderPoints(a, next);
+        t->dark += Count(a);
+        if (x > 0) t->rule2 += BlockPoints(left, a, leftSame);
+        left = a;
+        leftSame = same;
     }
 }
 
+// Rules 1 and 3 over the rows (N words each) of mask k.
 template <int N>
-inline int CountWords(const uint64_t (&a)[N]) {
-    int n = 0;
-    for (int i = 0; i < N; ++i) n += PopCount(a[i]);
-    return n;
-}
-
-// A line and its shifts as plain words kept in registers: s[k] bit i is module i + k of the
-// line (0 <= k <= 7), light past the end. Rules 1 and 3 of a line and rule 2 between
-// neighbouring columns all read from these seven shifts, so each line is shifted once for all.
-template <int N>
-inline void MakeShifts(const Line& a, uint64_t (&s)[8][N]) {
-    for (int i = 0; i < N; ++i) s[0][i] = a.w[i];
-    for (int k = 1; k <= 7; ++k) {
-        for (int i = 0; i < N; ++i) {
-            const uint64_t next = i + 1 < N ? a.w[i + 1] : 0;
-            s[k][i] = (a.w[i] >> k) | (next << (64 - k));
-        }
+GW_INLINE void ScoreRows(const Planes& p, int k, Tally* t) {
+    const Bits<N> valid = LowBits<N>(p.width - 1);
+    for (int y = 0; y < p.height; ++y) {
+        const Bits<N> a = MaskedLine<N>(p.darkRows, p.dataRows, y, kPatterns.row[k][y % 12]);
+        const Bits<N> next = Ahead(a, 1);
+        Bits<N> same;
+        for (int i = 0; i < N; ++i) same.w[i] = ~(a.w[i] ^ next.w[i]) & valid.w[i];
+        t->rule1 += RunPoints(same);
+        t->rule3 += FinderPoints(a, next);
     }
 }
 
-// Rules 1 and 3 over one line of n modules.
-// Rule 1: five(i) = modules i .. i + 4 of one colour. A maximal run of length L >= 5 holds
-// L - 4 positions of five(), exactly one of which has no five() before it, so the sum of
-// (L - 2) over such runs is count(five) + 2 * count(run starts).
-// Rule 3: dark-light-dark-dark-dark-light-dark at i .. i + 6 with module i - 1 and module i + 7
-// light or beyond the edge. Bits past either end are 0, i.e. light.
-template <int N>
-inline void LinePenalties(const uint64_t (&s)[8][N], int n, Tally* t) {
-    if (n < 5) return;
-    uint64_t five[N], starts[N];
-    for (int i = 0; i < N; ++i)
-        five[i] = ~((s[0][i] ^ s[1][i]) | (s[1][i] ^ s[2][i]) | (s[2][i] ^ s[3][i]) | (s[3][i] ^ s[4][i]));
-    TrimWords<N>(five, n - 4);
-    for (int i = 0; i < N; ++i) starts[i] = five[i] & ~((five[i] << 1) | (i > 0 ? five[i - 1] >> 63 : 0));
-    t->rule1 += CountWords<N>(five) + 2 * CountWords<N>(starts);
-    if (n < 7) return;
-    int matches = 0;
-    for (int i = 0; i < N; ++i) {
-        const uint64_t before = (s[0][i] << 1) | (i > 0 ? s[0][i - 1] >> 63 : 0);  // module i - 1
-        const uint64_t match = s[0][i] & ~before & ~s[1][i] & s[2][i] & s[3][i] & s[4][i] & ~s[5][i] & s[6][i] & ~s[7][i];
-        if (match) matches += PopCount(match);
-    }
-    t->rule3 += 40 * matches;
-}
-
-// Rules 1 to 3 and the dark count over the columns (each `height` long, N words). Rule 2
-// between columns x - 1 and x: every y < height - 1 where the 2 x 2 block at rows y, y + 1
-// is of one colour, i.e. left(y) = right(y), left(y + 1) = right(y + 1) and left(y) = left(y + 1).
-template <int N>
-void ScoreColumns(const Line* cols, int width, int height, Tally* t) {
-    uint64_t left0[N] = {}, left1[N] = {};  // column x - 1 and its shift by one
-    for (int x = 0; x < width; ++x) {
-        uint64_t s[8][N];
-        MakeShifts<N>(cols[x], s);
-        LinePenalties<N>(s, height, t);
-        t->dark += CountWords<N>(s[0]);
-        if (x > 0 && height >= 2) {
-            uint64_t block[N];
-            for (int i = 0; i < N; ++i) block[i] = ~((left0[i] ^ s[0][i]) | (left1[i] ^ s[1][i]) | (left0[i] ^ left1[i]));
-            TrimWords<N>(block, height - 1);
-            t->rule2 += 3 * CountWords<N>(block);
-        }
-        for (int i = 0; i < N; ++i) {
-            left0[i] = s[0][i];
-            left1[i] = s[1][i];
-        }
-    }
-}
-
-// Rules 1 and 3 over the rows (each `width` long, N words).
-template <int N>
-void ScoreRows(const Line* rows, int width, int height, Tally* t) {
-    for (int y = 0; y < height; ++y) {
-        uint64_t s[8][N];
-        MakeShifts<N>(rows[y], s);
-        LinePenalties<N>(s, width, t);
-    }
-}
-
-// Scores a symbol given as its columns and its rows, which must describe the same modules.
-void ScoreLines(const Line* cols, const Line* rows, int width, int height, int32_t scores[4]) {
-    static_assert(kLineWords == 5, "one case per word count below");
+// The four rule scores of mask k (0..7) over planes of a symbol of positive size.
+GW_INLINE void ScoreMaskWith(const Planes& p, int k, int32_t scores[4]) {
+    static_assert(kMaxWords == 5, "one case per word count below");
     Tally t;
-    switch (Words(height)) {
-        case 1: ScoreColumns<1>(cols, width, height, &t); break;
-        case 2: ScoreColumns<2>(cols, width, height, &t); break;
-        case 3: ScoreColumns<3>(cols, width, height, &t); break;
-        case 4: ScoreColumns<4>(cols, width, height, &t); break;
-        default: ScoreColumns<5>(cols, width, height, &t); break;
+    switch (p.colWords) {
+        case 1: ScoreColumns<1>(p, k, &t); break;
+        case 2: ScoreColumns<2>(p, k, &t); break;
+        case 3: ScoreColumns<3>(p, k, &t); break;
+        case 4: ScoreColumns<4>(p, k, &t); break;
+        default: ScoreColumns<5>(p, k, &t); break;
     }
-    switch (Words(width)) {
-        case 1: ScoreRows<1>(rows, width, height, &t); break;
-        case 2: ScoreRows<2>(rows, width, height, &t); break;
-        case 3: ScoreRows<3>(rows, width, height, &t); break;
-        case 4: ScoreRows<4>(rows, width, height, &t); break;
-        default: ScoreRows<5>(rows, width, height, &t); break;
+    switch (p.rowWords) {
+        case 1: ScoreRows<1>(p, k, &t); break;
+        case 2: ScoreRows<2>(p, k, &t); break;
+        case 3: ScoreRows<3>(p, k, &t); break;
+        case 4: ScoreRows<4>(p, k, &t); break;
+        default: ScoreRows<5>(p, k, &t); break;
     }
-    const long total = static_cast<long>(width) * height;
-    const int percent = static_cast<int>(100 * t.dark / total);
-    const int deviation = percent >= 50 ? percent - 50 : 50 - percent;
     scores[0] = t.rule1;
     scores[1] = t.rule2;
     scores[2] = t.rule3;
-    scores[3] = deviation >= 1 ? 10 * ((deviation - 1) / 5) : 0;
+    scores[3] = BalancePoints(t.dark, static_cast<long>(p.width) * p.height);
 }
 
-inline void SetBit(Line* line, int i) { line->w[i >> 6] |= uint64_t{1} << (i & 63); }
+// On x86-64 the scoring is compiled twice: once for any processor, and once for those with a
+// population count instruction and the three-operand bit instructions (nearly all in use), where
+// it takes about half the instructions. The processor is asked once per process.
+#if defined(__x86_64__) && defined(__GNUC__)
+__attribute__((target("popcnt,bmi,bmi2"))) void ScoreMaskBitInstructions(const Planes& p, int k, int32_t scores[4]) {
+    ScoreMaskWith(p, k, scores);
+}
+
+void ScoreMaskPlain(const Planes& p, int k, int32_t scores[4]) { ScoreMaskWith(p, k, scores); }
+
+void ScoreMask(const Planes& p, int k, int32_t scores[4]) {
+    static const bool hasBitInstructions =
+        __builtin_cpu_supports("popcnt") && __builtin_cpu_supports("bmi") && __builtin_cpu_supports("bmi2");
+    if (hasBitInstructions)
+        ScoreMaskBitInstructions(p, k, scores);
+    else
+        ScoreMaskPlain(p, k, scores);
+}
+#else
+void ScoreMask(const Planes& p, int k, int32_t scores[4]) { ScoreMaskWith(p, k, scores); }
+#endif
+
+// ---- from cells to planes and back ----------------------------------------------------------
 
 // Transposes a 64 x 64 bit block in place: afterwards bit i of a[j] is what bit j of a[i] was.
 // Swaps ever smaller sub-blocks across the diagonal: halves of 32, then quarters of 16, down
@@ -170,70 +303,123 @@ void Transpose64(uint64_t a[64]) {
     }
 }
 
-// rows[y] bit x = cols[x] bit y, for x < width and y < height; row bits at and beyond width are 0.
-// Reads words 0 .. Words(height) - 1 of each column.
-void TransposeLines(const Line* cols, int width, int height, Line* rows) {
-    const int colWords = Words(height);
-    const int rowWords = Words(width);
+// rows[y] bit x = cols[x] bit y, for x < width and y < height; row bits from width on are 0.
+void Transpose(const uint64_t* cols, int width, int height, uint64_t* rows) {
     uint64_t block[64];
-    for (int bx = 0; bx < rowWords; ++bx) {
-        for (int by = 0; by < colWords; ++by) {
+    for (int bx = 0; bx < Words(width); ++bx) {
+        for (int by = 0; by < Words(height); ++by) {
             for (int i = 0; i < 64; ++i) {
                 const int x = bx * 64 + i;
-                block[i] = x < width ? cols[x].w[by] : 0;
+                block[i] = x < width ? cols[x * kMaxWords + by] : 0;
             }
             Transpose64(block);
-            for (int j = 0; j < 64 && by * 64 + j < height; ++j) rows[by * 64 + j].w[bx] = block[j];
+            for (int j = 0; j < 64 && by * 64 + j < height; ++j) rows[(by * 64 + j) * kMaxWords + bx] = block[j];
         }
     }
 }
 
-// Where each mask inverts, as lines: the conditions repeat every 6 columns and every 12 rows,
-// so column x of mask k is column[k][x % 6] (bit y) and row y is row[k][y % 12] (bit x).
-// Built once from QRCodeMaskInverts over the whole grid.
-struct MaskPatterns {
-    Line column[8][6];
-    Line row[8][12];
-};
-
-// A line whose bit i is on(i % period) (a period of at most 60), 0 from kSymbolMatrixCapacity
-// on. Bit b of word w is pattern bit (64 * w) % period + b, so every word is 64 bits cut from
-// the pattern's first 124 bits.
-template <class On>
-Line RepeatedLine(int period, On on) {
-    uint64_t bits[2] = {0, 0};  // pattern bits 0 .. 123
-    for (int i = 0, phase = 0; i < 124; ++i, phase = phase + 1 == period ? 0 : phase + 1)
-        if (on(phase)) bits[i >> 6] |= uint64_t{1} << (i & 63);
-    Line line{};
-    for (int w = 0; w < kLineWords; ++w) {
-        const int offset = (64 * w) % period;
-        line.w[w] = offset ? (bits[0] >> offset) | (bits[1] << (64 - offset)) : bits[0];
+// Reads `count` (at most 64) cells into two words: bit i of *data says cell i is a data cell
+// (CELL_EMPTY, CELL_DATA_LIGHT or CELL_DATA_DARK), bit i of *dark that it is dark by
+// QRCodeIsDark. Sixteen cells at a time where the processor has 128-bit integer lanes: each
+// cell's two answers are found on its full 32 bits, then narrowed to a byte for the bit mask.
+void ReadCells(const int32_t* cells, int count, uint64_t* data, uint64_t* dark) {
+    uint64_t isData = 0, isDark = 0;
+    int i = 0;
+#if defined(__SSE2__)
+    const __m128i empty = _mm_set1_epi32(CELL_EMPTY), dataKind = _mm_set1_epi32(~CELL_DATA_DARK);
+    const __m128i colour = _mm_set1_epi32(0xF0), zero = _mm_setzero_si128();
+    for (; i + 16 <= count; i += 16) {
+        __m128i dataCell[4], light[4];
+        for (int q = 0; q < 4; ++q) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(cells + i + 4 * q));
+            const __m128i unset = _mm_cmpeq_epi32(v, empty);
+            dataCell[q] = _mm_or_si128(unset, _mm_cmpeq_epi32(_mm_and_si128(v, dataKind), zero));
+            light[q] = _mm_or_si128(unset, _mm_cmpeq_epi32(_mm_and_si128(v, colour), zero));
+        }
+        const __m128i dataBytes = _mm_packs_epi16(_mm_packs_epi32(dataCell[0], dataCell[1]),
+                                                  _mm_packs_epi32(dataCell[2], dataCell[3]));
+        const __m128i lightBytes = _mm_packs_epi16(_mm_packs_epi32(light[0], light[1]), _mm_packs_epi32(light[2], light[3]));
+        isData |= static_cast<uint64_t>(static_cast<uint32_t>(_mm_movemask_epi8(dataBytes))) << i;
+        isDark |= static_cast<uint64_t>(static_cast<uint32_t>(~_mm_movemask_epi8(lightBytes) & 0xFFFF)) << i;
     }
-    const int tail = kSymbolMatrixCapacity - 64 * (kLineWords - 1);
-    line.w[kLineWords - 1] &= (uint64_t{1} << tail) - 1;
-    return line;
+#endif
+    for (; i < count; ++i) {
+        const int32_t value = cells[i];
+        isData |= static_cast<uint64_t>(QRCodeIsDataCell(value)) << i;
+        isDark |= static_cast<uint64_t>(QRCodeIsDark(value)) << i;
+    }
+    *data = isData;
+    *dark = isDark;
 }
 
-const MaskPatterns& Patterns() {
-    // Built once in every process from one 12 x 6 tile of QRCodeMaskInverts: a process that
-    // makes a single symbol notices a call per grid cell.
-    static const MaskPatterns patterns = [] {
-        MaskPatterns p{};
-        for (int k = 0; k < 8; ++k) {
-            bool tile[12][6];
-            for (int i = 0; i < 12; ++i)
-                for (int j = 0; j < 6; ++j) tile[i][j] = QRCodeMaskInverts(k, i, j);
-            for (int j = 0; j < 6; ++j) p.column[k][j] = RepeatedLine(12, [&](int i) { return tile[i][j]; });
-            for (int i = 0; i < 12; ++i) p.row[k][i] = RepeatedLine(6, [&](int j) { return tile[i][j]; });
+// Fills the planes of a matrix of valid size: columns from the cells, rows by transposition.
+void ReadMatrix(const SymbolMatrix* m, Planes* p) {
+    p->width = m->width;
+    p->height = m->height;
+    p->colWords = Words(p->height);
+    p->rowWords = Words(p->width);
+    for (int x = 0; x < p->width; ++x) {
+        const int32_t* column = m->cells + x * kSymbolMatrixCapacity;
+        for (int c = 0; c < p->colWords; ++c) {
+            const int count = p->height - 64 * c < 64 ? p->height - 64 * c : 64;
+            ReadCells(column + 64 * c, count, &p->dataCols[x * kMaxWords + c], &p->darkCols[x * kMaxWords + c]);
         }
-        return p;
-    }();
-    return patterns;
+    }
+    Transpose(p->darkCols, p->width, p->height, p->darkRows);
+    Transpose(p->dataCols, p->width, p->height, p->dataRows);
+}
+
+// Writes the final colours into the data cells of `count` (at most 64) cells: where bit i of
+// `data` is set, cell i becomes CELL_DATA_DARK if bit i of `dark` is set, else CELL_DATA_LIGHT;
+// other cells keep their values.
+void WriteDataCells(int32_t* cells, int count, uint64_t data, uint64_t dark) {
+    static_assert(CELL_DATA_LIGHT == 0 && CELL_DATA_DARK == 0x10, "a data cell's value is its colour bit << 4");
+    int i = 0;
+#if defined(__SSE2__)
+    // Four cells per step, each step's four bits spread over the lanes by a small table.
+    alignas(16) static constexpr int32_t kLanes[16][4] = {
+        {0, 0, 0, 0},   {-1, 0, 0, 0},   {0, -1, 0, 0},   {-1, -1, 0, 0},   {0, 0, -1, 0},   {-1, 0, -1, 0},
+        {0, -1, -1, 0}, {-1, -1, -1, 0}, {0, 0, 0, -1},   {-1, 0, 0, -1},   {0, -1, 0, -1},  {-1, -1, 0, -1},
+        {0, 0, -1, -1}, {-1, 0, -1, -1}, {0, -1, -1, -1}, {-1, -1, -1, -1}};
+    const __m128i darkValue = _mm_set1_epi32(CELL_DATA_DARK);
+    for (; i + 4 <= count; i += 4) {
+        const unsigned d = static_cast<unsigned>(data >> i) & 15;
+        if (!d) continue;
+        const __m128i take = _mm_load_si128(reinterpret_cast<const __m128i*>(kLanes[d]));
+        const __m128i colour = _mm_and_si128(_mm_load_si128(reinterpret_cast<const __m128i*>(kLanes[(dark >> i) & 15])), darkValue);
+        __m128i* p = reinterpret_cast<__m128i*>(cells + i);
+        const __m128i old = _mm_loadu_si128(p);
+        _mm_storeu_si128(p, _mm_or_si128(_mm_andnot_si128(take, old), _mm_and_si128(take, colour)));
+    }
+#endif
+    for (; i < count; ++i)
+        if ((data >> i) & 1) cells[i] = static_cast<int32_t>((dark >> i) & 1) << 4;
+}
+
+// Chooses the mask of a matrix of valid size from its planes; writes the trace lines.
+int ChooseFromPlanes(const Planes& p) {
+    int32_t scores[8][4];
+    int best = 0;
+    int32_t bestTotal = 0;
+    for (int k = 0; k < 8; ++k) {
+        ScoreMask(p, k, scores[k]);
+        const int32_t total = scores[k][0] + scores[k][1] + scores[k][2] + scores[k][3];
+        if (k == 0 || total < bestTotal) {
+            best = k;
+            bestTotal = total;
+        }
+    }
+    for (int k = 0; k < 8; ++k) QRCodeTrace("%d %d %d %d\t\n", scores[k][0], scores[k][1], scores[k][2], scores[k][3]);
+    return best;
+}
+
+bool ValidSize(const SymbolMatrix* m) {
+    return m->width > 0 && m->height > 0 && m->width <= kSymbolMatrixCapacity && m->height <= kSymbolMatrixCapacity;
 }
 
 int32_t MaskedValue(int32_t value, int k, int x, int y) {
     const bool dark = value == CELL_DATA_DARK;
-    return (dark != QRCodeMaskInverts(k, y, x)) ? CELL_DATA_DARK : CELL_DATA_LIGHT;
+    return (dark != Inverts(k, y, x)) ? CELL_DATA_DARK : CELL_DATA_LIGHT;
 }
 
 int LevelBits(int level) {
@@ -248,24 +434,12 @@ int LevelBits(int level) {
 
 }  // namespace
 
-bool QRCodeMaskInverts(int k, int i, int j) {
-    switch (k) {
-        case 0: return (i + j) % 2 == 0;
-        case 1: return i % 2 == 0;
-        case 2: return j % 3 == 0;
-        case 3: return (i + j) % 3 == 0;
-        case 4: return (i / 2 + j / 3) % 2 == 0;
-        case 5: return (i * j) % 2 + (i * j) % 3 == 0;
-        case 6: return ((i * j) % 2 + (i * j) % 3) % 2 == 0;
-        case 7: return ((i + j) % 2 + (i * j) % 3) % 2 == 0;
-        default: return false;
-    }
-}
+bool QRCodeMaskInverts(int k, int i, int j) { return Inverts(k, i, j); }
 
 int32_t* QRCodeApplyMask(const SymbolMatrix* m, int k) {
     const int W = m->width;
     const int H = m->height;
-    if (W <= 0 || H <= 0 || W > kSymbolMatrixCapacity || H > kSymbolMatrixCapacity) return nullptr;
+    if (!ValidSize(m)) return nullptr;
     int32_t* copy = static_cast<int32_t*>(std::malloc(sizeof(int32_t) * W * H));
     if (!copy) return nullptr;
     for (int x = 0; x < W; ++x) {
@@ -281,102 +455,63 @@ void QRCodeScorePenalties(const int32_t* cells, int width, int height, int32_t s
     scores[0] = scores[1] = scores[2] = scores[3] = 0;
     if (!cells || width <= 0 || height <= 0 || width > kSymbolMatrixCapacity || height > kSymbolMatrixCapacity)
         return;
-    static thread_local Line cols[kSymbolMatrixCapacity];
-    static thread_local Line rows[kSymbolMatrixCapacity];
-    for (int x = 0; x < width; ++x) cols[x] = Line{};
-    for (int y = 0; y < height; ++y) rows[y] = Line{};
+    // The cells as they stand: no data cells, so any mask's pattern leaves them alone.
+    Planes p;
+    p.width = width;
+    p.height = height;
+    p.colWords = Words(height);
+    p.rowWords = Words(width);
     for (int x = 0; x < width; ++x) {
-        for (int y = 0; y < height; ++y) {
-            if (!QRCodeIsDark(cells[x * height + y])) continue;
-            SetBit(&cols[x], y);
-            SetBit(&rows[y], x);
+        for (int c = 0; c < p.colWords; ++c) {
+            uint64_t ignored = 0;
+            const int count = height - 64 * c < 64 ? height - 64 * c : 64;
+            ReadCells(cells + x * height + 64 * c, count, &ignored, &p.darkCols[x * kMaxWords + c]);
+            p.dataCols[x * kMaxWords + c] = 0;
         }
     }
-    ScoreLines(cols, rows, width, height, scores);
+    for (int y = 0; y < height; ++y)
+        for (int c = 0; c < p.rowWords; ++c) p.dataRows[y * kMaxWords + c] = 0;
+    Transpose(p.darkCols, width, height, p.darkRows);
+    ScoreMask(p, 0, scores);
 }
 
 int QRCodeChooseMask(const SymbolMatrix* m) {
-    const int W = m->width;
-    const int H = m->height;
-    if (W <= 0 || H <= 0 || W > kSymbolMatrixCapacity || H > kSymbolMatrixCapacity) return 0;
-    // Encoding runs on one thread never overlap, so the line buffers live with the thread instead
-    // of being allocated per mask. Each line of a masked symbol is its unmasked colours with the data
-    // cells XORed by the mask's pattern: exactly the colours of QRCodeApplyMask(m, k), without
-    // building the cell copy.
-    static thread_local Line baseCols[kSymbolMatrixCapacity], dataCols[kSymbolMatrixCapacity];
-    static thread_local Line baseRows[kSymbolMatrixCapacity], dataRows[kSymbolMatrixCapacity];
-    static thread_local Line cols[kSymbolMatrixCapacity], rows[kSymbolMatrixCapacity];
-    // The columns come straight from the cells, 64 rows to a word; the rows are the same bits
-    // transposed. A data cell's colour is QRCodeIsDark's as well: empty and light data cells are
-    // light, dark ones dark.
-    const int colWords = Words(H);
-    const int rowWords = Words(W);
-    for (int x = 0; x < W; ++x) {
-        const int32_t* column = m->cells + x * kSymbolMatrixCapacity;
-        for (int c = 0; c < colWords; ++c) {
-            uint64_t data = 0, dark = 0;
-            const int end = H < 64 * (c + 1) ? H : 64 * (c + 1);
-            for (int y = 64 * c; y < end; ++y) {
-                const int32_t value = column[y];
-                const uint64_t bit = uint64_t{1} << (y & 63);
-                if (QRCodeIsDataCell(value)) data |= bit;
-                if (QRCodeIsDark(value)) dark |= bit;
-            }
-            dataCols[x].w[c] = data;
-            baseCols[x].w[c] = dark;
-        }
-    }
-    TransposeLines(baseCols, W, H, baseRows);
-    TransposeLines(dataCols, W, H, dataRows);
-    const MaskPatterns& patterns = Patterns();
-    int32_t scores[8][4];
-    int best = 0;
-    int32_t bestTotal = 0;
-    for (int k = 0; k < 8; ++k) {
-        for (int x = 0; x < W; ++x) {
-            const Line& p = patterns.column[k][x % 6];
-            for (int i = 0; i < colWords; ++i) cols[x].w[i] = baseCols[x].w[i] ^ (dataCols[x].w[i] & p.w[i]);
-        }
-        for (int y = 0; y < H; ++y) {
-            const Line& p = patterns.row[k][y % 12];
-            for (int i = 0; i < rowWords; ++i) rows[y].w[i] = baseRows[y].w[i] ^ (dataRows[y].w[i] & p.w[i]);
-        }
-        ScoreLines(cols, rows, W, H, scores[k]);
-        const int32_t total = scores[k][0] + scores[k][1] + scores[k][2] + scores[k][3];
-        if (k == 0 || total < bestTotal) {
-            best = k;
-            bestTotal = total;
-        }
-    }
-    for (int k = 0; k < 8; ++k) {
-        QRCodeTrace("%d %d %d %d\t\n", scores[k][0], scores[k][1], scores[k][2], scores[k][3]);
-    }
-    return best;
+    if (!ValidSize(m)) return 0;
+    Planes p;
+    ReadMatrix(m, &p);
+    return ChooseFromPlanes(p);
 }
 
 void QRCodeMaskSymbol(SymbolMatrix* m, int level) {
-    const int k = QRCodeChooseMask(m);
-    QRCodeWriteFormatInfo(m, LevelBits(level) * 8 + k);
-    QRCodeWriteVersionInfo(m, m->version, 0);
-    // Masking in place gives the same cells as copying the masked copy back, and cannot fail.
-    const int W = m->width;
-    const int H = m->height;
-    const MaskPatterns& patterns = Patterns();
-    static_assert(CELL_DATA_LIGHT == 0 && CELL_DATA_DARK == 0x10, "masked data cells are 0 or 0x10");
-    const int width = W < kSymbolMatrixCapacity ? W : kSymbolMatrixCapacity;
-    const int height = H < kSymbolMatrixCapacity ? H : kSymbolMatrixCapacity;
-    for (int x = 0; x < width; ++x) {
-        const Line& inverts = patterns.column[k][x % 6];
-        int32_t* column = m->cells + x * kSymbolMatrixCapacity;
-        for (int c = 0; c * 64 < height; ++c) {
-            const uint64_t word = inverts.w[c];
-            const int end = height < 64 * (c + 1) ? height : 64 * (c + 1);
-            for (int y = 64 * c; y < end; ++y) {
-                const int32_t value = column[y];
-                const int32_t invert = static_cast<int32_t>((word >> (y & 63)) & 1);
-                const int32_t masked = ((value == CELL_DATA_DARK ? 1 : 0) ^ invert) << 4;
-                column[y] = QRCodeIsDataCell(value) ? masked : value;
+    // The format and version writers only write, and only function cells: masking the data
+    // cells before they run gives the same matrix as masking after them.
+    if (!ValidSize(m)) {
+        QRCodeWriteFormatInfo(m, LevelBits(level) * 8);
+        QRCodeWriteVersionInfo(m, m->version, 0);
+        // A record whose size lies outside the grid: mask 0 over the part inside it.
+        const int width = m->width < kSymbolMatrixCapacity ? m->width : kSymbolMatrixCapacity;
+        const int height = m->height < kSymbolMatrixCapacity ? m->height : kSymbolMatrixCapacity;
+        for (int x = 0; x < width; ++x) {
+            for (int y = 0; y < height; ++y) {
+                int32_t* cell = m->cells + x * kSymbolMatrixCapacity + y;
+                if (QRCodeIsDataCell(*cell)) *cell = MaskedValue(*cell, 0, x, y);
             }
         }
+        return;
     }
+    Planes p;
+    ReadMatrix(m, &p);
+    const int k = ChooseFromPlanes(p);
+    for (int x = 0; x < p.width; ++x) {
+        const uint64_t* pattern = kPatterns.column[k][x % 6];
+        int32_t* column = m->cells + x * kSymbolMatrixCapacity;
+        for (int c = 0; c < p.colWords; ++c) {
+            const uint64_t data = p.dataCols[x * kMaxWords + c];
+            const uint64_t dark = p.darkCols[x * kMaxWords + c] ^ (data & pattern[c]);
+            const int count = p.height - 64 * c < 64 ? p.height - 64 * c : 64;
+            WriteDataCells(column + 64 * c, count, data, dark);
+        }
+    }
+    QRCodeWriteFormatInfo(m, LevelBits(level) * 8 + k);
+    QRCodeWriteVersionInfo(m, m->version, 0);
 }

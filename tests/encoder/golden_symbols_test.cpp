@@ -20,9 +20,11 @@
 #include <vector>
 
 #include "encoder/format_info.h"
+#include "encoder/mask.h"
 #include "encoder/pipeline.h"
 #include "encoder/settings.h"
 #include "encoder/tables.h"
+#include "tests/encoder/reference_penalties.h"
 #include "tests/encoder/trace_capture.h"
 
 namespace {
@@ -397,6 +399,34 @@ int MaskFromFormat(const SymbolMatrix* m) {
     return -1;
 }
 
+// The recorded penalty lines of a finished symbol, read module by module: the symbol as it stood
+// before masking (data cells unmasked with the chosen mask, format and version areas reserved
+// again) scored under each of the eight masks. The word-wise scorer must give the same lines.
+std::string ReferenceTrace(const SymbolMatrix& finished, int mask) {
+    auto before = std::make_unique<SymbolMatrix>(finished);
+    for (int x = 0; x < before->width; ++x)
+        for (int y = 0; y < before->height; ++y) {
+            const int32_t v = QRCodeGetCell(before.get(), x, y);
+            if (QRCodeIsDataCell(v) && QRCodeMaskInverts(mask, y, x))
+                QRCodeSetCell(before.get(), x, y, v == CELL_DATA_DARK ? CELL_DATA_LIGHT : CELL_DATA_DARK);
+        }
+    QRCodeWriteFormatInfo(before.get(), -1);
+    QRCodeWriteVersionInfo(before.get(), before->version, 1);
+    std::string trace;
+    const int W = before->width, H = before->height;
+    for (int k = 0; k < 8; ++k) {
+        int32_t* copy = QRCodeApplyMask(before.get(), k);
+        if (!copy) return "no masked copy";
+        int32_t s[4];
+        ReferenceScores(std::vector<int32_t>(copy, copy + W * H), W, H, s);
+        std::free(copy);
+        char line[64];
+        std::snprintf(line, sizeof line, "%d %d %d %d\t\n", s[0], s[1], s[2], s[3]);
+        trace += line;
+    }
+    return trace;
+}
+
 // One golden line: the run's name, its settings, a hash of its input text and its outcome.
 std::string RunCase(const Case& c) {
     auto s = std::make_unique<QRCodeSettings>();
@@ -438,6 +468,9 @@ std::string RunCase(const Case& c) {
         for (int x = 0; x < m->width; ++x)
             for (int y = 0; y < m->height; ++y) grid.Int(QRCodeGetCell(m, x, y));
         line << " version=" << m->version << " mask=" << MaskFromFormat(m) << " grid=" << Hex(grid.h);
+        if (const int mask = MaskFromFormat(m); mask >= 0) {
+            EXPECT_EQ(trace, ReferenceTrace(*m, mask)) << c.id;
+        }
         std::free(m);
     } else {
         line << " version=none";

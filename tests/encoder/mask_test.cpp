@@ -17,6 +17,7 @@
 #include "encoder/placement.h"
 #include "encoder/tables.h"
 #include "encoder/trace.h"
+#include "tests/encoder/reference_penalties.h"
 
 namespace {
 
@@ -140,72 +141,127 @@ TEST(Penalty, BalanceUsesTheTruncatedDarkPercentage) {
     EXPECT_EQ(withDark(3, 3, 5), 0);  // 55.6 % truncates to 55
 }
 
-// The four rules written out module by module, exactly as they read, to hold the word-wise
-// scorer to: runs measured from their first module, the seven-module pattern checked cell by
-// cell with its two neighbours, every 2 x 2 window, the truncated dark percentage.
-void ReferenceScores(const std::vector<int32_t>& cells, int W, int H, int32_t s[4]) {
-    auto dark = [&](int x, int y) { return QRCodeIsDark(cells[x * H + y]) != 0; };
-    s[0] = s[1] = s[2] = s[3] = 0;
-    long darkCount = 0;
-    static const bool kPattern[7] = {true, false, true, true, true, false, true};
-    for (int x = 0; x < W; ++x) {
-        for (int y = 0; y < H; ++y) {
-            darkCount += dark(x, y);
-            if (x == 0 || dark(x - 1, y) != dark(x, y)) {
-                int L = 1;
-                while (x + L < W && dark(x + L, y) == dark(x, y)) ++L;
-                if (L >= 5) s[0] += L - 2;
-            }
-            if (y == 0 || dark(x, y - 1) != dark(x, y)) {
-                int L = 1;
-                while (y + L < H && dark(x, y + L) == dark(x, y)) ++L;
-                if (L >= 5) s[0] += L - 2;
-            }
-            if (x <= W - 7) {
-                bool match = (x == 0 || !dark(x - 1, y)) && (x == W - 7 || !dark(x + 7, y));
-                for (int i = 0; i < 7; ++i) match = match && dark(x + i, y) == kPattern[i];
-                if (match) s[2] += 40;
-            }
-            if (y <= H - 7) {
-                bool match = (y == 0 || !dark(x, y - 1)) && (y == H - 7 || !dark(x, y + 7));
-                for (int i = 0; i < 7; ++i) match = match && dark(x, y + i) == kPattern[i];
-                if (match) s[2] += 40;
-            }
-            if (x < W - 1 && y < H - 1 && dark(x, y) == dark(x + 1, y) && dark(x, y) == dark(x, y + 1) &&
-                dark(x, y) == dark(x + 1, y + 1))
-                s[1] += 3;
-        }
+// Runs QRCodeChooseMask and reads its eight trace lines back as scores[k][rule - 1].
+class ScoreReader {
+public:
+    ScoreReader() : file_(std::tmpfile()), previous_(QRCodeTraceStream()) { QRCodeSetTraceStream(file_); }
+    ~ScoreReader() {
+        QRCodeSetTraceStream(previous_);
+        if (file_) std::fclose(file_);
     }
-    const int p = static_cast<int>(100 * darkCount / (static_cast<long>(W) * H));
-    const int d = std::abs(p - 50);
-    s[3] = d >= 1 ? 10 * ((d - 1) / 5) : 0;
+    bool Choose(const SymbolMatrix* m, int* chosen, int32_t scores[8][4]) {
+        if (!file_) return false;
+        std::rewind(file_);
+        *chosen = QRCodeChooseMask(m);
+        std::fflush(file_);
+        std::rewind(file_);
+        for (int k = 0; k < 8; ++k)
+            if (std::fscanf(file_, "%d %d %d %d", &scores[k][0], &scores[k][1], &scores[k][2], &scores[k][3]) != 4)
+                return false;
+        std::rewind(file_);
+        return true;
+    }
+
+private:
+    FILE* file_;
+    FILE* previous_;
+};
+
+// A random cell value: data cells (light, dark, unplaced) and function cells of every kind.
+int32_t RandomCell(std::mt19937& rng, unsigned darkBias) {
+    static const int32_t kLight[] = {CELL_DATA_LIGHT, CELL_EMPTY, CELL_TIMING_LIGHT, CELL_ALIGNMENT_LIGHT,
+                                     CELL_FINDER_LIGHT, CELL_FORMAT_LIGHT, CELL_VERSION_LIGHT};
+    static const int32_t kDark[] = {CELL_DATA_DARK, CELL_TIMING_DARK, CELL_ALIGNMENT_DARK, CELL_FINDER_DARK,
+                                    CELL_FORMAT_DARK, CELL_VERSION_DARK};
+    const unsigned r = rng() % 100;
+    // Data cells most of the time, so that the masks have something to change.
+    if (r < darkBias) return rng() % 4 ? CELL_DATA_DARK : kDark[rng() % 6];
+    return rng() % 4 ? (rng() % 3 ? CELL_DATA_LIGHT : CELL_EMPTY) : kLight[rng() % 7];
 }
 
-TEST(Penalty, AgreesWithTheModuleByModuleReadingOnRandomMatrices) {
-    std::mt19937 rng(31329);
-    // Sizes around the 64-bit word boundaries and up to the full grid; colours drawn with a
-    // bias that changes per matrix so that long runs and finder-like patterns both occur.
-    std::vector<std::pair<int, int>> sizes = {{1, 1}, {7, 7}, {63, 5}, {64, 64}, {65, 66}, {127, 129},
-                                              {128, 1}, {177, 177}, {300, 300}, {1, 300}};
-    for (int i = 0; i < 40; ++i) sizes.push_back({1 + static_cast<int>(rng() % 200), 1 + static_cast<int>(rng() % 200)});
-    for (auto [W, H] : sizes) {
-        const unsigned bias = rng() % 100;
-        std::vector<int32_t> cells(W * H);
-        for (int32_t& c : cells) {
-            const unsigned r = rng() % 100;
-            c = r < bias ? CELL_DATA_DARK : (r % 3 == 0 ? CELL_EMPTY : CELL_FINDER_LIGHT);
-        }
-        // A planted finder-like pattern with light neighbours, when it fits.
-        if (W >= 9) {
-            const int y = static_cast<int>(rng() % H);
-            const char* plant = ".#.###.#.";
-            for (int i = 0; i < 9; ++i) cells[i * H + y] = plant[i] == '#' ? CELL_TIMING_DARK : CELL_TIMING_LIGHT;
-        }
-        int32_t fast[4], slow[4];
-        QRCodeScorePenalties(cells.data(), W, H, fast);
-        ReferenceScores(cells, W, H, slow);
-        for (int r = 0; r < 4; ++r) EXPECT_EQ(fast[r], slow[r]) << "rule " << r + 1 << " on " << W << " x " << H;
+// Any grid of W x H random cells, with a finder-like pattern planted in one row and one column
+// (light borders included) where it fits, drawn with a light or dark bias that changes per matrix
+// so that long runs and balanced symbols both occur.
+void RandomGrid(std::mt19937& rng, int W, int H, SymbolMatrix* m) {
+    m->version = 1;
+    m->width = W;
+    m->height = H;
+    const unsigned bias = rng() % 100;
+    for (int x = 0; x < W; ++x)
+        for (int y = 0; y < H; ++y) QRCodeSetCell(m, x, y, RandomCell(rng, bias));
+    const char* plant = ".#.###.#.";
+    if (W >= 9) {
+        const int x0 = static_cast<int>(rng() % (W - 8)), y = static_cast<int>(rng() % H);
+        for (int i = 0; i < 9; ++i) QRCodeSetCell(m, x0 + i, y, plant[i] == '#' ? CELL_FINDER_DARK : CELL_DATA_LIGHT);
     }
+    if (H >= 9) {
+        const int y0 = static_cast<int>(rng() % (H - 8)), x = static_cast<int>(rng() % W);
+        for (int i = 0; i < 9; ++i) QRCodeSetCell(m, x, y0 + i, plant[i] == '#' ? CELL_DATA_DARK : CELL_EMPTY);
+    }
+}
+
+// The word-wise scorer (through QRCodeChooseMask's trace, and QRCodeScorePenalties on the masked
+// copy) against the module-by-module reading of each masked copy, rule by rule, on seeded
+// families of matrices: 10,000 in all.
+TEST(Penalty, AgreesWithTheModuleByModuleReadingMaskByMaskAndRuleByRule) {
+    struct Family {
+        const char* name;
+        int count;
+        bool everyMask;  // all eight masks; otherwise mask i % 8 of matrix i
+        void (*make)(std::mt19937& rng, int i, SymbolMatrix* m);
+    };
+    const Family families[] = {
+        {"placed symbols of every version", 40, true,
+         [](std::mt19937& rng, int i, SymbolMatrix* m) {
+             const int version = 1 + i % 40;
+             const int side = 17 + 4 * version;
+             QRCodeInitMatrix(m, side, side, version);
+             std::vector<int32_t> codewords(QRCodeTotalCodewords(version));
+             for (int32_t& c : codewords) c = static_cast<int32_t>(rng() & 0xFF);
+             QRCodePlaceCodewords(m, codewords.data(), static_cast<int>(codewords.size()));
+         }},
+        {"small random grids", 9879, false,
+         [](std::mt19937& rng, int, SymbolMatrix* m) {
+             RandomGrid(rng, 1 + static_cast<int>(rng() % 40), 1 + static_cast<int>(rng() % 40), m);
+         }},
+        {"grids of every pair of sides around word boundaries, up to the whole grid", 81, false,
+         [](std::mt19937& rng, int i, SymbolMatrix* m) {
+             static const int kSides[] = {1, 7, 63, 64, 65, 128, 129, 177, 300};
+             RandomGrid(rng, kSides[i % 9], kSides[i / 9], m);
+         }},
+    };
+    auto m = std::make_unique<SymbolMatrix>();
+    ScoreReader reader;
+    int total = 0, failures = 0;
+    for (const Family& family : families) {
+        std::mt19937 rng(31329);
+        for (int i = 0; i < family.count; ++i, ++total) {
+            family.make(rng, i, m.get());
+            int chosen = -1;
+            int32_t fast[8][4];
+            ASSERT_TRUE(reader.Choose(m.get(), &chosen, fast)) << family.name << " #" << i;
+            const int W = m->width, H = m->height;
+            for (int k = family.everyMask ? 0 : i % 8; k < 8; ++k) {
+                int32_t* copy = QRCodeApplyMask(m.get(), k);
+                ASSERT_NE(copy, nullptr);
+                const std::vector<int32_t> cells(copy, copy + W * H);
+                std::free(copy);
+                int32_t slow[4], compact[4];
+                ReferenceScores(cells, W, H, slow);
+                QRCodeScorePenalties(cells.data(), W, H, compact);
+                for (int r = 0; r < 4; ++r) {
+                    if (fast[k][r] == slow[r] && compact[r] == slow[r]) continue;
+                    if (++failures <= 10)
+                        ADD_FAILURE() << family.name << " #" << i << " (" << W << " x " << H << "), mask " << k
+                                      << ", rule " << r + 1 << ": chosen by trace " << fast[k][r] << ", compact "
+                                      << compact[r] << ", module by module " << slow[r];
+                }
+                if (!family.everyMask) break;
+            }
+        }
+    }
+    EXPECT_EQ(failures, 0);
+    EXPECT_GE(total, 10000);
 }
 
 TEST(ApplyMask, InvertsOnlyDataCellsWhereTheConditionHolds) {
