@@ -1,5 +1,9 @@
-// GF(256) tables and Reed-Solomon block encoding. Every table is built at compile time.
+// GF(256) tables and Reed-Solomon block encoding. The field and generator tables are built at
+// compile time; each generator's table of products is built the first time a block needs it.
 #include "encoder/reed_solomon.h"
+
+#include <cstring>
+#include <mutex>
 
 namespace {
 
@@ -76,21 +80,6 @@ constexpr GeneratorTable BuildGenerators() {
 
 constexpr GeneratorTable kGenerators = BuildGenerators();
 
-// The generators as logarithms (kZeroLog for a zero coefficient), so that encoding a block
-// looks up one logarithm per data codeword instead of two per product.
-struct GeneratorLogTable {
-    int16_t rows[QRCODE_GENERATOR_COUNT][QRCODE_MAX_GENERATOR_DEGREE];
-};
-
-constexpr GeneratorLogTable BuildGeneratorLogs() {
-    GeneratorLogTable table{};
-    for (int32_t r = 0; r < QRCODE_GENERATOR_COUNT; ++r)
-        for (int32_t i = 0; i < QRCODE_MAX_GENERATOR_DEGREE; ++i) table.rows[r][i] = kProduct.log[kGenerators.rows[r][i]];
-    return table;
-}
-
-constexpr GeneratorLogTable kGeneratorLogs = BuildGeneratorLogs();
-
 // Generator row of every count 0..68, -1 where there is none: a block's count is looked up,
 // not searched for.
 struct RowIndex {
@@ -107,6 +96,46 @@ constexpr RowIndex BuildRowIndex() {
 constexpr RowIndex kRowIndex = BuildRowIndex();
 
 int32_t RowFor(int32_t n) { return n < 0 || n > QRCODE_MAX_GENERATOR_DEGREE ? -1 : kRowIndex.row[n]; }
+
+// Every multiple of each generator: row f of generator r holds f * g_j for j < n, so dividing by
+// g(x) XORs one ready row into the remainder per data codeword, bytes that the compiler handles
+// many at a time. Rows of one generator are n bytes apart; the generators lie one after another.
+constexpr int32_t ProductTableSize() {
+    int32_t size = 0;
+    for (int32_t n : kDegrees) size += 256 * n;
+    return size;
+}
+
+struct ProductOffsets {
+    int32_t at[QRCODE_GENERATOR_COUNT];
+};
+
+constexpr ProductOffsets BuildProductOffsets() {
+    ProductOffsets o{};
+    int32_t at = 0;
+    for (int32_t r = 0; r < QRCODE_GENERATOR_COUNT; ++r) {
+        o.at[r] = at;
+        at += 256 * kDegrees[r];
+    }
+    return o;
+}
+
+constexpr ProductOffsets kProductOffsets = BuildProductOffsets();
+
+// Filled per generator on first use and only read afterwards, from any thread; a symbol uses
+// one or two generators, so a process fills a few kilobytes of it.
+uint8_t products[ProductTableSize()];
+std::once_flag productsBuilt[QRCODE_GENERATOR_COUNT];
+
+const uint8_t* ProductsOf(int32_t row) {
+    std::call_once(productsBuilt[row], [row] {
+        const int32_t n = kDegrees[row];
+        uint8_t* table = products + kProductOffsets.at[row];
+        for (int32_t f = 0; f < 256; ++f)
+            for (int32_t j = 0; j < n; ++j) table[f * n + j] = static_cast<uint8_t>(FastMultiply(f, kGenerators.rows[row][j]));
+    });
+    return products + kProductOffsets.at[row];
+}
 
 }  // namespace
 
@@ -140,7 +169,7 @@ bool RSEncodeBlock(RSCodec* codec, int32_t* block, int32_t k, int32_t n) {
     if (k < 0 || row < 0) return false;
     codec->generator = kGenerators.rows[row];
     codec->degree = kDegrees[row];
-    const int16_t* g = kGeneratorLogs.rows[row];
+    const uint8_t* products = ProductsOf(row);
     // Long division of d(x) * x^n by g(x), one data codeword at a time. The running remainder,
     // highest degree first, lives in a byte buffer twice the longest remainder: instead of
     // moving it down one place per codeword, its start moves up, and it is moved back to the
@@ -148,11 +177,11 @@ bool RSEncodeBlock(RSCodec* codec, int32_t* block, int32_t k, int32_t n) {
     uint8_t buffer[2 * QRCODE_MAX_GENERATOR_DEGREE];
     constexpr int32_t kBufferSize = 2 * QRCODE_MAX_GENERATOR_DEGREE;
     int32_t start = 0;
-    for (int32_t j = 0; j < n; ++j) buffer[j] = 0;
+    std::memset(buffer, 0, sizeof buffer);
     for (int32_t i = 0; i < k; ++i) {
         const int32_t f = buffer[start] ^ (block[i] & 0xFF);
         if (start + n + 1 > kBufferSize) {
-            for (int32_t j = 1; j < n; ++j) buffer[j - 1] = buffer[start + j];
+            std::memmove(buffer, buffer + start + 1, static_cast<size_t>(n - 1));
             start = 0;
         } else {
             ++start;
@@ -160,8 +189,8 @@ bool RSEncodeBlock(RSCodec* codec, int32_t* block, int32_t k, int32_t n) {
         uint8_t* e = buffer + start;
         e[n - 1] = 0;
         if (f == 0) continue;  // the remainder only moves up a degree
-        const int32_t lf = kProduct.log[f];
-        for (int32_t j = 0; j < n; ++j) e[j] ^= kProduct.antilog[lf + g[j]];
+        const uint8_t* multiple = products + f * n;
+        for (int32_t j = 0; j < n; ++j) e[j] ^= multiple[j];
     }
     for (int32_t j = 0; j < n; ++j) block[k + j] = buffer[start + j];
     return true;

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -108,6 +109,31 @@ TEST(Placement, TouchesOnlyEmptyCellsAroundVersionAreasAndCrossingPatterns) {
             }
         }
         EXPECT_EQ(remaining, QRCodeRemainderBits(version)) << "version " << version;
+    }
+}
+
+// Every version's layout, and layouts that differ from their version's by one cell (which no
+// recorded order of the version may serve), filled bit for bit as the zig-zag order says.
+TEST(Placement, EveryVersionAndAlteredLayoutsFillTheirOwnEmptyCellsInZigZagOrder) {
+    enum Alteration { kNone, kExtraEmptyCell, kOneEmptyCellTaken };
+    for (int version = 1; version <= 40; ++version) {
+        for (Alteration alteration : {kNone, kExtraEmptyCell, kOneEmptyCellTaken}) {
+            auto m = LaidOut(version);
+            if (alteration == kExtraEmptyCell) QRCodeSetCell(m.get(), 3, 3, CELL_EMPTY);  // inside a finder
+            if (alteration == kOneEmptyCellTaken) QRCodeSetCell(m.get(), m->width - 1, m->height - 2, CELL_TIMING_DARK);
+            auto expected = std::make_unique<SymbolMatrix>(*m);
+            const int count = QRCodeTotalCodewords(version);
+            std::vector<int32_t> codewords(count);
+            for (int i = 0; i < count; ++i) codewords[i] = (i * 73 + version * 5 + alteration) & 0xFF;
+            const auto order = ZigZag(*expected);
+            for (size_t bit = 0; bit < order.size() && bit < 8u * count; ++bit) {
+                const bool dark = (codewords[bit / 8] >> (7 - bit % 8)) & 1;
+                QRCodeSetCell(expected.get(), order[bit].first, order[bit].second, dark ? CELL_DATA_DARK : CELL_DATA_LIGHT);
+            }
+            QRCodePlaceCodewords(m.get(), codewords.data(), count);
+            EXPECT_EQ(0, std::memcmp(m->cells, expected->cells, sizeof m->cells))
+                << "version " << version << ", alteration " << alteration;
+        }
     }
 }
 
