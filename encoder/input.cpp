@@ -21,6 +21,43 @@ int32_t ReadNumber(const unsigned char* p, int32_t digits) {
 
 }  // namespace
 
+int32_t QRCodeExpandTilde(const unsigned char* text, int32_t length, unsigned char* out, int32_t* eci) {
+    const int32_t n = length < 0 ? 0 : length;
+    for (int32_t i = 0; i < n; ++i) eci[i] = -1;
+    int32_t k = 0;
+    int32_t i = 0;
+    while (i < n) {
+        const unsigned char c = text[i];
+        if (c != '~') {
+            out[k++] = c;
+            ++i;
+            continue;
+        }
+        if (i + 1 >= n) break;  // a trailing '~' is dropped
+        const unsigned char next = text[i + 1];
+        if (next == '~') {
+            out[k++] = '~';
+            i += 2;
+        } else if ((next == 'd' || next == 'D') && i <= n - 5) {
+            int32_t value = ReadNumber(text + i + 2, 3);
+            if (value > 255) value = 255;
+            out[k++] = static_cast<unsigned char>(value & 0xFF);
+            i += 5;
+        } else if ((next == 'e' || next == 'E') && i <= n - 8) {
+            // The escape switches the character set for the data that follows it: it marks the
+            // position of the next output byte and adds no byte of its own. Of two escapes with
+            // no byte between them the later one counts, since the earlier would govern nothing.
+            // A negative number names no assignment and marks nothing.
+            const int32_t number = ReadNumber(text + i + 2, 6);
+            eci[k] = number >= 0 ? number : -1;
+            i += 8;
+        } else {
+            ++i;  // a lone '~' is dropped; the byte after it is read normally
+        }
+    }
+    return k;
+}
+
 const unsigned char* QRCodeProcessTilde(QRCodeSettings* settings, const unsigned char* text, int32_t* length) {
     int32_t n = *length;
     if (n < 0) n = 0;
@@ -30,36 +67,7 @@ const unsigned char* QRCodeProcessTilde(QRCodeSettings* settings, const unsigned
     int32_t* eci = static_cast<int32_t*>(std::malloc(sizeof(int32_t) * static_cast<size_t>(n > 0 ? n : 1)));
     settings->eciValues = eci;
     if (!eci) return nullptr;
-    for (int32_t i = 0; i < n; ++i) eci[i] = -1;
-
-    int32_t k = 0;
-    int32_t i = 0;
-    while (i < n) {
-        const unsigned char c = text[i];
-        if (c != '~') {
-            g_tildeOutput[k++] = c;
-            ++i;
-            continue;
-        }
-        if (i + 1 >= n) break;  // a trailing '~' is dropped
-        const unsigned char next = text[i + 1];
-        if (next == '~') {
-            g_tildeOutput[k++] = '~';
-            i += 2;
-        } else if ((next == 'd' || next == 'D') && i <= n - 5) {
-            int32_t value = ReadNumber(text + i + 2, 3);
-            if (value > 255) value = 255;
-            g_tildeOutput[k++] = static_cast<unsigned char>(value & 0xFF);
-            i += 5;
-        } else if ((next == 'e' || next == 'E') && i <= n - 8) {
-            eci[k] = ReadNumber(text + i + 2, 6);
-            g_tildeOutput[k++] = '0';
-            i += 8;
-        } else {
-            ++i;  // a lone '~' is dropped; the byte after it is read normally
-        }
-    }
-    *length = k;
+    *length = QRCodeExpandTilde(text, n, g_tildeOutput, eci);
     return g_tildeOutput;
 }
 
@@ -100,9 +108,7 @@ void QRCodeWriteStructuredAppend(const QRCodeSettings* settings, BitStream* stre
     BitStreamAppend(stream, parity, 8);
 }
 
-void QRCodeWriteEci(const QRCodeSettings* settings, BitStream* stream) {
-    const int32_t e = settings->eciMode;
-    if (e < 0) return;
+void QRCodeWriteEciDesignator(BitStream* stream, int32_t e) {
     BitStreamAppend(stream, QRCODE_INDICATOR_ECI, 4);
     if (e <= 127) {
         BitStreamAppend(stream, 0, 1);
@@ -114,4 +120,8 @@ void QRCodeWriteEci(const QRCodeSettings* settings, BitStream* stream) {
         BitStreamAppend(stream, 6, 3);
         BitStreamAppend(stream, e, 21);
     }
+}
+
+void QRCodeWriteEci(const QRCodeSettings* settings, BitStream* stream) {
+    if (settings->eciMode >= 0) QRCodeWriteEciDesignator(stream, settings->eciMode);
 }

@@ -12,14 +12,20 @@
 // output of any text of the settings field.
 constexpr int32_t QRCODE_TILDE_BUFFER_SIZE = QRCODE_TEXT_FIELD_SIZE;
 
-// Rewrites the escapes of `text` (`*length` bytes; at most QRCODE_TILDE_BUFFER_SIZE are read):
-// ~~ -> '~'; ~dNNN -> the byte NNN (above 255 -> 255); ~eNNNNNN -> a placeholder '0' whose ECI
-// number goes to settings->eciValues at its output position; any other '~' is dropped.
-// Returns this thread's output buffer (zero behind the output) and sets *length to the
-// output length. Stores a new malloc'd eciValues array of one entry per input byte (all -1
-// but the placeholders) in the record; the caller frees it. On allocation failure eciValues
-// is null and nothing else changes. Not reentrant on one thread: the buffer is reused by the
-// next call.
+// Rewrites the escapes of text[0 .. length - 1] into out (room for `length` bytes) and returns
+// the output length: ~~ -> '~'; ~dNNN -> the byte NNN (above 255 -> 255); ~eNNNNNN -> no byte,
+// but eci[k] = NNNNNN where k is the output position of the byte after the escape (the data
+// from there on is in that assignment's character set); any other '~' is dropped. eci has one
+// entry per input byte and is -1 wherever no escape marks a position; an escape at the very end
+// marks the output length. Touches nothing else.
+int32_t QRCodeExpandTilde(const unsigned char* text, int32_t length, unsigned char* out, int32_t* eci);
+
+// QRCodeExpandTilde over `text` (`*length` bytes; at most QRCODE_TILDE_BUFFER_SIZE are read)
+// into this thread's output buffer (zero behind the output), for the settings road.
+// Returns the buffer and sets *length to the output length. Stores a new malloc'd eciValues
+// array of one entry per input byte in the record; the caller frees it. On allocation failure
+// eciValues is null and nothing else changes. Not reentrant on one thread: the buffer is reused
+// by the next call.
 const unsigned char* QRCodeProcessTilde(QRCodeSettings* settings, const unsigned char* text, int32_t* length);
 
 // One value 0..255 per byte. New malloc'd array (at least one element) the caller frees; null
@@ -37,6 +43,8 @@ int32_t* QRCodeKanjiValues(const unsigned char* text, int32_t length, int32_t* c
 void QRCodeWriteStructuredAppend(const QRCodeSettings* settings, BitStream* stream, const int32_t* values,
                                  int32_t count);
 
-// Appends the ECI header (0111 and the assignment number in 8, 16 or 24 bits) when eciMode is
-// 0 or more; nothing otherwise.
+// Appends an ECI header: 0111 and the assignment number e (0 or more) in 8, 16 or 24 bits.
+void QRCodeWriteEciDesignator(BitStream* stream, int32_t e);
+
+// Appends the ECI header of eciMode when it is 0 or more; nothing otherwise.
 void QRCodeWriteEci(const QRCodeSettings* settings, BitStream* stream);

@@ -23,7 +23,8 @@ SymbolMatrix* QRCodeMakeSymbol(QRCodeSettings* settings);
 
 // Where the text stops being encodable in a forced mode: the offset of the first byte of the
 // text (after tilde escapes when processTilde is set) that the numeric, alphanumeric or kanji
-// mode cannot hold (in kanji mode, the first byte of the pair that is no kanji character), or
+// mode cannot hold (in kanji mode, the first byte of a pair when it is no lead byte or has no
+// second byte before the text or a ~e escape ends, else the second byte), or
 // -1 when the mode holds the whole text; always -1 for the byte and automatic modes. A text with
 // an offset here makes QRCodeMakeSymbol fail. Leaves the record as it was (eciValues null).
 int32_t QRCodeFirstUnencodable(QRCodeSettings* settings);

@@ -47,7 +47,16 @@ int32_t QRCodeAlphanumericValue(int32_t c);
 // Character classes over a value.
 inline bool QRCodeIsDigit(int32_t c) { return c >= '0' && c <= '9'; }
 inline bool QRCodeIsAlphanumeric(int32_t c) { return QRCodeAlphanumericValue(c) >= 0; }
-inline bool QRCodeIsKanji(int32_t c) { return (c >= 0x8140 && c <= 0x9FFC) || (c >= 0xE040 && c <= 0xEBBF); }
+// A kanji character is a double-byte value of 0x8140-0x9FFC or 0xE040-0xEBBF whose second byte
+// is 0x40 or more: the 13-bit packing subtracts 0x8140 or 0xC140 byte by byte, so a second byte
+// below 0x40 would borrow from the first and reach readers as another pair (88 3F as 88 7F).
+inline bool QRCodeIsKanjiLead(int32_t b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xEB); }
+inline bool QRCodeIsKanjiTrail(int32_t lead, int32_t b) {
+    return b >= 0x40 && b <= (lead == 0x9F ? 0xFC : lead == 0xEB ? 0xBF : 0xFF);
+}
+inline bool QRCodeIsKanji(int32_t c) {
+    return c >= 0 && c <= 0xFFFF && QRCodeIsKanjiLead(c >> 8) && QRCodeIsKanjiTrail(c >> 8, c & 0xFF);
+}
 
 // Segment writers. Each reads values[p .. p + n - 1] (the caller guarantees they exist), writes
 // one segment for the characters it takes and returns the position after the last one taken:

@@ -173,13 +173,47 @@ TEST_F(PipelineConformance, TildeEscapesBecomeBytes) {
     settings_->processTilde = 1;
     SetText("~d065BC~~x~d255~");
     ExpectDecodes("ABC~x\xFF");
-    // An ECI escape leaves its placeholder '0' in the data.
-    SetText("~e000026tail");
-    ExpectDecodes("0tail");
     // Kanji from tilde-processed bytes.
     settings_->encodeMode = QRCODE_MODE_KANJI;
     SetText("~d147_~d228~d170");
     ExpectDecodes("\x93\x5F\xE4\xAA");
+}
+
+TEST_F(PipelineConformance, EciEscapesSwitchTheReadersCharacterSet) {
+    // {mode, text with escapes, the data bytes, the data as ZXing transmits it under the ECI
+    // protocol: a switch shows as a backslash and the six-digit number at its place; ZXing opens
+    // data that starts without one with its default, \000003}
+    const struct {
+        int32_t mode;
+        const char* text;
+        std::string bytes, transmitted;
+    } cases[] = {
+        {QRCODE_MODE_BYTE, "A~e000003B", "AB", "A\\000003B"},
+        {QRCODE_MODE_BYTE, "~e000026tail", "tail", "\\000026tail"},
+        {QRCODE_MODE_AUTOMATIC, "caf\xE9 ~e000026caf\xC3\xA9 ~e0000200123456789012",
+         "caf\xE9 caf\xC3\xA9 0123456789012", "caf\xE9 \\000026caf\xC3\xA9 \\0000200123456789012"},
+        {QRCODE_MODE_NUMERIC, "123~e000004456", "123456", "123\\000004456"},
+        {QRCODE_MODE_KANJI, "~d147_~e000020~d228~d170", "\x93\x5F\xE4\xAA", "\x93\x5F\\000020\xE4\xAA"},
+        // A switch at the very end governs no data: readers pass over it.
+        {QRCODE_MODE_BYTE, "end~e001000", "end", "\\000003end"},
+    };
+    settings_->processTilde = 1;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        settings_->encodeMode = c.mode;
+        SetText(c.text);
+        SymbolMatrix* m = QRCodeMakeSymbol(settings_.get());
+        ASSERT_NE(m, nullptr);
+        const gwtest::GreyImage image = gwtest::RasteriseSymbol(*m);
+        std::free(m);
+        const gwtest::DecodeResult x = gwtest::DecodeWithZxing(image);
+        ASSERT_TRUE(x.ok) << x.error;
+        EXPECT_EQ(x.bytes, c.bytes);
+        // The transmitted data ends in the expected text, behind ZXing's symbology prefix.
+        const size_t n = c.transmitted.size();
+        EXPECT_EQ(x.bytesEci.size() >= n ? x.bytesEci.substr(x.bytesEci.size() - n) : x.bytesEci, c.transmitted)
+            << x.bytesEci;
+    }
 }
 
 }  // namespace

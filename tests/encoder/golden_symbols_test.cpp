@@ -257,8 +257,7 @@ std::vector<Case> MakeCases() {
         cases.push_back(c);
     }
 
-    // Kanji mode: odd byte counts (the filler becomes the last low byte), runs that stop at a
-    // byte outside the kanji ranges, both ranges.
+    // Kanji mode: odd byte counts and bytes outside the kanji ranges (both refused), both ranges.
     for (int i = 0; i < 12; ++i) {
         Case c;
         c.mode = QRCODE_MODE_KANJI;

@@ -46,22 +46,26 @@ TEST(InputTest, TildeEscapes) {
     EXPECT_EQ(Tilde("~~~d065").text, "~A");
 }
 
-TEST(InputTest, EciEscapeLeavesAPlaceholderAndItsNumber) {
+TEST(InputTest, EciEscapeMarksWhereTheCharacterSetSwitches) {
+    // The escape adds no byte; its number marks the output position of the byte after it.
     const TildeResult r = Tilde("~e000026XY");
-    EXPECT_EQ(r.text, std::string("0XY"));
+    EXPECT_EQ(r.text, std::string("XY"));
     ASSERT_EQ(r.eci.size(), 10u);
     EXPECT_EQ(r.eci[0], 26);
     for (size_t i = 1; i < r.eci.size(); ++i) EXPECT_EQ(r.eci[i], -1) << i;
 
-    // Exactly eight bytes is still an escape; seven is not.
-    EXPECT_EQ(Tilde("~E000026").text, "0");
+    // Exactly eight bytes is still an escape (marking the end); seven is not.
+    const TildeResult alone = Tilde("~E000026");
+    EXPECT_EQ(alone.text, "");
+    EXPECT_EQ(alone.eci[0], 26);
     EXPECT_EQ(Tilde("~e00002").text, "e00002");
 
-    // The number is stored at the placeholder's output position.
-    const TildeResult later = Tilde("ab~e000003c");
-    EXPECT_EQ(later.text, "ab0c");
+    const TildeResult later = Tilde("ab~e000003c~e000004~e000020");
+    EXPECT_EQ(later.text, "abc");
     EXPECT_EQ(later.eci[2], 3);
+    EXPECT_EQ(later.eci[3], 20);  // of two escapes with nothing between them the later counts
     EXPECT_EQ(later.eci[0], -1);
+    EXPECT_EQ(later.eci[1], -1);
 }
 
 TEST(InputTest, TildeOutputIsBoundedByItsBuffer) {

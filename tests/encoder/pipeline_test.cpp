@@ -165,6 +165,15 @@ TEST_F(PipelineTest, ForcedModesRefuseWhatTheyCannotHold) {
         {QRCODE_MODE_KANJI, "ABC", 0},
         {QRCODE_MODE_KANJI, "\x93\x5F\x93\x5F", -1},
         {QRCODE_MODE_KANJI, "\x93\x5F\x93\x5F\x41", 4},  // the odd byte pairs with the filler
+        // Both bytes of a pair are checked: a second byte below 0x40 (or beyond the ranges' ends
+        // 0x9FFC and 0xEBBF) would reach readers as another pair.
+        {QRCODE_MODE_KANJI, "\x88\x3F", 1},
+        {QRCODE_MODE_KANJI, "\x93\x5F\x88\x20", 3},
+        {QRCODE_MODE_KANJI, "\x9F\xFD", 1},
+        {QRCODE_MODE_KANJI, "\xEB\xC0", 1},
+        {QRCODE_MODE_KANJI, "\xA0\x40", 0},
+        {QRCODE_MODE_KANJI, "\x93\x5F\x93", 2},  // a lone last byte, whatever the filler
+        {QRCODE_MODE_KANJI, "\x81\x40\x9F\xFC\xE0\x40\xEB\xBF\x88\x7F", -1},
         {QRCODE_MODE_BYTE, "any \xFF bytes", -1},
         {QRCODE_MODE_AUTOMATIC, "Mixed 123 TEXT", -1},
     };
@@ -182,6 +191,14 @@ TEST_F(PipelineTest, ForcedModesRefuseWhatTheyCannotHold) {
     EXPECT_EQ(settings_->eciValues, nullptr);
     EXPECT_EQ(Run(), 0);
     SetText("12~d05034");  // '2'
+    EXPECT_EQ(QRCodeFirstUnencodable(settings_.get()), -1);
+    EXPECT_EQ(Run(), 1);
+    // A character-set switch between the two bytes of a pair leaves the first one alone.
+    settings_->encodeMode = QRCODE_MODE_KANJI;
+    SetText("~d147~e000020_");
+    EXPECT_EQ(QRCodeFirstUnencodable(settings_.get()), 0);
+    EXPECT_EQ(Run(), 0);
+    SetText("~d147_~e000020~d147_");
     EXPECT_EQ(QRCodeFirstUnencodable(settings_.get()), -1);
     EXPECT_EQ(Run(), 1);
 }

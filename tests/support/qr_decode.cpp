@@ -60,6 +60,8 @@ DecodeResult DecodeWithZxing(const GreyImage& image) {
     if (r.isValid()) {
         const ZXing::ByteArray& bytes = r.bytes();
         result.bytes.assign(bytes.begin(), bytes.end());
+        const ZXing::ByteArray eci = r.bytesECI();
+        result.bytesEci.assign(eci.begin(), eci.end());
         result.ok = true;
     } else {
         result.error = r.error() ? "zxing: " + r.error().msg() : "zxing found no symbol";

@@ -21,6 +21,9 @@ struct DecodeResult {
     bool ok = false;
     std::string bytes;
     std::string error;
+    // ZXing only: the data as transmitted under the ECI protocol, each ECI header in the data
+    // shown as a backslash and its six-digit number ("\\000026") where the reader switched.
+    std::string bytesEci;
 };
 
 // Decodes the first QR Code symbol found in the raster.

@@ -210,6 +210,9 @@ TEST(EncodeCli, TextThatCannotBeEncodedExitsOneWithAReason) {
         // A forced mode that cannot hold a byte refuses the text instead of dropping the rest.
         {{"12AB", "--ascii", "--mode", "numeric"}, "numeric mode cannot hold byte 0x41 'A' at position 2"},
         {{"ABC", "--ascii", "--mode", "kanji"}, "kanji mode cannot hold byte 0x41 'A' at position 0"},
+        {{"\x88\x3F", "--ascii", "--mode", "kanji"}, "kanji mode cannot hold byte 0x3F '?' at position 1"},
+        {{"\x93\x5F\x93", "--ascii", "--mode", "kanji"},
+         "byte 0x93 at position 2 (a kanji character takes two bytes)"},
         {{"HELLO~d010", "--ascii", "--mode", "alphanumeric", "--tilde"}, "byte 0x0A at position 5 (after ~ escapes)"},
     };
     for (const auto& [args, reason] : failing) {

@@ -7,6 +7,7 @@
 #include "encoder/input.h"
 #include "encoder/pipeline.h"
 #include "encoder/render.h"
+#include "encoder/segments.h"
 #include "image/gw_image.h"
 #include "tools/glyphwell/output.h"
 #include "tools/glyphwell/symbol_raster.h"
@@ -206,6 +207,11 @@ std::string WhyNotEncodable(QRCodeSettings* settings) {
             line += "the text";  // cannot happen: the offset lies inside the text
         }
         line += " at position " + std::to_string(offset);
+        // A lead byte at the start of a pair is refused in kanji mode only when no second byte
+        // follows it.
+        if (settings->encodeMode == QRCODE_MODE_KANJI && text && offset < length && offset % 2 == 0 &&
+            QRCodeIsKanjiLead(text[offset]))
+            line += " (a kanji character takes two bytes)";
         if (settings->processTilde) line += " (after ~ escapes)";
         return line;
     }
