@@ -38,7 +38,8 @@ COleControl::~COleControl() {
     m_view.sink.Release();
     m_site.clientSite.Release();
     // Hosts that never unadvised still get their references back.
-    m_events.sinks.clear();
+    m_xEventPoint.Clear();
+    m_xPropertyNotifyPoint.Clear();
     m_site.oleSinks.clear();
     AfxOleUnlockApp();
 }
@@ -59,6 +60,7 @@ STDMETHODIMP COleControl::QueryInterface(REFIID iid, void** object) {
     else if (iid == IID_IOleInPlaceActiveObject) found = static_cast<IOleInPlaceActiveObject*>(this);
     else if (iid == IID_IOleControl) found = static_cast<IOleControl*>(this);
     else if (iid == IID_ISpecifyPropertyPages) found = static_cast<ISpecifyPropertyPages*>(this);
+    else if (iid == IID_ISupportErrorInfo) found = static_cast<ISupportErrorInfo*>(this);
     else found = GetInterfaceHook(iid);
     if (!found) return E_NOINTERFACE;
     *object = found;

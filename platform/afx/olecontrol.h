@@ -4,8 +4,8 @@
 // own small versioned part, DoPropExchange, OnResetState), painting (OnDraw), size, modified
 // flag, verbs and property pages, and hands them to hosts through IDispatch, IPersistStreamInit,
 // IViewObject2, IOleObject, IOleInPlaceObject, IOleInPlaceActiveObject, IOleControl,
-// ISpecifyPropertyPages, IProvideClassInfo2 and IConnectionPointContainer (one connection
-// point, for the class's event interface). Activated in place, the control paints through
+// ISpecifyPropertyPages, IProvideClassInfo2, ISupportErrorInfo and IConnectionPointContainer
+// (two connection points: the class's event interface and property change notifications). Activated in place, the control paints through
 // OnDraw in a child window of the container's window.
 // The implementation is one file per interface family, each with the state it owns: core and
 // lifetime with the object's site (olecontrol.cpp), dispatch and class information, events and
@@ -88,7 +88,8 @@ class COleControl : public IDispatch,
                     public IOleControl,
                     public ISpecifyPropertyPages,
                     public IProvideClassInfo2,
-                    public IConnectionPointContainer {
+                    public IConnectionPointContainer,
+                    public ISupportErrorInfo {
 public:
     // A new control holds one reference, owned by its creator.
     COleControl();
@@ -178,9 +179,13 @@ public:
     // IProvideClassInfo2: the control class's coclass, and its default event interface.
     STDMETHOD(GetClassInfo)(ITypeInfo** info) override;
     STDMETHOD(GetGUID)(DWORD kind, GUID* guid) override;
-    // IConnectionPointContainer: the one point is the event interface's.
+    // IConnectionPointContainer: the event interface's point and the property notification
+    // sinks' (IPropertyNotifySink).
     STDMETHOD(EnumConnectionPoints)(IEnumConnectionPoints** points) override;
     STDMETHOD(FindConnectionPoint)(REFIID iid, IConnectionPoint** point) override;
+    // ISupportErrorInfo: the dispatch interfaces leave error information behind a failure
+    // (see ReportError).
+    STDMETHOD(InterfaceSupportsErrorInfo)(REFIID iid) override;
 
     // The verbs a host may offer: the framework's standard ones and the class's own. The
     // names stay valid until the next call.
@@ -200,6 +205,16 @@ public:
     void GetControlSize(int* cx, int* cy) const;
     void SetModifiedFlag(BOOL modified = TRUE);
     BOOL IsModified() const { return m_site.modified; }
+    // Fails the automation call under way (a property set, a get or a method) with `code`, a
+    // failure code, and `description`, text in the ANSI code page: the caller gets
+    // DISP_E_EXCEPTION with both in its EXCEPINFO, and the thread's error information (source:
+    // the class's user type name) says the same. A set that fails tells no property sink.
+    // During a property bag load the error goes to the bag's error log under the property being
+    // loaded, and the load goes on with the next property.
+    void ReportError(SCODE code, const char* description);
+    // Tells the property notification sinks that property `id` has changed. Sets through the
+    // dispatch map and property bags do this themselves.
+    void FirePropertyChanged(DISPID id);
     void ExchangeVersion(CPropExchange* px, DWORD versionDefault, BOOL convert = TRUE);
 
     virtual void Serialize(CArchive& ar);
@@ -280,17 +295,32 @@ private:
     ExtentState m_extent;
 
     // ---- Dispatch and class information (olecontrol_dispatch.cpp). ----
+    // The failure ReportError recorded for the call under way.
+    struct DispatchError {
+        BOOL pending = FALSE;
+        SCODE code = S_OK;
+        std::string description;
+    };
     const AFX_DISPMAP_ENTRY* FindEntry(DISPID id) const;
+    // The outcome of the call that has just run: S_OK, or the recorded failure handed to the
+    // caller's EXCEPINFO (may be null) and the thread's error information (DISP_E_EXCEPTION).
+    HRESULT TakeCallError(EXCEPINFO* excep);
+    DispatchError m_dispatchError;
     // The type information of `guid` in the class's type library.
     HRESULT TypeInfoOf(REFGUID guid, LCID lcid, ITypeInfo** info);
 
     // ---- Events and connection points (olecontrol_events.cpp). ----
-    // The event interface's connection point. It lives inside the control and counts its
-    // references on the control, so a host holding the point keeps the control alive and
-    // the two never keep each other.
-    class XEventPoint : public IConnectionPoint {
+    struct EventSink {
+        DWORD cookie;
+        CInterfacePtr<IUnknown> sink;  // held until Unadvise or the control's end
+    };
+    // One connection point. It lives inside the control and counts its references on the
+    // control, so a host holding the point keeps the control alive and the two never keep
+    // each other.
+    class XConnectionPoint : public IConnectionPoint {
     public:
-        explicit XEventPoint(COleControl* owner) : m_owner(owner) {}
+        // `propertyNotify`: the point of IPropertyNotifySink; otherwise the event interface's.
+        XConnectionPoint(COleControl* owner, bool propertyNotify) : m_owner(owner), m_propertyNotify(propertyNotify) {}
         STDMETHOD(QueryInterface)(REFIID iid, void** object) override;
         STDMETHOD_(ULONG, AddRef)() override;
         STDMETHOD_(ULONG, Release)() override;
@@ -300,21 +330,23 @@ private:
         STDMETHOD(Unadvise)(DWORD cookie) override;
         STDMETHOD(EnumConnections)(IEnumConnections** connections) override;
 
+        // The interface the point connects; null for events when the class has none.
+        const IID* Interface() const;
+        // The sinks as they stand, each held for the caller.
+        std::vector<CInterfacePtr<IUnknown>> Sinks();
+        // Lets go of every sink.
+        void Clear();
+
     private:
         COleControl* m_owner;
+        const bool m_propertyNotify;
+        std::mutex m_lock;
+        std::vector<EventSink> m_sinks;
+        DWORD m_lastCookie = 0;
     };
-    struct EventSink {
-        DWORD cookie;
-        CInterfacePtr<IUnknown> sink;  // held until Unadvise or the control's end
-    };
-    struct EventState {
-        std::mutex lock;
-        std::vector<EventSink> sinks;
-        DWORD lastCookie = 0;
-        int freezeCount = 0;
-    };
-    XEventPoint m_xEventPoint{this};
-    EventState m_events;
+    XConnectionPoint m_xEventPoint{this, false};
+    XConnectionPoint m_xPropertyNotifyPoint{this, true};
+    int m_freezeEvents = 0;
 
     // ---- View (olecontrol_view.cpp): the view advise sink. ----
     struct ViewState {

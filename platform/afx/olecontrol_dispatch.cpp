@@ -4,8 +4,10 @@
 #include <cctype>
 #include <cstring>
 #include <string>
+#include <utility>
 
 #include "platform/afx/olecontrol.h"
+#include "platform/afx/resources.h"
 
 namespace {
 bool SameName(const char* a, const std::string& b) {
@@ -154,17 +156,18 @@ STDMETHODIMP COleControl::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCI
     return hr;
 }
 
-STDMETHODIMP COleControl::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result, EXCEPINFO*,
-                            UINT* argErr) {
+STDMETHODIMP COleControl::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
+                                 EXCEPINFO* excep, UINT* argErr) {
     const AFX_DISPMAP_ENTRY* e = FindEntry(id);
     if (!e) return DISP_E_MEMBERNOTFOUND;
     const UINT args = params ? params->cArgs : 0;
+    m_dispatchError = DispatchError();
     if (e->method) {
         if (!(flags & DISPATCH_METHOD)) return DISP_E_MEMBERNOTFOUND;
         if (args != 0) return DISP_E_BADPARAMCOUNT;
         e->method(this);
         if (result) VariantInit(result);
-        return S_OK;
+        return TakeCallError(excep);
     }
     if (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) {
         if (args != 1 || !params->rgvarg) return DISP_E_BADPARAMCOUNT;
@@ -176,12 +179,16 @@ STDMETHODIMP COleControl::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS
             if (argErr) *argErr = 0;
             return hr;
         }
-        // The container may answer the change (a new size, a new view) by calling back into
-        // the control, so it hears of it only once the change handler is done.
-        NotificationHold hold(this);
-        PutValue(e->vt, e->address(this), converted);
-        VariantClear(&converted);
-        if (e->notify) e->notify(this);
+        {
+            // The container may answer the change (a new size, a new view) by calling back into
+            // the control, so it hears of it only once the change handler is done.
+            NotificationHold hold(this);
+            PutValue(e->vt, e->address(this), converted);
+            VariantClear(&converted);
+            if (e->notify) e->notify(this);
+        }
+        if (m_dispatchError.pending) return TakeCallError(excep);
+        FirePropertyChanged(id);
         return S_OK;
     }
     if (flags & DISPATCH_PROPERTYGET) {
@@ -190,5 +197,41 @@ STDMETHODIMP COleControl::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS
         return GetValue(e->vt, e->address(this), result);
     }
     return DISP_E_MEMBERNOTFOUND;
+}
+
+void COleControl::ReportError(SCODE code, const char* description) {
+    m_dispatchError.pending = TRUE;
+    m_dispatchError.code = FAILED(code) ? code : E_FAIL;
+    m_dispatchError.description = description ? description : "";
+}
+
+HRESULT COleControl::TakeCallError(EXCEPINFO* excep) {
+    if (!m_dispatchError.pending) return S_OK;
+    const DispatchError error = std::move(m_dispatchError);
+    m_dispatchError = DispatchError();
+    std::string source;
+    if (GetUserTypeNameID()) AfxLoadStringBytes(AfxGetResourceHandle(), GetUserTypeNameID(), &source);
+    const GwOleString wideSource = GwWideFromAnsi(source.data(), source.size());
+    const GwOleString wideText = GwWideFromAnsi(error.description.data(), error.description.size());
+    if (excep) {
+        *excep = EXCEPINFO();
+        excep->scode = error.code;
+        excep->bstrSource = SysAllocString(wideSource.c_str());
+        excep->bstrDescription = SysAllocString(wideText.c_str());
+    }
+    // The same for callers that ask the thread (script hosts through ISupportErrorInfo).
+    CInterfacePtr<ICreateErrorInfo> create;
+    if (SUCCEEDED(CreateErrorInfo(create.Receive())) && create) {
+        create->SetGUID(m_piidPrimary ? *m_piidPrimary : IID_IDispatch);
+        create->SetSource(const_cast<LPOLESTR>(wideSource.c_str()));
+        create->SetDescription(const_cast<LPOLESTR>(wideText.c_str()));
+        CInterfacePtr<IErrorInfo> info;
+        if (SUCCEEDED(create->QueryInterface(IID_IErrorInfo, info.ReceiveVoid())) && info) SetErrorInfo(0, info.Get());
+    }
+    return DISP_E_EXCEPTION;
+}
+
+STDMETHODIMP COleControl::InterfaceSupportsErrorInfo(REFIID iid) {
+    return iid == IID_IDispatch || (m_piidPrimary && iid == *m_piidPrimary) ? S_OK : S_FALSE;
 }
 

@@ -1,6 +1,8 @@
-// The control's events: the connection point container and the one connection point, for the
-// class's event interface, with the sinks hosts advise on it.
+// The control's connection points: the class's event interface, and the property change
+// notifications a property browser listens to (IPropertyNotifySink), each with the sinks hosts
+// advise on it.
 #include <mutex>
+#include <utility>
 
 #include "platform/afx/olecontrol.h"
 #include "platform/afx/snapshot_enum.h"
@@ -9,6 +11,7 @@ STDMETHODIMP COleControl::EnumConnectionPoints(IEnumConnectionPoints** points) {
     if (!points) return E_POINTER;
     std::vector<IConnectionPoint*> items;
     if (m_piidEvents) items.push_back(&m_xEventPoint);
+    items.push_back(&m_xPropertyNotifyPoint);
     *points = new CSnapshotEnum<IEnumConnectionPoints, IConnectionPoint*>(IID_IEnumConnectionPoints, items);
     return S_OK;
 }
@@ -16,13 +19,40 @@ STDMETHODIMP COleControl::EnumConnectionPoints(IEnumConnectionPoints** points) {
 STDMETHODIMP COleControl::FindConnectionPoint(REFIID iid, IConnectionPoint** point) {
     if (!point) return E_POINTER;
     *point = nullptr;
-    if (!m_piidEvents || iid != *m_piidEvents) return CONNECT_E_NOCONNECTION;
-    *point = &m_xEventPoint;
-    m_xEventPoint.AddRef();
+    if (m_piidEvents && iid == *m_piidEvents) *point = &m_xEventPoint;
+    else if (iid == IID_IPropertyNotifySink) *point = &m_xPropertyNotifyPoint;
+    else return CONNECT_E_NOCONNECTION;
+    (*point)->AddRef();
     return S_OK;
 }
 
-STDMETHODIMP COleControl::XEventPoint::QueryInterface(REFIID iid, void** object) {
+void COleControl::FirePropertyChanged(DISPID id) {
+    // Held for the calls: a sink may unadvise, or release the control, as it is told.
+    CInterfacePtr<IUnknown> keep(ControllingUnknown());
+    for (const CInterfacePtr<IUnknown>& sink : m_xPropertyNotifyPoint.Sinks())
+        static_cast<IPropertyNotifySink*>(sink.Get())->OnChanged(id);
+}
+
+const IID* COleControl::XConnectionPoint::Interface() const {
+    return m_propertyNotify ? &IID_IPropertyNotifySink : m_owner->m_piidEvents;
+}
+
+std::vector<CInterfacePtr<IUnknown>> COleControl::XConnectionPoint::Sinks() {
+    std::lock_guard<std::mutex> lock(m_lock);
+    std::vector<CInterfacePtr<IUnknown>> sinks;
+    for (const EventSink& s : m_sinks) sinks.push_back(s.sink);
+    return sinks;
+}
+
+void COleControl::XConnectionPoint::Clear() {
+    std::vector<EventSink> sinks;
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        sinks.swap(m_sinks);
+    }
+}
+
+STDMETHODIMP COleControl::XConnectionPoint::QueryInterface(REFIID iid, void** object) {
     if (!object) return E_POINTER;
     *object = nullptr;
     if (iid != IID_IUnknown && iid != IID_IConnectionPoint) return E_NOINTERFACE;
@@ -31,84 +61,81 @@ STDMETHODIMP COleControl::XEventPoint::QueryInterface(REFIID iid, void** object)
     return S_OK;
 }
 
-STDMETHODIMP_(ULONG) COleControl::XEventPoint::AddRef() { return m_owner->AddRef(); }
+STDMETHODIMP_(ULONG) COleControl::XConnectionPoint::AddRef() { return m_owner->AddRef(); }
 
-STDMETHODIMP_(ULONG) COleControl::XEventPoint::Release() { return m_owner->Release(); }
+STDMETHODIMP_(ULONG) COleControl::XConnectionPoint::Release() { return m_owner->Release(); }
 
-STDMETHODIMP COleControl::XEventPoint::GetConnectionInterface(IID* iid) {
+STDMETHODIMP COleControl::XConnectionPoint::GetConnectionInterface(IID* iid) {
     if (!iid) return E_POINTER;
-    if (!m_owner->m_piidEvents) {
+    if (!Interface()) {
         *iid = GUID_NULL;
         return E_UNEXPECTED;
     }
-    *iid = *m_owner->m_piidEvents;
+    *iid = *Interface();
     return S_OK;
 }
 
-STDMETHODIMP COleControl::XEventPoint::GetConnectionPointContainer(IConnectionPointContainer** container) {
+STDMETHODIMP COleControl::XConnectionPoint::GetConnectionPointContainer(IConnectionPointContainer** container) {
     if (!container) return E_POINTER;
     *container = static_cast<IConnectionPointContainer*>(m_owner);
     m_owner->AddRef();
     return S_OK;
 }
 
-// The sink is asked for the event interface itself, or failing that for IDispatch, through
-// which events are fired.
-STDMETHODIMP COleControl::XEventPoint::Advise(IUnknown* sink, DWORD* cookie) {
+// The sink is asked for the point's interface itself; an event sink failing that is asked for
+// IDispatch, through which events are fired.
+STDMETHODIMP COleControl::XConnectionPoint::Advise(IUnknown* sink, DWORD* cookie) {
     if (!cookie) return E_POINTER;
     *cookie = 0;
     if (!sink) return E_POINTER;
     CInterfacePtr<IUnknown> held;
-    if (!m_owner->m_piidEvents ||
-        (FAILED(sink->QueryInterface(*m_owner->m_piidEvents, held.ReceiveVoid())) &&
-         FAILED(sink->QueryInterface(IID_IDispatch, held.ReceiveVoid()))) ||
+    if (!Interface() ||
+        (FAILED(sink->QueryInterface(*Interface(), held.ReceiveVoid())) &&
+         (m_propertyNotify || FAILED(sink->QueryInterface(IID_IDispatch, held.ReceiveVoid())))) ||
         !held)
         return CONNECT_E_CANNOTCONNECT;
-    EventState& events = m_owner->m_events;
-    std::lock_guard<std::mutex> lock(events.lock);
+    std::lock_guard<std::mutex> lock(m_lock);
     // Cookies are never 0 and never repeat one still in use, even after the counter wraps.
-    DWORD next = events.lastCookie;
+    DWORD next = m_lastCookie;
     for (bool inUse = true; inUse;) {
         if (++next == 0) next = 1;
         inUse = false;
-        for (const EventSink& s : events.sinks)
+        for (const EventSink& s : m_sinks)
             if (s.cookie == next) inUse = true;
     }
-    events.lastCookie = next;
-    events.sinks.push_back({next, std::move(held)});
+    m_lastCookie = next;
+    m_sinks.push_back({next, std::move(held)});
     *cookie = next;
     return S_OK;
 }
 
-STDMETHODIMP COleControl::XEventPoint::Unadvise(DWORD cookie) {
+STDMETHODIMP COleControl::XConnectionPoint::Unadvise(DWORD cookie) {
     CInterfacePtr<IUnknown> released;  // let go outside the lock: the sink may call back
     {
-        std::lock_guard<std::mutex> lock(m_owner->m_events.lock);
-        auto& sinks = m_owner->m_events.sinks;
-        for (auto it = sinks.begin(); it != sinks.end(); ++it)
+        std::lock_guard<std::mutex> lock(m_lock);
+        for (auto it = m_sinks.begin(); it != m_sinks.end(); ++it)
             if (it->cookie == cookie) {
                 released = std::move(it->sink);
-                sinks.erase(it);
+                m_sinks.erase(it);
                 break;
             }
     }
     return released ? S_OK : CONNECT_E_NOCONNECTION;
 }
 
-STDMETHODIMP COleControl::XEventPoint::EnumConnections(IEnumConnections** connections) {
+STDMETHODIMP COleControl::XConnectionPoint::EnumConnections(IEnumConnections** connections) {
     if (!connections) return E_POINTER;
     std::vector<CONNECTDATA> items;
     // The snapshot takes its references under the lock, before an Unadvise could drop a sink.
-    std::lock_guard<std::mutex> lock(m_owner->m_events.lock);
-    for (const EventSink& s : m_owner->m_events.sinks) items.push_back({s.sink.Get(), s.cookie});
+    std::lock_guard<std::mutex> lock(m_lock);
+    for (const EventSink& s : m_sinks) items.push_back({s.sink.Get(), s.cookie});
     *connections = new CSnapshotEnum<IEnumConnections, CONNECTDATA>(IID_IEnumConnections, items);
     return S_OK;
 }
 
 // The control fires no events; the count is kept for the framework's own bookkeeping.
 STDMETHODIMP COleControl::FreezeEvents(BOOL freeze) {
-    if (freeze) ++m_events.freezeCount;
-    else if (m_events.freezeCount > 0) --m_events.freezeCount;
+    if (freeze) ++m_freezeEvents;
+    else if (m_freezeEvents > 0) --m_freezeEvents;
     return S_OK;
 }
-

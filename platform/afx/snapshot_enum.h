@@ -13,9 +13,12 @@ inline void AddRefItem(IConnectionPoint* point) { point->AddRef(); }
 inline void ReleaseItem(IConnectionPoint* point) { point->Release(); }
 inline void AddRefItem(const CONNECTDATA& data) { data.pUnk->AddRef(); }
 inline void ReleaseItem(const CONNECTDATA& data) { data.pUnk->Release(); }
+// Formats hold no references (the framework's name no target device).
+inline void AddRefItem(const FORMATETC&) {}
+inline void ReleaseItem(const FORMATETC&) {}
 
-// A snapshot enumerator over connection points or connections: later Advise and Unadvise
-// calls do not disturb a walk in progress.
+// A snapshot enumerator over connection points, connections or formats: later changes do not
+// disturb a walk in progress.
 template <class Interface, class Item>
 class CSnapshotEnum final : public Interface {
 public:

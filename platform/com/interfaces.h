@@ -3,7 +3,8 @@
 // has the same vtable on both platforms: IUnknown, IClassFactory, IDispatch, IObjectSafety,
 // ISequentialStream/IStream, IPersist/IPersistStreamInit, IViewObject, IOleObject,
 // ISpecifyPropertyPages, IProvideClassInfo(2), the connection point interfaces, the parts of
-// ITypeInfo hosts call, and the in-place containment interfaces.
+// ITypeInfo hosts call, the in-place containment interfaces, property notification, error
+// information and property bags.
 // On Windows the system's headers declare all of them.
 #pragma once
 
@@ -583,6 +584,85 @@ struct IOleControl : IUnknown {
 
 protected:
     ~IOleControl() = default;
+};
+
+// ---- What hosts beyond the in-place container use: change notifications and error
+// information for property browsers and script hosts, property bags for pages and text
+// forms. ----
+extern const IID IID_IPropertyNotifySink;
+extern const IID IID_ISupportErrorInfo;
+extern const IID IID_IErrorInfo;
+extern const IID IID_ICreateErrorInfo;
+extern const IID IID_IPersistPropertyBag;
+extern const IID IID_IPropertyBag;
+extern const IID IID_IErrorLog;
+
+struct IPropertyNotifySink : IUnknown {
+    STDMETHOD(OnChanged)(DISPID id) PURE;
+    STDMETHOD(OnRequestEdit)(DISPID id) PURE;
+
+protected:
+    ~IPropertyNotifySink() = default;
+};
+
+struct ISupportErrorInfo : IUnknown {
+    STDMETHOD(InterfaceSupportsErrorInfo)(REFIID iid) PURE;
+
+protected:
+    ~ISupportErrorInfo() = default;
+};
+
+struct IErrorInfo : IUnknown {
+    STDMETHOD(GetGUID)(GUID* guid) PURE;
+    STDMETHOD(GetSource)(BSTR* source) PURE;
+    STDMETHOD(GetDescription)(BSTR* description) PURE;
+    STDMETHOD(GetHelpFile)(BSTR* helpFile) PURE;
+    STDMETHOD(GetHelpContext)(DWORD* helpContext) PURE;
+
+protected:
+    ~IErrorInfo() = default;
+};
+
+struct ICreateErrorInfo : IUnknown {
+    STDMETHOD(SetGUID)(REFGUID guid) PURE;
+    STDMETHOD(SetSource)(LPOLESTR source) PURE;
+    STDMETHOD(SetDescription)(LPOLESTR description) PURE;
+    STDMETHOD(SetHelpFile)(LPOLESTR helpFile) PURE;
+    STDMETHOD(SetHelpContext)(DWORD helpContext) PURE;
+
+protected:
+    ~ICreateErrorInfo() = default;
+};
+
+// The calling thread's error object: a new one to fill, set (null clears) and taken back (the
+// caller gets the reference and the thread's slot is cleared; S_FALSE when there is none).
+HRESULT CreateErrorInfo(ICreateErrorInfo** info);
+HRESULT SetErrorInfo(ULONG reserved, IErrorInfo* info);
+HRESULT GetErrorInfo(ULONG reserved, IErrorInfo** info);
+
+struct IErrorLog : IUnknown {
+    STDMETHOD(AddError)(LPCOLESTR propertyName, EXCEPINFO* excep) PURE;
+
+protected:
+    ~IErrorLog() = default;
+};
+
+struct IPropertyBag : IUnknown {
+    // Read: a VT_EMPTY variant asks for the stored type, another type for a conversion to it.
+    STDMETHOD(Read)(LPCOLESTR propertyName, VARIANT* value, IErrorLog* errorLog) PURE;
+    STDMETHOD(Write)(LPCOLESTR propertyName, VARIANT* value) PURE;
+
+protected:
+    ~IPropertyBag() = default;
+};
+
+struct IPersistPropertyBag : IPersist {
+    STDMETHOD(InitNew)() PURE;
+    STDMETHOD(Load)(IPropertyBag* bag, IErrorLog* errorLog) PURE;
+    STDMETHOD(Save)(IPropertyBag* bag, BOOL clearDirty, BOOL saveAllProperties) PURE;
+
+protected:
+    ~IPersistPropertyBag() = default;
 };
 
 #endif  // !_WIN32

@@ -3,6 +3,8 @@
 // stream part, verbs and extents, and the event connection point.
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "platform/afx/afxctl.h"
 
 namespace {
@@ -28,6 +30,10 @@ public:
 
 protected:
     void Changed() { ++m_changes; }
+    void ShortChanged() {
+        ++m_changes;
+        if (m_short < 0) ReportError(E_INVALIDARG, "Short must not be negative");
+    }
     void Ping() { ++m_calls; }
     BOOL Verb7() {
         ++m_calls;
@@ -47,7 +53,7 @@ public:
 IUnknown* CreateUntemplatedPage() { return static_cast<IPropertyPage*>(new COlePropertyPage(9999, 9999)); }
 
 BEGIN_DISPATCH_MAP(CProbeCtrl, COleControl)
-DISP_PROPERTY_NOTIFY_ID("Short", 1, m_short, Changed, VT_I2)
+DISP_PROPERTY_NOTIFY_ID("Short", 1, m_short, ShortChanged, VT_I2)
 DISP_PROPERTY_NOTIFY_ID("Text", 2, m_text, Changed, VT_BSTR)
 DISP_FUNCTION_ID("Ping", 3, Ping)
 END_DISPATCH_MAP()
@@ -239,12 +245,15 @@ TEST(AfxOleControl, EventConnectionPointAdviseAndUnadvise) {
     back->Release();
     IEnumConnectionPoints* points = nullptr;
     ASSERT_EQ(container->EnumConnectionPoints(&points), S_OK);
-    IConnectionPoint* listed[2] = {nullptr, nullptr};
+    // The event interface's point, then the property notifications'.
+    IConnectionPoint* listed[3] = {nullptr, nullptr, nullptr};
     ULONG fetched = 0;
-    EXPECT_EQ(points->Next(2, listed, &fetched), S_FALSE);
-    EXPECT_EQ(fetched, 1u);
+    EXPECT_EQ(points->Next(3, listed, &fetched), S_FALSE);
+    ASSERT_EQ(fetched, 2u);
     EXPECT_EQ(listed[0], point);
-    if (listed[0]) listed[0]->Release();
+    EXPECT_EQ(listed[1]->GetConnectionInterface(&iid), S_OK);
+    EXPECT_EQ(iid, IID_IPropertyNotifySink);
+    for (ULONG i = 0; i < fetched; ++i) listed[i]->Release();
     points->Release();
 
     // A sink that answers the event interface, one reached through IDispatch, one with neither.
@@ -282,4 +291,83 @@ TEST(AfxOleControl, EventConnectionPointAdviseAndUnadvise) {
     point->Release();
     EXPECT_EQ(CProbeCtrl::s_destroyed, before + 1);
     EXPECT_EQ(viaDispatch.refs, 1u);
+}
+
+namespace {
+// A property browser's sink: it counts the changes it hears of, by DISPID.
+class PropertySink : public IPropertyNotifySink {
+public:
+    STDMETHOD(QueryInterface)(REFIID iid, void** object) override {
+        *object = nullptr;
+        if (iid != IID_IUnknown && iid != IID_IPropertyNotifySink) return E_NOINTERFACE;
+        *object = static_cast<IPropertyNotifySink*>(this);
+        AddRef();
+        return S_OK;
+    }
+    STDMETHOD_(ULONG, AddRef)() override { return ++refs; }
+    STDMETHOD_(ULONG, Release)() override { return --refs; }
+    STDMETHOD(OnChanged)(DISPID id) override {
+        changed.push_back(id);
+        return S_OK;
+    }
+    STDMETHOD(OnRequestEdit)(DISPID) override { return S_OK; }
+    ULONG refs = 1;
+    std::vector<DISPID> changed;
+};
+}  // namespace
+
+// A property browser hears of each accepted change by DISPID; a change the control refuses
+// reaches the caller as an automation exception with its description, and the thread's error
+// information says the same.
+TEST(AfxOleControl, PropertySinksHearChangesAndRefusalsCarryErrorInformation) {
+    CProbeCtrl* c = new CProbeCtrl;
+    IConnectionPoint* point = nullptr;
+    ASSERT_EQ(c->FindConnectionPoint(IID_IPropertyNotifySink, &point), S_OK);
+    PropertySink sink;
+    CountingSink deaf(nullptr);
+    DWORD cookie = 0, none = 0;
+    ASSERT_EQ(point->Advise(&sink, &cookie), S_OK);
+    EXPECT_EQ(point->Advise(&deaf, &none), CONNECT_E_CANNOTCONNECT);  // no IDispatch fallback here
+    VARIANT v;
+    VariantInit(&v);
+    v.vt = VT_I4;
+    v.lVal = 4;
+    EXPECT_EQ(Put(c, 1, v), S_OK);
+    VARIANT s;
+    VariantInit(&s);
+    s.vt = VT_BSTR;
+    s.bstrVal = GwAllocBstrFromUtf8("x");
+    EXPECT_EQ(Put(c, 2, s), S_OK);
+    EXPECT_EQ(sink.changed, (std::vector<DISPID>{1, 2}));
+
+    v.lVal = -1;  // refused by the probe's change handler
+    VARIANT arg = v;
+    DISPID named = DISPID_PROPERTYPUT;
+    DISPPARAMS p{&arg, &named, 1, 1};
+    EXCEPINFO excep{};
+    EXPECT_EQ(c->Invoke(1, GUID_NULL, 0, DISPATCH_PROPERTYPUT, &p, nullptr, &excep, nullptr), DISP_E_EXCEPTION);
+    EXPECT_EQ(excep.scode, E_INVALIDARG);
+    ASSERT_NE(excep.bstrDescription, nullptr);
+    EXPECT_EQ(GwOleString(excep.bstrDescription), OLESTR("Short must not be negative"));
+    SysFreeString(excep.bstrDescription);
+    SysFreeString(excep.bstrSource);
+    EXPECT_EQ(sink.changed.size(), 2u);
+    EXPECT_EQ(c->InterfaceSupportsErrorInfo(IID_IDispatch), S_OK);
+    EXPECT_EQ(c->InterfaceSupportsErrorInfo(IID_IOleObject), S_FALSE);
+    IErrorInfo* info = nullptr;
+    ASSERT_EQ(GetErrorInfo(0, &info), S_OK);
+    BSTR text = nullptr;
+    EXPECT_EQ(info->GetDescription(&text), S_OK);
+    EXPECT_EQ(GwOleString(text), OLESTR("Short must not be negative"));
+    SysFreeString(text);
+    info->Release();
+    // The next call starts clean.
+    v.lVal = 5;
+    EXPECT_EQ(Put(c, 1, v), S_OK);
+    EXPECT_EQ(sink.changed.back(), 1);
+
+    EXPECT_EQ(point->Unadvise(cookie), S_OK);
+    EXPECT_EQ(sink.refs, 1u);
+    point->Release();
+    c->Release();
 }
