@@ -31,9 +31,11 @@ enum SlotState : int { kFree, kCreating, kHeld, kClaimed };
 constexpr int kSlots = 128;  // more than the threads that write at once
 constexpr size_t kNameMax = 4096;
 
+// Every member has a constant initialiser, so the table is zeros laid out by the loader: a
+// dynamic initialiser would touch all of its half a megabyte before main in every run.
 struct Slot {
     std::atomic<int> state{kFree};
-    char name[kNameMax];
+    char name[kNameMax]{};
 };
 Slot g_slots[kSlots];
 
