@@ -1,6 +1,7 @@
 // Codeword placement (see placement.h).
 #include "encoder/placement.h"
 
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
@@ -51,20 +52,24 @@ inline int32_t CellFor(const int32_t* codewords, int64_t index) {
     return ((codewords[index >> 3] >> (7 - (index & 7))) & 1) ? CELL_DATA_DARK : CELL_DATA_LIGHT;
 }
 
-// What placement needs to know of one version's layout, found once per process on the first
-// symbol of that version and then only read, from any thread: the laid-out columns (to recognise
-// a matrix laid out for the version) and its empty cells in placement order.
+// What placement needs to know of one version's layout, found once per process and then only
+// read, from any thread: the laid-out columns (to recognise a matrix laid out for the version)
+// and its empty cells in placement order. Finding it costs about one walk over the cells, so
+// the first symbol of a version is walked and the order is made for the second: a process that
+// makes a single symbol never pays for it.
 struct VersionOrder {
     int32_t side = 0;
-    int32_t count = 0;                // empty cells of the layout
-    int32_t* layout = nullptr;        // side x side cells, column by column, stride side
-    uint16_t* cells = nullptr;        // count cell indices (x * kSymbolMatrixCapacity + y)
+    int32_t count = 0;          // empty cells of the layout
+    int32_t* layout = nullptr;  // side x side cells, column by column, stride side
+    uint16_t* cells = nullptr;  // count cell indices (x * kSymbolMatrixCapacity + y)
 };
 constexpr int kLargestSide = 17 + 4 * QRCODE_VERSION_COUNT;
-static_assert((kLargestSide - 1) * kSymbolMatrixCapacity + kLargestSide - 1 < 65536, "a cell index fits 16 bits");
+static_assert((kLargestSide - 1) * kSymbolMatrixCapacity + kLargestSide - 1 < 65536,
+              "a cell index fits 16 bits");
 
 VersionOrder orders[QRCODE_VERSION_COUNT + 1];
 std::once_flag built[QRCODE_VERSION_COUNT + 1];
+std::atomic<int32_t> walked[QRCODE_VERSION_COUNT + 1];
 
 // Lays the version out once and records it; on an allocation failure the order stays empty and
 // placement walks the cells instead.
@@ -101,11 +106,16 @@ const VersionOrder* OrderFor(const SymbolMatrix* m) {
     if (version < 1 || version > QRCODE_VERSION_COUNT) return nullptr;
     const int side = QRCodeModulesPerSide(version);
     if (m->width != side || m->height != side) return nullptr;
+    if (walked[version].load(std::memory_order_relaxed) == 0) {
+        walked[version].fetch_add(1, std::memory_order_relaxed);
+        return nullptr;
+    }
     std::call_once(built[version], BuildOrder, version);
     const VersionOrder& o = orders[version];
     if (!o.cells) return nullptr;
     for (int x = 0; x < side; ++x)
-        if (std::memcmp(o.layout + x * side, m->cells + x * kSymbolMatrixCapacity, sizeof(int32_t) * side) != 0)
+        if (std::memcmp(o.layout + x * side, m->cells + x * kSymbolMatrixCapacity, sizeof(int32_t) * side) !=
+            0)
             return nullptr;
     return &o;
 }

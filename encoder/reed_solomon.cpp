@@ -1,7 +1,8 @@
 // GF(256) tables and Reed-Solomon block encoding. The field and generator tables are built at
-// compile time; each generator's table of products is built the first time a block needs it.
+// compile time; a generator's table of products is built once it has served enough codewords.
 #include "encoder/reed_solomon.h"
 
+#include <atomic>
 #include <cstring>
 #include <mutex>
 
@@ -97,6 +98,21 @@ constexpr RowIndex kRowIndex = BuildRowIndex();
 
 int32_t RowFor(int32_t n) { return n < 0 || n > QRCODE_MAX_GENERATOR_DEGREE ? -1 : kRowIndex.row[n]; }
 
+// The generators as logarithms (kZeroLog for a zero coefficient), for blocks divided without
+// the product rows below: one logarithm per data codeword instead of two per product.
+struct GeneratorLogTable {
+    int16_t rows[QRCODE_GENERATOR_COUNT][QRCODE_MAX_GENERATOR_DEGREE];
+};
+
+constexpr GeneratorLogTable BuildGeneratorLogs() {
+    GeneratorLogTable table{};
+    for (int32_t r = 0; r < QRCODE_GENERATOR_COUNT; ++r)
+        for (int32_t i = 0; i < QRCODE_MAX_GENERATOR_DEGREE; ++i) table.rows[r][i] = kProduct.log[kGenerators.rows[r][i]];
+    return table;
+}
+
+constexpr GeneratorLogTable kGeneratorLogs = BuildGeneratorLogs();
+
 // Every multiple of each generator: row f of generator r holds f * g_j for j < n, so dividing by
 // g(x) XORs one ready row into the remainder per data codeword, bytes that the compiler handles
 // many at a time. Rows of one generator are n bytes apart; the generators lie one after another.
@@ -122,12 +138,22 @@ constexpr ProductOffsets BuildProductOffsets() {
 
 constexpr ProductOffsets kProductOffsets = BuildProductOffsets();
 
-// Filled per generator on first use and only read afterwards, from any thread; a symbol uses
-// one or two generators, so a process fills a few kilobytes of it.
+// Making a generator's rows costs as many products as dividing 256 codewords by it, so they are
+// made once a generator has divided that many without them: a process that makes one small
+// symbol never pays for them, and one that makes many pays once. Filled once, then only read,
+// from any thread.
+constexpr int32_t kCodewordsBeforeRows = 256;
 uint8_t products[ProductTableSize()];
 std::once_flag productsBuilt[QRCODE_GENERATOR_COUNT];
+std::atomic<int32_t> dividedWithoutRows[QRCODE_GENERATOR_COUNT];
 
-const uint8_t* ProductsOf(int32_t row) {
+// The product rows of generator `row`, or null while it has divided too few codewords (which
+// then count towards them).
+const uint8_t* ProductsOf(int32_t row, int32_t codewords) {
+    if (dividedWithoutRows[row].load(std::memory_order_relaxed) < kCodewordsBeforeRows) {
+        dividedWithoutRows[row].fetch_add(codewords, std::memory_order_relaxed);
+        return nullptr;
+    }
     std::call_once(productsBuilt[row], [row] {
         const int32_t n = kDegrees[row];
         uint8_t* table = products + kProductOffsets.at[row];
@@ -169,7 +195,8 @@ bool RSEncodeBlock(RSCodec* codec, int32_t* block, int32_t k, int32_t n) {
     if (k < 0 || row < 0) return false;
     codec->generator = kGenerators.rows[row];
     codec->degree = kDegrees[row];
-    const uint8_t* products = ProductsOf(row);
+    const uint8_t* products = ProductsOf(row, k);
+    const int16_t* g = kGeneratorLogs.rows[row];
     // Long division of d(x) * x^n by g(x), one data codeword at a time. The running remainder,
     // highest degree first, lives in a byte buffer twice the longest remainder: instead of
     // moving it down one place per codeword, its start moves up, and it is moved back to the
@@ -189,8 +216,13 @@ bool RSEncodeBlock(RSCodec* codec, int32_t* block, int32_t k, int32_t n) {
         uint8_t* e = buffer + start;
         e[n - 1] = 0;
         if (f == 0) continue;  // the remainder only moves up a degree
-        const uint8_t* multiple = products + f * n;
-        for (int32_t j = 0; j < n; ++j) e[j] ^= multiple[j];
+        if (products) {
+            const uint8_t* multiple = products + f * n;
+            for (int32_t j = 0; j < n; ++j) e[j] ^= multiple[j];
+        } else {
+            const int32_t lf = kProduct.log[f];
+            for (int32_t j = 0; j < n; ++j) e[j] ^= kProduct.antilog[lf + g[j]];
+        }
     }
     for (int32_t j = 0; j < n; ++j) block[k + j] = buffer[start + j];
     return true;

@@ -115,9 +115,11 @@ TEST(Placement, TouchesOnlyEmptyCellsAroundVersionAreasAndCrossingPatterns) {
 // Every version's layout, and layouts that differ from their version's by one cell (which no
 // recorded order of the version may serve), filled bit for bit as the zig-zag order says.
 TEST(Placement, EveryVersionAndAlteredLayoutsFillTheirOwnEmptyCellsInZigZagOrder) {
+    // Each layout as made twice: a version's first symbol in a process is walked, later ones
+    // take the version's recorded order.
     enum Alteration { kNone, kExtraEmptyCell, kOneEmptyCellTaken };
     for (int version = 1; version <= 40; ++version) {
-        for (Alteration alteration : {kNone, kExtraEmptyCell, kOneEmptyCellTaken}) {
+        for (Alteration alteration : {kNone, kNone, kExtraEmptyCell, kOneEmptyCellTaken}) {
             auto m = LaidOut(version);
             if (alteration == kExtraEmptyCell) QRCodeSetCell(m.get(), 3, 3, CELL_EMPTY);  // inside a finder
             if (alteration == kOneEmptyCellTaken) QRCodeSetCell(m.get(), m->width - 1, m->height - 2, CELL_TIMING_DARK);
