@@ -24,6 +24,14 @@ struct Block {
 }  // namespace
 
 int32_t* QRCodeCreateCodewords(BitStream* stream, int32_t version, int32_t level) {
+    int32_t count = 0;
+    int32_t* result = QRCodeCreateCodewordsCounted(stream, version, level, &count);
+    if (result) codewordCount = count;
+    return result;
+}
+
+int32_t* QRCodeCreateCodewordsCounted(BitStream* stream, int32_t version, int32_t level, int32_t* count) {
+    *count = 0;
     if (!QRCodeValidVersion(version) || !QRCodeValidLevel(level)) return nullptr;
     // An overflowed stream is longer than any symbol holds.
     if (stream->overflow) {
@@ -111,6 +119,6 @@ int32_t* QRCodeCreateCodewords(BitStream* stream, int32_t version, int32_t level
 
     std::free(data);
     std::free(ec);
-    codewordCount = out;
+    *count = out;
     return result;
 }

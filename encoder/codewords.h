@@ -17,3 +17,7 @@ extern thread_local int32_t codewordCount;
 // than (version, level) has or has overflowed, writing "Too many codewords" to the diagnostic
 // sink, and, without a message, when the version or level is out of range or memory runs out.
 int32_t* QRCodeCreateCodewords(BitStream* stream, int32_t version, int32_t level);
+
+// The same, with the sequence's length written to *count and codewordCount left alone: the
+// road of the value API, which keeps no state between or beside its runs.
+int32_t* QRCodeCreateCodewordsCounted(BitStream* stream, int32_t version, int32_t level, int32_t* count);

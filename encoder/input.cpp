@@ -95,7 +95,12 @@ int32_t* QRCodeKanjiValues(const unsigned char* text, int32_t length, int32_t* c
 
 void QRCodeWriteStructuredAppend(const QRCodeSettings* settings, BitStream* stream, const int32_t* values,
                                  int32_t count) {
-    if (!settings->structuredAppend) return;
+    if (settings->structuredAppend)
+        QRCodeWriteStructuredAppendHeader(stream, settings->appendPosition, settings->appendTotal, values, count);
+}
+
+void QRCodeWriteStructuredAppendHeader(BitStream* stream, int32_t position, int32_t total, const int32_t* values,
+                                       int32_t count) {
     int32_t parity = 0;
     for (int32_t i = 0; i < count; ++i) {
         const int32_t v = values[i];
@@ -103,8 +108,8 @@ void QRCodeWriteStructuredAppend(const QRCodeSettings* settings, BitStream* stre
         parity ^= QRCodeIsKanji(v) ? ((v >> 8) ^ v) & 0xFF : v & 0xFF;
     }
     BitStreamAppend(stream, QRCODE_INDICATOR_STRUCTURED_APPEND, 4);
-    BitStreamAppend(stream, settings->appendPosition - 1, 4);
-    BitStreamAppend(stream, settings->appendTotal - 1, 4);
+    BitStreamAppend(stream, position - 1, 4);
+    BitStreamAppend(stream, total - 1, 4);
     BitStreamAppend(stream, parity, 8);
 }
 

@@ -43,6 +43,10 @@ int32_t* QRCodeKanjiValues(const unsigned char* text, int32_t length, int32_t* c
 void QRCodeWriteStructuredAppend(const QRCodeSettings* settings, BitStream* stream, const int32_t* values,
                                  int32_t count);
 
+// The structured-append header itself: position - 1 and total - 1 by their low 4 bits.
+void QRCodeWriteStructuredAppendHeader(BitStream* stream, int32_t position, int32_t total, const int32_t* values,
+                                       int32_t count);
+
 // Appends an ECI header: 0111 and the assignment number e (0 or more) in 8, 16 or 24 bits.
 void QRCodeWriteEciDesignator(BitStream* stream, int32_t e);
 

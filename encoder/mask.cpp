@@ -396,9 +396,9 @@ void WriteDataCells(int32_t* cells, int count, uint64_t data, uint64_t dark) {
         if ((data >> i) & 1) cells[i] = static_cast<int32_t>((dark >> i) & 1) << 4;
 }
 
-// Chooses the mask of a matrix of valid size from its planes; writes the trace lines.
-int ChooseFromPlanes(const Planes& p) {
-    int32_t scores[8][4];
+// Scores the eight masks into scores[0..7] and returns the lowest total's mask (the lowest
+// number among equals).
+int ScoreFromPlanes(const Planes& p, int32_t scores[8][4]) {
     int best = 0;
     int32_t bestTotal = 0;
     for (int k = 0; k < 8; ++k) {
@@ -409,6 +409,13 @@ int ChooseFromPlanes(const Planes& p) {
             bestTotal = total;
         }
     }
+    return best;
+}
+
+// Chooses the mask of a matrix of valid size from its planes; writes the trace lines.
+int ChooseFromPlanes(const Planes& p) {
+    int32_t scores[8][4];
+    const int best = ScoreFromPlanes(p, scores);
     for (int k = 0; k < 8; ++k) QRCodeTrace("%d %d %d %d\t\n", scores[k][0], scores[k][1], scores[k][2], scores[k][3]);
     return best;
 }
@@ -480,6 +487,18 @@ int QRCodeChooseMask(const SymbolMatrix* m) {
     Planes p;
     ReadMatrix(m, &p);
     return ChooseFromPlanes(p);
+}
+
+int QRCodeScoreMasks(const SymbolMatrix* m, int32_t (*out)[4]) {
+    if (!ValidSize(m)) return 0;
+    Planes p;
+    ReadMatrix(m, &p);
+    int32_t scores[8][4];
+    const int best = ScoreFromPlanes(p, scores);
+    if (out)
+        for (int k = 0; k < 8; ++k)
+            for (int r = 0; r < 4; ++r) out[k][r] = scores[k][r];
+    return best;
 }
 
 void QRCodeMaskSymbol(SymbolMatrix* m, int level) {

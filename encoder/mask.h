@@ -31,6 +31,9 @@ void QRCodeScorePenalties(const int32_t* cells, int width, int height, int32_t s
 // (reserved: all light apart from the dark module).
 int QRCodeChooseMask(const SymbolMatrix* m);
 
+// QRCodeChooseMask without the trace lines: the scores go to scores[0..7] when it is not null.
+int QRCodeScoreMasks(const SymbolMatrix* m, int32_t (*scores)[4]);
+
 // Finishes a placed symbol: chooses the mask, writes the format information for
 // (level bits * 8 + mask) with level 0..3 = L, M, Q, H mapped to the bits 01, 00, 11, 10
 // (any other level to 00), writes the version information, and applies the mask to the data

@@ -5,6 +5,7 @@
 
 #include "encoder/matrix.h"
 #include "encoder/settings.h"
+#include "encoder/symbol.h"
 
 // Returns a new malloc'd SymbolMatrix the caller frees with free(), or null when the run fails.
 // Writes settings->selectedVersion; uses settings->eciValues during the run only (null again on
@@ -20,6 +21,13 @@
 // thread: runs on different threads may overlap, each with its own record; runs on one thread
 // never do.
 SymbolMatrix* QRCodeMakeSymbol(QRCodeSettings* settings);
+
+// QRCodeMakeSymbol that also says why a run fails, in the value API's terms: *why is the
+// error of the run (kind NONE with a symbol): UNENCODABLE with the byte and its offset in the
+// text after escapes, TOO_LONG with the versions tried and the bits, INVALID_OPTION "level" for
+// a level outside 0-3, "minVersion" for a preferred version above 40, "text" for a text with
+// no end mark, or NO_MEMORY. Diagnostic lines as QRCodeMakeSymbol.
+SymbolMatrix* QRCodeMakeSymbolExplained(QRCodeSettings* settings, QRCodeError* why);
 
 // Where the text stops being encodable in a forced mode: the offset of the first byte of the
 // text (after tilde escapes when processTilde is set) that the numeric, alphanumeric or kanji

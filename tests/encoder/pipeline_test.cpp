@@ -91,6 +91,16 @@ TEST_F(PipelineTest, FixedVersionTooSmallFails) {
     // A fixed version that holds the data is used as it is.
     settings_->preferredVersion = 3;
     EXPECT_EQ(Run(), 3);
+
+    // Eight bytes need 76 bits, four more than 1-H holds: the stream is not cut to fit (which
+    // would lose the last byte's low half) but refused.
+    settings_->preferredVersion = 1;
+    SetText("ABCDEFG");  // 68 bits
+    EXPECT_EQ(Run(), 1);
+    const size_t before = trace_.Text().size();
+    SetText("ABCDEFGH");
+    EXPECT_EQ(Run(), 0);
+    EXPECT_EQ(trace_.Text().substr(before), "Too many codewords\n");
 }
 
 TEST_F(PipelineTest, TextBeyondVersionFortyFails) {

@@ -163,9 +163,10 @@ int RunBatch(const std::vector<std::string>& args) {
             style.Fill(job.text, &settings);
             job.warning = gwcli::EndMarkWarning(settings, job.text.size());
             const std::string path = directory + job.name + "." + gwcli::FormatExtension(format);
-            SymbolMatrix* matrix = QRCodeMakeSymbol(&settings);
+            QRCodeError why;
+            SymbolMatrix* matrix = QRCodeMakeSymbolExplained(&settings, &why);
             if (!matrix) {
-                job.error = gwcli::WhyNotEncodable(&settings);
+                job.error = gwcli::WhyNotEncodable(settings, why);
                 continue;
             }
             gwcli::WriteSymbolFile(&settings, *matrix, style, format, path, &job.error);

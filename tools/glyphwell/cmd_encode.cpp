@@ -97,10 +97,11 @@ int RunEncode(const std::vector<std::string>& args) {
 
     // The encoder's lines are a library's diagnostics, not this program's output.
     QRCodeSetTraceStream(trace && !quiet ? stderr : nullptr);
-    SymbolMatrix* matrix = QRCodeMakeSymbol(&settings);
+    QRCodeError why;
+    SymbolMatrix* matrix = QRCodeMakeSymbolExplained(&settings, &why);
     // Pictures render the symbol again; its lines have been written once.
     QRCodeSetTraceStream(nullptr);
-    if (!matrix) return gwcli::Failure("encode", gwcli::WhyNotEncodable(&settings));
+    if (!matrix) return gwcli::Failure("encode", gwcli::WhyNotEncodable(settings, why));
     int status = kExitOk;
     if (ascii)
         std::fputs(gwcli::SymbolText(*matrix, gwcli::SymbolFormat::kAscii, style.invert).c_str(), stdout);

@@ -4,10 +4,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "encoder/input.h"
 #include "encoder/pipeline.h"
 #include "encoder/render.h"
-#include "encoder/segments.h"
 #include "image/gw_image.h"
 #include "tools/glyphwell/output.h"
 #include "tools/glyphwell/symbol_raster.h"
@@ -26,19 +24,6 @@ std::string HexColour(uint32_t bgr) {
     std::snprintf(text, sizeof text, "#%02X%02X%02X", static_cast<unsigned>(bgr & 0xFF),
                   static_cast<unsigned>((bgr >> 8) & 0xFF), static_cast<unsigned>((bgr >> 16) & 0xFF));
     return text;
-}
-
-const char* ModeName(int32_t mode) {
-    switch (mode) {
-        case QRCODE_MODE_NUMERIC:
-            return "numeric";
-        case QRCODE_MODE_ALPHANUMERIC:
-            return "alphanumeric";
-        case QRCODE_MODE_KANJI:
-            return "kanji";
-        default:
-            return "this";
-    }
 }
 
 // Puts the rendered picture into as few bits as its colours allow. The renderer paints dark
@@ -184,47 +169,31 @@ std::string EndMarkWarning(const QRCodeSettings& settings, size_t textSize) {
            " bytes are encoded ('#' end mark)";
 }
 
-std::string WhyNotEncodable(QRCodeSettings* settings) {
+std::string WhyNotEncodable(const QRCodeSettings& settings, const QRCodeError& why) {
     static const char kLevels[] = "LMQH";
-    const int32_t offset = QRCodeFirstUnencodable(settings);
-    if (offset >= 0) {
-        // The byte as the mode saw it: after escapes when they are on.
-        int32_t length = QRCodeTextLength(settings);
-        const unsigned char* text = reinterpret_cast<const unsigned char*>(settings->text);
-        if (settings->processTilde) text = QRCodeProcessTilde(settings, text, &length);
-        std::free(settings->eciValues);
-        settings->eciValues = nullptr;
-        std::string line = std::string(ModeName(settings->encodeMode)) + " mode cannot hold ";
-        if (text && offset < length) {
-            const unsigned byte = text[offset];
-            char what[32];
-            if (byte >= 0x20 && byte < 0x7F)
-                std::snprintf(what, sizeof what, "byte 0x%02X '%c'", byte, static_cast<char>(byte));
-            else
-                std::snprintf(what, sizeof what, "byte 0x%02X", byte);
-            line += what;
-        } else {
-            line += "the text";  // cannot happen: the offset lies inside the text
-        }
-        line += " at position " + std::to_string(offset);
-        // A lead byte at the start of a pair is refused in kanji mode only when no second byte
-        // follows it.
-        if (settings->encodeMode == QRCODE_MODE_KANJI && text && offset < length && offset % 2 == 0 &&
-            QRCodeIsKanjiLead(text[offset]))
-            line += " (a kanji character takes two bytes)";
-        if (settings->processTilde) line += " (after ~ escapes)";
-        return line;
-    }
-    char line[160];
-    const char level = kLevels[settings->correctionLevel & 3];
-    if (settings->autoConfigurate) {
-        std::snprintf(line, sizeof line, "the text does not fit any symbol from version %d up at level %c",
-                      settings->preferredVersion, level);
-    } else {
-        std::snprintf(line, sizeof line, "the text does not fit a version-%d symbol at level %c",
-                      settings->preferredVersion, level);
-    }
+    if (why.kind == QRCODE_ERROR_UNENCODABLE)
+        return QRCodeDescribeError(why, settings.correctionLevel) + (settings.processTilde ? " (after ~ escapes)" : "");
+    if (why.kind != QRCODE_ERROR_TOO_LONG) return QRCodeDescribeError(why, settings.correctionLevel);
+    char line[224];
+    const char level = kLevels[settings.correctionLevel & 3];
+    const int n = settings.autoConfigurate
+                      ? std::snprintf(line, sizeof line, "the text does not fit any symbol from version %d up at level %c",
+                                      why.minVersion, level)
+                      : std::snprintf(line, sizeof line, "the text does not fit a version-%d symbol at level %c",
+                                      why.minVersion, level);
+    if (why.bitsNeededAtLeast)
+        std::snprintf(line + n, sizeof line - n, ": it needs more than %d bits, version %d holds %d", why.bitsNeeded,
+                      why.maxVersion, why.bitsAvailable);
+    else
+        std::snprintf(line + n, sizeof line - n, ": it needs %d bits, version %d holds %d", why.bitsNeeded,
+                      why.maxVersion, why.bitsAvailable);
     return line;
+}
+
+std::string WhyNotEncodable(QRCodeSettings* settings) {
+    QRCodeError why;
+    std::free(QRCodeMakeSymbolExplained(settings, &why));
+    return WhyNotEncodable(*settings, why);
 }
 
 std::string SymbolText(const SymbolMatrix& m, SymbolFormat format, bool invert) {

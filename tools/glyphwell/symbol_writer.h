@@ -8,6 +8,7 @@
 
 #include "encoder/matrix.h"
 #include "encoder/settings.h"
+#include "encoder/symbol.h"
 #include "tools/glyphwell/options.h"
 
 class GwImage;
@@ -56,7 +57,9 @@ std::string CheckStyle(const SymbolStyle& style, SymbolFormat format);
 std::string EndMarkWarning(const QRCodeSettings& settings, size_t textSize);
 
 // Why a record cannot be encoded, as one line without the program's prefix: a byte its forced
-// mode cannot hold, or the version it does not fit.
+// mode cannot hold, or the versions it does not fit and by how many bits. The first form takes
+// the error of the failed run (QRCodeMakeSymbolExplained); the second runs the record again.
+std::string WhyNotEncodable(const QRCodeSettings& settings, const QRCodeError& why);
 std::string WhyNotEncodable(QRCodeSettings* settings);
 
 // The symbol as text: two module rows per line in half blocks (utf8), or two characters per

@@ -1,0 +1,412 @@
+// The value API and the road it shares with the settings record's adapter.
+#include "encoder/symbol.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <new>
+
+#include "encoder/bit_stream.h"
+#include "encoder/codewords.h"
+#include "encoder/format_info.h"
+#include "encoder/input.h"
+#include "encoder/mask.h"
+#include "encoder/placement.h"
+#include "encoder/segmentation.h"
+#include "encoder/segments.h"
+#include "encoder/symbol_build.h"
+#include "encoder/tables.h"
+
+namespace {
+
+constexpr int32_t kEciMax = 999999;
+
+// Last version of the character-count group of v: the count widths change between groups,
+// so the stream is rebuilt when the search crosses into the next one.
+int32_t GroupEnd(int32_t v) { return v <= 9 ? 9 : v <= 26 ? 26 : 40; }
+
+// A stretch of the data in one character set: the first runs in the symbol's own (the request's
+// eci header, if any), each later one begins at an ECI mark and is written behind an ECI header
+// with the mark's number. Offsets are in data bytes.
+struct Piece {
+    int32_t eci;
+    int32_t start;
+    int32_t length;
+};
+
+// The prepared input of one run: the data, its pieces, and the values the segment writers read
+// (one per byte, or per byte pair in kanji mode).
+struct Input {
+    const unsigned char* bytes = nullptr;
+    int32_t length = 0;
+    Piece* pieces = nullptr;
+    int32_t pieceCount = 0;
+    int32_t* values = nullptr;
+    int32_t count = 0;
+
+    Input() = default;
+    Input(const Input&) = delete;
+    Input& operator=(const Input&) = delete;
+    ~Input() {
+        std::free(pieces);
+        std::free(values);
+    }
+};
+
+// Offset of the first byte a forced mode cannot hold, or -1. Kanji takes byte pairs within each
+// piece: a pair whose first byte is no lead byte is refused there, one whose second byte is no
+// trail byte at the second byte, and a lone last byte at itself.
+int32_t FirstUnencodableByte(int32_t mode, const Input& in) {
+    const unsigned char* b = in.bytes;
+    if (mode == QRCODE_MODE_NUMERIC || mode == QRCODE_MODE_ALPHANUMERIC) {
+        for (int32_t i = 0; i < in.length; ++i)
+            if (QRCodeModeRun(mode, &in.values[i], 1) < 1) return i;
+        return -1;
+    }
+    if (mode != QRCODE_MODE_KANJI) return -1;
+    for (int32_t k = 0; k < in.pieceCount; ++k) {
+        const int32_t end = in.pieces[k].start + in.pieces[k].length;
+        for (int32_t i = in.pieces[k].start; i < end; i += 2) {
+            if (!QRCodeIsKanjiLead(b[i]) || i + 1 >= end) return i;
+            if (!QRCodeIsKanjiTrail(b[i], b[i + 1])) return i + 1;
+        }
+    }
+    return -1;
+}
+
+// True when byte `at` starts a pair of its piece.
+bool IsPairStart(const Input& in, int32_t at) {
+    for (int32_t k = in.pieceCount - 1; k >= 0; --k)
+        if (in.pieces[k].start <= at) return (at - in.pieces[k].start) % 2 == 0;
+    return at % 2 == 0;
+}
+
+// Cuts the data into pieces and makes its values. Kanji values are made only for data the kanji
+// mode holds, since refused data may have pairs that cross its pieces. False with the error set.
+bool PrepareInput(const QRCodeRequest& r, Input* in, QRCodeError* error) {
+    in->bytes = r.data;
+    in->length = r.length < 0 ? 0 : r.length;
+    const int32_t marks = r.eciMarks && r.eciMarkCount > 0 ? r.eciMarkCount : 0;
+    in->pieces = static_cast<Piece*>(std::malloc(sizeof(Piece) * static_cast<size_t>(marks + 1)));
+    in->values = QRCodeByteValues(in->bytes, in->length);
+    if (!in->pieces || !in->values) {
+        error->kind = QRCODE_ERROR_NO_MEMORY;
+        return false;
+    }
+    in->count = in->length;
+    in->pieces[0] = Piece{-1, 0, in->length};
+    in->pieceCount = 1;
+    for (int32_t i = 0; i < marks; ++i) {
+        Piece& last = in->pieces[in->pieceCount - 1];
+        int32_t at = r.eciMarks[i].offset;
+        if (at < last.start) at = last.start;
+        if (at > in->length) at = in->length;
+        last.length = at - last.start;
+        in->pieces[in->pieceCount++] = Piece{r.eciMarks[i].number, at, in->length - at};
+    }
+    const int32_t offset = FirstUnencodableByte(r.mode, *in);
+    if (offset >= 0) {
+        error->kind = QRCODE_ERROR_UNENCODABLE;
+        error->offset = offset;
+        error->byte = in->bytes[offset];
+        error->mode = r.mode;
+        // A lead byte is refused in kanji mode at the start of a pair only when its stretch
+        // ends behind it; a refused second byte is never at the start of a pair.
+        error->unpaired = r.mode == QRCODE_MODE_KANJI && QRCodeIsKanjiLead(error->byte) && IsPairStart(*in, offset);
+        return false;
+    }
+    if (r.mode == QRCODE_MODE_KANJI) {
+        std::free(in->values);
+        in->values = QRCodeKanjiValues(in->bytes, in->length, &in->count, 0);
+        if (!in->values) {
+            error->kind = QRCODE_ERROR_NO_MEMORY;
+            return false;
+        }
+    }
+    return true;
+}
+
+// Writes the data of one piece by mode; `first`/`n` index the value array.
+void WriteData(int32_t mode, const int32_t* values, int32_t first, int32_t n, int32_t v, BitStream* stream) {
+    switch (mode) {
+        case QRCODE_MODE_AUTOMATIC: QRCodeAnalyseModes(values + first, n, v, stream); break;
+        case QRCODE_MODE_ALPHANUMERIC: QRCodeWriteAlphanumeric(values, first, n, v, stream); break;
+        case QRCODE_MODE_BYTE: QRCodeWriteByte(values, first, n, v, stream); break;
+        case QRCODE_MODE_NUMERIC: QRCodeWriteNumeric(values, first, n, v, stream); break;
+        case QRCODE_MODE_KANJI: QRCodeWriteKanji(values, first, n, v, stream); break;
+        default: break;  // no data segment: the symbol carries the headers and padding only
+    }
+}
+
+int32_t ValuesPerByte(int32_t mode) { return mode == QRCODE_MODE_KANJI ? 2 : 1; }
+
+// Headers, then the data by mode, for a symbol of version v. The stream has been reset once for
+// the run; a rebuild refills only what the last build wrote.
+void BuildStream(const QRCodeBuild& b, const Input& in, int32_t v, BitStream* stream) {
+    const QRCodeRequest& r = *b.request;
+    BitStreamRewind(stream);
+    if (b.structuredAppend)
+        QRCodeWriteStructuredAppendHeader(stream, r.appendPosition, r.appendTotal, in.values, in.count);
+    if (r.eci >= 0) QRCodeWriteEciDesignator(stream, r.eci);
+    if (r.fnc1 == 1) {
+        BitStreamAppend(stream, QRCODE_INDICATOR_FNC1_FIRST, 4);
+    } else if (r.fnc1 == 2) {
+        BitStreamAppend(stream, QRCODE_INDICATOR_FNC1_SECOND, 4);
+        BitStreamAppend(stream, r.applicationIndicator & 0xFF, 8);
+    }
+    if (in.pieceCount == 1) {
+        // One character set: one run of segments over the whole data, even empty data.
+        WriteData(r.mode, in.values, 0, in.count, v, stream);
+        return;
+    }
+    const int32_t per = ValuesPerByte(r.mode);
+    for (int32_t i = 0; i < in.pieceCount; ++i) {
+        const Piece& p = in.pieces[i];
+        if (p.eci >= 0) QRCodeWriteEciDesignator(stream, p.eci);
+        if (p.length > 0) WriteData(r.mode, in.values, p.start / per, p.length / per, v, stream);
+    }
+}
+
+// The segments BuildStream writes at version v, as the value API reports them.
+void ListSegments(const QRCodeBuild& b, const Input& in, int32_t v, std::vector<QRCodeSegment>* out) {
+    const QRCodeRequest& r = *b.request;
+    if (r.mode < QRCODE_MODE_ALPHANUMERIC || r.mode > QRCODE_MODE_AUTOMATIC) return;
+    for (int32_t i = 0; i < in.pieceCount; ++i) {
+        const Piece& p = in.pieces[i];
+        int32_t eci = i == 0 ? r.eci : p.eci;
+        if (p.length == 0 && in.pieceCount > 1) continue;
+        if (r.mode != QRCODE_MODE_AUTOMATIC) {
+            out->push_back(QRCodeSegment{r.mode, eci, p.start, p.length});
+            continue;
+        }
+        std::vector<int32_t> modes(static_cast<size_t>(p.length > 0 ? p.length : 1));
+        QRCodeAssignModes(in.values + p.start, p.length, v, modes.data());
+        for (int32_t at = 0; at < p.length;) {
+            const int32_t run = QRCodeModeRun(modes.data(), p.length, at);
+            const int32_t m = modes[at];
+            const int32_t mode = m == QRCODE_SEGMENT_NUMERIC        ? QRCODE_MODE_NUMERIC
+                                 : m == QRCODE_SEGMENT_ALPHANUMERIC ? QRCODE_MODE_ALPHANUMERIC
+                                                                    : QRCODE_MODE_BYTE;
+            out->push_back(QRCodeSegment{mode, eci, p.start + at, run});
+            eci = -1;
+            at += run;
+        }
+    }
+}
+
+// Chooses the smallest version of minVersion..maxVersion that holds the stream, leaving the
+// stream built for it and *built set to the version it was built at (the start of the last
+// group tried: the look-ahead windows of automatic segmentation depend on it). 0 when none.
+int32_t ChooseVersion(const QRCodeBuild& b, const Input& in, int32_t v, int32_t maxVersion, BitStream* stream,
+                      int32_t* built) {
+    const int32_t level = b.request->level;
+    for (;;) {
+        BuildStream(b, in, v, stream);
+        *built = v;
+        const int32_t end = GroupEnd(v) < maxVersion ? GroupEnd(v) : maxVersion;
+        if (!stream->overflow) {
+            const int32_t needed = (stream->count + 7) / 8;
+            for (int32_t i = v; i <= end; ++i)
+                if (QRCodeDataCodewords(i, level) >= needed) return i;
+        }
+        if (end >= maxVersion) return 0;
+        v = end + 1;
+    }
+}
+
+// Level bits of the format information: L 01, M 00, Q 11, H 10.
+int32_t LevelBits(int32_t level) {
+    static const int32_t kBits[4] = {1, 0, 3, 2};
+    return QRCodeValidLevel(level) ? kBits[level] : 0;
+}
+
+// Format and version information for mask k, then the mask over the data cells.
+void FinishWithMask(SymbolMatrix* m, int32_t level, int32_t k) {
+    QRCodeWriteFormatInfo(m, LevelBits(level) * 8 + k);
+    QRCodeWriteVersionInfo(m, m->version, 0);
+    for (int32_t x = 0; x < m->width; ++x) {
+        for (int32_t y = 0; y < m->height; ++y) {
+            const int32_t value = QRCodeGetCell(m, x, y);
+            if (!QRCodeIsDataCell(value)) continue;
+            const bool dark = (value == CELL_DATA_DARK) != QRCodeMaskInverts(k, y, x);
+            QRCodeSetCell(m, x, y, dark ? CELL_DATA_DARK : CELL_DATA_LIGHT);
+        }
+    }
+}
+
+bool InRange(int32_t v, int32_t lo, int32_t hi) { return v >= lo && v <= hi; }
+
+// The first field of the request that is out of range, or null.
+const char* InvalidOption(const QRCodeRequest& r) {
+    if (r.length < 0) return "length";
+    if (!r.data && r.length > 0) return "data";
+    if (!QRCodeValidLevel(r.level)) return "level";
+    if (!InRange(r.mode, QRCODE_MODE_ALPHANUMERIC, QRCODE_MODE_AUTOMATIC)) return "mode";
+    if (!QRCodeValidVersion(r.minVersion)) return "minVersion";
+    if (!InRange(r.maxVersion, r.minVersion, QRCODE_VERSION_COUNT)) return "maxVersion";
+    if (!InRange(r.eci, -1, kEciMax)) return "eci";
+    if (r.eciMarkCount < 0 || (r.eciMarkCount > 0 && !r.eciMarks)) return "eciMarks";
+    for (int32_t i = 0; i < r.eciMarkCount; ++i) {
+        const QRCodeEciMark& mark = r.eciMarks[i];
+        const int32_t after = i ? r.eciMarks[i - 1].offset + 1 : 0;
+        if (!InRange(mark.offset, after, r.length) || !InRange(mark.number, 0, kEciMax)) return "eciMarks";
+    }
+    if (!InRange(r.fnc1, 0, 2)) return "fnc1";
+    if (r.fnc1 == 2 && !InRange(r.applicationIndicator, 0, 255)) return "applicationIndicator";
+    if (r.appendTotal != 0 || r.appendPosition != 0) {
+        if (!InRange(r.appendTotal, 1, 16)) return "appendTotal";
+        if (!InRange(r.appendPosition, 1, r.appendTotal)) return "appendPosition";
+    }
+    if (!InRange(r.mask, -1, 7)) return "mask";
+    return nullptr;
+}
+
+}  // namespace
+
+SymbolMatrix* QRCodeBuildSymbol(QRCodeBuild* b) {
+    const QRCodeRequest& r = *b->request;
+    b->error = QRCodeError();
+    b->mask = -1;
+    Input in;
+    if (!PrepareInput(r, &in, &b->error)) return nullptr;
+
+    const int32_t first = r.minVersion < 1 ? 1 : r.minVersion;
+    if (first > QRCODE_VERSION_COUNT) {
+        b->error.kind = QRCODE_ERROR_INVALID_OPTION;
+        b->error.option = "minVersion";
+        return nullptr;
+    }
+    const int32_t last = r.maxVersion < first ? first : r.maxVersion > QRCODE_VERSION_COUNT ? QRCODE_VERSION_COUNT : r.maxVersion;
+
+    BitStream* stream = static_cast<BitStream*>(std::malloc(sizeof(BitStream)));
+    if (!stream) {
+        b->error.kind = QRCODE_ERROR_NO_MEMORY;
+        return nullptr;
+    }
+    BitStreamReset(stream);
+    int32_t built = first;
+    const int32_t version = ChooseVersion(*b, in, first, last, stream, &built);
+    if (!version) {
+        b->error.kind = QRCODE_ERROR_TOO_LONG;
+        b->error.minVersion = first;
+        b->error.maxVersion = last;
+        b->error.bitsNeeded = stream->count;
+        b->error.bitsNeededAtLeast = stream->overflow != 0;
+        b->error.bitsAvailable = QRCodeDataBits(last, r.level);
+        std::free(stream);
+        return nullptr;
+    }
+    if (b->segments) ListSegments(*b, in, built, b->segments);
+
+    int32_t count = 0;
+    int32_t* codewords = QRCodeCreateCodewordsCounted(stream, version, r.level, &count);
+    std::free(stream);
+    SymbolMatrix* m = codewords ? static_cast<SymbolMatrix*>(std::malloc(sizeof(SymbolMatrix))) : nullptr;
+    if (!m) {
+        std::free(codewords);
+        b->error.kind = QRCODE_ERROR_NO_MEMORY;
+        return nullptr;
+    }
+    const int32_t side = QRCodeModulesPerSide(version);
+    QRCodeInitMatrix(m, side, side, version);
+    QRCodePlaceCodewords(m, codewords, count);
+    std::free(codewords);
+    if (b->traced && r.mask < 0) {
+        QRCodeMaskSymbol(m, r.level);
+    } else {
+        b->mask = r.mask >= 0 ? r.mask : QRCodeScoreMasks(m, nullptr);
+        FinishWithMask(m, r.level, b->mask);
+    }
+    return m;
+}
+
+QRCodeError QRCodeCheckData(const QRCodeRequest& request) {
+    QRCodeError error;
+    Input in;
+    PrepareInput(request, &in, &error);
+    return error;
+}
+
+QRCodeResult QRCodeEncode(const QRCodeRequest& request) {
+    QRCodeResult result;
+    if (const char* option = InvalidOption(request)) {
+        result.error.kind = QRCODE_ERROR_INVALID_OPTION;
+        result.error.option = option;
+        return result;
+    }
+    try {
+        QRCodeBuild build;
+        build.request = &request;
+        build.structuredAppend = request.appendTotal > 0;
+        build.segments = &result.symbol.segments;
+        SymbolMatrix* m = QRCodeBuildSymbol(&build);
+        if (!m) {
+            result.error = build.error;
+            result.symbol = QRCodeSymbol();
+            return result;
+        }
+        QRCodeSymbol& s = result.symbol;
+        s.version = m->version;
+        s.size = m->width;
+        s.level = request.level;
+        s.mask = build.mask;
+        s.modules.assign(static_cast<size_t>(s.size) * s.size, 0);
+        for (int32_t y = 0; y < s.size; ++y)
+            for (int32_t x = 0; x < s.size; ++x)
+                s.modules[static_cast<size_t>(y) * s.size + x] = static_cast<uint8_t>(QRCodeIsDark(QRCodeGetCell(m, x, y)));
+        std::free(m);
+    } catch (const std::bad_alloc&) {
+        result = QRCodeResult();
+        result.error.kind = QRCODE_ERROR_NO_MEMORY;
+    }
+    return result;
+}
+
+const char* QRCodeModeName(int32_t mode) {
+    switch (mode) {
+        case QRCODE_MODE_NUMERIC: return "numeric";
+        case QRCODE_MODE_ALPHANUMERIC: return "alphanumeric";
+        case QRCODE_MODE_BYTE: return "byte";
+        case QRCODE_MODE_KANJI: return "kanji";
+        case QRCODE_MODE_AUTOMATIC: return "automatic";
+        default: return "?";
+    }
+}
+
+std::string QRCodeDescribeError(const QRCodeError& e, int32_t level) {
+    static const char kLevels[] = "LMQH";
+    const char levelName = QRCodeValidLevel(level) ? kLevels[level] : '?';
+    char line[256];
+    switch (e.kind) {
+        case QRCODE_ERROR_NONE:
+            return "";
+        case QRCODE_ERROR_INVALID_OPTION:
+            return std::string("invalid option: ") + (e.option ? e.option : "?");
+        case QRCODE_ERROR_UNENCODABLE: {
+            const int byte = e.byte & 0xFF;
+            char what[16] = "";
+            if (byte >= 0x20 && byte < 0x7F) std::snprintf(what, sizeof what, " '%c'", static_cast<char>(byte));
+            std::snprintf(line, sizeof line, "%s mode cannot hold byte 0x%02X%s at position %d%s",
+                          QRCodeModeName(e.mode), static_cast<unsigned>(byte), what, e.offset,
+                          e.unpaired ? " (a kanji character takes two bytes)" : "");
+            return line;
+        }
+        case QRCODE_ERROR_TOO_LONG: {
+            char range[64];
+            if (e.minVersion == e.maxVersion)
+                std::snprintf(range, sizeof range, "a version-%d symbol", e.minVersion);
+            else
+                std::snprintf(range, sizeof range, "any symbol from version %d to %d", e.minVersion, e.maxVersion);
+            if (e.bitsNeededAtLeast)
+                std::snprintf(line, sizeof line, "the data does not fit %s at level %c: it needs more than %d bits, version %d holds %d",
+                              range, levelName, e.bitsNeeded, e.maxVersion, e.bitsAvailable);
+            else
+                std::snprintf(line, sizeof line,
+                              "the data does not fit %s at level %c: it needs %d bits, version %d holds %d (%d too many)", range,
+                              levelName, e.bitsNeeded, e.maxVersion, e.bitsAvailable, e.bitsNeeded - e.bitsAvailable);
+            return line;
+        }
+        case QRCODE_ERROR_NO_MEMORY:
+            return "out of memory";
+    }
+    return "";
+}

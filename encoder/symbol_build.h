@@ -1,0 +1,34 @@
+// The road every symbol takes, shared by the value API and the settings record's adapter: the
+// data cut into stretches at its ECI marks, the forced-mode check, the bit stream, the version
+// search, codewords, placement and mask. Internal to the encoder.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "encoder/matrix.h"
+#include "encoder/symbol.h"
+
+struct QRCodeBuild {
+    // In: a request the value API has validated, or one filled from a settings record, whose
+    // out-of-range header fields are written by their low bits and whose mode outside 0..4
+    // writes no data segment. minVersion below 1 counts as 1.
+    const QRCodeRequest* request = nullptr;
+    bool structuredAppend = false;  // write the header with the request's position and total
+    // Choose the mask through QRCodeMaskSymbol, which writes the penalty lines to the diagnostic
+    // sink (the record's road); otherwise the mask is chosen without a word.
+    bool traced = false;
+    std::vector<QRCodeSegment>* segments = nullptr;  // when set, receives the segments written
+
+    // Out.
+    QRCodeError error;
+    int32_t mask = -1;  // the mask applied; -1 when traced (QRCodeMaskSymbol does not say)
+};
+
+// Builds the symbol of build->request as a new malloc'd matrix the caller frees, or null with
+// build->error set: UNENCODABLE, INVALID_OPTION "minVersion" for a first version above 40 (after
+// the forced-mode check), TOO_LONG, or NO_MEMORY. Reads and writes nothing else.
+SymbolMatrix* QRCodeBuildSymbol(QRCodeBuild* build);
+
+// The forced-mode check alone: QRCODE_ERROR_UNENCODABLE with the byte, NO_MEMORY, or NONE.
+QRCodeError QRCodeCheckData(const QRCodeRequest& request);
