@@ -342,6 +342,14 @@ void ReadCells(const int32_t* cells, int count, uint64_t* data, uint64_t* dark) 
         isData |= static_cast<uint64_t>(static_cast<uint32_t>(_mm_movemask_epi8(dataBytes))) << i;
         isDark |= static_cast<uint64_t>(static_cast<uint32_t>(~_mm_movemask_epi8(lightBytes) & 0xFFFF)) << i;
     }
+    for (; i + 4 <= count; i += 4) {  // the rest of a line, four cells at a time
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(cells + i));
+        const __m128i unset = _mm_cmpeq_epi32(v, empty);
+        const __m128i dataCell = _mm_or_si128(unset, _mm_cmpeq_epi32(_mm_and_si128(v, dataKind), zero));
+        const __m128i light = _mm_or_si128(unset, _mm_cmpeq_epi32(_mm_and_si128(v, colour), zero));
+        isData |= static_cast<uint64_t>(static_cast<uint32_t>(_mm_movemask_ps(_mm_castsi128_ps(dataCell)))) << i;
+        isDark |= static_cast<uint64_t>(static_cast<uint32_t>(~_mm_movemask_ps(_mm_castsi128_ps(light)) & 0xF)) << i;
+    }
 #endif
     for (; i < count; ++i) {
         const int32_t value = cells[i];

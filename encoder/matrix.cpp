@@ -2,6 +2,10 @@
 #include "encoder/matrix.h"
 
 #include <algorithm>
+#include <atomic>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
 
 #include "encoder/format_info.h"
 
@@ -64,7 +68,32 @@ int CoordinateCount(int version) {
     return 7;
 }
 
+// Laying a version out costs about what keeping it costs, so a version laid out once is drawn;
+// from its second layout on it is kept and copied.
+constexpr int kVersions = 40;
+std::atomic<int32_t> layoutsDrawn[kVersions + 1];
+std::once_flag layoutKept[kVersions + 1];
+std::atomic<const int32_t*> keptLayouts[kVersions + 1];
+
+int SideOf(int version) { return 17 + 4 * version; }
+
+// Keeps the layout of a freshly laid-out matrix of its version; on an allocation failure the
+// version is simply drawn every time.
+void KeepLayout(const SymbolMatrix* m) {
+    const int side = SideOf(m->version);
+    int32_t* layout = static_cast<int32_t*>(std::malloc(sizeof(int32_t) * side * side));
+    if (!layout) return;
+    for (int x = 0; x < side; ++x)
+        std::memcpy(layout + x * side, m->cells + x * kSymbolMatrixCapacity, sizeof(int32_t) * side);
+    keptLayouts[m->version].store(layout, std::memory_order_release);
+}
+
 }  // namespace
+
+const int32_t* QRCodeVersionLayout(int version) {
+    if (version < 1 || version > kVersions) return nullptr;
+    return keptLayouts[version].load(std::memory_order_acquire);
+}
 
 void QRCodeSetCell(SymbolMatrix* m, int x, int y, int32_t value) {
     if (x < 0 || y < 0 || x >= kSymbolMatrixCapacity || y >= kSymbolMatrixCapacity) return;
@@ -115,6 +144,14 @@ void QRCodeInitMatrix(SymbolMatrix* m, int width, int height, int version) {
     m->version = version;
     m->width = width;
     m->height = height;
+    const bool standard = version >= 1 && version <= kVersions && width == SideOf(version) && height == width;
+    if (standard) {
+        if (const int32_t* layout = QRCodeVersionLayout(version)) {
+            for (int x = 0; x < width; ++x)
+                std::memcpy(m->cells + x * kSymbolMatrixCapacity, layout + x * width, sizeof(int32_t) * width);
+            return;
+        }
+    }
     const int W = width;
     const int H = height;
     QRCodeFillRect(m, 0, 0, W - 1, H - 1, CELL_EMPTY);
@@ -153,4 +190,7 @@ void QRCodeInitMatrix(SymbolMatrix* m, int width, int height, int version) {
     // already agree, only the kind becomes timing.
     for (int x = 8; x <= W - 9; ++x) QRCodeSetCell(m, x, 6, (x % 2 == 0) ? CELL_TIMING_DARK : CELL_TIMING_LIGHT);
     for (int y = 8; y <= H - 9; ++y) QRCodeSetCell(m, 6, y, (y % 2 == 0) ? CELL_TIMING_DARK : CELL_TIMING_LIGHT);
+
+    if (standard && layoutsDrawn[version].fetch_add(1, std::memory_order_relaxed) >= 1)
+        std::call_once(layoutKept[version], KeepLayout, m);
 }

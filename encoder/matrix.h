@@ -71,3 +71,9 @@ int QRCodeAlignmentCoordinates(int version, int32_t out[7]);
 // Callers pass width = height = 17 + 4 * version with version 1..40. Dimensions beyond the
 // grid capacity are clamped so that nothing is written outside the record.
 void QRCodeInitMatrix(SymbolMatrix* m, int width, int height, int version);
+
+// The cells of a version as QRCodeInitMatrix lays it out (17 + 4 * version on a side, column by
+// column with that stride), or null until a process has laid the version out twice: from then on
+// the layout is kept, copied instead of drawn, and only read, from any thread. Placement uses it
+// to recognise a matrix laid out for its version.
+const int32_t* QRCodeVersionLayout(int version);

@@ -1,7 +1,6 @@
 // Codeword placement (see placement.h).
 #include "encoder/placement.h"
 
-#include <atomic>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
@@ -10,35 +9,33 @@
 
 namespace {
 
-// Offers the empty cells of a matrix of valid size to `take`, as cell indices, in placement
-// order, until `take` returns false or the cells run out.
+// Offers the empty cells of a W x H grid (cell (x, y) at cells[x * stride + y]) to `take(x, y)`
+// in placement order, until `take` returns false or the cells run out.
 //
 // The two cursors take turns strictly, start on the same row and turn at the edges in the same
 // step, so together they walk strips: a right and a left column, every row of them in the
 // strip's direction, right cell before left cell. Walking the strips directly offers the cells
 // in exactly the cursors' order without stepping a cursor per offered cell.
 template <class Take>
-void WalkEmptyCells(const SymbolMatrix* m, Take take) {
-    const int W = m->width;
-    const int H = m->height;
+void WalkEmptyCells(const int32_t* cells, int stride, int W, int H, Take take) {
     int right = W - 1;
     int left = W - 2;
     bool upwards = true;
     for (;;) {
         // A cursor that leaves the left edge ends placement: every cell has been offered.
         if (right < 0) return;
-        const int rightColumn = right * kSymbolMatrixCapacity;
+        const int32_t* rightColumn = cells + right * stride;
         const int first = upwards ? H - 1 : 0;
         const int step = upwards ? -1 : 1;
         if (left < 0) {
             // Only in a record of even width: the right cursor still offers its first cell.
-            if (m->cells[rightColumn + first] == CELL_EMPTY) take(rightColumn + first);
+            if (rightColumn[first] == CELL_EMPTY) take(right, first);
             return;
         }
-        const int leftColumn = left * kSymbolMatrixCapacity;
+        const int32_t* leftColumn = cells + left * stride;
         for (int y = first, rows = 0; rows < H; y += step, ++rows) {
-            if (m->cells[rightColumn + y] == CELL_EMPTY && !take(rightColumn + y)) return;
-            if (m->cells[leftColumn + y] == CELL_EMPTY && !take(leftColumn + y)) return;
+            if (rightColumn[y] == CELL_EMPTY && !take(right, y)) return;
+            if (leftColumn[y] == CELL_EMPTY && !take(left, y)) return;
         }
         // Columns 8 and 7 step three to the left, over the vertical timing column 6.
         right -= (right == 7 || right == 8) ? 3 : 2;
@@ -52,71 +49,47 @@ inline int32_t CellFor(const int32_t* codewords, int64_t index) {
     return ((codewords[index >> 3] >> (7 - (index & 7))) & 1) ? CELL_DATA_DARK : CELL_DATA_LIGHT;
 }
 
-// What placement needs to know of one version's layout, found once per process and then only
-// read, from any thread: the laid-out columns (to recognise a matrix laid out for the version)
-// and its empty cells in placement order. Finding it costs about one walk over the cells, so
-// the first symbol of a version is walked and the order is made for the second: a process that
-// makes a single symbol never pays for it.
+// The empty cells of a version's kept layout in placement order, as indices into a matrix's
+// cells: made once per process from the layout, then only read, from any thread.
 struct VersionOrder {
-    int32_t side = 0;
-    int32_t count = 0;          // empty cells of the layout
-    int32_t* layout = nullptr;  // side x side cells, column by column, stride side
-    uint16_t* cells = nullptr;  // count cell indices (x * kSymbolMatrixCapacity + y)
+    int32_t count = 0;
+    uint16_t* cells = nullptr;
 };
 constexpr int kLargestSide = 17 + 4 * QRCODE_VERSION_COUNT;
-static_assert((kLargestSide - 1) * kSymbolMatrixCapacity + kLargestSide - 1 < 65536,
-              "a cell index fits 16 bits");
+static_assert((kLargestSide - 1) * kSymbolMatrixCapacity + kLargestSide - 1 < 65536, "a cell index fits 16 bits");
 
 VersionOrder orders[QRCODE_VERSION_COUNT + 1];
 std::once_flag built[QRCODE_VERSION_COUNT + 1];
-std::atomic<int32_t> walked[QRCODE_VERSION_COUNT + 1];
 
-// Lays the version out once and records it; on an allocation failure the order stays empty and
-// placement walks the cells instead.
-void BuildOrder(int version) {
-    VersionOrder& o = orders[version];
+// On an allocation failure the order stays empty and placement walks the cells instead.
+void BuildOrder(int version, const int32_t* layout) {
     const int side = QRCodeModulesPerSide(version);
-    SymbolMatrix* m = static_cast<SymbolMatrix*>(std::malloc(sizeof(SymbolMatrix)));
-    int32_t* layout = static_cast<int32_t*>(std::malloc(sizeof(int32_t) * side * side));
     uint16_t* cells = static_cast<uint16_t*>(std::malloc(sizeof(uint16_t) * side * side));
-    if (!m || !layout || !cells) {
-        std::free(m);
-        std::free(layout);
-        std::free(cells);
-        return;
-    }
-    QRCodeInitMatrix(m, side, side, version);
-    for (int x = 0; x < side; ++x)
-        std::memcpy(layout + x * side, m->cells + x * kSymbolMatrixCapacity, sizeof(int32_t) * side);
+    if (!cells) return;
     int count = 0;
-    WalkEmptyCells(m, [&](int cell) {
-        cells[count++] = static_cast<uint16_t>(cell);
+    WalkEmptyCells(layout, side, side, side, [&](int x, int y) {
+        cells[count++] = static_cast<uint16_t>(x * kSymbolMatrixCapacity + y);
         return true;
     });
-    std::free(m);
-    o.side = side;
-    o.count = count;
-    o.layout = layout;
-    o.cells = cells;
+    orders[version].count = count;
+    orders[version].cells = cells;
 }
 
-// The order of m's version when m is laid out exactly as that version's layout, else null.
+// The order of m's version when the version's layout is kept and m is laid out exactly so,
+// else null.
 const VersionOrder* OrderFor(const SymbolMatrix* m) {
     const int version = m->version;
-    if (version < 1 || version > QRCODE_VERSION_COUNT) return nullptr;
+    const int32_t* layout = QRCodeVersionLayout(version);
+    if (!layout) return nullptr;
     const int side = QRCodeModulesPerSide(version);
     if (m->width != side || m->height != side) return nullptr;
-    if (walked[version].load(std::memory_order_relaxed) == 0) {
-        walked[version].fetch_add(1, std::memory_order_relaxed);
-        return nullptr;
-    }
-    std::call_once(built[version], BuildOrder, version);
+    std::call_once(built[version], BuildOrder, version, layout);
     const VersionOrder& o = orders[version];
     if (!o.cells) return nullptr;
-    for (int x = 0; x < side; ++x)
-        if (std::memcmp(o.layout + x * side, m->cells + x * kSymbolMatrixCapacity, sizeof(int32_t) * side) !=
-            0)
+    for (int x = 0; x < side; ++x) {
+        if (std::memcmp(layout + x * side, m->cells + x * kSymbolMatrixCapacity, sizeof(int32_t) * side) != 0)
             return nullptr;
+    }
     return &o;
 }
 
@@ -150,16 +123,17 @@ void QRCodePlaceCodewords(SymbolMatrix* m, const int32_t* codewords, int count) 
     if (W <= 1 || H <= 0 || W > kSymbolMatrixCapacity || H > kSymbolMatrixCapacity || !codewords) return;
     if (count <= 0) return;
     const int64_t bits = static_cast<int64_t>(count) * 8;
-    // A matrix laid out for its version (the pipeline's) takes the version's recorded order;
-    // any other matrix is walked cell by cell. Both give the same cells.
+    // A matrix laid out as its version's kept layout takes the version's order; any other
+    // matrix, and every matrix before a layout is kept, is walked cell by cell. Both give the
+    // same cells.
     if (const VersionOrder* o = OrderFor(m)) {
         PlaceInOrder(m, *o, codewords, bits < o->count ? bits : o->count);
         return;
     }
     // Bits that find no empty cell are dropped.
     int64_t next = 0;
-    WalkEmptyCells(m, [&](int cell) {
-        m->cells[cell] = CellFor(codewords, next);
+    WalkEmptyCells(m->cells, kSymbolMatrixCapacity, W, H, [&](int x, int y) {
+        m->cells[x * kSymbolMatrixCapacity + y] = CellFor(codewords, next);
         return ++next < bits;
     });
 }

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <string>
 
@@ -104,6 +105,20 @@ TEST(MatrixLayout, EmptyCellsEqualTheDataModulesOfEveryVersion) {
         EXPECT_EQ(empty, VersionCharacteristics[v - 1][QRCODE_VC_DATA_MODULES]) << "version " << v;
         EXPECT_EQ(empty, 8 * QRCodeTotalCodewords(v) + QRCodeRemainderBits(v)) << "version " << v;
         EXPECT_EQ(empty, GeometricDataModules(v)) << "version " << v;
+        // From its second layout on a version is copied from the kept one: the same cells, and
+        // nothing outside the symbol written.
+        for (int again = 0; again < 2; ++again) {
+            auto copy = std::make_unique<SymbolMatrix>();
+            std::memset(copy->cells, 0x5A, sizeof copy->cells);
+            QRCodeInitMatrix(copy.get(), m->width, m->height, v);
+            int differing = 0;
+            for (int x = 0; x < kSymbolMatrixCapacity; ++x)
+                for (int y = 0; y < kSymbolMatrixCapacity; ++y) {
+                    const bool inside = x < m->width && y < m->height;
+                    differing += QRCodeGetCell(copy.get(), x, y) != (inside ? QRCodeGetCell(m.get(), x, y) : 0x5A5A5A5A);
+                }
+            EXPECT_EQ(differing, 0) << "version " << v << ", layout " << again + 2;
+        }
     }
     EXPECT_EQ(CountValue(*LaidOut(2), CELL_EMPTY), 359);
     EXPECT_EQ(CountValue(*LaidOut(14), CELL_EMPTY), 4651);
