@@ -18,9 +18,11 @@ namespace {
 std::atomic<long long> g_live{0};
 std::atomic<long long> g_peak{0};
 std::atomic<long long> g_base{0};
+std::atomic<long long> g_allocations{0};
 
 void Add(void* p) {
     if (!p) return;
+    g_allocations.fetch_add(1);
     long long now = g_live.fetch_add(static_cast<long long>(malloc_usable_size(p))) +
                     static_cast<long long>(malloc_usable_size(p));
     long long peak = g_peak.load();
@@ -59,6 +61,9 @@ void HeapCounterReset() {
     long long now = g_live.load();
     g_base.store(now);
     g_peak.store(now);
+    g_allocations.store(0);
 }
 
 size_t HeapCounterPeak() { return static_cast<size_t>(g_peak.load() - g_base.load()); }
+
+size_t HeapCounterAllocations() { return static_cast<size_t>(g_allocations.load()); }
