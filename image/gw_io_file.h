@@ -19,6 +19,9 @@ public:
     // false when a stream is already set or fopen fails; on success the stream is owned.
     bool Open(const char* name, const char* mode);
 
+    // The GwFile operations, by stdio. Without a stream they fail: Read, Write and Tell give
+    // 0, Size and Error -1, GetC -1, Eof true, the others false. Close closes only an owned
+    // stream (and only by its last copy); fclose's failure makes it false.
     bool Close() override;
     size_t Read(void* buffer, size_t size, size_t count) override;
     size_t Write(const void* buffer, size_t size, size_t count) override;

@@ -25,6 +25,9 @@ public:
     // GwImage::FreeMemory; without, the stream owns it and frees it on Close.
     BYTE* GetBuffer(bool detach = true);
 
+    // The GwFile operations over the block. Without a block they fail (Read 0; Tell, Size,
+    // Error and GetC -1; Eof true; Flush and PutC false). Close frees only an owned block and is
+    // always true; Error is 1 while the position lies beyond the end.
     bool Close() override;
     size_t Read(void* buffer, size_t size, size_t count) override;
     // Grows the block as needed; 0 when the block cannot grow (the block is then unchanged).
