@@ -7,12 +7,20 @@ if(NOT rc EQUAL 0)
   message(FATAL_ERROR "${NM} could not list ${LIBRARY}")
 endif()
 file(READ ${BASE} def)
+# BASE names the entry points as 32-bit Windows decorates them (stdcall's "@bytes"); 64-bit
+# Windows has one calling convention and no decoration, so there the names stand alone.
+if(POINTER_SIZE EQUAL 8)
+  string(REGEX REPLACE " = [A-Za-z_][A-Za-z0-9_]*@[0-9]+" "" def "${def}")
+  set(prefix "")
+else()
+  set(prefix "_")
+endif()
 string(REPLACE "\n" ";" lines "${listing}")
 set(classes "7GwImage|10GwImageGIF|6GwFile|8GwIOFile|9GwMemFile|8GwPoint2|7GwRect2")
 set(seen "")
 foreach(line ${lines})
-  # "_ZN7GwImage4DrawEP5HDC__ T 00000000": 32-bit symbols carry one leading underscore.
-  if(line MATCHES "^_(_Z(N|NK|TV|TI|TS)(${classes})[^ ]*) ([TDRB]) ")
+  # "__ZN7GwImage4DrawEP5HDC__ T 00000000": 32-bit symbols carry one leading underscore more.
+  if(line MATCHES "^${prefix}(_Z(N|NK|TV|TI|TS)(${classes})[^ ]*) ([TDRB]) ")
     set(name ${CMAKE_MATCH_1})
     list(FIND seen ${name} at)
     if(at EQUAL -1)

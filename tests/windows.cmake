@@ -18,23 +18,83 @@ set(linux_only
 add_library(glyphwell_test_support STATIC ${CMAKE_CURRENT_SOURCE_DIR}/support/symbol_art.cpp)
 target_link_libraries(glyphwell_test_support PUBLIC glyphwell_encoder)
 
-# Every test runs in a 32-bit Wine prefix inside the build folder, headless and quiet; the
-# first test to run sets the prefix up. Tests that need a screen start their own display.
-find_program(GLYPHWELL_WINEBOOT wineboot REQUIRED)
+# Every test runs in a Wine prefix of the build's own architecture inside the build folder,
+# headless and quiet; the first test to run sets the prefix up. Tests that need a screen start
+# their own display. Debian's `wine`, `winepath` and `wineboot` always go through the 32-bit
+# loader when wine32 is installed, so the tests reach Wine through small commands of the build's
+# own (wine-bin/) that name the loader of the build's architecture; `wineserver` is the one
+# server both loaders share.
+if(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
+  set(GLYPHWELL_WINE_ARCH win64)
+else()
+  set(GLYPHWELL_WINE_ARCH win32)
+endif()
+set(wine_bin ${CMAKE_BINARY_DIR}/wine-bin)
+file(MAKE_DIRECTORY ${wine_bin})
+foreach(tool wine winepath wineboot)
+  if(tool STREQUAL "wine")
+    set(run "")
+  else()
+    set(run " ${tool}.exe")
+  endif()
+  file(CONFIGURE OUTPUT ${wine_bin}/${tool} @ONLY CONTENT
+       "#!/bin/sh\nexport WINELOADER=@GW_WINE_LOADER@\nexec @GW_WINE_LOADER@@run@ \"$@\"\n")
+endforeach()
+file(CONFIGURE OUTPUT ${wine_bin}/wineserver CONTENT "#!/bin/sh\nexec /usr/lib/wine/wineserver \"$@\"\n")
+file(CHMOD ${wine_bin}/wine ${wine_bin}/winepath ${wine_bin}/wineboot ${wine_bin}/wineserver
+     PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+
 set(GLYPHWELL_WINE_ENV
-    "WINEPREFIX=set:${CMAKE_BINARY_DIR}/wine" "WINEARCH=set:win32" "WINEDEBUG=set:-all"
+    "PATH=path_list_prepend:${wine_bin}" "WINELOADER=set:${GW_WINE_LOADER}"
+    "WINEPREFIX=set:${CMAKE_BINARY_DIR}/wine" "WINEARCH=set:${GLYPHWELL_WINE_ARCH}" "WINEDEBUG=set:-all"
     "WINEDLLOVERRIDES=set:mscoree,mshtml=" "DISPLAY=unset:")
+
+# Whether this machine runs the build's programs at all: some kernels do not execute 32-bit
+# programs, and Wine's 32-bit loader stops at once with "Exec format error" there. The loader is
+# asked once, here; when it cannot run (or GLYPHWELL_WINDOWS_SKIP_TESTS gives a reason to leave
+# the tests out), the products and test programs are still built, and ctest reports one skipped
+# test saying why instead of running any.
+set(GLYPHWELL_WINDOWS_SKIP_TESTS "" CACHE STRING "A reason to build the Windows tests without running them")
+set(skip_reason "${GLYPHWELL_WINDOWS_SKIP_TESTS}")
+if(NOT skip_reason)
+  execute_process(COMMAND ${GW_WINE_LOADER} --version RESULT_VARIABLE probe_rc
+                  OUTPUT_VARIABLE probe_out ERROR_VARIABLE probe_err OUTPUT_STRIP_TRAILING_WHITESPACE
+                  ERROR_STRIP_TRAILING_WHITESPACE)
+  if(NOT probe_rc STREQUAL "0")
+    string(REGEX REPLACE "\n.*" "" probe_err "${probe_err}")
+    set(skip_reason "this machine does not run ${CMAKE_SYSTEM_PROCESSOR} programs under Wine (${GW_WINE_LOADER} --version: ${probe_rc} ${probe_err})")
+  endif()
+endif()
+if(skip_reason)
+  add_test(NAME windows.${CMAKE_SYSTEM_PROCESSOR}.skipped
+           COMMAND sh -c [[echo "Windows ${2} tests skipped: $1"; exit 77]] sh "${skip_reason}" ${CMAKE_SYSTEM_PROCESSOR})
+  set_tests_properties(windows.${CMAKE_SYSTEM_PROCESSOR}.skipped PROPERTIES SKIP_RETURN_CODE 77)
+  set(GLYPHWELL_WINDOWS_RUN_TESTS OFF)
+  # The one line scripts/test prints after ctest, which shows no output of a skipped test.
+  file(WRITE ${CMAKE_BINARY_DIR}/windows-tests-skipped.txt
+       "Windows ${CMAKE_SYSTEM_PROCESSOR} tests skipped (built, not run): ${skip_reason}\n")
+else()
+  set(GLYPHWELL_WINDOWS_RUN_TESTS ON)
+  file(REMOVE ${CMAKE_BINARY_DIR}/windows-tests-skipped.txt)
+endif()
+
 # Without a display Wine makes windows through its null driver, which the prefix names after X11
 # for when X11 finds none: pages and dialogs come up headless, and a test that starts a display
 # gets X11.
-add_test(NAME windows.prefix
-         COMMAND sh -c [["$1" --init && "$2" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d x11,null /f >/dev/null]]
-                 sh ${GLYPHWELL_WINEBOOT} ${GW_WINE})
-set_tests_properties(windows.prefix PROPERTIES FIXTURES_SETUP wine_prefix TIMEOUT 300
-                     ENVIRONMENT_MODIFICATION "${GLYPHWELL_WINE_ENV}")
+if(GLYPHWELL_WINDOWS_RUN_TESTS)
+  add_test(NAME windows.prefix
+           COMMAND sh -c [[wineboot --init && wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d x11,null /f >/dev/null]])
+  set_tests_properties(windows.prefix PROPERTIES FIXTURES_SETUP wine_prefix TIMEOUT 300
+                       ENVIRONMENT_MODIFICATION "${GLYPHWELL_WINE_ENV}")
+endif()
 
-# Registers a test that runs under Wine in that prefix.
+# Registers a test that runs under Wine in that prefix. Every test below is registered through
+# it or inside `if(GLYPHWELL_WINDOWS_RUN_TESTS)`, so that a machine that cannot run the build's
+# programs builds them all and runs none.
 function(glyphwell_wine_test name)
+  if(NOT GLYPHWELL_WINDOWS_RUN_TESTS)
+    return()
+  endif()
   add_test(NAME ${name} COMMAND ${ARGN})
   set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED wine_prefix TIMEOUT 600
                        ENVIRONMENT_MODIFICATION "${GLYPHWELL_WINE_ENV}")
@@ -52,7 +112,9 @@ function(glyphwell_windows_tests name pattern)
   target_compile_definitions(${exe} PRIVATE ${test_defs})
   target_link_libraries(${exe} PRIVATE gtest_main gmock glyphwell_test_support ${ARGN})
   glyphwell_wine_test(windows.${name} ${exe} --gtest_brief=1)
-  set_tests_properties(windows.${name} PROPERTIES LABELS ${name})
+  if(GLYPHWELL_WINDOWS_RUN_TESTS)
+    set_tests_properties(windows.${name} PROPERTIES LABELS ${name})
+  endif()
 endfunction()
 
 glyphwell_windows_tests(encoder "encoder/*.cpp" glyphwell_encoder)
@@ -79,8 +141,10 @@ set(gdi_stand_in_only
 # Single checks of that kind inside otherwise shared tests skip under Wine where they stand.
 list(JOIN gdi_stand_in_only ":" gdi_filter)
 glyphwell_windows_tests(gdi "platform/gdi_*.cpp" glyphwell_platform)
-set_property(TEST windows.gdi APPEND PROPERTY ENVIRONMENT_MODIFICATION "GTEST_FILTER=set:-${gdi_filter}")
-set_tests_properties(windows.gdi PROPERTIES TIMEOUT 120)
+if(GLYPHWELL_WINDOWS_RUN_TESTS)
+  set_property(TEST windows.gdi APPEND PROPERTY ENVIRONMENT_MODIFICATION "GTEST_FILTER=set:-${gdi_filter}")
+  set_tests_properties(windows.gdi PROPERTIES TIMEOUT 120)
+endif()
 
 # The control module under real hosts, held to the Linux build of the same control: the Linux
 # program (GLYPHWELL_LINUX_PROGRAM, built by scripts/test's first stage) writes the reference
@@ -90,50 +154,72 @@ set(GLYPHWELL_LINUX_PROGRAM "${PROJECT_SOURCE_DIR}/build/release/tools/glyphwell
     "The Linux build's glyphwell program, the reference for the Windows module")
 set(control_script ${CMAKE_CURRENT_SOURCE_DIR}/windows/control_module.sh)
 set(reference_dir ${CMAKE_BINARY_DIR}/control-reference)
-add_test(NAME windows.control.reference
-         COMMAND bash ${control_script} reference ${GLYPHWELL_LINUX_PROGRAM} ${reference_dir})
-set_tests_properties(windows.control.reference PROPERTIES FIXTURES_SETUP control_reference TIMEOUT 60)
-glyphwell_wine_test(windows.control.registry
-                    bash ${control_script} registry ${GLYPHWELL_LINUX_PROGRAM} $<TARGET_FILE:glyphwell_module>
-                    ${reference_dir}/registry-compare)
-glyphwell_wine_test(windows.control.script
-                    bash ${control_script} script $<TARGET_FILE:glyphwell_module>
-                    ${CMAKE_CURRENT_SOURCE_DIR}/windows/control_automation.vbs)
 add_executable(glyphwell_control_host_tests ${CMAKE_CURRENT_SOURCE_DIR}/windows/control_host_test.cpp)
 target_compile_definitions(glyphwell_control_host_tests PRIVATE ${test_defs})
 target_link_libraries(glyphwell_control_host_tests PRIVATE gtest_main glyphwell_image glyphwell_platform)
 add_dependencies(glyphwell_control_host_tests glyphwell_module)
-glyphwell_wine_test(windows.control.host glyphwell_control_host_tests --gtest_brief=1)
-add_test(NAME windows.control.decode COMMAND bash ${control_script} decode ${reference_dir})
-set_tests_properties(windows.control.registry windows.control.script windows.control.host
-                     PROPERTIES RESOURCE_LOCK wine_registry)
-set_tests_properties(windows.control.host PROPERTIES FIXTURES_REQUIRED "wine_prefix;control_reference"
-                     FIXTURES_SETUP control_painted)
-set_tests_properties(windows.control.decode PROPERTIES FIXTURES_REQUIRED control_painted TIMEOUT 60)
 
 # A program that uses the image classes the module exports, linked against its import library
 # alone; it sits beside the module so Windows finds it.
 add_executable(glyphwell_image_client ${CMAKE_CURRENT_SOURCE_DIR}/windows/image_client.cpp)
 target_link_libraries(glyphwell_image_client PRIVATE glyphwell_module)
 set_target_properties(glyphwell_image_client PROPERTIES RUNTIME_OUTPUT_DIRECTORY $<TARGET_FILE_DIR:glyphwell_module>)
-glyphwell_wine_test(windows.control.image_client glyphwell_image_client Z:${reference_dir}/reference.gif
-                    Z:${reference_dir}/client.png)
-set_tests_properties(windows.control.image_client PROPERTIES FIXTURES_REQUIRED "wine_prefix;control_reference"
-                     FIXTURES_SETUP control_painted)
 
-# glyphwell.exe under Wine writes the same PNG, GIF and BMP bytes as the Linux program.
-glyphwell_wine_test(windows.cli bash ${control_script} cli ${GLYPHWELL_LINUX_PROGRAM} $<TARGET_FILE:glyphwell>
-                    ${CMAKE_BINARY_DIR}/cli-compare)
-
-# The control in a container window on a virtual display: the container embeds it in place,
-# the script photographs the screen and zbar reads the symbol; the about box and the property
-# frame are checked through the Win32 API and photographed for a person (build/win32/control-screen).
-# It owns the prefix's server and registry while it runs, so it runs alone.
+# The container that embeds the control in a window of its own (control_screen.sh drives it).
 find_program(GLYPHWELL_XVFB Xvfb REQUIRED)
 add_executable(glyphwell_container ${CMAKE_CURRENT_SOURCE_DIR}/windows/control_container.cpp)
 target_link_libraries(glyphwell_container PRIVATE ole32 oleaut32 uuid comctl32)
 add_dependencies(glyphwell_container glyphwell_module)
-glyphwell_wine_test(windows.control.screen
-                    bash ${CMAKE_CURRENT_SOURCE_DIR}/windows/control_screen.sh $<TARGET_FILE:glyphwell_container>
-                    $<TARGET_FILE:glyphwell_module> ${GLYPHWELL_LINUX_PROGRAM} ${CMAKE_BINARY_DIR}/control-screen)
-set_tests_properties(windows.control.screen PROPERTIES TIMEOUT 180 RUN_SERIAL TRUE)
+
+if(GLYPHWELL_WINDOWS_RUN_TESTS)
+  add_test(NAME windows.control.reference
+           COMMAND bash ${control_script} reference ${GLYPHWELL_LINUX_PROGRAM} ${reference_dir})
+  set_tests_properties(windows.control.reference PROPERTIES FIXTURES_SETUP control_reference TIMEOUT 60)
+  glyphwell_wine_test(windows.control.registry
+                      bash ${control_script} registry ${GLYPHWELL_LINUX_PROGRAM} $<TARGET_FILE:glyphwell_module>
+                      ${reference_dir}/registry-compare ${GLYPHWELL_WINE_ARCH})
+  glyphwell_wine_test(windows.control.script
+                      bash ${control_script} script $<TARGET_FILE:glyphwell_module>
+                      ${CMAKE_CURRENT_SOURCE_DIR}/windows/control_automation.vbs)
+  glyphwell_wine_test(windows.control.host glyphwell_control_host_tests --gtest_brief=1)
+  add_test(NAME windows.control.decode COMMAND bash ${control_script} decode ${reference_dir})
+  set_tests_properties(windows.control.registry windows.control.script windows.control.host
+                       PROPERTIES RESOURCE_LOCK wine_registry)
+  set_tests_properties(windows.control.host PROPERTIES FIXTURES_REQUIRED "wine_prefix;control_reference"
+                       FIXTURES_SETUP control_painted)
+  set_tests_properties(windows.control.decode PROPERTIES FIXTURES_REQUIRED control_painted TIMEOUT 60)
+
+  glyphwell_wine_test(windows.control.image_client glyphwell_image_client Z:${reference_dir}/reference.gif
+                      Z:${reference_dir}/client.png)
+  set_tests_properties(windows.control.image_client PROPERTIES FIXTURES_REQUIRED "wine_prefix;control_reference"
+                       FIXTURES_SETUP control_painted)
+
+  # glyphwell.exe under Wine writes the same PNG, GIF and BMP bytes as the Linux program.
+  glyphwell_wine_test(windows.cli bash ${control_script} cli ${GLYPHWELL_LINUX_PROGRAM} $<TARGET_FILE:glyphwell>
+                      ${CMAKE_BINARY_DIR}/cli-compare)
+
+  # The control in a container window on a virtual display: the container embeds it in place,
+  # the script photographs the screen and zbar reads the symbol; the about box and the property
+  # frame are checked through the Win32 API and photographed for a person (<build>/control-screen).
+  # It owns the prefix's server and registry while it runs, so it runs alone.
+  glyphwell_wine_test(windows.control.screen
+                      bash ${CMAKE_CURRENT_SOURCE_DIR}/windows/control_screen.sh $<TARGET_FILE:glyphwell_container>
+                      $<TARGET_FILE:glyphwell_module> ${GLYPHWELL_LINUX_PROGRAM} ${CMAKE_BINARY_DIR}/control-screen)
+  set_tests_properties(windows.control.screen PROPERTIES TIMEOUT 180 RUN_SERIAL TRUE)
+endif()
+
+# The 64-bit module beside the 32-bit one, as Windows components are installed: both registered
+# in one 64-bit prefix, a host of each architecture creates the control, and each module is
+# removed alone. It needs the 32-bit build's module (scripts/test builds it first) and a machine
+# that runs 32-bit programs.
+if(GLYPHWELL_WINDOWS_RUN_TESTS AND GLYPHWELL_WINE_ARCH STREQUAL "win64")
+  set(GLYPHWELL_WIN32_MODULE "${PROJECT_SOURCE_DIR}/build/win32/control/glyphwell.ocx" CACHE FILEPATH
+      "The 32-bit build's module, registered beside this build's for the side-by-side test")
+  execute_process(COMMAND /usr/lib/wine/wine --version RESULT_VARIABLE probe32_rc OUTPUT_QUIET ERROR_QUIET)
+  if(probe32_rc STREQUAL "0" AND EXISTS ${GLYPHWELL_WIN32_MODULE})
+    glyphwell_wine_test(windows.control.side_by_side
+                        bash ${control_script} side-by-side $<TARGET_FILE:glyphwell_module> ${GLYPHWELL_WIN32_MODULE}
+                        ${CMAKE_BINARY_DIR}/side-by-side)
+    set_tests_properties(windows.control.side_by_side PROPERTIES RESOURCE_LOCK wine_registry)
+  endif()
+endif()

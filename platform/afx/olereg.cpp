@@ -80,7 +80,14 @@ BOOL AfxOleRegisterTypeLib(HINSTANCE instance, REFGUID libid, const char* fileNa
 #endif
 
 BOOL AfxOleUnregisterTypeLib(REFGUID libid, WORD major, WORD minor, LCID lcid) {
+    // A library registers under the platform its own description names (win32 or win64), so a
+    // 32-bit and a 64-bit module of the same library can be registered side by side; each
+    // removes only its own.
+#ifdef _WIN64
+    return SUCCEEDED(UnRegisterTypeLib(libid, major, minor, lcid, SYS_WIN64));
+#else
     return SUCCEEDED(UnRegisterTypeLib(libid, major, minor, lcid, SYS_WIN32));
+#endif
 }
 
 BOOL AfxOleRegisterControlClass(HINSTANCE instance, REFCLSID clsid, const char* progID, UINT idTypeName,

@@ -2,7 +2,13 @@
 # The control module under Wine, held to the Linux build of the same control. Modes:
 #   reference LINUX_PROGRAM DIR   the Linux program saves and paints the reference control in DIR,
 #                                  and writes a GIF for the image library's callers
-#   registry LINUX_PROGRAM OCX DIR regsvr32 writes what Linux registration writes; /u removes it
+#   registry LINUX_PROGRAM OCX DIR ARCH
+#                                  regsvr32 writes what Linux registration writes, the type library
+#                                  under the module's own platform ARCH (win32 or win64), in the
+#                                  registry view of the module's architecture; /u removes it
+#   side-by-side OCX64 OCX32 DIR   in a 64-bit prefix both modules registered at once, each in its own
+#                                  registry view: 64-bit and 32-bit script hosts each create the
+#                                  control, and unregistering one leaves the other whole
 #   script OCX VBS                 a VBScript drives the registered control through cscript
 #   decode DIR                     zbar reads the pictures the Windows module painted and wrote
 #   cli LINUX_PROGRAM EXE DIR      glyphwell.exe encodes and converts byte for byte as the Linux program
@@ -36,10 +42,11 @@ wine_values() {
         }' | sort
 }
 
-# The same lines from the Linux program's registry dump.
+# The same lines from the Linux program's registry dump. The stand-in registers its type library
+# under win32 whatever the machine; a 64-bit Windows module registers its own under win64.
 linux_values() {
-    local module=$1 dir=${1%/*}
-    awk -v module="$module" -v dir="$dir" '
+    local module=$1 dir=${1%/*} arch=$2
+    awk -v module="$module" -v dir="$dir" -v arch="$arch" '
         /^\[HKEY_CLASSES_ROOT\\/ { key = substr($0, 20, length($0) - 20); next }
         /=sz:"/ {
             eq = index($0, "=sz:\"")
@@ -49,6 +56,7 @@ linux_values() {
             if (value == module) value = "MODULE"
             if (value == module ", 1") value = "MODULE, 1"
             if (value == dir) value = "MODULEDIR"
+            if (key ~ /\\win32$/) key = substr(key, 1, length(key) - 5) arch
             print key "|" name "|" value
         }' | sort
 }
@@ -68,13 +76,13 @@ reference)
     "$program" encode "HELLO GIF" -o "$dir/reference.gif"
     ;;
 registry)
-    program=$1 ocx=$2 dir=$3
+    program=$1 ocx=$2 dir=$3 arch=$4
     mkdir -p "$dir"
     rm -f "$dir/registry"
     GLYPHWELL_REGISTRY="$dir/registry" "$program" register >/dev/null
     module=$(GLYPHWELL_REGISTRY="$dir/registry" "$program" registry |
              sed -n 's/^@=sz:"\(.*\)"$/\1/p' | grep -v '^[{ ]' | grep '/' | head -1)
-    GLYPHWELL_REGISTRY="$dir/registry" "$program" registry | linux_values "$module" | owned > "$dir/linux.txt"
+    GLYPHWELL_REGISTRY="$dir/registry" "$program" registry | linux_values "$module" "$arch" | owned > "$dir/linux.txt"
     winocx=$(winepath -w "$ocx" | tr -d '\r')
     wine regsvr32 /s "$winocx"
     for root in "${roots[@]}"; do wine reg query "HKCR\\$root" /s; done | wine_values "$winocx" > "$dir/wine.txt"
@@ -86,6 +94,53 @@ registry)
         if wine reg query "HKCR\\$root" >/dev/null 2>&1; then echo "left after unregistration: $root"; left=1; fi
     done
     exit $left
+    ;;
+side-by-side)
+    ocx64=$1 ocx32=$2 dir=$3
+    rm -rf "$dir" && mkdir -p "$dir"
+    win64=$(winepath -w "$ocx64" | tr -d '\r') win32=$(winepath -w "$ocx32" | tr -d '\r')
+    clsid='CLSID\{E9E41C25-D5A5-46E3-8980-5211F273A6C8}\InprocServer32'
+    regsvr64() { wine regsvr32 /s "$@"; }
+    regsvr32() { wine 'C:\windows\syswow64\regsvr32.exe' /s "$@"; }
+    # A script host of each architecture creates the control by its ProgID and sets its text.
+    cat > "$dir/create.vbs" <<'VBS'
+On Error Resume Next
+Dim c
+Set c = CreateObject("GLYPHWELL.GlyphwellCtrl.1")
+If Err.Number = 0 Then c.TextData = "SIDE BY SIDE"
+If Err.Number = 0 Then
+    If c.TextData <> "SIDE BY SIDE" Then Err.Raise 5
+End If
+WScript.Quit Err.Number
+VBS
+    vbs=$(winepath -w "$dir/create.vbs" | tr -d '\r')
+    creates() {  # creates 64|32 yes|no
+        local host=cscript status=0
+        [ "$1" = 32 ] && host='C:\windows\syswow64\cscript.exe'
+        wine "$host" //nologo "$vbs" >/dev/null 2>&1 || status=$?
+        if [ "$2" = yes ] && [ $status != 0 ]; then echo "a $1-bit host could not create the control ($status)"; failures=$((failures + 1)); fi
+        if [ "$2" = no ] && [ $status = 0 ]; then echo "a $1-bit host still created the control"; failures=$((failures + 1)); fi
+    }
+    server() {  # the module registered in the registry view of the given width
+        wine reg query "HKCR\\$clsid" /ve "/reg:$1" 2>/dev/null | tr -d '\r' | sed -n 's/.*REG_SZ *//p'
+    }
+    failures=0
+    regsvr64 "$win64" && regsvr32 "$win32"
+    [ "$(server 64)" = "$win64" ] || { echo "64-bit view names '$(server 64)'"; failures=$((failures + 1)); }
+    [ "$(server 32)" = "$win32" ] || { echo "32-bit view names '$(server 32)'"; failures=$((failures + 1)); }
+    for arch in win32 win64; do
+        wine reg query 'HKCR\TypeLib\{3AABFB70-DFD3-4A18-8E97-B923C477AA05}\1.0\409\'$arch /ve >/dev/null 2>&1 ||
+            { echo "no type library under $arch"; failures=$((failures + 1)); }
+    done
+    creates 64 yes; creates 32 yes
+    regsvr32 /u "$win32"
+    creates 64 yes; creates 32 no
+    regsvr32 "$win32" && regsvr64 /u "$win64"
+    creates 32 yes; creates 64 no
+    regsvr32 /u "$win32"
+    creates 32 no
+    [ $failures = 0 ] && echo "side by side: both modules registered, each host created the control, each removed alone"
+    exit $((failures > 0))
     ;;
 script)
     ocx=$1 vbs=$2
