@@ -120,8 +120,35 @@ BOOL AfxOleRegisterPropertyPageClass(HINSTANCE instance, REFCLSID clsid, UINT id
     return ok ? TRUE : FALSE;
 }
 
+namespace {
+// Whether the other architecture's module still registers the class. 64-bit Windows keeps a
+// 32-bit and a 64-bit view of the classes' keys, while a ProgID's key is one for both: it stays
+// as long as either module is registered.
+bool RegisteredInOtherView(const std::string& clsidKey) {
+#ifdef _WIN32
+#ifdef _WIN64
+    const REGSAM other = KEY_WOW64_32KEY;
+#else
+    BOOL wow64 = FALSE;
+    if (!IsWow64Process(GetCurrentProcess(), &wow64) || !wow64) return false;  // one view only
+    const REGSAM other = KEY_WOW64_64KEY;
+#endif
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_CLASSES_ROOT, (clsidKey + "\\InprocServer32").c_str(), 0, KEY_READ | other, &key) !=
+        ERROR_SUCCESS)
+        return false;
+    RegCloseKey(key);
+    return true;
+#else
+    (void)clsidKey;
+    return false;  // the stand-in's registry has one view
+#endif
+}
+}  // namespace
+
 BOOL AfxOleUnregisterClass(REFCLSID clsid, const char* progID) {
-    bool ok = Remove("CLSID\\" + GwGuidToString(clsid));
-    if (progID && *progID) ok = Remove(progID) && ok;
+    const std::string key = "CLSID\\" + GwGuidToString(clsid);
+    bool ok = Remove(key);
+    if (progID && *progID && !RegisteredInOtherView(key)) ok = Remove(progID) && ok;
     return ok ? TRUE : FALSE;
 }
