@@ -114,11 +114,14 @@ constexpr GeneratorLogTable BuildGeneratorLogs() {
 constexpr GeneratorLogTable kGeneratorLogs = BuildGeneratorLogs();
 
 // Every multiple of each generator: row f of generator r holds f * g_j for j < n, so dividing by
-// g(x) XORs one ready row into the remainder per data codeword, bytes that the compiler handles
-// many at a time. Rows of one generator are n bytes apart; the generators lie one after another.
+// g(x) XORs one ready row into the remainder per data codeword, eight bytes at a time. Rows are
+// RowStride(n) bytes apart, n rounded up to whole words (the bytes past n are zero); the
+// generators lie one after another.
+constexpr int32_t RowStride(int32_t n) { return (n + 7) & ~7; }
+
 constexpr int32_t ProductTableSize() {
     int32_t size = 0;
-    for (int32_t n : kDegrees) size += 256 * n;
+    for (int32_t n : kDegrees) size += 256 * RowStride(n);
     return size;
 }
 
@@ -131,7 +134,7 @@ constexpr ProductOffsets BuildProductOffsets() {
     int32_t at = 0;
     for (int32_t r = 0; r < QRCODE_GENERATOR_COUNT; ++r) {
         o.at[r] = at;
-        at += 256 * kDegrees[r];
+        at += 256 * RowStride(kDegrees[r]);
     }
     return o;
 }
@@ -158,7 +161,8 @@ const uint8_t* ProductsOf(int32_t row, int32_t codewords) {
         const int32_t n = kDegrees[row];
         uint8_t* table = products + kProductOffsets.at[row];
         for (int32_t f = 0; f < 256; ++f)
-            for (int32_t j = 0; j < n; ++j) table[f * n + j] = static_cast<uint8_t>(FastMultiply(f, kGenerators.rows[row][j]));
+            for (int32_t j = 0; j < n; ++j)
+                table[f * RowStride(n) + j] = static_cast<uint8_t>(FastMultiply(f, kGenerators.rows[row][j]));
     });
     return products + kProductOffsets.at[row];
 }
@@ -201,7 +205,9 @@ bool RSEncodeBlock(RSCodec* codec, int32_t* block, int32_t k, int32_t n) {
     // highest degree first, lives in a byte buffer twice the longest remainder: instead of
     // moving it down one place per codeword, its start moves up, and it is moved back to the
     // front only when it reaches the end of the buffer.
-    uint8_t buffer[2 * QRCODE_MAX_GENERATOR_DEGREE];
+    // The product rows are XORed in whole words, up to 7 bytes past the remainder's end: the
+    // rows hold zeros there, so those bytes keep their values, and the buffer has room for them.
+    uint8_t buffer[2 * QRCODE_MAX_GENERATOR_DEGREE + 8];
     constexpr int32_t kBufferSize = 2 * QRCODE_MAX_GENERATOR_DEGREE;
     int32_t start = 0;
     std::memset(buffer, 0, sizeof buffer);
@@ -217,8 +223,14 @@ bool RSEncodeBlock(RSCodec* codec, int32_t* block, int32_t k, int32_t n) {
         e[n - 1] = 0;
         if (f == 0) continue;  // the remainder only moves up a degree
         if (products) {
-            const uint8_t* multiple = products + f * n;
-            for (int32_t j = 0; j < n; ++j) e[j] ^= multiple[j];
+            const uint8_t* multiple = products + f * RowStride(n);
+            for (int32_t j = 0; j < n; j += 8) {
+                uint64_t word, product;
+                std::memcpy(&word, e + j, 8);
+                std::memcpy(&product, multiple + j, 8);
+                word ^= product;
+                std::memcpy(e + j, &word, 8);
+            }
         } else {
             const int32_t lf = kProduct.log[f];
             for (int32_t j = 0; j < n; ++j) e[j] ^= kProduct.antilog[lf + g[j]];
