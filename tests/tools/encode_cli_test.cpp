@@ -12,6 +12,7 @@
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -625,6 +626,75 @@ TEST(EncodeCli, SvgReadsBackThroughARealRenderer) {
         const gwtest::DecodeResult zb = gwtest::DecodeFileWithZbarimg(png);
         EXPECT_TRUE(zb.ok) << zb.error;
         EXPECT_EQ(zb.bytes, "https://example.com/svg");
+    }
+}
+
+// The side a print file declares, in points: the PDF's MediaBox or the EPS's exact bounding box;
+// -1 when it declares none of the square form.
+double DeclaredSide(const std::string& doc) {
+    for (const char* key : {"/MediaBox [0 0 ", "%%HiResBoundingBox: 0 0 "}) {
+        const size_t at = doc.find(key);
+        if (at == std::string::npos) continue;
+        double w = -1, h = -2;
+        if (std::sscanf(doc.c_str() + at + std::strlen(key), "%lf %lf", &w, &h) == 2 && w == h) return w;
+    }
+    return -1;
+}
+
+// EPS and PDF files, written by encode and by batch, are checked by real PostScript and PDF
+// programs: qpdf finds the PDF sound (its cross-reference table included), poppler and
+// Ghostscript render them, and both decoders read the renderings back. The declared page or
+// bounding box is the size asked for.
+TEST(EncodeCli, PrintFormatsPassRealToolsAndReadBack) {
+    const struct {
+        const char* name;
+        std::vector<std::string> options;
+        double side;  // points
+    } cases[] = {
+        // One pixel is one point without a size: version 4 at level H is 3 x 33 + 2 x 10.
+        {"plain.pdf", {"--foreground", "102030", "--background", "E0F0E0"}, 119},
+        {"plain.eps", {}, 119},
+        {"clear.pdf", {"--background", "none"}, 119},
+        {"clear.eps", {"--background", "none"}, 119},
+        {"picked.out", {"--format", "pdf", "--margin", "0", "--pixel-size", "1"}, 33},
+    };
+    const std::string text = "https://example.com/print";
+    for (const auto& c : cases) {
+        const std::string path = TempPath(c.name), png = path + ".png";
+        std::vector<std::string> args = {text, "-o", path};
+        args.insert(args.end(), c.options.begin(), c.options.end());
+        const Outcome o = Encode(args);
+        ASSERT_EQ(o.status, 0) << c.name << ": " << o.err;
+        const std::string doc = ReadFile(path);
+        EXPECT_NEAR(DeclaredSide(doc), c.side, 1e-3) << c.name;
+        const bool pdf = doc.rfind("%PDF-", 0) == 0;
+        EXPECT_EQ(pdf, doc.rfind("%!PS-Adobe-3.0 EPSF-3.0", 0) != 0) << c.name;
+        int status = -1;
+        if (pdf) {
+            const std::string check = gwtest::RunCommand("qpdf --check " + gwtest::ShellQuote(path) + " 2>&1", &status);
+            EXPECT_EQ(status, 0) << c.name << ": " << check;
+            EXPECT_EQ(check.find("WARNING"), std::string::npos) << c.name << ": " << check;
+            gwtest::RunCommand("pdftoppm -r 216 -png -singlefile " + gwtest::ShellQuote(path) + " " +
+                                   gwtest::ShellQuote(path),
+                               &status);
+        } else {
+            gwtest::RunCommand("gs -q -dSAFER -dBATCH -dNOPAUSE -dEPSCrop -sDEVICE=png16m -r216 -sOutputFile=" +
+                                   gwtest::ShellQuote(png) + " " + gwtest::ShellQuote(path),
+                               &status);
+        }
+        ASSERT_EQ(status, 0) << c.name << ": pdftoppm or gs (scripts/setup installs them)";
+        EXPECT_EQ(gwtest::DecodeFileWithZbarimg(png).bytes, text) << c.name;
+        EXPECT_EQ(gwtest::DecodeFileWithZxing(png).bytes, text) << c.name;
+    }
+
+    // batch writes both, named with their endings.
+    const std::string dir = TempPath("print-batch");
+    std::filesystem::remove_all(dir);
+    for (const char* format : {"eps", "pdf"}) {
+        const Outcome o = Glyphwell("", {"batch", "-", "--out-dir", dir, "--format", format}, "ticket\tTICKET 7\n");
+        ASSERT_EQ(o.status, 0) << o.err;
+        const std::string doc = ReadFile(dir + "/ticket." + format);
+        EXPECT_NEAR(DeclaredSide(doc), 95, 1e-3) << format;  // version 2: 3 x 25 + 2 x 10
     }
 }
 

@@ -24,7 +24,7 @@
 namespace {
 
 const char kSynopsis[] =
-    "usage: glyphwell batch LIST --out-dir DIR [--format png|gif|bmp|svg] [--jobs N] [options]\n"
+    "usage: glyphwell batch LIST --out-dir DIR [--format png|gif|bmp|svg|eps|pdf] [--jobs N] [options]\n"
     "\n"
     "Encodes every line of LIST (a file, or '-' for standard input) as a symbol file in DIR.\n"
     "A line is NAME<TAB>TEXT, written as DIR/NAME.png (or the format's ending), or just TEXT,\n"
@@ -96,7 +96,7 @@ int RunBatch(const std::vector<std::string>& args) {
     std::vector<gwcli::Option> options = {
         {nullptr, nullptr, "output:", nullptr},
         {"--out-dir", "DIR", "directory for the symbol files (made if missing)", gwcli::Text(&outDir)},
-        {"--format", "FORMAT", "png (default), gif, bmp, svg, utf8 or ascii (.txt files)",
+        {"--format", "FORMAT", "png (default), gif, bmp, svg, eps, pdf, utf8 or ascii (.txt files)",
          gwcli::FormatOption(&format)},
         {"--jobs", "N", "encoding threads, 1-64 (default: one per processor)", gwcli::Integer(1, 64, &jobs)},
     };

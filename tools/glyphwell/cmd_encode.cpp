@@ -1,5 +1,6 @@
 // glyphwell encode: turns a text into a QR Code symbol with every encoder setting reachable
-// from the command line, and writes it as a PNG, GIF, BMP or SVG file or shows it as text.
+// from the command line, and writes it as a PNG, GIF, BMP, SVG, EPS or PDF file or shows it as
+// text.
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -43,9 +44,9 @@ int RunEncode(const std::vector<std::string>& args) {
     gwcli::SymbolFormat format = gwcli::SymbolFormat::kNone;  // from the output's ending unless named
     std::vector<gwcli::Option> options = {
         {nullptr, nullptr, "output:", nullptr},
-        {"-o", "OUT", "write the symbol to OUT (.png, .gif, .bmp, .svg; else --format)",
+        {"-o", "OUT", "write the symbol to OUT (.png, .gif, .bmp, .svg, .eps, .pdf; else --format)",
          gwcli::Text(&output)},
-        {"--format", "FORMAT", "png, gif, bmp, svg, utf8 (half blocks) or ascii",
+        {"--format", "FORMAT", "png, gif, bmp, svg, eps, pdf, utf8 (half blocks) or ascii",
          gwcli::FormatOption(&format)},
         {"--ascii", nullptr, "also print the symbol as text, two characters per module", gwcli::Flag(&ascii)},
         {"-i", "FILE", "encode the raw bytes of FILE", gwcli::Text(&inputFile)},

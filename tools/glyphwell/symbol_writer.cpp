@@ -9,6 +9,7 @@
 #include "image/gw_image.h"
 #include "tools/glyphwell/output.h"
 #include "tools/glyphwell/symbol_raster.h"
+#include "tools/glyphwell/symbol_vector.h"
 
 namespace gwcli {
 namespace {
@@ -56,8 +57,8 @@ SymbolFormat SymbolFormatFromName(const std::string& name) {
     static const struct {
         const char* name;
         SymbolFormat format;
-    } kNames[] = {{"png", SymbolFormat::kPng},   {"gif", SymbolFormat::kGif},
-                  {"bmp", SymbolFormat::kBmp},   {"svg", SymbolFormat::kSvg},
+    } kNames[] = {{"png", SymbolFormat::kPng},   {"gif", SymbolFormat::kGif},    {"bmp", SymbolFormat::kBmp},
+                  {"svg", SymbolFormat::kSvg},   {"eps", SymbolFormat::kEps},    {"pdf", SymbolFormat::kPdf},
                   {"utf8", SymbolFormat::kUtf8}, {"ascii", SymbolFormat::kAscii}};
     for (const auto& n : kNames)
         if (SameName(name, n.name)) return n.format;
@@ -67,7 +68,7 @@ SymbolFormat SymbolFormatFromName(const std::string& name) {
 Apply FormatOption(SymbolFormat* out) {
     return [out](const std::string& value) -> std::string {
         const SymbolFormat format = SymbolFormatFromName(value);
-        if (format == SymbolFormat::kNone) return "takes png, gif, bmp, svg, utf8 or ascii";
+        if (format == SymbolFormat::kNone) return "takes png, gif, bmp, svg, eps, pdf, utf8 or ascii";
         *out = format;
         return "";
     };
@@ -83,6 +84,10 @@ const char* FormatExtension(SymbolFormat f) {
             return "bmp";
         case SymbolFormat::kSvg:
             return "svg";
+        case SymbolFormat::kEps:
+            return "eps";
+        case SymbolFormat::kPdf:
+            return "pdf";
         default:
             return "txt";
     }
@@ -158,7 +163,7 @@ std::vector<Option> SymbolOptions(SymbolStyle* style) {
 std::string CheckStyle(const SymbolStyle& style, SymbolFormat format) {
     if (style.transparent &&
         (format == SymbolFormat::kBmp || format == SymbolFormat::kUtf8 || format == SymbolFormat::kAscii))
-        return "--background none needs a PNG, GIF or SVG output";
+        return "--background none needs a PNG, GIF, SVG, EPS or PDF output";
     return "";
 }
 
@@ -316,6 +321,17 @@ bool SymbolPicture(QRCodeSettings* settings, const SymbolStyle& style, SymbolFor
 bool WriteSymbolFile(QRCodeSettings* settings, const SymbolMatrix& m, const SymbolStyle& style,
                      SymbolFormat format, const std::string& path, std::string* error) {
     // The whole file is made in memory first: a symbol that cannot be made touches no file.
+    if (format == SymbolFormat::kEps || format == SymbolFormat::kPdf) {
+        // Without a physical size, one pixel of the picture is one point.
+        const long side = PictureSide(*settings, m.width);
+        if (side <= 0) {
+            *error = "the symbol has no size (--pixel-size 0 and --margin 0)";
+            return false;
+        }
+        const std::string doc = format == SymbolFormat::kEps ? SymbolEps(m, *settings, style.transparent, side)
+                                                             : SymbolPdf(m, *settings, style.transparent, side);
+        return WriteOutput(path, doc.data(), doc.size(), error);
+    }
     if (format == SymbolFormat::kSvg || format == SymbolFormat::kUtf8 || format == SymbolFormat::kAscii) {
         const std::string text = format == SymbolFormat::kSvg ? SymbolSvg(m, *settings, style.transparent)
                                                               : SymbolText(m, format, style.invert);

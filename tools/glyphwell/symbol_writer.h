@@ -15,16 +15,17 @@ class GwImage;
 
 namespace gwcli {
 
-enum class SymbolFormat { kNone, kPng, kGif, kBmp, kSvg, kUtf8, kAscii };
+enum class SymbolFormat { kNone, kPng, kGif, kBmp, kSvg, kEps, kPdf, kUtf8, kAscii };
 
-// The format named "png", "gif", "bmp", "svg", "utf8" or "ascii" (any case); kNone otherwise.
+// The format named "png", "gif", "bmp", "svg", "eps", "pdf", "utf8" or "ascii" (any case); kNone
+// otherwise.
 SymbolFormat SymbolFormatFromName(const std::string& name);
 // The --format option's reader: one of the names above.
 Apply FormatOption(SymbolFormat* out);
-// Formats written as files (pictures and SVG), as opposed to text symbols.
+// Formats written as files (pictures, SVG, EPS and PDF), as opposed to text symbols.
 inline bool IsFileFormat(SymbolFormat f) {
     return f == SymbolFormat::kPng || f == SymbolFormat::kGif || f == SymbolFormat::kBmp ||
-           f == SymbolFormat::kSvg;
+           f == SymbolFormat::kSvg || f == SymbolFormat::kEps || f == SymbolFormat::kPdf;
 }
 // File name ending for a format ("png"); "txt" for the text symbols.
 const char* FormatExtension(SymbolFormat f);
@@ -47,7 +48,7 @@ struct SymbolStyle {
 // The rows keep pointers into *style, which must outlive the table.
 std::vector<Option> SymbolOptions(SymbolStyle* style);
 
-// Checks the style against the output format (e.g. transparency needs PNG, GIF or SVG);
+// Checks the style against the output format (e.g. transparency needs PNG, GIF, SVG, EPS or PDF);
 // "" when they go together, else the usage message.
 std::string CheckStyle(const SymbolStyle& style, SymbolFormat format);
 
@@ -85,8 +86,8 @@ bool RenderedSymbolPicture(QRCodeSettings* settings, const SymbolStyle& style, S
                            std::string* error);
 
 // Writes the symbol of `settings` (known to encode; `m` is its matrix) to `path` in a file
-// format, whole or not at all (WriteOutput, so "-" is standard output): SVG and text symbols
-// from `m`, pictures through SymbolPicture. False with the reason in *error.
+// format, whole or not at all (WriteOutput, so "-" is standard output): SVG, EPS, PDF and text
+// symbols from `m`, pictures through SymbolPicture. False with the reason in *error.
 bool WriteSymbolFile(QRCodeSettings* settings, const SymbolMatrix& m, const SymbolStyle& style,
                      SymbolFormat format, const std::string& path, std::string* error);
 
