@@ -657,6 +657,11 @@ TEST(EncodeCli, PrintFormatsPassRealToolsAndReadBack) {
         {"clear.pdf", {"--background", "none"}, 119},
         {"clear.eps", {"--background", "none"}, 119},
         {"picked.out", {"--format", "pdf", "--margin", "0", "--pixel-size", "1"}, 33},
+        // A physical size is met exactly; pixels are counted at --dpi, 300 by default for print.
+        {"sized.pdf", {"--size", "25mm"}, 25 / 25.4 * 72},
+        {"sized.eps", {"--size", "2in", "--background", "none"}, 144},
+        {"pixels.pdf", {"--size", "600px"}, 144},
+        {"pixels.eps", {"--size", "600px", "--dpi", "600"}, 72},
     };
     const std::string text = "https://example.com/print";
     for (const auto& c : cases) {
@@ -695,6 +700,52 @@ TEST(EncodeCli, PrintFormatsPassRealToolsAndReadBack) {
         ASSERT_EQ(o.status, 0) << o.err;
         const std::string doc = ReadFile(dir + "/ticket." + format);
         EXPECT_NEAR(DeclaredSide(doc), 95, 1e-3) << format;  // version 2: 3 x 25 + 2 x 10
+    }
+}
+
+// Pictures at a physical size take the largest whole module size that keeps them within it,
+// warn when that is more than 5 % short, and carry the resolution, which info reads back.
+TEST(EncodeCli, PicturesAtAPhysicalSizeFitItAndKeepTheirResolution) {
+    const std::string text = "https://example.com/size";  // version 3 at level H: 29 modules
+    const struct {
+        const char* name;
+        std::vector<std::string> options;
+        long side;  // pixels: per module x 29 + 2 x the 10-pixel margin
+        long dpi;   // 0: none written
+        bool warns;
+    } cases[] = {
+        {"label.png", {"--size", "25mm", "--dpi", "600"}, 19 * 29 + 20, 600, false},  // 590.6 asked
+        {"label.bmp", {"--size", "2.54cm", "--dpi", "300"}, 9 * 29 + 20, 300, true},   // 300 asked: 94 %
+        {"exact.png", {"--size", "310px"}, 310, 96, false},                             // 10 per module, exactly
+        {"short.png", {"--size", "1in"}, 2 * 29 + 20, 96, true},                         // 96 asked: 81 %
+        {"tiny.gif", {"--size", "5mm"}, 29 + 20, 0, true},                               // one pixel is the least
+        {"dpi-only.png", {"--dpi", "1200"}, 3 * 29 + 20, 1200, false},
+    };
+    for (const auto& c : cases) {
+        const std::string path = TempPath(c.name);
+        std::vector<std::string> args = {text, "-o", path};
+        args.insert(args.end(), c.options.begin(), c.options.end());
+        const Outcome o = Encode(args);
+        ASSERT_EQ(o.status, 0) << c.name << ": " << o.err;
+        EXPECT_EQ(o.err.find("warning: the picture cannot be ") != std::string::npos, c.warns) << c.name << o.err;
+        int status = -1;
+        EXPECT_EQ(gwtest::RunCommand("identify -format '%w %h' " + gwtest::ShellQuote(path), &status),
+                  std::to_string(c.side) + " " + std::to_string(c.side))
+            << c.name;
+        if (c.dpi) {
+            const Outcome info = Glyphwell("", {"info", path});
+            const std::string dpi = std::to_string(c.dpi);
+            EXPECT_NE(info.out.find("resolution: " + dpi + " x " + dpi + " dpi"), std::string::npos) << info.out;
+        }
+        // One pixel per module is too fine for the reader.
+        if (c.side > 29 + 20) EXPECT_EQ(gwtest::DecodeFileWithZbarimg(path).bytes, text) << c.name;
+    }
+    for (const std::vector<std::string>& bad : std::vector<std::vector<std::string>>{
+             {"--size", "25"}, {"--size", "-1mm"}, {"--size", "1e3mm"}, {"--size", "2ft"}, {"--dpi", "0"},
+             {"--size", "1in", "--format", "utf8"}}) {
+        std::vector<std::string> args = {text, "-o", TempPath("refused.png")};
+        args.insert(args.end(), bad.begin(), bad.end());
+        EXPECT_EQ(Encode(args).status, 2) << bad[1];
     }
 }
 

@@ -169,6 +169,10 @@ int RunBatch(const std::vector<std::string>& args) {
                 job.error = gwcli::WhyNotEncodable(settings, why);
                 continue;
             }
+            if (gwcli::IsPictureFormat(format)) {
+                const std::string far = gwcli::FitPictureToSize(style.size, matrix->width, &settings);
+                if (!far.empty()) job.warning += (job.warning.empty() ? "" : "; ") + far;
+            }
             gwcli::WriteSymbolFile(&settings, *matrix, style, format, path, &job.error);
             std::free(matrix);
         }

@@ -109,6 +109,10 @@ int RunEncode(const std::vector<std::string>& args) {
     if (output.empty() && format != gwcli::SymbolFormat::kNone) {
         std::fputs(gwcli::SymbolText(*matrix, format, style.invert).c_str(), stdout);
     } else if (!output.empty()) {
+        if (gwcli::IsPictureFormat(format)) {
+            const std::string far = gwcli::FitPictureToSize(style.size, matrix->width, &settings);
+            if (!far.empty()) std::fprintf(stderr, "glyphwell encode: warning: %s\n", far.c_str());
+        }
         std::string error;
         if (!gwcli::WriteSymbolFile(&settings, *matrix, style, format, output, &error))
             status = gwcli::Failure("encode", error);

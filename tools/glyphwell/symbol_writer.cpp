@@ -157,6 +157,10 @@ std::vector<Option> SymbolOptions(SymbolStyle* style) {
          Choice<int>({{"1", 1}, {"24", 24}}, &style->depth)},
         {"--invert", nullptr, "text symbols: print light modules, for light-on-dark terminals",
          Flag(&style->invert)},
+        {"--size", "LENGTH", "side with the margin: 25mm, 2.5cm, 1in or 300px (sets the module size)",
+         SizeOption(&style->size)},
+        {"--dpi", "N", "resolution, kept in PNG and BMP files, 1-100000 (300 for eps, pdf; else 96)",
+         Integer(1, 100000, &style->size.dpi)},
     };
 }
 
@@ -164,6 +168,7 @@ std::string CheckStyle(const SymbolStyle& style, SymbolFormat format) {
     if (style.transparent &&
         (format == SymbolFormat::kBmp || format == SymbolFormat::kUtf8 || format == SymbolFormat::kAscii))
         return "--background none needs a PNG, GIF, SVG, EPS or PDF output";
+    if ((style.size.Asked() || style.size.dpi) && !IsFileFormat(format)) return "--size and --dpi need a file output";
     return "";
 }
 
@@ -225,17 +230,17 @@ std::string SymbolText(const SymbolMatrix& m, SymbolFormat format, bool invert) 
     return out;
 }
 
-std::string SymbolSvg(const SymbolMatrix& m, const QRCodeSettings& s, bool transparent) {
-    const int pixels = s.pixelSize * m.width + 2 * s.margin;
+std::string SymbolSvg(const SymbolMatrix& m, const QRCodeSettings& s, bool transparent, const std::string& length) {
+    const std::string pixels = length.empty() ? std::to_string(s.pixelSize * m.width + 2 * s.margin) : length;
     const double quiet = s.pixelSize ? static_cast<double>(s.margin) / s.pixelSize : 0.0;
     const double side = m.width + 2 * quiet;
     char buffer[256];
     std::string svg = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
     std::snprintf(
         buffer, sizeof buffer,
-        "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"%d\" height=\"%d\" viewBox=\"0 0 %g %g\" "
+        "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"%s\" height=\"%s\" viewBox=\"0 0 %g %g\" "
         "shape-rendering=\"crispEdges\">\n",
-        pixels, pixels, side, side);
+        pixels.c_str(), pixels.c_str(), side, side);
     svg += buffer;
     if (!transparent) {
         // The margin is white whatever the light colour, as in the pictures.
@@ -323,8 +328,8 @@ bool WriteSymbolFile(QRCodeSettings* settings, const SymbolMatrix& m, const Symb
     // The whole file is made in memory first: a symbol that cannot be made touches no file.
     if (format == SymbolFormat::kEps || format == SymbolFormat::kPdf) {
         // Without a physical size, one pixel of the picture is one point.
-        const long side = PictureSide(*settings, m.width);
-        if (side <= 0) {
+        const double side = style.size.Asked() ? style.size.Points(true) : PictureSide(*settings, m.width);
+        if (PictureSide(*settings, m.width) <= 0) {
             *error = "the symbol has no size (--pixel-size 0 and --margin 0)";
             return false;
         }
@@ -333,12 +338,17 @@ bool WriteSymbolFile(QRCodeSettings* settings, const SymbolMatrix& m, const Symb
         return WriteOutput(path, doc.data(), doc.size(), error);
     }
     if (format == SymbolFormat::kSvg || format == SymbolFormat::kUtf8 || format == SymbolFormat::kAscii) {
-        const std::string text = format == SymbolFormat::kSvg ? SymbolSvg(m, *settings, style.transparent)
+        const std::string text = format == SymbolFormat::kSvg
+                                     ? SymbolSvg(m, *settings, style.transparent, style.size.SvgLength())
                                                               : SymbolText(m, format, style.invert);
         return WriteOutput(path, text.data(), text.size(), error);
     }
     GwImage image;
     if (!SymbolPicture(settings, style, format, &image, error, &m)) return false;
+    if (style.size.Asked() || style.size.dpi) {
+        image.SetXDPI(style.size.Dpi(false));
+        image.SetYDPI(style.size.Dpi(false));
+    }
     const long type = format == SymbolFormat::kGif   ? TypeGif
                       : format == SymbolFormat::kBmp ? TypeBmp
                                                      : TypePng;

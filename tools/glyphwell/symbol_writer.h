@@ -10,6 +10,7 @@
 #include "encoder/settings.h"
 #include "encoder/symbol.h"
 #include "tools/glyphwell/options.h"
+#include "tools/glyphwell/symbol_size.h"
 
 class GwImage;
 
@@ -27,6 +28,10 @@ inline bool IsFileFormat(SymbolFormat f) {
     return f == SymbolFormat::kPng || f == SymbolFormat::kGif || f == SymbolFormat::kBmp ||
            f == SymbolFormat::kSvg || f == SymbolFormat::kEps || f == SymbolFormat::kPdf;
 }
+// Formats written as pixels (PNG, GIF, BMP).
+inline bool IsPictureFormat(SymbolFormat f) {
+    return f == SymbolFormat::kPng || f == SymbolFormat::kGif || f == SymbolFormat::kBmp;
+}
 // File name ending for a format ("png"); "txt" for the text symbols.
 const char* FormatExtension(SymbolFormat f);
 
@@ -38,6 +43,7 @@ struct SymbolStyle {
     bool transparent = false;  // --background none: light modules and margin left transparent
     int depth = 1;             // 1: two-colour symbols as 1-bit palette pictures; 24: full colour
     bool invert = false;       // text symbols: light modules printed, for light-on-dark terminals
+    PrintSize size;            // --size and --dpi
 
     SymbolStyle();
     // Copies the style into a record holding `text` (at most QRCODE_TEXT_MAX bytes).
@@ -48,7 +54,8 @@ struct SymbolStyle {
 // The rows keep pointers into *style, which must outlive the table.
 std::vector<Option> SymbolOptions(SymbolStyle* style);
 
-// Checks the style against the output format (e.g. transparency needs PNG, GIF, SVG, EPS or PDF);
+// Checks the style against the output format (e.g. transparency needs PNG, GIF, SVG, EPS or PDF,
+// a physical size a picture or print file);
 // "" when they go together, else the usage message.
 std::string CheckStyle(const SymbolStyle& style, SymbolFormat format);
 
@@ -68,8 +75,10 @@ std::string WhyNotEncodable(QRCodeSettings* settings);
 std::string SymbolText(const SymbolMatrix& m, SymbolFormat format, bool invert);
 
 // The symbol as an SVG document: the viewBox is measured in modules, the margin is the picture
-// margin in modules (margin / pixelSize), width and height are the picture's pixels.
-std::string SymbolSvg(const SymbolMatrix& m, const QRCodeSettings& settings, bool transparent);
+// margin in modules (margin / pixelSize), width and height are the picture's pixels, or
+// `length` ("25mm") when one is given.
+std::string SymbolSvg(const SymbolMatrix& m, const QRCodeSettings& settings, bool transparent,
+                      const std::string& length = "");
 
 // Makes the picture of the symbol of `settings` in *image in as few bits as the format and
 // style allow (1-bit palette for two colours unless style.depth is 24). Two-colour pictures
@@ -87,7 +96,9 @@ bool RenderedSymbolPicture(QRCodeSettings* settings, const SymbolStyle& style, S
 
 // Writes the symbol of `settings` (known to encode; `m` is its matrix) to `path` in a file
 // format, whole or not at all (WriteOutput, so "-" is standard output): SVG, EPS, PDF and text
-// symbols from `m`, pictures through SymbolPicture. False with the reason in *error.
+// symbols from `m`, pictures through SymbolPicture. EPS and PDF are style.size when it is asked;
+// pictures carry its resolution when a size or --dpi is asked (fit the module size to it first
+// with FitPictureToSize). False with the reason in *error.
 bool WriteSymbolFile(QRCodeSettings* settings, const SymbolMatrix& m, const SymbolStyle& style,
                      SymbolFormat format, const std::string& path, std::string* error);
 
