@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "image/byte_plane.h"
 #include "image/gw_image.h"
 
 namespace {
@@ -89,43 +90,20 @@ bool GwImage::AlphaSet(const GwImage& from) {
 
 bool GwImage::AlphaFlip() {
     if (!alpha) return false;
-    const size_t width = GetWidth();
-    const size_t height = GetHeight();
-    for (size_t top = height - 1, bottom = 0; bottom < top; bottom++, top--) {
-        BYTE* a = alpha + bottom * width;
-        BYTE* b = alpha + top * width;
-        for (size_t x = 0; x < width; x++) {
-            const BYTE t = a[x];
-            a[x] = b[x];
-            b[x] = t;
-        }
-    }
+    gwplane::Flip(alpha, GetWidth(), GetHeight());
     return true;
 }
 
 bool GwImage::AlphaMirror() {
     if (!alpha) return false;
-    const size_t width = GetWidth();
-    const size_t height = GetHeight();
-    for (size_t y = 0; y < height; y++) {
-        BYTE* row = alpha + y * width;
-        for (size_t l = 0, r = width - 1; l < r; l++, r--) {
-            const BYTE t = row[l];
-            row[l] = row[r];
-            row[r] = t;
-        }
-    }
+    gwplane::Mirror(alpha, GetWidth(), GetHeight());
     return true;
 }
 
 bool GwImage::AlphaSplit(GwImage* dest) const {
     // Re-creating this image as its own destination would free the plane being read.
     if (!alpha || !dest || dest == this) return false;
-    if (!dest->Create(GetWidth(), GetHeight(), 8, info.type)) return false;
-    dest->SetGrayPalette();
-    const size_t width = GetWidth();
-    for (DWORD y = 0; y < GetHeight(); y++) std::memcpy(dest->GetBits(y), alpha + y * width, width);
-    return true;
+    return gwplane::Split(alpha, *this, dest);
 }
 
 bool GwImage::AlphaPaletteSplit(GwImage* dest) const {

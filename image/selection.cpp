@@ -7,6 +7,7 @@
 #include <cstring>
 #include <vector>
 
+#include "image/byte_plane.h"
 #include "image/gw_image.h"
 
 namespace {
@@ -206,9 +207,5 @@ bool GwImage::SelectionCopy(const GwImage& from) {
 
 bool GwImage::SelectionSplit(GwImage* dest) const {
     if (!selection || !dest || dest == this) return false;
-    if (!dest->Create(GetWidth(), GetHeight(), 8, info.type)) return false;
-    dest->SetGrayPalette();
-    const size_t width = GetWidth();
-    for (DWORD y = 0; y < GetHeight(); y++) std::memcpy(dest->GetBits(y), selection + y * width, width);
-    return true;
+    return gwplane::Split(selection, *this, dest);
 }

@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "image/byte_plane.h"
 #include "image/gw_image.h"
 
 bool GwImage::Flip() {
@@ -21,16 +22,7 @@ bool GwImage::Flip() {
     std::free(spare);
     if (alpha) AlphaFlip();
     if (selection) {
-        const size_t width = GetWidth();
-        for (DWORD bottom = 0, top = height - 1; bottom < top; bottom++, top--) {
-            BYTE* a = selection + bottom * width;
-            BYTE* b = selection + top * width;
-            for (size_t x = 0; x < width; x++) {
-                const BYTE t = a[x];
-                a[x] = b[x];
-                b[x] = t;
-            }
-        }
+        gwplane::Flip(selection, GetWidth(), height);
         // Rows bottom..top-1 land on rows height-top..height-bottom-1; the empty box
         // (bottom = height, top = 0) maps onto itself.
         RECT& box = info.selectionBox;
@@ -65,14 +57,7 @@ bool GwImage::Mirror() {
     }
     if (alpha) AlphaMirror();
     if (selection) {
-        for (long y = 0; y < height; y++) {
-            BYTE* row = selection + static_cast<size_t>(y) * width;
-            for (long l = 0, r = width - 1; l < r; l++, r--) {
-                const BYTE t = row[l];
-                row[l] = row[r];
-                row[r] = t;
-            }
-        }
+        gwplane::Mirror(selection, static_cast<size_t>(width), static_cast<size_t>(height));
         RECT& box = info.selectionBox;
         const LONG newLeft = static_cast<LONG>(width) - box.right;
         const LONG newRight = static_cast<LONG>(width) - box.left;
