@@ -250,6 +250,16 @@ bool ParseLocked(Registry& r, const std::string& text) {
     return true;
 }
 
+// The key that an open or predefined handle names, and its path when asked for:
+// ERROR_INVALID_HANDLE for a handle that names nothing, ERROR_KEY_DELETED when its key is gone.
+LONG OpenedKey(Registry& r, HKEY key, Key** found, std::vector<std::string>* path = nullptr) {
+    std::vector<std::string> own;
+    std::vector<std::string>& names = path ? *path : own;
+    if (!Resolve(r, key, &names)) return ERROR_INVALID_HANDLE;
+    *found = Find(r, names);
+    return *found ? ERROR_SUCCESS : ERROR_KEY_DELETED;
+}
+
 HKEY NewHandle(Registry& r, const std::vector<std::string>& path) {
     const uintptr_t h = r.nextHandle++;
     r.handles[h] = path;
@@ -263,9 +273,8 @@ LONG RegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD, LPSTR, DWORD, DWORD, void*,
     std::lock_guard<std::mutex> guard(r.lock);
     if (!result) return ERROR_INVALID_PARAMETER;
     std::vector<std::string> path;
-    if (!Resolve(r, key, &path)) return ERROR_INVALID_HANDLE;
-    Key* k = Find(r, path);
-    if (!k) return ERROR_KEY_DELETED;
+    Key* k = nullptr;
+    if (const LONG rc = OpenedKey(r, key, &k, &path); rc != ERROR_SUCCESS) return rc;
     bool created = false;
     for (const std::string& part : SplitPath(subKey)) {
         auto it = k->subkeys.find(Lower(part));
@@ -313,10 +322,9 @@ LONG RegSetValueExA(HKEY key, LPCSTR name, DWORD, DWORD type, const BYTE* data, 
     Registry& r = Reg();
     std::lock_guard<std::mutex> guard(r.lock);
     std::vector<std::string> path;
-    if (!Resolve(r, key, &path)) return ERROR_INVALID_HANDLE;
+    Key* k = nullptr;
+    if (const LONG rc = OpenedKey(r, key, &k, &path); rc != ERROR_SUCCESS) return rc;
     if (path.size() < 2) return ERROR_ACCESS_DENIED;  // the roots hold no values
-    Key* k = Find(r, path);
-    if (!k) return ERROR_KEY_DELETED;
     if (!data && size) return ERROR_INVALID_PARAMETER;
     if (!r.writable) return ERROR_ACCESS_DENIED;
     Value v;
@@ -330,10 +338,8 @@ LONG RegSetValueExA(HKEY key, LPCSTR name, DWORD, DWORD type, const BYTE* data, 
 LONG RegQueryValueExA(HKEY key, LPCSTR name, DWORD*, DWORD* type, BYTE* data, DWORD* size) {
     Registry& r = Reg();
     std::lock_guard<std::mutex> guard(r.lock);
-    std::vector<std::string> path;
-    if (!Resolve(r, key, &path)) return ERROR_INVALID_HANDLE;
-    Key* k = Find(r, path);
-    if (!k) return ERROR_KEY_DELETED;
+    Key* k = nullptr;
+    if (const LONG rc = OpenedKey(r, key, &k); rc != ERROR_SUCCESS) return rc;
     if (data && !size) return ERROR_INVALID_PARAMETER;
     auto it = k->values.find(Lower(name ? name : ""));
     if (it == k->values.end()) return ERROR_FILE_NOT_FOUND;
@@ -365,10 +371,8 @@ LONG RegSetValueA(HKEY key, LPCSTR subKey, DWORD type, LPCSTR data, DWORD) {
 LONG RegDeleteValueA(HKEY key, LPCSTR name) {
     Registry& r = Reg();
     std::lock_guard<std::mutex> guard(r.lock);
-    std::vector<std::string> path;
-    if (!Resolve(r, key, &path)) return ERROR_INVALID_HANDLE;
-    Key* k = Find(r, path);
-    if (!k) return ERROR_KEY_DELETED;
+    Key* k = nullptr;
+    if (const LONG rc = OpenedKey(r, key, &k); rc != ERROR_SUCCESS) return rc;
     if (!r.writable) return ERROR_ACCESS_DENIED;
     if (!k->values.erase(Lower(name ? name : ""))) return ERROR_FILE_NOT_FOUND;
     return Persist(r);
@@ -395,10 +399,8 @@ LONG RegDeleteKeyA(HKEY key, LPCSTR subKey) {
 LONG RegEnumKeyA(HKEY key, DWORD index, LPSTR name, DWORD nameSize) {
     Registry& r = Reg();
     std::lock_guard<std::mutex> guard(r.lock);
-    std::vector<std::string> path;
-    if (!Resolve(r, key, &path)) return ERROR_INVALID_HANDLE;
-    Key* k = Find(r, path);
-    if (!k) return ERROR_KEY_DELETED;
+    Key* k = nullptr;
+    if (const LONG rc = OpenedKey(r, key, &k); rc != ERROR_SUCCESS) return rc;
     if (index >= k->subkeys.size()) return ERROR_NO_MORE_ITEMS;
     auto it = k->subkeys.begin();
     std::advance(it, index);
@@ -413,10 +415,8 @@ LONG RegEnumValueA(HKEY key, DWORD index, LPSTR name, DWORD* nameSize, DWORD*, D
     {
         Registry& r = Reg();
         std::lock_guard<std::mutex> guard(r.lock);
-        std::vector<std::string> path;
-        if (!Resolve(r, key, &path)) return ERROR_INVALID_HANDLE;
-        Key* k = Find(r, path);
-        if (!k) return ERROR_KEY_DELETED;
+        Key* k = nullptr;
+        if (const LONG rc = OpenedKey(r, key, &k); rc != ERROR_SUCCESS) return rc;
         if (index >= k->values.size()) return ERROR_NO_MORE_ITEMS;
         auto it = k->values.begin();
         std::advance(it, index);
