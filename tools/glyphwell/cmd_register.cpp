@@ -8,21 +8,21 @@
 #include "control/glyphwell_module.h"
 #include "platform/win32.h"
 #include "tools/glyphwell/command.h"
+#include "tools/glyphwell/options.h"
 
 namespace {
 
-int Usage(const char* verb, const std::vector<std::string>& args, bool* handled) {
-    *handled = true;
-    if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
-        std::printf("usage: glyphwell %s\n\nregistry file: %s\n", verb, standin::RegistryDefaultPath().c_str());
-        return kExitOk;
-    }
-    if (!args.empty()) {
-        std::fprintf(stderr, "glyphwell %s: takes no arguments\n\nusage: glyphwell %s\n", verb, verb);
-        return kExitUsage;
-    }
-    *handled = false;
-    return kExitOk;
+// Reads a registry command's arguments through the option layer: --help shows the registry
+// file in use, and the commands take nothing else. kContinue when the command should run.
+int ReadArguments(const char* verb, const std::vector<std::string>& args) {
+    const std::string synopsis = std::string("usage: glyphwell ") + verb + "\n";
+    const std::string registryFile = "registry file: " + standin::RegistryDefaultPath() + "\n";
+    const gwcli::CommandLine line{verb, synopsis.c_str(), {}, registryFile.c_str()};
+    std::vector<std::string> operands;
+    const int status = gwcli::Parse(line, args, &operands);
+    if (status != gwcli::kContinue) return status;
+    if (!operands.empty()) return gwcli::UsageError(line, "takes no arguments");
+    return gwcli::kContinue;
 }
 
 bool OpenRegistry(const char* verb, std::string* path) {
@@ -41,9 +41,7 @@ const char* Failure(HRESULT hr) {
 }
 
 int RunRegister(const std::vector<std::string>& args) {
-    bool handled;
-    const int usage = Usage("register", args, &handled);
-    if (handled) return usage;
+    if (const int status = ReadArguments("register", args); status != gwcli::kContinue) return status;
     std::string path;
     if (!OpenRegistry("register", &path)) return kExitFailed;
     const HRESULT hr = DllRegisterServer();
@@ -57,9 +55,7 @@ int RunRegister(const std::vector<std::string>& args) {
 }
 
 int RunUnregister(const std::vector<std::string>& args) {
-    bool handled;
-    const int usage = Usage("unregister", args, &handled);
-    if (handled) return usage;
+    if (const int status = ReadArguments("unregister", args); status != gwcli::kContinue) return status;
     std::string path;
     if (!OpenRegistry("unregister", &path)) return kExitFailed;
     const HRESULT hr = DllUnregisterServer();
@@ -73,9 +69,7 @@ int RunUnregister(const std::vector<std::string>& args) {
 }
 
 int RunRegistry(const std::vector<std::string>& args) {
-    bool handled;
-    const int usage = Usage("registry", args, &handled);
-    if (handled) return usage;
+    if (const int status = ReadArguments("registry", args); status != gwcli::kContinue) return status;
     std::string path;
     if (!OpenRegistry("registry", &path)) return kExitFailed;
     std::fputs(standin::RegistryDump().c_str(), stdout);
