@@ -104,184 +104,236 @@ uint32_t SourceRgb(const PixelView& v, int x, int y) {
 
 }  // namespace
 
+namespace {
+
+// What the steps of one transfer share: the raster operation, the mapping of each axis, the
+// destination's pixels and the source as the transfer reads it.
+struct Transfer {
+    explicit Transfer(DC& context) : dc(context) {}
+    DC& dc;
+    uint8_t index = 0;
+    bool usesSource = false;
+    int mode = 0;
+    Axis ax, ay;
+    PixelView dst;
+    uint32_t mask = 0;
+    uint32_t pattern = 0;
+    BlitSource local;
+    std::vector<uint8_t> copy;  // the source's rows, when they are the destination's own
+    // Plain 24/32-bit source onto a plain 32-bit destination without stretching.
+    bool direct = false;
+    // Per destination column of the part being drawn, the source columns it draws from.
+    std::vector<long long> colFrom, colTo;
+};
+
+// Takes the source. A source that shares the destination's pixels is copied first, so that
+// overlapping transfers read the pixels as they were before the transfer began. false when no
+// row of the source is reached (nothing to draw).
+bool TakeSource(Transfer& t, const BlitSource& source) {
+    t.local = source;
+    if (source.view.top != t.dst.top) return true;
+    long long first = std::max(0LL, t.ay.src0);
+    long long last = std::min<long long>(t.local.view.height, t.ay.src0 + t.ay.srcLen);
+    if (first >= last) return false;
+    size_t rowBytes = static_cast<size_t>(t.dst.step < 0 ? -t.dst.step : t.dst.step);
+    t.copy.resize(rowBytes * static_cast<size_t>(last - first));
+    for (long long r = first; r < last; ++r) {
+        std::memcpy(t.copy.data() + rowBytes * static_cast<size_t>(r - first), t.local.view.row(static_cast<int>(r)),
+                    rowBytes);
+    }
+    t.local.view.top = t.copy.data();
+    t.local.view.step = static_cast<ptrdiff_t>(rowBytes);
+    t.local.view.height = static_cast<int>(last - first);
+    t.ay.src0 -= first;
+    return true;
+}
+
+// Maps destination columns left..right-1 onto the source. True for a plain copy: SRCCOPY one
+// source column for one destination column, unmirrored and all inside the source, which needs
+// neither the raster operation nor the destination (colFrom then holds the run's first column).
+bool MapColumns(Transfer& t, long long left, long long right) {
+    const PixelView& sv = t.local.view;
+    const long long firstColumn = t.ax.src0 + (left - t.ax.dst0);
+    const bool plainCopy = t.direct && t.index == 0xCC && t.ax.srcLen == t.ax.dstLen && !t.ax.flip &&
+                           firstColumn >= 0 && firstColumn + (right - left) <= sv.width;
+    if (plainCopy) {
+        t.colFrom.assign(1, firstColumn);
+    } else if (t.usesSource) {
+        t.colFrom.resize(static_cast<size_t>(right - left));
+        t.colTo.resize(t.colFrom.size());
+        for (long long c = left; c < right; ++c) {
+            long long f, to;
+            t.ax.span(c, &f, &to);
+            t.colFrom[static_cast<size_t>(c - left)] = std::max(0LL, f);
+            t.colTo[static_cast<size_t>(c - left)] = std::min<long long>(sv.width, to);
+        }
+    }
+    return plainCopy;
+}
+
+// A fill that ignores the destination gives every pixel the same bytes: the first pixel of
+// each row is set as usual and its bytes repeated along the row.
+void FillPart(Transfer& t, long long left, long long right, long long top, long long bottom) {
+    const uint32_t value = ApplyRop3(t.index, t.pattern, 0, 0) & t.mask;
+    const size_t bytes = static_cast<size_t>(t.dst.bpp / 8);
+    for (long long r = top; r < bottom; ++r) {
+        t.dst.setWork(static_cast<int>(left), static_cast<int>(r), value);
+        uint8_t* first = t.dst.row(static_cast<int>(r)) + static_cast<size_t>(left) * bytes;
+        for (uint8_t* p = first + bytes; p < first + static_cast<size_t>(right - left) * bytes; p += bytes)
+            std::memcpy(p, first, bytes);
+    }
+}
+
+// One destination row of a direct transfer, done on the bytes: the common case (drawing
+// images). A plain copy moves the colour bytes as they are; every 32-bit pixel written gets
+// its fourth byte cleared.
+void CopyRowDirect(Transfer& t, long long r, long long rowFrom, long long left, long long right, bool plainCopy) {
+    const PixelView& sv = t.local.view;
+    const uint8_t* srcRow = sv.row(static_cast<int>(rowFrom));
+    uint8_t* dstRow = t.dst.row(static_cast<int>(r));
+    const size_t srcBytes = static_cast<size_t>(sv.bpp / 8);
+    if (plainCopy) {
+        const uint8_t* sp = srcRow + static_cast<size_t>(t.colFrom[0]) * srcBytes;
+        uint8_t* dp = dstRow + static_cast<size_t>(left) * 4;
+        if (srcBytes == 4) {
+            std::memcpy(dp, sp, static_cast<size_t>(right - left) * 4);
+            for (long long c = left; c < right; ++c, dp += 4) dp[3] = 0;
+            return;
+        }
+        for (long long c = left; c < right; ++c, sp += srcBytes, dp += 4) {
+            dp[0] = sp[0];
+            dp[1] = sp[1];
+            dp[2] = sp[2];
+            dp[3] = 0;
+        }
+        return;
+    }
+    for (long long c = left; c < right; ++c) {
+        long long cf = t.colFrom[static_cast<size_t>(c - left)];
+        if (cf >= t.colTo[static_cast<size_t>(c - left)]) continue;
+        const uint8_t* sp = srcRow + static_cast<size_t>(cf) * srcBytes;
+        uint8_t* dp = dstRow + static_cast<size_t>(c) * 4;
+        uint32_t s = sp[0] | (static_cast<uint32_t>(sp[1]) << 8) | (static_cast<uint32_t>(sp[2]) << 16);
+        uint32_t d = dp[0] | (static_cast<uint32_t>(dp[1]) << 8) | (static_cast<uint32_t>(dp[2]) << 16);
+        uint32_t v = ApplyRop3(t.index, t.pattern, s, d);
+        dp[0] = static_cast<uint8_t>(v);
+        dp[1] = static_cast<uint8_t>(v >> 8);
+        dp[2] = static_cast<uint8_t>(v >> 16);
+        dp[3] = 0;
+    }
+}
+
+// The colour of source columns cf..ct-1 and rows rowFrom..rowTo-1 combined as the stretch
+// mode says: one pixel as it is, HALFTONE the rounded average, BLACKONWHITE the AND of them
+// all, the others the OR.
+uint32_t CombinedSource(const PixelView& sv, int mode, long long cf, long long ct, long long rowFrom, long long rowTo) {
+    if (rowTo - rowFrom == 1 && ct - cf == 1) return SourceRgb(sv, static_cast<int>(cf), static_cast<int>(rowFrom));
+    if (mode == HALFTONE) {
+        unsigned long long sum[3] = {0, 0, 0}, n = 0;
+        for (long long yy = rowFrom; yy < rowTo; ++yy) {
+            for (long long xx = cf; xx < ct; ++xx) {
+                uint32_t v2 = SourceRgb(sv, static_cast<int>(xx), static_cast<int>(yy));
+                sum[0] += (v2 >> 16) & 0xFF;
+                sum[1] += (v2 >> 8) & 0xFF;
+                sum[2] += v2 & 0xFF;
+                ++n;
+            }
+        }
+        return static_cast<uint32_t>(((sum[0] + n / 2) / n) << 16 | ((sum[1] + n / 2) / n) << 8 |
+                                     ((sum[2] + n / 2) / n));
+    }
+    const bool andMode = mode == BLACKONWHITE;
+    uint32_t rgb = andMode ? 0x00FFFFFFu : 0u;
+    for (long long yy = rowFrom; yy < rowTo; ++yy) {
+        for (long long xx = cf; xx < ct; ++xx) {
+            uint32_t v2 = SourceRgb(sv, static_cast<int>(xx), static_cast<int>(yy));
+            rgb = andMode ? (rgb & v2) : (rgb | v2);
+        }
+    }
+    return rgb;
+}
+
+// One destination row by the general loop: each pixel's source colour (if the operation takes
+// one) converted to the destination, combined with pattern and destination by the operation.
+void TransferRow(Transfer& t, long long r, long long rowFrom, long long rowTo, long long left, long long right) {
+    for (long long c = left; c < right; ++c) {
+        uint32_t s = 0;
+        if (t.usesSource) {
+            long long cf = t.colFrom[static_cast<size_t>(c - left)];
+            long long ct = t.colTo[static_cast<size_t>(c - left)];
+            if (cf >= ct) continue;
+            s = ToDestination(CombinedSource(t.local.view, t.mode, cf, ct, rowFrom, rowTo), t.local, t.dst, t.dc);
+        }
+        int px = static_cast<int>(c), py = static_cast<int>(r);
+        uint32_t d = t.dst.work(px, py);
+        t.dst.setWork(px, py, ApplyRop3(t.index, t.pattern, s, d) & t.mask);
+    }
+}
+
+// Draws the destination rectangle left..right-1 x top..bottom-1, one visible part.
+void TransferPart(Transfer& t, long long left, long long right, long long top, long long bottom) {
+    const bool plainCopy = MapColumns(t, left, right);
+    if (!t.usesSource && t.dst.bpp >= 8 && (t.dst.bpp % 8) == 0 && !RopUsesDestination(t.index)) {
+        FillPart(t, left, right, top, bottom);
+        return;
+    }
+    for (long long r = top; r < bottom; ++r) {
+        long long rowFrom = 0, rowTo = 0;
+        if (t.usesSource) {
+            t.ay.span(r, &rowFrom, &rowTo);
+            rowFrom = std::max(0LL, rowFrom);
+            rowTo = std::min<long long>(t.local.view.height, rowTo);
+            if (rowFrom >= rowTo) continue;
+        }
+        if (t.direct)
+            CopyRowDirect(t, r, rowFrom, left, right, plainCopy);
+        else
+            TransferRow(t, r, rowFrom, rowTo, left, right);
+    }
+}
+
+}  // namespace
+
 namespace gw {
 namespace gdi {
 
 bool RunTransfer(DC& dc, long long x, long long y, long long w, long long h, const BlitSource* source, long long sx,
          long long sy, long long sw, long long sh, DWORD rop) {
     if (!dc.bitmap) return false;
-    const uint8_t index = RopIndex(rop);
-    const bool usesSource = RopUsesSource(index);
-    if (usesSource && !source) return false;
+    Transfer t(dc);
+    t.index = RopIndex(rop);
+    t.usesSource = RopUsesSource(t.index);
+    if (t.usesSource && !source) return false;
     if (w == 0 || h == 0) return true;
-    if (usesSource && (sw == 0 || sh == 0)) return false;
-    if (!usesSource) {
+    if (t.usesSource && (sw == 0 || sh == 0)) return false;
+    if (!t.usesSource) {
         sw = w;
         sh = h;
     }
 
-    Axis ax, ay;
-    Normalise(x, w, &ax.dst0, &ax.dstLen, &ax.flip);
-    Normalise(y, h, &ay.dst0, &ay.dstLen, &ay.flip);
-    Normalise(sx, sw, &ax.src0, &ax.srcLen, &ax.flip);
-    Normalise(sy, sh, &ay.src0, &ay.srcLen, &ay.flip);
-    const int mode = dc.stretchMode;
-    ax.spans = ax.srcLen > ax.dstLen && mode != COLORONCOLOR;
-    ay.spans = ay.srcLen > ay.dstLen && mode != COLORONCOLOR;
+    Normalise(x, w, &t.ax.dst0, &t.ax.dstLen, &t.ax.flip);
+    Normalise(y, h, &t.ay.dst0, &t.ay.dstLen, &t.ay.flip);
+    Normalise(sx, sw, &t.ax.src0, &t.ax.srcLen, &t.ax.flip);
+    Normalise(sy, sh, &t.ay.src0, &t.ay.srcLen, &t.ay.flip);
+    t.mode = dc.stretchMode;
+    t.ax.spans = t.ax.srcLen > t.ax.dstLen && t.mode != COLORONCOLOR;
+    t.ay.spans = t.ay.srcLen > t.ay.dstLen && t.mode != COLORONCOLOR;
 
-    PixelView dst = ViewOf(*dc.bitmap);
-    const uint32_t mask = dst.workMask();
-    const uint32_t pattern = RopUsesPattern(index) ? BrushWork(dc, dst) : 0;
+    t.dst = ViewOf(*dc.bitmap);
+    t.mask = t.dst.workMask();
+    t.pattern = RopUsesPattern(t.index) ? BrushWork(dc, t.dst) : 0;
+    if (t.usesSource && !TakeSource(t, *source)) return true;
+    const PixelView& sv = t.local.view;
+    t.direct = t.usesSource && !t.ax.spans && !t.ay.spans && (sv.bpp == 24 || sv.bpp == 32) && !sv.bitfields &&
+               t.dst.bpp == 32 && !t.dst.bitfields;
 
-    // A source that shares the destination's pixels is copied first, so that overlapping
-    // transfers read the pixels as they were before the transfer began.
-    BlitSource local;
-    std::vector<uint8_t> copy;
-    if (usesSource) {
-        local = *source;
-        if (source->view.top == dst.top) {
-            long long first = std::max(0LL, ay.src0);
-            long long last = std::min<long long>(local.view.height, ay.src0 + ay.srcLen);
-            if (first >= last) return true;
-            size_t rowBytes = static_cast<size_t>(dst.step < 0 ? -dst.step : dst.step);
-            copy.resize(rowBytes * static_cast<size_t>(last - first));
-            for (long long r = first; r < last; ++r) {
-                std::memcpy(copy.data() + rowBytes * static_cast<size_t>(r - first),
-                            local.view.row(static_cast<int>(r)), rowBytes);
-            }
-            local.view.top = copy.data();
-            local.view.step = static_cast<ptrdiff_t>(rowBytes);
-            local.view.height = static_cast<int>(last - first);
-            ay.src0 -= first;
-        }
-    }
-    const PixelView& sv = local.view;
-
-    const bool direct = usesSource && !ax.spans && !ay.spans && (sv.bpp == 24 || sv.bpp == 32) && !sv.bitfields &&
-                        dst.bpp == 32 && !dst.bitfields;
-    std::vector<long long> colFrom, colTo;
     for (const RECT& v : VisibleRects(dc)) {
-        long long left = std::max<long long>(v.left, ax.dst0);
-        long long right = std::min<long long>(v.right, ax.dst0 + ax.dstLen);
-        long long top = std::max<long long>(v.top, ay.dst0);
-        long long bottom = std::min<long long>(v.bottom, ay.dst0 + ay.dstLen);
+        long long left = std::max<long long>(v.left, t.ax.dst0);
+        long long right = std::min<long long>(v.right, t.ax.dst0 + t.ax.dstLen);
+        long long top = std::max<long long>(v.top, t.ay.dst0);
+        long long bottom = std::min<long long>(v.bottom, t.ay.dst0 + t.ay.dstLen);
         if (left >= right || top >= bottom) continue;
-        // SRCCOPY one source column for one destination column, unmirrored and all inside the
-        // source, needs neither the raster operation nor the destination: a run of pixels.
-        const long long firstColumn = ax.src0 + (left - ax.dst0);
-        const bool plainCopy = direct && index == 0xCC && ax.srcLen == ax.dstLen && !ax.flip && firstColumn >= 0 &&
-                               firstColumn + (right - left) <= sv.width;
-        if (plainCopy) {
-            colFrom.assign(1, firstColumn);
-        } else if (usesSource) {
-            colFrom.resize(static_cast<size_t>(right - left));
-            colTo.resize(colFrom.size());
-            for (long long c = left; c < right; ++c) {
-                long long f, t;
-                ax.span(c, &f, &t);
-                colFrom[static_cast<size_t>(c - left)] = std::max(0LL, f);
-                colTo[static_cast<size_t>(c - left)] = std::min<long long>(sv.width, t);
-            }
-        }
-        if (!usesSource && dst.bpp >= 8 && (dst.bpp % 8) == 0 && !RopUsesDestination(index)) {
-            // A fill that ignores the destination gives every pixel the same bytes: the first
-            // pixel of each row is set as usual and its bytes repeated along the row.
-            const uint32_t value = ApplyRop3(index, pattern, 0, 0) & mask;
-            const size_t bytes = static_cast<size_t>(dst.bpp / 8);
-            for (long long r = top; r < bottom; ++r) {
-                dst.setWork(static_cast<int>(left), static_cast<int>(r), value);
-                uint8_t* first = dst.row(static_cast<int>(r)) + static_cast<size_t>(left) * bytes;
-                for (uint8_t* p = first + bytes; p < first + static_cast<size_t>(right - left) * bytes; p += bytes)
-                    std::memcpy(p, first, bytes);
-            }
-            continue;
-        }
-        for (long long r = top; r < bottom; ++r) {
-            long long rowFrom = 0, rowTo = 0;
-            if (usesSource) {
-                ay.span(r, &rowFrom, &rowTo);
-                rowFrom = std::max(0LL, rowFrom);
-                rowTo = std::min<long long>(sv.height, rowTo);
-                if (rowFrom >= rowTo) continue;
-            }
-            if (direct) {
-                // Plain 24/32-bit source onto a plain 32-bit destination without combining:
-                // the common case (drawing images), done on the bytes directly.
-                const uint8_t* srcRow = sv.row(static_cast<int>(rowFrom));
-                uint8_t* dstRow = dst.row(static_cast<int>(r));
-                const size_t srcBytes = static_cast<size_t>(sv.bpp / 8);
-                if (plainCopy) {
-                    // A straight copy of a run of source pixels: the colour bytes move as
-                    // they are and the fourth byte is cleared, as for every 32-bit pixel.
-                    const uint8_t* sp = srcRow + static_cast<size_t>(colFrom[0]) * srcBytes;
-                    uint8_t* dp = dstRow + static_cast<size_t>(left) * 4;
-                    if (srcBytes == 4) {
-                        std::memcpy(dp, sp, static_cast<size_t>(right - left) * 4);
-                        for (long long c = left; c < right; ++c, dp += 4) dp[3] = 0;
-                        continue;
-                    }
-                    for (long long c = left; c < right; ++c, sp += srcBytes, dp += 4) {
-                        dp[0] = sp[0];
-                        dp[1] = sp[1];
-                        dp[2] = sp[2];
-                        dp[3] = 0;
-                    }
-                    continue;
-                }
-                for (long long c = left; c < right; ++c) {
-                    long long cf = colFrom[static_cast<size_t>(c - left)];
-                    if (cf >= colTo[static_cast<size_t>(c - left)]) continue;
-                    const uint8_t* sp = srcRow + static_cast<size_t>(cf) * srcBytes;
-                    uint8_t* dp = dstRow + static_cast<size_t>(c) * 4;
-                    uint32_t s = sp[0] | (static_cast<uint32_t>(sp[1]) << 8) | (static_cast<uint32_t>(sp[2]) << 16);
-                    uint32_t d = dp[0] | (static_cast<uint32_t>(dp[1]) << 8) | (static_cast<uint32_t>(dp[2]) << 16);
-                    uint32_t v = ApplyRop3(index, pattern, s, d);
-                    dp[0] = static_cast<uint8_t>(v);
-                    dp[1] = static_cast<uint8_t>(v >> 8);
-                    dp[2] = static_cast<uint8_t>(v >> 16);
-                    dp[3] = 0;
-                }
-                continue;
-            }
-            for (long long c = left; c < right; ++c) {
-                uint32_t s = 0;
-                if (usesSource) {
-                    long long cf = colFrom[static_cast<size_t>(c - left)];
-                    long long ct = colTo[static_cast<size_t>(c - left)];
-                    if (cf >= ct) continue;
-                    uint32_t rgb;
-                    if (rowTo - rowFrom == 1 && ct - cf == 1) {
-                        rgb = SourceRgb(sv, static_cast<int>(cf), static_cast<int>(rowFrom));
-                    } else if (mode == HALFTONE) {
-                        unsigned long long sum[3] = {0, 0, 0}, n = 0;
-                        for (long long yy = rowFrom; yy < rowTo; ++yy) {
-                            for (long long xx = cf; xx < ct; ++xx) {
-                                uint32_t v2 = SourceRgb(sv, static_cast<int>(xx), static_cast<int>(yy));
-                                sum[0] += (v2 >> 16) & 0xFF;
-                                sum[1] += (v2 >> 8) & 0xFF;
-                                sum[2] += v2 & 0xFF;
-                                ++n;
-                            }
-                        }
-                        rgb = static_cast<uint32_t>(((sum[0] + n / 2) / n) << 16 | ((sum[1] + n / 2) / n) << 8 |
-                                                    ((sum[2] + n / 2) / n));
-                    } else {
-                        const bool andMode = mode == BLACKONWHITE;
-                        rgb = andMode ? 0x00FFFFFFu : 0u;
-                        for (long long yy = rowFrom; yy < rowTo; ++yy) {
-                            for (long long xx = cf; xx < ct; ++xx) {
-                                uint32_t v2 = SourceRgb(sv, static_cast<int>(xx), static_cast<int>(yy));
-                                rgb = andMode ? (rgb & v2) : (rgb | v2);
-                            }
-                        }
-                    }
-                    s = ToDestination(rgb, local, dst, dc);
-                }
-                int px = static_cast<int>(c), py = static_cast<int>(r);
-                uint32_t d = dst.work(px, py);
-                dst.setWork(px, py, ApplyRop3(index, pattern, s, d) & mask);
-            }
-        }
+        TransferPart(t, left, right, top, bottom);
     }
     return true;
 }
