@@ -198,68 +198,77 @@ RGBQUAD GwImage::GetPixelColorInterpolated(float x, float y, InterpolationMethod
     }
     const bool blockInside = xi - before >= 0 && xi + after < width && yi - before >= 0 && yi + after < height;
 
-    if (bilinear) {
-        const float dx = x - static_cast<float>(xi), dy = y - static_cast<float>(yi);
-        if (!blockInside || header.biClrUsed) {
-            const float w00 = (1 - dx) * (1 - dy), w10 = dx - dx * dy, w01 = dy - dx * dy, w11 = dx * dy;
-            const RGBQUAD c00 = GetPixelColorWithOverflow(xi, yi, overflow, replacement);
-            const RGBQUAD c10 = GetPixelColorWithOverflow(xi + 1, yi, overflow, replacement);
-            const RGBQUAD c01 = GetPixelColorWithOverflow(xi, yi + 1, overflow, replacement);
-            const RGBQUAD c11 = GetPixelColorWithOverflow(xi + 1, yi + 1, overflow, replacement);
-            RGBQUAD r;
-            r.rgbRed = static_cast<BYTE>(w00 * c00.rgbRed + w10 * c10.rgbRed + w01 * c01.rgbRed + w11 * c11.rgbRed);
-            r.rgbGreen = static_cast<BYTE>(w00 * c00.rgbGreen + w10 * c10.rgbGreen + w01 * c01.rgbGreen +
-                                           w11 * c11.rgbGreen);
-            r.rgbBlue =
-                static_cast<BYTE>(w00 * c00.rgbBlue + w10 * c10.rgbBlue + w01 * c01.rgbBlue + w11 * c11.rgbBlue);
-            r.rgbReserved = alpha ? static_cast<BYTE>(w00 * c00.rgbReserved + w10 * c10.rgbReserved +
-                                                      w01 * c01.rgbReserved + w11 * c11.rgbReserved)
-                                  : 0;
-            return r;
-        }
-        // 8-bit fixed point on a 24-bit block that lies wholly inside.
-        const int ax = static_cast<int>(dx * 256), ay = static_cast<int>(dy * 256);
-        const int w11 = (ax * ay) >> 8;
-        const int w00 = 256 - ax - ay + w11, w10 = ax - w11, w01 = ay - w11;
-        const BYTE* p00 = BlindGetPixelPointer(xi, yi);
-        const BYTE* p10 = p00 + 3;
-        const BYTE* p01 = BlindGetPixelPointer(xi, yi + 1);
-        const BYTE* p11 = p01 + 3;
+    if (bilinear) return GwProcessingKit::SampleBilinear(*this, x, y, xi, yi, blockInside, overflow, replacement);
+    return GwProcessingKit::SampleKernel(*this, kernel, before, after, x, y, xi, yi, blockInside, overflow,
+                                         replacement);
+}
+
+RGBQUAD GwProcessingKit::SampleBilinear(const GwImage& image, float x, float y, long xi, long yi, bool blockInside,
+                                        OverflowMethod overflow, RGBQUAD* const replacement) {
+    const float dx = x - static_cast<float>(xi), dy = y - static_cast<float>(yi);
+    if (!blockInside || image.header.biClrUsed) {
+        const float w00 = (1 - dx) * (1 - dy), w10 = dx - dx * dy, w01 = dy - dx * dy, w11 = dx * dy;
+        const RGBQUAD c00 = image.GetPixelColorWithOverflow(xi, yi, overflow, replacement);
+        const RGBQUAD c10 = image.GetPixelColorWithOverflow(xi + 1, yi, overflow, replacement);
+        const RGBQUAD c01 = image.GetPixelColorWithOverflow(xi, yi + 1, overflow, replacement);
+        const RGBQUAD c11 = image.GetPixelColorWithOverflow(xi + 1, yi + 1, overflow, replacement);
         RGBQUAD r;
-        r.rgbBlue = static_cast<BYTE>((w00 * p00[0] + w10 * p10[0] + w01 * p01[0] + w11 * p11[0]) >> 8);
-        r.rgbGreen = static_cast<BYTE>((w00 * p00[1] + w10 * p10[1] + w01 * p01[1] + w11 * p11[1]) >> 8);
-        r.rgbRed = static_cast<BYTE>((w00 * p00[2] + w10 * p10[2] + w01 * p01[2] + w11 * p11[2]) >> 8);
-        if (alpha) {
-            r.rgbReserved = static_cast<BYTE>((w00 * BlindAlphaGet(xi, yi) + w10 * BlindAlphaGet(xi + 1, yi) +
-                                               w01 * BlindAlphaGet(xi, yi + 1) +
-                                               w11 * BlindAlphaGet(xi + 1, yi + 1)) >>
-                                              8);
-        } else {
-            r.rgbReserved = 0;
-        }
+        r.rgbRed = static_cast<BYTE>(w00 * c00.rgbRed + w10 * c10.rgbRed + w01 * c01.rgbRed + w11 * c11.rgbRed);
+        r.rgbGreen = static_cast<BYTE>(w00 * c00.rgbGreen + w10 * c10.rgbGreen + w01 * c01.rgbGreen +
+                                       w11 * c11.rgbGreen);
+        r.rgbBlue =
+            static_cast<BYTE>(w00 * c00.rgbBlue + w10 * c10.rgbBlue + w01 * c01.rgbBlue + w11 * c11.rgbBlue);
+        r.rgbReserved = image.alpha ? static_cast<BYTE>(w00 * c00.rgbReserved + w10 * c10.rgbReserved +
+                                                        w01 * c01.rgbReserved + w11 * c11.rgbReserved)
+                                    : 0;
         return r;
     }
+    // 8-bit fixed point on a 24-bit block that lies wholly inside.
+    const int ax = static_cast<int>(dx * 256), ay = static_cast<int>(dy * 256);
+    const int w11 = (ax * ay) >> 8;
+    const int w00 = 256 - ax - ay + w11, w10 = ax - w11, w01 = ay - w11;
+    const BYTE* p00 = image.BlindGetPixelPointer(xi, yi);
+    const BYTE* p10 = p00 + 3;
+    const BYTE* p01 = image.BlindGetPixelPointer(xi, yi + 1);
+    const BYTE* p11 = p01 + 3;
+    RGBQUAD r;
+    r.rgbBlue = static_cast<BYTE>((w00 * p00[0] + w10 * p10[0] + w01 * p01[0] + w11 * p11[0]) >> 8);
+    r.rgbGreen = static_cast<BYTE>((w00 * p00[1] + w10 * p10[1] + w01 * p01[1] + w11 * p11[1]) >> 8);
+    r.rgbRed = static_cast<BYTE>((w00 * p00[2] + w10 * p10[2] + w01 * p01[2] + w11 * p11[2]) >> 8);
+    if (image.alpha) {
+        r.rgbReserved = static_cast<BYTE>((w00 * image.BlindAlphaGet(xi, yi) + w10 * image.BlindAlphaGet(xi + 1, yi) +
+                                           w01 * image.BlindAlphaGet(xi, yi + 1) +
+                                           w11 * image.BlindAlphaGet(xi + 1, yi + 1)) >>
+                                          8);
+    } else {
+        r.rgbReserved = 0;
+    }
+    return r;
+}
 
-    // Kernel methods: separable weights over the block, not normalised.
+// Separable weights over the block, not normalised.
+RGBQUAD GwProcessingKit::SampleKernel(const GwImage& image, Kernel kernel, long before, long after, float x, float y,
+                                      long xi, long yi, bool blockInside, OverflowMethod overflow,
+                                      RGBQUAD* const replacement) {
     auto weightOf = [kernel](float d) -> float { return kernel(d); };
     float sr = 0, sg = 0, sb = 0, sa = 0;
-    const bool perSample = !blockInside || header.biClrUsed;
+    const bool perSample = !blockInside || image.header.biClrUsed;
     for (long row = yi - before; row <= yi + after; row++) {
         const float wy = weightOf(static_cast<float>(row) - y);
         for (long col = xi - before; col <= xi + after; col++) {
             const float w = wy * weightOf(static_cast<float>(col) - x);
             if (perSample) {
-                const RGBQUAD c = GetPixelColorWithOverflow(col, row, overflow, replacement);
+                const RGBQUAD c = image.GetPixelColorWithOverflow(col, row, overflow, replacement);
                 sr += w * c.rgbRed;
                 sg += w * c.rgbGreen;
                 sb += w * c.rgbBlue;
                 sa += w * c.rgbReserved;
             } else {
-                const BYTE* p = BlindGetPixelPointer(col, row);
+                const BYTE* p = image.BlindGetPixelPointer(col, row);
                 sb += w * p[0];
                 sg += w * p[1];
                 sr += w * p[2];
-                if (alpha) sa += w * BlindAlphaGet(col, row);
+                if (image.alpha) sa += w * image.BlindAlphaGet(col, row);
             }
         }
     }
@@ -267,7 +276,7 @@ RGBQUAD GwImage::GetPixelColorInterpolated(float x, float y, InterpolationMethod
     r.rgbRed = ClampByte(sr);
     r.rgbGreen = ClampByte(sg);
     r.rgbBlue = ClampByte(sb);
-    r.rgbReserved = alpha ? ClampByte(sa) : 0;
+    r.rgbReserved = image.alpha ? ClampByte(sa) : 0;
     return r;
 }
 

@@ -48,6 +48,16 @@ public:
     typedef float (*Kernel)(float);
     static void KernelOf(InterpolationMethod method, Kernel& kernel, int& support);
 
+    // GetPixelColorInterpolated's two samplers at (x, y), whose block starts at pixel (xi, yi)
+    // (bilinear: xi..xi+1; a kernel: xi-before..xi+after, likewise in y). blockInside: every
+    // pixel of the block lies on the picture, so it is read directly; otherwise each sample
+    // goes through the edge rule.
+    static RGBQUAD SampleBilinear(const GwImage& image, float x, float y, long xi, long yi, bool blockInside,
+                                  OverflowMethod overflow, RGBQUAD* const replacement);
+    static RGBQUAD SampleKernel(const GwImage& image, Kernel kernel, long before, long after, float x, float y,
+                                long xi, long yi, bool blockInside, OverflowMethod overflow,
+                                RGBQUAD* const replacement);
+
     static const RGBQUAD kWhiteClear;
 };
 
