@@ -60,6 +60,34 @@ bool SkipBytes(GwFile* file, uint64_t bytes) {
     return file->Seek(static_cast<long>(static_cast<int64_t>(here) + static_cast<int64_t>(bytes)), 0);
 }
 
+// Whether the stream can plausibly hold the pixel data the header promises (a stream of
+// unknown size is given the benefit of the doubt).
+bool DataFits(GwFile* file, const gwdib::Layout& L, long start, uint32_t offset, uint64_t tableBytes) {
+    const long total = file->Size();
+    if (total < 0) return true;
+    const int64_t dataStart = offset ? static_cast<int64_t>(start) + offset
+                                     : static_cast<int64_t>(file->Tell()) + static_cast<int64_t>(tableBytes);
+    const uint64_t remaining = total > dataStart ? static_cast<uint64_t>(total - dataStart) : 0;
+    const bool rle = L.coding == gwdib::Coding::Rle8 || L.coding == gwdib::Coding::Rle4;
+    return L.DataBytes() <= remaining * (rle ? kRleExpansion : kRawExpansion) + kSlackBytes;
+}
+
+// Reads the pixel data at the stream's position into the prepared image: uncompressed rows
+// stored exactly as the image holds them go straight into place (at most sizeImage bytes);
+// the others through the layout reader.
+void ReadPixelData(GwFile* file, const gwdib::Layout& L, GwImage& image, DWORD sizeImage) {
+    if (L.coding == gwdib::Coding::Raw && L.bitCount != 2) {
+        file->Read(image.GetBits(0), 1, static_cast<size_t>(std::min<uint64_t>(L.DataBytes(), sizeImage)));
+        return;
+    }
+    // Run-length codes may legitimately take a little more room than the rows they fill.
+    const bool rle = L.coding == gwdib::Coding::Rle8 || L.coding == gwdib::Coding::Rle4;
+    const uint64_t limit =
+        rle ? L.DataBytes() + L.DataBytes() / 2 + 4 * static_cast<uint64_t>(L.height) + 4096 : L.DataBytes();
+    const std::vector<uint8_t> data = ReadUpTo(file, limit);
+    gwdib::DecodePixels(image, L, data.data(), data.size());
+}
+
 bool SharedMessage(const char* why) {
     return why == gwdib::kCompressionNotSupported || why == gwdib::kUnknownCompression ||
            why == gwdib::kBitCountNotSupported || why == gwdib::kMasksNotSupported;
@@ -83,84 +111,68 @@ const char* GwBmpCodec::ReadInfoHeader(GwFile* file, gwdib::Layout* L) {
     return gwdib::ParseMasks(head.data(), masks, L);
 }
 
+void GwBmpCodec::TakeResolution(const gwdib::Layout& L) {
+    header.biXPelsPerMeter = L.xPelsPerMeter;
+    header.biYPelsPerMeter = L.yPelsPerMeter;
+    info.dpiX = static_cast<LONG>(std::floor(L.xPelsPerMeter * 0.0254 + 0.5));
+    info.dpiY = static_cast<LONG>(std::floor(L.yPelsPerMeter * 0.0254 + 0.5));
+}
+
+void GwBmpCodec::DescribeFromHeaders(const gwdib::Layout& L) {
+    header.biWidth = static_cast<LONG>(L.width);
+    header.biHeight = static_cast<LONG>(L.height);
+    header.biPlanes = 1;
+    header.biBitCount = static_cast<WORD>(L.depth);
+    header.biClrUsed = L.depth == 1 ? 2 : L.depth == 4 ? 16 : L.depth == 8 ? 256 : 0;
+    TakeResolution(L);
+    info.type = TypeBmp;
+    info.flags &= ~FlagAlphaChannel;
+    if (L.HasAlpha()) info.flags |= FlagAlphaChannel;
+}
+
 bool GwBmpCodec::Decode(GwFile* file) {
     if (!file) return false;
-    const char* failure = nullptr;
+    // Asked for the dimensions only, reaching them is success; a stream that is no bitmap
+    // still fails, so that detection goes on to the other formats.
+    auto fail = [this](const char* failure) {
+        std::strncpy(info.lastError, failure, sizeof info.lastError - 1);
+        info.lastError[sizeof info.lastError - 1] = '\0';
+        return failure == kDimensionsOnly;
+    };
     const long start = file->Tell();
     uint8_t fh[14];
     uint32_t offset = 0;
     gwdib::Layout L;
-    uint64_t tableBytes = 0, tableRead = 0;
-    long total = 0;
-    std::vector<uint8_t> table;
 
-    if (file->Read(fh, sizeof fh, 1) == 0) {
-        failure = kNotBmp;
-        goto fail;
-    }
+    if (file->Read(fh, sizeof fh, 1) == 0) return fail(kNotBmp);
     if (fh[0] == 'B' && fh[1] == 'M') {
         offset = gwpix::Le32(fh + 10);
     } else {
         file->Seek(start, 0);  // a bare DIB: the info header starts right here
     }
-    if ((failure = ReadInfoHeader(file, &L)) != nullptr) goto fail;
-    if (L.width <= 0 || L.height <= 0 || L.height > INT32_MAX) {
-        failure = kNoMemory;
-        goto fail;
-    }
-
+    if (const char* failure = ReadInfoHeader(file, &L)) return fail(failure);
+    if (L.width <= 0 || L.height <= 0 || L.height > INT32_MAX) return fail(kNoMemory);
     if (info.escape == -1) {
-        // What a decode would report, from the headers alone.
-        header.biWidth = static_cast<LONG>(L.width);
-        header.biHeight = static_cast<LONG>(L.height);
-        header.biPlanes = 1;
-        header.biBitCount = static_cast<WORD>(L.depth);
-        header.biClrUsed = L.depth == 1 ? 2 : L.depth == 4 ? 16 : L.depth == 8 ? 256 : 0;
-        header.biXPelsPerMeter = L.xPelsPerMeter;
-        header.biYPelsPerMeter = L.yPelsPerMeter;
-        info.dpiX = static_cast<LONG>(std::floor(L.xPelsPerMeter * 0.0254 + 0.5));
-        info.dpiY = static_cast<LONG>(std::floor(L.yPelsPerMeter * 0.0254 + 0.5));
-        info.type = TypeBmp;
-        info.flags &= ~FlagAlphaChannel;
-        if (L.HasAlpha()) info.flags |= FlagAlphaChannel;
-        failure = kDimensionsOnly;
-        goto fail;
+        DescribeFromHeaders(L);  // what a decode would report, from the headers alone
+        return fail(kDimensionsOnly);
     }
 
     if (!DecodeBudgetAllows(static_cast<uint64_t>(L.width), static_cast<uint64_t>(L.height))) return false;
-    tableBytes = L.tableEntries * L.entryBytes;
-    // Whether the stream can plausibly hold the pixel data the header promises.
-    total = file->Size();
-    if (total >= 0) {
-        const int64_t dataStart = offset ? static_cast<int64_t>(start) + offset
-                                         : static_cast<int64_t>(file->Tell()) + static_cast<int64_t>(tableBytes);
-        const uint64_t remaining = total > dataStart ? static_cast<uint64_t>(total - dataStart) : 0;
-        const bool rle = L.coding == gwdib::Coding::Rle8 || L.coding == gwdib::Coding::Rle4;
-        if (L.DataBytes() > remaining * (rle ? kRleExpansion : kRawExpansion) + kSlackBytes) {
-            failure = kTooLittleData;
-            goto fail;
-        }
-    }
+    const uint64_t tableBytes = L.tableEntries * L.entryBytes;
+    if (!DataFits(file, L, start, offset, tableBytes)) return fail(kTooLittleData);
 
     // Colour table: only the entries a palette can hold are read (pictures deeper than 8
     // bits carry one only as a display hint).
+    std::vector<uint8_t> table;
+    uint64_t tableRead = 0;
     if (L.depth <= 8) {
         table = ReadUpTo(file, std::min(tableBytes, kMaxTableBytes));
         tableRead = table.size();
     }
-    if (!gwdib::Prepare(*this, L, table.data(), table.size(), TypeBmp, false)) {
-        failure = kNoMemory;
-        goto fail;
-    }
-    header.biXPelsPerMeter = L.xPelsPerMeter;
-    header.biYPelsPerMeter = L.yPelsPerMeter;
-    info.dpiX = static_cast<LONG>(std::floor(L.xPelsPerMeter * 0.0254 + 0.5));
-    info.dpiY = static_cast<LONG>(std::floor(L.yPelsPerMeter * 0.0254 + 0.5));
+    if (!gwdib::Prepare(*this, L, table.data(), table.size(), TypeBmp, false)) return fail(kNoMemory);
+    TakeResolution(L);
     std::memcpy(dib, &header, sizeof header);
-    if (info.escape) {
-        failure = kCancelled;
-        goto fail;
-    }
+    if (info.escape) return fail(kCancelled);
 
     // A file header says where the pixels start; a bare DIB has them after the colour table.
     if (offset) {
@@ -168,24 +180,7 @@ bool GwBmpCodec::Decode(GwFile* file) {
     } else {
         SkipBytes(file, tableBytes - tableRead);
     }
-    if (L.coding == gwdib::Coding::Raw && L.bitCount != 2) {
-        // Rows are stored exactly as the image holds them: read straight into place.
-        file->Read(info.pixels, 1, static_cast<size_t>(std::min<uint64_t>(L.DataBytes(), header.biSizeImage)));
-    } else {
-        // Run-length codes may legitimately take a little more room than the rows they fill.
-        const bool rle = L.coding == gwdib::Coding::Rle8 || L.coding == gwdib::Coding::Rle4;
-        const uint64_t limit = rle ? L.DataBytes() + L.DataBytes() / 2 + 4 * static_cast<uint64_t>(L.height) + 4096
-                                   : L.DataBytes();
-        const std::vector<uint8_t> data = ReadUpTo(file, limit);
-        gwdib::DecodePixels(*this, L, data.data(), data.size());
-    }
+    ReadPixelData(file, L, *this, header.biSizeImage);
     gwdib::Finish(*this, L);
     return true;
-
-fail:
-    std::strncpy(info.lastError, failure, sizeof info.lastError - 1);
-    info.lastError[sizeof info.lastError - 1] = '\0';
-    // Asked for the dimensions only, reaching them is success; a stream that is no bitmap
-    // still fails, so that detection goes on to the other formats.
-    return failure == kDimensionsOnly;
 }

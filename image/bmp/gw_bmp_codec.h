@@ -31,4 +31,9 @@ protected:
     // "Error reading BMP info" for a short read or a header that is no bitmap info header,
     // the shared layout messages for a coding or bit count that cannot be read.
     const char* ReadInfoHeader(GwFile* file, gwdib::Layout* layout);
+    // Fills the header and information as a decode would, from the layout alone (the
+    // headers-only read).
+    void DescribeFromHeaders(const gwdib::Layout& layout);
+    // Takes the layout's resolution into the header and the information record.
+    void TakeResolution(const gwdib::Layout& layout);
 };
