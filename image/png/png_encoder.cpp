@@ -31,7 +31,81 @@ struct GwPngCodecWriter {
         GwPngCodecWriter& w = *static_cast<GwPngCodecWriter*>(user);
         w.image->FillRow(row, buffer, w.kind == RowKind::Rgba, w.transColorKeyed, w.key);
     }
+
+    // Describes a palette picture to the writer: its entries, transparency and background.
+    static void DescribePalette(GwPngCodec& image, GwPngWriteJob& job, RGBQUAD& background);
+    // How many palette entries the file lists: small pictures only the entries up to the
+    // largest index their pixels use.
+    static DWORD ListedEntries(const GwPngCodec& image, DWORD colors);
 };
+
+namespace {
+
+// The listed entry nearest a colour (the first of equals): a palette file's background.
+BYTE NearestListed(const RGBQUAD* pal, DWORD n, RGBQUAD colour) {
+    long best = -1;
+    BYTE bestIndex = 0;
+    for (DWORD i = 0; i < n; ++i) {
+        long dr = pal[i].rgbRed - colour.rgbRed, dg = pal[i].rgbGreen - colour.rgbGreen,
+             db = pal[i].rgbBlue - colour.rgbBlue;
+        long d = dr * dr + dg * dg + db * db;
+        if (best < 0 || d < best) best = d, bestIndex = static_cast<BYTE>(i);
+    }
+    return bestIndex;
+}
+
+}  // namespace
+
+DWORD GwPngCodecWriter::ListedEntries(const GwPngCodec& image, DWORD colors) {
+    const DWORD width = image.GetWidth(), height = image.GetHeight();
+    if (colors <= 2 || static_cast<uint64_t>(width) * height >= 65536) return colors;
+    BYTE largest = 0;
+    for (DWORD y = 0; y < height; ++y)
+        for (DWORD x = 0; x < width; ++x) {
+            BYTE i = image.BlindGetPixelIndex(static_cast<long>(x), static_cast<long>(y));
+            if (i > largest) largest = i;
+        }
+    return static_cast<DWORD>(largest) + 1;
+}
+
+void GwPngCodecWriter::DescribePalette(GwPngCodec& image, GwPngWriteJob& job, RGBQUAD& background) {
+    ImageInfo& info = image.info;
+    job.colorType = 3;
+    job.bitDepth = image.GetBpp();
+    job.bufferBytes = info.rowBytes;
+    RGBQUAD* pal = image.GetPalette();
+    DWORD colors = image.GetNumColors();
+    // A transparent index is written as entry 0 with a one-entry tRNS; an index outside
+    // the palette names no colour and is not written.
+    if (info.transIndex >= 0 && static_cast<DWORD>(info.transIndex) < colors) {
+        if (info.transIndex != 0) {
+            image.SwapIndex(0, static_cast<BYTE>(info.transIndex));
+            info.transIndex = 0;
+            if (info.ghostOf) info.ghostOf->SetTransIndex(0);
+        }
+        job.trans[0] = 0;
+        job.transSize = 1;
+        background = pal[0];
+    }
+    const DWORD n = ListedEntries(image, colors);
+    if (info.alphaPaletteEnabled) {
+        for (DWORD i = 0; i < n; ++i) job.trans[i] = pal[i].rgbReserved;
+        job.transSize = static_cast<int>(n);
+    }
+    for (DWORD i = 0; i < n; ++i) {
+        job.palette[i][0] = pal[i].rgbRed;
+        job.palette[i][1] = pal[i].rgbGreen;
+        job.palette[i][2] = pal[i].rgbBlue;
+    }
+    job.paletteSize = static_cast<int>(n);
+    // Small two-colour pictures (symbols, line art) are rows repeated close together:
+    // zlib's level 5 finds those matches with a quarter of level 6's search and gives
+    // files as small on average, within a few bytes either way. Larger ones keep the
+    // default, whose longer search pays off there.
+    const uint64_t filtered = (static_cast<uint64_t>(image.GetWidth() + 7) / 8 + 1) * image.GetHeight();
+    if (image.GetBpp() == 1 && !job.interlaced && filtered <= 8192) job.deflateLevel = 5;
+    job.background[0] = NearestListed(pal, n, background);
+}
 
 void GwPngCodec::FillRow(uint32_t row, unsigned char* buffer, bool rgba, bool keyed, RGBQUAD key) {
     long y = static_cast<long>(GetHeight()) - 1 - static_cast<long>(row);
@@ -78,60 +152,7 @@ bool GwPngCodec::Encode(GwFile* file) {
         job.bufferBytes = static_cast<size_t>(width) * 4;
     } else if (palette) {
         writer.kind = RowKind::Palette;
-        job.colorType = 3;
-        job.bitDepth = GetBpp();
-        job.bufferBytes = info.rowBytes;
-        RGBQUAD* pal = GetPalette();
-        DWORD colors = GetNumColors();
-        // A transparent index is written as entry 0 with a one-entry tRNS; an index outside
-        // the palette names no colour and is not written.
-        if (info.transIndex >= 0 && static_cast<DWORD>(info.transIndex) < colors) {
-            if (info.transIndex != 0) {
-                SwapIndex(0, static_cast<BYTE>(info.transIndex));
-                info.transIndex = 0;
-                if (info.ghostOf) info.ghostOf->SetTransIndex(0);
-            }
-            job.trans[0] = 0;
-            job.transSize = 1;
-            background = pal[0];
-        }
-        DWORD n = colors;
-        if (n > 2 && static_cast<uint64_t>(width) * height < 65536) {
-            // Small images list only the entries their pixels use.
-            BYTE largest = 0;
-            for (DWORD y = 0; y < height; ++y)
-                for (DWORD x = 0; x < width; ++x) {
-                    BYTE i = BlindGetPixelIndex(static_cast<long>(x), static_cast<long>(y));
-                    if (i > largest) largest = i;
-                }
-            n = static_cast<DWORD>(largest) + 1;
-        }
-        if (info.alphaPaletteEnabled) {
-            for (DWORD i = 0; i < n; ++i) job.trans[i] = pal[i].rgbReserved;
-            job.transSize = static_cast<int>(n);
-        }
-        for (DWORD i = 0; i < n; ++i) {
-            job.palette[i][0] = pal[i].rgbRed;
-            job.palette[i][1] = pal[i].rgbGreen;
-            job.palette[i][2] = pal[i].rgbBlue;
-        }
-        job.paletteSize = static_cast<int>(n);
-        // Small two-colour pictures (symbols, line art) are rows repeated close together:
-        // zlib's level 5 finds those matches with a quarter of level 6's search and gives
-        // files as small on average, within a few bytes either way. Larger ones keep the
-        // default, whose longer search pays off there.
-        const uint64_t filtered = (static_cast<uint64_t>(width + 7) / 8 + 1) * height;
-        if (GetBpp() == 1 && !job.interlaced && filtered <= 8192) job.deflateLevel = 5;
-        // The background of a palette file is an index: the listed entry nearest the colour.
-        long best = -1;
-        BYTE bestIndex = 0;
-        for (DWORD i = 0; i < n; ++i) {
-            long dr = pal[i].rgbRed - background.rgbRed, dg = pal[i].rgbGreen - background.rgbGreen,
-                 db = pal[i].rgbBlue - background.rgbBlue;
-            long d = dr * dr + dg * dg + db * db;
-            if (best < 0 || d < best) best = d, bestIndex = static_cast<BYTE>(i);
-        }
-        job.background[0] = bestIndex;
+        GwPngCodecWriter::DescribePalette(*this, job, background);
     } else {
         writer.kind = RowKind::Rgb;
         job.colorType = 2;
