@@ -12,11 +12,12 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/program.h"
 #include "tests/support/qr_decode.h"
 
 namespace {
 
-const std::string kProgram = std::string(GLYPHWELL_BINARY_DIR) + "/tools/glyphwell/glyphwell";
+const std::string kProgram = gwtest::ProgramPath();
 
 std::string TempPath(const std::string& name) {
     return ::testing::TempDir() + "glyphwell_batch_cli_" +
@@ -29,9 +30,9 @@ std::string ReadFile(const std::string& path) {
 }
 
 std::string Command(const std::vector<std::string>& args) {
-    std::string command = gwtest::ShellQuote(kProgram) + " batch";
-    for (const std::string& a : args) command += " " + gwtest::ShellQuote(a);
-    return command;
+    std::vector<std::string> words{"batch"};
+    words.insert(words.end(), args.begin(), args.end());
+    return gwtest::ProgramCommand(words);
 }
 
 TEST(BatchCli, EveryGoodLineBecomesAFileAndABadOneIsReported) {

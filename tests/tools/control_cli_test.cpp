@@ -9,17 +9,12 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/program.h"
 #include "tests/support/qr_decode.h"
 
 namespace {
 
-const std::string kProgram = std::string(GLYPHWELL_BINARY_DIR) + "/tools/glyphwell/glyphwell";
-
-struct Outcome {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
+using Outcome = gwtest::ProgramOutcome;
 
 // Per test, so that tests running side by side never share a file.
 std::string TempPath(const std::string& name) {
@@ -34,15 +29,9 @@ std::string ReadFile(const std::string& path) {
 
 // Runs `glyphwell ARGS` with its own registry file; `after` adds shell words (a redirection).
 Outcome Glyphwell(const std::vector<std::string>& args, const std::string& after = "") {
-    const std::string err = TempPath("stderr");
-    std::string command = "GLYPHWELL_REGISTRY=" + gwtest::ShellQuote(TempPath("registry")) + " " +
-                          gwtest::ShellQuote(kProgram);
-    for (const std::string& a : args) command += " " + gwtest::ShellQuote(a);
-    command += after + " 2>" + gwtest::ShellQuote(err);
-    Outcome o;
-    o.out = gwtest::RunCommand(command, &o.status);
-    o.err = ReadFile(err);
-    return o;
+    return gwtest::RunCatching("GLYPHWELL_REGISTRY=" + gwtest::ShellQuote(TempPath("registry")) + " " +
+                                   gwtest::ProgramCommand(args) + after,
+                               TempPath("stderr"));
 }
 
 TEST(ControlCli, SetGetSaveLoadAndPaint) {

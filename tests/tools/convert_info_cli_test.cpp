@@ -14,17 +14,12 @@
 
 #include "image/gif/gw_image_gif.h"
 #include "image/gw_image.h"
+#include "tests/support/program.h"
 #include "tests/support/qr_decode.h"
 
 namespace {
 
-const std::string kProgram = std::string(GLYPHWELL_BINARY_DIR) + "/tools/glyphwell/glyphwell";
-
-struct Outcome {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
+using Outcome = gwtest::ProgramOutcome;
 
 class ConvertInfoCliTest : public ::testing::Test {
 protected:
@@ -41,15 +36,9 @@ protected:
     std::string Path(const std::string& name) const { return (dir_ / name).string(); }
 
     Outcome Run(const std::string& verb, const std::vector<std::string>& args) {
-        const std::string err = Path("stderr.txt");
-        std::string command = gwtest::ShellQuote(kProgram) + " " + verb;
-        for (const std::string& a : args) command += " " + gwtest::ShellQuote(a);
-        command += " 2>" + gwtest::ShellQuote(err);
-        Outcome o;
-        o.out = gwtest::RunCommand(command, &o.status);
-        std::ifstream in(err, std::ios::binary);
-        o.err.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-        return o;
+        std::vector<std::string> words{verb};
+        words.insert(words.end(), args.begin(), args.end());
+        return gwtest::RunCatching(gwtest::ProgramCommand(words), Path("stderr.txt"));
     }
 
     // A 9 x 7 picture of 8 bits with a recognisable palette and pattern, saved as `type`.

@@ -19,18 +19,15 @@
 #include <thread>
 #include <vector>
 
+#include "tests/support/program.h"
 #include "tests/support/qr_decode.h"
 
 namespace {
 
-const std::string kProgram = std::string(GLYPHWELL_BINARY_DIR) + "/tools/glyphwell/glyphwell";
+const std::string kProgram = gwtest::ProgramPath();
 const std::string kDark = "\u2588\u2588";
 
-struct Outcome {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
+using Outcome = gwtest::ProgramOutcome;
 
 std::string TempPath(const std::string& name) {
     // ctest runs each test in its own process, several at once: the pid keeps them apart.
@@ -51,13 +48,8 @@ std::string ReadFile(const std::string& path) {
 Outcome Glyphwell(const std::string& before, const std::vector<std::string>& args, const std::string& input = "") {
     const std::string in = TempPath("stdin"), err = TempPath("stderr");
     WriteFile(in, input);
-    std::string command = before + gwtest::ShellQuote(kProgram);
-    for (const std::string& a : args) command += " " + gwtest::ShellQuote(a);
-    command += " <" + gwtest::ShellQuote(in) + " 2>" + gwtest::ShellQuote(err);
-    Outcome o;
-    o.out = gwtest::RunCommand(command + "; status=$?; wait; exit $status", &o.status);
-    o.err = ReadFile(err);
-    return o;
+    return gwtest::RunCatching(before + gwtest::ProgramCommand(args) + " <" + gwtest::ShellQuote(in), err,
+                               "; status=$?; wait; exit $status");
 }
 
 // Runs `glyphwell encode ARGS`, feeding `input` on standard input.
