@@ -86,6 +86,52 @@ inline bool IsLit(const GwImage& rendered, long i, long j) {
     return rendered.GetBits(static_cast<DWORD>(j))[3 * i] != 0;
 }
 
+// Paints every lit pixel of the rendered text (columns x rows of it) onto the picture from
+// column left and top-down row baseY, as SetPixelColor(colour, setAlpha).
+void PaintLit(GwImage& image, const GwImage& rendered, int64_t left, int64_t baseY, long rows, long columns,
+              RGBQUAD colour, bool setAlpha) {
+    for (long j = 0; j < rows; ++j) {
+        for (long i = 0; i < columns; ++i) {
+            if (IsLit(rendered, i, j))
+                image.SetPixelColor(static_cast<long>(left + i), static_cast<long>(baseY + j), colour, setAlpha);
+        }
+    }
+}
+
+// Paints the box behind a text, boxWidth x boxHeight from column left and top-down row baseY:
+// columns within the corner radius of either edge lose, at top and bottom, the pixels that lie
+// outside the corner circle; a partial opacity mixes the box with the picture.
+void PaintBox(GwImage& image, const tagGwTextInfo& textInfo, int64_t left, int64_t baseY, long boxWidth,
+              long boxHeight, long radius, bool setAlpha) {
+    const float opacity = textInfo.boxOpacity;
+    const bool mix = opacity > 0.0f && opacity < 1.0f;
+    RGBQUAD box = GwImage::RGBtoRGBQUAD(textInfo.boxColor);
+    box.rgbReserved = 255;
+    auto cut = [radius](long d) -> long {
+        const double r = static_cast<double>(radius);
+        return static_cast<long>(r + 0.5 - std::sqrt(r * r - static_cast<double>(d) * d));
+    };
+    for (long i = 0; i < boxWidth; ++i) {
+        long skip = 0;
+        if (i <= radius) skip = std::max(skip, cut(radius - i));
+        const long fromRight = boxWidth - 1 - i;
+        if (fromRight <= radius) skip = std::max(skip, cut(radius - fromRight));
+        const long px = static_cast<long>(left + i);
+        for (long j = skip; j < boxHeight - skip; ++j) {
+            const long py = static_cast<long>(baseY + j);
+            if (!image.IsInside(px, py)) continue;
+            RGBQUAD c = box;
+            if (mix) {
+                const RGBQUAD old = image.GetPixelColor(px, py, false);
+                c.rgbBlue = static_cast<BYTE>(old.rgbBlue * opacity + box.rgbBlue * (1 - opacity));
+                c.rgbGreen = static_cast<BYTE>(old.rgbGreen * opacity + box.rgbGreen * (1 - opacity));
+                c.rgbRed = static_cast<BYTE>(old.rgbRed * opacity + box.rgbRed * (1 - opacity));
+            }
+            image.SetPixelColor(px, py, c, setAlpha);
+        }
+    }
+}
+
 }  // namespace
 
 long GwImage::DrawString(HDC dc, long x, long y, const char* text, RGBQUAD color, const char* font,
@@ -116,13 +162,7 @@ long GwImage::DrawString(HDC dc, long x, long y, const char* text, RGBQUAD color
     const int64_t baseY = static_cast<int64_t>(GetHeight()) - ToInt(y) - 1;
     const long rows = std::min<long>(textHeight, static_cast<long>(rendered.GetHeight()));
     const long columns = std::min<long>(width, static_cast<long>(rendered.GetWidth()));
-    for (long j = 0; j < rows; ++j) {
-        for (long i = 0; i < columns; ++i) {
-            if (IsLit(rendered, i, j))
-                SetPixelColor(static_cast<long>(baseX + i), static_cast<long>(baseY + j), color,
-                              setAlpha);
-        }
-    }
+    PaintLit(*this, rendered, baseX, baseY, rows, columns, color, setAlpha);
     return 1;
 }
 
@@ -173,48 +213,12 @@ long GwImage::DrawStringEx(HDC dc, long x, long y, tagGwTextInfo* textInfo, bool
             if (left < 0) left = 0;
             const int64_t baseY = static_cast<int64_t>(GetHeight()) - ToInt(y) - 1;
 
-            if (textInfo->opaque) {
-                const float opacity = textInfo->boxOpacity;
-                const bool mix = opacity > 0.0f && opacity < 1.0f;
-                RGBQUAD box = RGBtoRGBQUAD(textInfo->boxColor);
-                box.rgbReserved = 255;
-                // Columns within the corner radius of either edge lose, at top and bottom, the
-                // pixels that lie outside the corner circle.
-                auto cut = [radius](long d) -> long {
-                    const double r = static_cast<double>(radius);
-                    return static_cast<long>(r + 0.5 - std::sqrt(r * r - static_cast<double>(d) * d));
-                };
-                for (long i = 0; i < boxWidth; ++i) {
-                    long skip = 0;
-                    if (i <= radius) skip = std::max(skip, cut(radius - i));
-                    const long fromRight = boxWidth - 1 - i;
-                    if (fromRight <= radius) skip = std::max(skip, cut(radius - fromRight));
-                    const long px = static_cast<long>(left + i);
-                    for (long j = skip; j < boxHeight - skip; ++j) {
-                        const long py = static_cast<long>(baseY + j);
-                        if (!IsInside(px, py)) continue;
-                        RGBQUAD c = box;
-                        if (mix) {
-                            const RGBQUAD old = GetPixelColor(px, py, false);
-                            c.rgbBlue = static_cast<BYTE>(old.rgbBlue * opacity + box.rgbBlue * (1 - opacity));
-                            c.rgbGreen = static_cast<BYTE>(old.rgbGreen * opacity + box.rgbGreen * (1 - opacity));
-                            c.rgbRed = static_cast<BYTE>(old.rgbRed * opacity + box.rgbRed * (1 - opacity));
-                        }
-                        SetPixelColor(px, py, c, setAlpha);
-                    }
-                }
-            }
+            if (textInfo->opaque) PaintBox(*this, *textInfo, left, baseY, boxWidth, boxHeight, radius, setAlpha);
             RGBQUAD ink = RGBtoRGBQUAD(textInfo->textColor);
             ink.rgbReserved = 255;
             const long rows = std::min<long>(boxHeight, static_cast<long>(rendered.GetHeight()));
             const long columns = std::min<long>(boxWidth, static_cast<long>(rendered.GetWidth()));
-            for (long j = 0; j < rows; ++j) {
-                for (long i = 0; i < columns; ++i) {
-                    if (IsLit(rendered, i, j))
-                        SetPixelColor(static_cast<long>(left + i), static_cast<long>(baseY + j), ink,
-                                      setAlpha);
-                }
-            }
+            PaintLit(*this, rendered, left, baseY, rows, columns, ink, setAlpha);
         }
     }
     if (screen) ReleaseDC(nullptr, screen);
