@@ -116,6 +116,16 @@ typedef HICON HCURSOR;
 #define DISP_E_OVERFLOW ((HRESULT)0x8002000AL)
 #define TYPE_E_LIBNOTREGISTERED ((HRESULT)0x8002801DL)
 #define TYPE_E_CANTLOADLIBRARY ((HRESULT)0x80029C4AL)
+#define DISP_E_EXCEPTION ((HRESULT)0x80020009L)
+// Status codes: severity, facility and code; controls report their errors in FACILITY_CONTROL,
+// whose codes script hosts show as the plain number (380 for an invalid property value).
+typedef LONG SCODE;
+#define SEVERITY_ERROR 1
+#define FACILITY_CONTROL 10
+#define MAKE_SCODE(sev, fac, code) ((SCODE)(((unsigned long)(sev) << 31) | ((unsigned long)(fac) << 16) | ((unsigned long)(code))))
+#define CUSTOM_CTL_SCODE(code) MAKE_SCODE(SEVERITY_ERROR, FACILITY_CONTROL, code)
+#define CTL_E_INVALIDPROPERTYVALUE ((HRESULT)0x800A017CL)
+#define CTL_E_CUSTOM_FIRST ((HRESULT)0x800A0258L)
 
 // Geometry.
 struct RECT {
@@ -442,6 +452,8 @@ typedef TEXTMETRICA TEXTMETRIC;
 #define ERROR_NOT_ENOUGH_MEMORY 8L
 #define ERROR_INVALID_HANDLE 6L
 #define ERROR_INVALID_PARAMETER 87L
+#define ERROR_INSUFFICIENT_BUFFER 122L
+#define ERROR_NO_UNICODE_TRANSLATION 1113L
 #define ERROR_NOT_LOCKED 158L
 #define ERROR_RESOURCE_DATA_NOT_FOUND 1812L
 #define ERROR_RESOURCE_TYPE_NOT_FOUND 1813L

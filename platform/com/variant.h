@@ -95,4 +95,9 @@ HRESULT VariantCopy(VARIANT* dest, const VARIANT* src);
 // numbers (or "&H"/"0x" hex) and as True/False.
 HRESULT VariantChangeType(VARIANT* dest, const VARIANT* src, WORD flags, VARTYPE vt);
 
+// The COLORREF an OLE_COLOR stands for: the system colour of the index in its low bytes when
+// its high byte is 0x80 (GetSysColor), otherwise itself (high byte 0, or the palette forms 0x01
+// and 0x02). E_INVALIDARG for any other high byte or an index without a system colour.
+HRESULT OleTranslateColor(OLE_COLOR color, HPALETTE palette, COLORREF* result);
+
 #endif  // !_WIN32

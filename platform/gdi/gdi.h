@@ -104,6 +104,11 @@ int SetDIBitsToDevice(HDC dc, int x, int y, DWORD width, DWORD height, int xSrc,
 // ---- Brushes and pens ------------------------------------------------------------------
 HBRUSH CreateSolidBrush(COLORREF color);
 HPEN CreatePen(int style, int width, COLORREF color);
+// The system colours (COLOR_SCROLLBAR 0 .. COLOR_MENUBAR 30) of the classic scheme.
+#define COLOR_WINDOW 5
+#define COLOR_WINDOWTEXT 8
+#define COLOR_BTNFACE 15
+#define COLOR_BTNTEXT 18
 COLORREF GetSysColor(int index);
 
 // ---- Regions (lists of rectangles) -------------------------------------------------------

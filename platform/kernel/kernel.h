@@ -35,6 +35,23 @@ UINT GlobalFlags(HGLOBAL mem);
 // The handle of the block whose address is given, null if none.
 HGLOBAL GlobalHandle(LPCVOID address);
 
+// ---- Code pages -----------------------------------------------------------------------------
+// Conversions between UTF-16 and byte strings: the system's ANSI code page (CP_ACP, Windows-1252
+// here, the framework's own conversion), Shift JIS (932) and UTF-8 (CP_UTF8). Other code pages
+// fail with ERROR_INVALID_PARAMETER. As on Windows, a length of -1 means "up to and including
+// the terminating zero", an output size of 0 asks for the size needed, and an output too small
+// fails with ERROR_INSUFFICIENT_BUFFER. Characters a code page lacks become its default
+// character ('?'), and *usedDefault (not allowed with CP_UTF8) says whether that happened;
+// MB_ERR_INVALID_CHARS makes bytes that are no character of the code page fail the call with
+// ERROR_NO_UNICODE_TRANSLATION.
+#define CP_ACP 0
+#define CP_UTF8 65001
+#define WC_NO_BEST_FIT_CHARS 0x00000400
+#define MB_ERR_INVALID_CHARS 0x00000008
+int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR text, int length, LPSTR out, int outSize,
+                        LPCSTR defaultChar, BOOL* usedDefault);
+int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR bytes, int length, LPWSTR out, int outSize);
+
 // ---- Modules and resources ----------------------------------------------------------------
 // The stand-in's own declarations of modules and their resources (the resource compiler and
 // loader do this on Windows) live in namespace standin.
