@@ -29,6 +29,8 @@ class COleControl;
 // One dispatch-map entry. Property storage by type: VT_I2 short, VT_I4 LONG, VT_BOOL BOOL,
 // VT_UI4 OLE_COLOR (a DWORD; read as VT_I4, set from VT_I4, VT_UI4 or text, its 32 bits kept),
 // VT_BSTR CString. Methods have vt VT_EMPTY.
+// A property with get and set functions (DISP_PROPERTY_EX_ID) has `get` and `put` instead of
+// storage: `put` receives the value already converted to the property's type.
 struct AFX_DISPMAP_ENTRY {
     const char* name;
     DISPID dispid;
@@ -36,6 +38,47 @@ struct AFX_DISPMAP_ENTRY {
     void* (*address)(COleControl* control);  // property storage
     void (*notify)(COleControl* control);    // after every set
     void (*method)(COleControl* control);
+    void (*get)(COleControl* control, VARIANT* result);
+    void (*put)(COleControl* control, const VARIANT& value);
+};
+
+// The C++ type of a property of automation type vt, as get and set functions see it.
+template <VARTYPE vt>
+struct AfxPropertyType;
+template <>
+struct AfxPropertyType<VT_I2> {
+    static short From(const VARIANT& v) { return v.iVal; }
+    static void To(short value, VARIANT* out) {
+        out->vt = VT_I2;
+        out->iVal = value;
+    }
+};
+template <>
+struct AfxPropertyType<VT_BOOL> {
+    static BOOL From(const VARIANT& v) { return v.boolVal ? TRUE : FALSE; }
+    static void To(BOOL value, VARIANT* out) {
+        out->vt = VT_BOOL;
+        out->boolVal = value ? VARIANT_TRUE : VARIANT_FALSE;
+    }
+};
+// OLE_COLOR goes out as the signed 32-bit value hosts expect of it (VB's Long).
+template <>
+struct AfxPropertyType<VT_UI4> {
+    static OLE_COLOR From(const VARIANT& v) { return v.ulVal; }
+    static void To(OLE_COLOR value, VARIANT* out) {
+        out->vt = VT_I4;
+        out->lVal = static_cast<LONG>(value);
+    }
+};
+// A text property's functions take and give UTF-16 BSTRs (any language); the get's BSTR goes
+// to the caller.
+template <>
+struct AfxPropertyType<VT_BSTR> {
+    static BSTR From(const VARIANT& v) { return v.bstrVal; }
+    static void To(BSTR value, VARIANT* out) {
+        out->vt = VT_BSTR;
+        out->bstrVal = value;
+    }
 };
 
 // One custom verb: its number, the string id of its name, and its action.
@@ -55,9 +98,13 @@ protected:                     \
         static const AFX_DISPMAP_ENTRY entries[] = {
 #define DISP_PROPERTY_NOTIFY_ID(name, dispid, member, notify, vt)                              \
     {name, dispid, vt, [](COleControl* p) -> void* { return &static_cast<ThisClass*>(p)->member; }, \
-     [](COleControl* p) { static_cast<ThisClass*>(p)->notify(); }, nullptr},
+     [](COleControl* p) { static_cast<ThisClass*>(p)->notify(); }, nullptr, nullptr, nullptr},
+#define DISP_PROPERTY_EX_ID(theClass, name, dispid, getFn, setFn, vt)                                      \
+    {name, dispid, vt, nullptr, nullptr, nullptr,                                                            \
+     [](COleControl* p, VARIANT* out) { AfxPropertyType<vt>::To(static_cast<theClass*>(p)->getFn(), out); }, \
+     [](COleControl* p, const VARIANT& in) { static_cast<theClass*>(p)->setFn(AfxPropertyType<vt>::From(in)); }},
 #define DISP_FUNCTION_ID(name, dispid, function) \
-    {name, dispid, VT_EMPTY, nullptr, nullptr, [](COleControl* p) { static_cast<ThisClass*>(p)->function(); }},
+    {name, dispid, VT_EMPTY, nullptr, nullptr, [](COleControl* p) { static_cast<ThisClass*>(p)->function(); }, nullptr, nullptr},
 #define END_DISPATCH_MAP()                                \
     };                                                    \
     *count = static_cast<UINT>(sizeof entries / sizeof entries[0]); \

@@ -183,7 +183,8 @@ STDMETHODIMP COleControl::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS
             // The container may answer the change (a new size, a new view) by calling back into
             // the control, so it hears of it only once the change handler is done.
             NotificationHold hold(this);
-            PutValue(e->vt, e->address(this), converted);
+            if (e->put) e->put(this, converted);
+            else PutValue(e->vt, e->address(this), converted);
             VariantClear(&converted);
             if (e->notify) e->notify(this);
         }
@@ -194,6 +195,15 @@ STDMETHODIMP COleControl::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS
     if (flags & DISPATCH_PROPERTYGET) {
         if (args != 0) return DISP_E_BADPARAMCOUNT;
         if (!result) return E_POINTER;
+        if (e->get) {
+            VariantInit(result);
+            e->get(this, result);
+            if (result->vt == VT_BSTR && !result->bstrVal) {
+                result->vt = VT_EMPTY;
+                return E_OUTOFMEMORY;
+            }
+            return TakeCallError(excep);
+        }
         return GetValue(e->vt, e->address(this), result);
     }
     return DISP_E_MEMBERNOTFOUND;
