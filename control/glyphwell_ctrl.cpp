@@ -2,22 +2,23 @@
 
 #include "control/glyphwell_ids.h"
 #include "control/glyphwell_module.h"
+#include "control/property_values.h"
 
 BEGIN_DISPATCH_MAP(CGlyphwellCtrl, COleControl)
-DISP_PROPERTY_NOTIFY_ID("PreferredVersion", dispidPreferredVersion, m_preferredVersion, OnPropertyChanged, VT_I2)
-DISP_PROPERTY_NOTIFY_ID("SelectedVersion", dispidSelectedVersion, m_selectedVersion, OnPropertyChanged, VT_I2)
-DISP_PROPERTY_NOTIFY_ID("CorrectionLevel", dispidCorrectionLevel, m_correctionLevel, OnPropertyChanged, VT_I2)
-DISP_PROPERTY_NOTIFY_ID("EncodeMode", dispidEncodeMode, m_encodeMode, OnPropertyChanged, VT_I2)
-DISP_PROPERTY_NOTIFY_ID("EciMode", dispidEciMode, m_eciMode, OnPropertyChanged, VT_I2)
-DISP_PROPERTY_NOTIFY_ID("Fnc1Mode", dispidFnc1Mode, m_fnc1Mode, OnPropertyChanged, VT_I2)
-DISP_PROPERTY_NOTIFY_ID("StructuredAppend", dispidStructuredAppend, m_structuredAppend, OnPropertyChanged, VT_BOOL)
-DISP_PROPERTY_NOTIFY_ID("ProcessTilde", dispidProcessTilde, m_processTilde, OnPropertyChanged, VT_BOOL)
-DISP_PROPERTY_NOTIFY_ID("AutoConfigurate", dispidAutoConfigurate, m_autoConfigurate, OnPropertyChanged, VT_BOOL)
-DISP_PROPERTY_NOTIFY_ID("Margin", dispidMargin, m_margin, OnPropertyChanged, VT_I2)
-DISP_PROPERTY_NOTIFY_ID("PixelSize", dispidPixelSize, m_pixelSize, OnPropertyChanged, VT_I2)
-DISP_PROPERTY_NOTIFY_ID("BackGroundColor", dispidBackGroundColor, m_backGroundColor, OnPropertyChanged, VT_UI4)
-DISP_PROPERTY_NOTIFY_ID("ForeGroundColor", dispidForeGroundColor, m_foreGroundColor, OnPropertyChanged, VT_UI4)
-DISP_PROPERTY_NOTIFY_ID("TextData", dispidTextData, m_textData, OnPropertyChanged, VT_BSTR)
+DISP_PROPERTY_EX_ID(CGlyphwellCtrl, "PreferredVersion", dispidPreferredVersion, GetPreferredVersion, SetPreferredVersion, VT_I2)
+DISP_PROPERTY_EX_ID(CGlyphwellCtrl, "SelectedVersion", dispidSelectedVersion, GetSelectedVersion, SetSelectedVersion, VT_I2)
+DISP_PROPERTY_EX_ID(CGlyphwellCtrl, "CorrectionLevel", dispidCorrectionLevel, GetCorrectionLevel, SetCorrectionLevel, VT_I2)
+DISP_PROPERTY_EX_ID(CGlyphwellCtrl, "EncodeMode", dispidEncodeMode, GetEncodeMode, SetEncodeMode, VT_I2)
+DISP_PROPERTY_EX_ID(CGlyphwellCtrl, "EciMode", dispidEciMode, GetEciMode, SetEciMode, VT_I2)
+DISP_PROPERTY_EX_ID(CGlyphwellCtrl, "Fnc1Mode", dispidFnc1Mode, GetFnc1Mode, SetFnc1Mode, VT_I2)
+DISP_PROPERTY_EX_ID(CGlyphwellCtrl, "StructuredAppend", dispidStructuredAppend, GetStructuredAppend, SetStructuredAppend, VT_BOOL)
+DISP_PROPERTY_EX_ID(CGlyphwellCtrl, "ProcessTilde", dispidProcessTilde, GetProcessTilde, SetProcessTilde, VT_BOOL)
+DISP_PROPERTY_EX_ID(CGlyphwellCtrl, "AutoConfigurate", dispidAutoConfigurate, GetAutoConfigurate, SetAutoConfigurate, VT_BOOL)
+DISP_PROPERTY_EX_ID(CGlyphwellCtrl, "Margin", dispidMargin, GetMargin, SetMargin, VT_I2)
+DISP_PROPERTY_EX_ID(CGlyphwellCtrl, "PixelSize", dispidPixelSize, GetPixelSize, SetPixelSize, VT_I2)
+DISP_PROPERTY_EX_ID(CGlyphwellCtrl, "BackGroundColor", dispidBackGroundColor, GetBackGroundColor, SetBackGroundColor, VT_UI4)
+DISP_PROPERTY_EX_ID(CGlyphwellCtrl, "ForeGroundColor", dispidForeGroundColor, GetForeGroundColor, SetForeGroundColor, VT_UI4)
+DISP_PROPERTY_EX_ID(CGlyphwellCtrl, "TextData", dispidTextData, GetTextData, SetTextData, VT_BSTR)
 DISP_FUNCTION_ID("AboutBox", DISPID_ABOUTBOX, AboutBox)
 END_DISPATCH_MAP()
 
@@ -56,8 +57,42 @@ std::mutex& CGlyphwellCtrl::SymbolLock() {
 }
 
 void CGlyphwellCtrl::OnPropertyChanged() {
-    RegenerateSymbol();
+    const std::string why = RegenerateSymbol();
     SetModifiedFlag(TRUE);
+    if (!why.empty()) ReportError(kGlyphwellErrorNoSymbol, why.c_str());
+}
+
+void CGlyphwellCtrl::SetRanged(DISPID dispid, short* member, short value) {
+    const GlyphwellPropertyRange* range = GlyphwellRangeOf(dispid);
+    if (range && !GlyphwellInRange(*range, value)) {
+        ReportError(CTL_E_INVALIDPROPERTYVALUE, GlyphwellRangeText(*range).c_str());
+        return;
+    }
+    *member = value;
+    OnPropertyChanged();
+}
+
+void CGlyphwellCtrl::SetSwitch(BOOL* member, BOOL value) {
+    *member = value ? TRUE : FALSE;
+    OnPropertyChanged();
+}
+
+void CGlyphwellCtrl::SetColor(const char* name, OLE_COLOR* member, OLE_COLOR value) {
+    if (!GlyphwellColorValid(value)) {
+        ReportError(CTL_E_INVALIDPROPERTYVALUE, GlyphwellColorRangeText(name).c_str());
+        return;
+    }
+    *member = value;
+    OnPropertyChanged();
+}
+
+BSTR CGlyphwellCtrl::GetTextData() {
+    return SysAllocStringLen(m_textData.data(), static_cast<UINT>(m_textData.size()));
+}
+
+void CGlyphwellCtrl::SetTextData(BSTR value) {
+    m_textData.assign(value ? value : OLESTR(""), value ? SysStringLen(value) : 0);
+    OnPropertyChanged();
 }
 
 void CGlyphwellCtrl::OnResetState() { COleControl::OnResetState(); }

@@ -66,3 +66,55 @@ void GlyphwellLoadSettingsBlock(const BYTE* block, QRCodeSettings* s) {
     s->foregroundColor = Get32(block, QRCODE_BLOCK_OFFSET_FOREGROUND_COLOR);
     std::memcpy(s->text, block + QRCODE_BLOCK_OFFSET_TEXT, QRCODE_TEXT_FIELD_SIZE);
 }
+
+namespace {
+constexpr BYTE kNoteMark = 0x80;
+constexpr BYTE kNoteEciAdded = 0x04;
+constexpr BYTE kNoteCheck = 0x5A;
+constexpr int32_t kNoteBytes[] = {QRCODE_BLOCK_OFFSET_RESERVED, QRCODE_BLOCK_OFFSET_RESERVED + 1,
+                                  QRCODE_BLOCK_OFFSET_RESERVED + 2, QRCODE_BLOCK_OFFSET_RESERVED + 3,
+                                  QRCODE_BLOCK_OFFSET_RESERVED2, QRCODE_BLOCK_OFFSET_RESERVED2 + 1};
+constexpr int32_t kNoteCheckByte = QRCODE_BLOCK_OFFSET_RESERVED2 + 2;
+
+BYTE CheckOf(const BYTE* block) {
+    BYTE check = kNoteCheck;
+    for (int32_t at : kNoteBytes) check ^= block[at];
+    return check;
+}
+
+bool SystemColorByte(BYTE b) { return b == 0 || (b & 0x80 && (b & 0x7F) <= 30); }
+}  // namespace
+
+void GlyphwellStoreNote(const GlyphwellPropertyNote& note, BYTE* block) {
+    for (int32_t at : kNoteBytes) block[at] = 0;
+    block[kNoteCheckByte] = 0;
+    if (!note.present) return;
+    block[QRCODE_BLOCK_OFFSET_RESERVED] = static_cast<BYTE>(note.explicitMask);
+    block[QRCODE_BLOCK_OFFSET_RESERVED + 1] = static_cast<BYTE>(note.explicitMask >> 8);
+    block[QRCODE_BLOCK_OFFSET_RESERVED + 2] = note.selectedVersion;
+    block[QRCODE_BLOCK_OFFSET_RESERVED + 3] =
+        static_cast<BYTE>(kNoteMark | (note.textForm & 3) | (note.eciAdded ? kNoteEciAdded : 0));
+    block[QRCODE_BLOCK_OFFSET_RESERVED2] = note.backSystemColor;
+    block[QRCODE_BLOCK_OFFSET_RESERVED2 + 1] = note.foreSystemColor;
+    block[kNoteCheckByte] = CheckOf(block);
+}
+
+GlyphwellPropertyNote GlyphwellReadNote(const BYTE* block) {
+    GlyphwellPropertyNote note;
+    const BYTE flags = block[QRCODE_BLOCK_OFFSET_RESERVED + 3];
+    const WORD mask = static_cast<WORD>(block[QRCODE_BLOCK_OFFSET_RESERVED] | block[QRCODE_BLOCK_OFFSET_RESERVED + 1] << 8);
+    const BYTE back = block[QRCODE_BLOCK_OFFSET_RESERVED2], fore = block[QRCODE_BLOCK_OFFSET_RESERVED2 + 1];
+    // Anything but a well-formed note is no note.
+    if (!(flags & kNoteMark) || (flags & 0x78) || (flags & 3) > kGlyphwellTextShiftJis || (mask & 0xC000) ||
+        block[QRCODE_BLOCK_OFFSET_RESERVED + 2] > 40 || !SystemColorByte(back) || !SystemColorByte(fore) ||
+        block[kNoteCheckByte] != CheckOf(block))
+        return note;
+    note.present = true;
+    note.explicitMask = mask;
+    note.selectedVersion = block[QRCODE_BLOCK_OFFSET_RESERVED + 2];
+    note.textForm = static_cast<GlyphwellTextForm>(flags & 3);
+    note.eciAdded = (flags & kNoteEciAdded) != 0;
+    note.backSystemColor = back;
+    note.foreSystemColor = fore;
+    return note;
+}

@@ -30,6 +30,49 @@ inline HRESULT PutVariant(IDispatch* d, const char* name, VARIANT v) {
     return hr;
 }
 
+// A property set as a script host sees it: the result, and for DISP_E_EXCEPTION the error's
+// code and one-line description from the EXCEPINFO.
+struct SetOutcome {
+    HRESULT hr = S_OK;
+    SCODE scode = 0;
+    std::string description;
+};
+
+inline SetOutcome PutReporting(IDispatch* d, const char* name, VARIANT v) {
+    DISPID named = DISPID_PROPERTYPUT;
+    DISPPARAMS params{&v, &named, 1, 1};
+    EXCEPINFO excep{};
+    UINT argErr = 0;
+    SetOutcome out;
+    out.hr = d->Invoke(IdOf(d, name), GUID_NULL, 0, DISPATCH_PROPERTYPUT, &params, nullptr, &excep, &argErr);
+    VariantClear(&v);
+    if (out.hr == DISP_E_EXCEPTION) {
+        out.scode = excep.scode;
+        if (excep.bstrDescription)
+            out.description = GwUtf8FromWide(excep.bstrDescription, SysStringLen(excep.bstrDescription));
+    }
+    SysFreeString(excep.bstrSource);
+    SysFreeString(excep.bstrDescription);
+    SysFreeString(excep.bstrHelpFile);
+    return out;
+}
+
+inline VARIANT I2(short value) {
+    VARIANT v;
+    VariantInit(&v);
+    v.vt = VT_I2;
+    v.iVal = value;
+    return v;
+}
+
+inline VARIANT Text(const std::string& utf8) {
+    VARIANT v;
+    VariantInit(&v);
+    v.vt = VT_BSTR;
+    v.bstrVal = GwAllocBstrFromUtf8(utf8);
+    return v;
+}
+
 inline HRESULT PutI2(IDispatch* d, const char* name, short value) {
     VARIANT v;
     VariantInit(&v);
@@ -68,6 +111,16 @@ inline HRESULT PutColor(IDispatch* d, const char* name, DWORD color) {
     v.vt = VT_UI4;
     v.ulVal = color;
     return PutVariant(d, name, v);
+}
+
+// Sets every property but the text back to its default, as a fresh control has it.
+inline void ClearProperties(IDispatch* d) {
+    for (const char* name : {"PreferredVersion", "SelectedVersion", "CorrectionLevel", "EncodeMode", "EciMode",
+                             "Fnc1Mode", "Margin", "PixelSize"})
+        PutI2(d, name, -1);
+    for (const char* name : {"StructuredAppend", "ProcessTilde", "AutoConfigurate"}) PutBool(d, name, false);
+    PutColor(d, "BackGroundColor", 0xFFFFFF);
+    PutColor(d, "ForeGroundColor", 0);
 }
 
 inline VARIANT Get(IDispatch* d, const char* name) {

@@ -57,7 +57,7 @@ TEST(ControlDrawing, BlueFillAndRedForegroundGiveBlackModules) {
     EXPECT_EQ(canvas.At(kLightX, kLightY), 0xFF0000u);
 }
 
-TEST(ControlDrawing, LoadedColoursMeetAWhiteFill) {
+TEST(ControlDrawing, LoadedColoursComeBackWithTheirFill) {
     ControlRef original;
     PutString(original.disp(), "TextData", "HELLO");
     PutColor(original.disp(), "BackGroundColor", 0x00FFFF);
@@ -66,9 +66,37 @@ TEST(ControlDrawing, LoadedColoursMeetAWhiteFill) {
     LoadState(loaded.ctrl, saved);
     Canvas canvas(83, 83);
     canvas.Paint(loaded.ctrl, 83, 83);
-    EXPECT_EQ(canvas.At(0, 0), 0xFFFFFFu);  // the property was not loaded: white fill
+    EXPECT_EQ(canvas.At(0, 0), 0x00FFFFu);  // the property came back with the picture
     EXPECT_EQ(canvas.At(kLightX, kLightY), 0x00FFFFu);
     EXPECT_EQ(canvas.At(kDarkX, kDarkY), 0u);
+}
+
+// A system colour (high byte 0x80) paints as the system's colour table has it, in the fill and
+// in the symbol; the property reads back as set.
+TEST(ControlDrawing, SystemColoursPaintAsTheSystemHasThem) {
+    const COLORREF face = GetSysColor(COLOR_BTNFACE), text = GetSysColor(COLOR_BTNTEXT);
+    ASSERT_NE(face, text);
+    ControlRef c;
+    PutString(c.disp(), "TextData", "Glyphwell on a button face");
+    PutI2(c.disp(), "PixelSize", 4);
+    PutI4(c.disp(), "BackGroundColor", static_cast<LONG>(0x8000000F));
+    PutI4(c.disp(), "ForeGroundColor", static_cast<LONG>(0x80000012));
+    EXPECT_EQ(Get(c.disp(), "BackGroundColor").lVal, static_cast<LONG>(0x8000000F));
+    EXPECT_EQ(c->Settings().backgroundColor, face);
+    EXPECT_EQ(c->Settings().foregroundColor, text);
+    Canvas canvas(c.Width(), c.Height());
+    canvas.Paint(c.ctrl, c.Width(), c.Height());
+    EXPECT_EQ(canvas.At(0, 0), face);
+    EXPECT_EQ(canvas.At(11, 11), text);  // the finder's dark corner module, 4 pixels a side
+    EXPECT_EQ(canvas.At(15, 15), face);  // its light ring
+    GreyImage grey;
+    grey.width = canvas.width;
+    grey.height = canvas.height;
+    for (int y = 0; y < grey.height; ++y)
+        for (int x = 0; x < grey.width; ++x) grey.pixels.push_back(canvas.At(x, y) == text ? 0 : 255);
+    const DecodeResult z = DecodeWithZbar(grey);
+    EXPECT_TRUE(z.ok) << z.error;
+    EXPECT_EQ(z.bytes, "Glyphwell on a button face");
 }
 
 TEST(ControlDrawing, BoundsLargerThanThePictureShowTheFillOutside) {

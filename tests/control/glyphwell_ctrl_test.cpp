@@ -65,25 +65,61 @@ TEST(GlyphwellCtrl, ShortTextGivesA83PixelVersion1PictureAndMarksModified) {
     EXPECT_EQ(std::memcmp(c->Settings().text, "HELLO##########", 15), 0);
 }
 
-TEST(GlyphwellCtrl, MarginAndPixelSizeArriveAsTheirLowByte) {
+// Every short property takes its documented range (and -1 for its default); a value outside is
+// refused with the automation's invalid-property-value error, a one-line description of the
+// range, and nothing changes: not the property, not the picture, not the modified flag.
+TEST(GlyphwellCtrl, ValuesOutsideAPropertysRangeAreRefusedAndTheOldValueKept) {
+    const struct {
+        const char* name;
+        short low, high;
+    } ranges[] = {{"PreferredVersion", 1, 40}, {"SelectedVersion", 1, 40}, {"CorrectionLevel", 0, 3},
+                  {"EncodeMode", 0, 4},        {"EciMode", 0, 32767},      {"Fnc1Mode", 0, 2},
+                  {"Margin", 0, 255},          {"PixelSize", 1, 255}};
+    for (const auto& r : ranges) {
+        SCOPED_TRACE(r.name);
+        ControlRef c;
+        ASSERT_EQ(PutString(c.disp(), "TextData", "HELLO"), S_OK);
+        const short kept = r.low;
+        // Values in range are taken (a large margin or module size may still be too large to
+        // draw; that is reported as a failed symbol, not a refused value).
+        for (short ok : {r.high, static_cast<short>(-1), kept}) {
+            const SetOutcome set = PutReporting(c.disp(), r.name, I2(ok));
+            EXPECT_TRUE(set.hr == S_OK || set.scode == kGlyphwellErrorNoSymbol) << ok << " " << set.description;
+            EXPECT_EQ(Get(c.disp(), r.name).iVal, ok);
+        }
+        const int width = c.Width();
+        c->SetModifiedFlag(FALSE);
+        std::vector<short> bad = {-2, -32768};
+        if (r.low - 1 != -1) bad.push_back(static_cast<short>(r.low - 1));
+        if (r.high < 32767) bad.push_back(static_cast<short>(r.high + 1));
+        for (short value : bad) {
+            const SetOutcome set = PutReporting(c.disp(), r.name, I2(value));
+            EXPECT_EQ(set.hr, DISP_E_EXCEPTION) << value;
+            EXPECT_EQ(set.scode, CTL_E_INVALIDPROPERTYVALUE) << value;
+            EXPECT_NE(set.description.find(r.name), std::string::npos) << set.description;
+            EXPECT_NE(set.description.find(std::to_string(r.high)), std::string::npos) << set.description;
+            EXPECT_EQ(Get(c.disp(), r.name).iVal, kept) << value;
+        }
+        EXPECT_FALSE(c->IsModified());
+        EXPECT_EQ(c.Width(), width);
+    }
+    // The ends of the ranges reach the record and the picture.
     ControlRef c;
     PutString(c.disp(), "TextData", "HELLO");
-    PutI2(c.disp(), "PixelSize", 0);
-    EXPECT_EQ(c.Width(), 20);  // 2 x margin, no modules
-    PutI2(c.disp(), "PixelSize", 256);
-    EXPECT_EQ(c->Settings().pixelSize, 0);
-    EXPECT_EQ(c.Width(), 20);
-    EXPECT_EQ(Get(c.disp(), "PixelSize").iVal, 256);  // the property keeps what was set
+    PutI2(c.disp(), "PixelSize", 1);
+    EXPECT_EQ(c.Width(), 21 + 20);
+    PutI2(c.disp(), "Margin", 255);
+    EXPECT_EQ(c->Settings().margin, 255);
+    EXPECT_EQ(c.Width(), 21 + 510);
+    PutI2(c.disp(), "Margin", 0);
+    EXPECT_EQ(c.Width(), 21);
     PutI2(c.disp(), "PixelSize", -1);
     EXPECT_EQ(c->Settings().pixelSize, 3);
-    PutI2(c.disp(), "Margin", 257);
-    EXPECT_EQ(c->Settings().margin, 1);
-    EXPECT_EQ(c.Width(), 63 + 2);
-    PutI2(c.disp(), "Margin", 300);
-    EXPECT_EQ(c->Settings().margin, 44);
-    EXPECT_EQ(c.Width(), 63 + 88);
-    PutI2(c.disp(), "Margin", 0);
-    EXPECT_EQ(c.Width(), 63);
+    // Colours: a red-green-blue value or a system colour the table holds.
+    EXPECT_EQ(PutReporting(c.disp(), "ForeGroundColor", Text("&H80000020")).scode, CTL_E_INVALIDPROPERTYVALUE);
+    EXPECT_EQ(PutReporting(c.disp(), "BackGroundColor", Text("&H01000000")).scode, CTL_E_INVALIDPROPERTYVALUE);
+    EXPECT_EQ(Get(c.disp(), "ForeGroundColor").lVal, 0);
+    EXPECT_EQ(Get(c.disp(), "BackGroundColor").lVal, 0xFFFFFF);
 }
 
 TEST(GlyphwellCtrl, BooleansOnlySwitchSettingsOn) {
@@ -126,19 +162,19 @@ TEST(GlyphwellCtrl, PropertiesSetBeforeTheTextApplyWithTheFirstText) {
     EXPECT_EQ(c.Width(), 5 * 21 + 20);
 }
 
-TEST(GlyphwellCtrl, EmptyTextKeepsPictureSizeAndSettings) {
+TEST(GlyphwellCtrl, EmptyTextClearsThePictureWithoutAnError) {
     ControlRef c;
     PutString(c.disp(), "TextData", "HELLO");
+    PutI2(c.disp(), "PixelSize", 4);
     c->SetModifiedFlag(FALSE);
-    const QRCodeSettings before = c->Settings();
-    PutI2(c.disp(), "PixelSize", 4);  // changes the settings ...
-    const QRCodeSettings withPixel4 = c->Settings();
-    EXPECT_NE(std::memcmp(&before, &withPixel4, sizeof before), 0);
-    PutString(c.disp(), "TextData", "");
-    PutI2(c.disp(), "PixelSize", 7);  // ... but not without a text
-    EXPECT_EQ(std::memcmp(&withPixel4, &c->Settings(), sizeof withPixel4), 0);
-    EXPECT_EQ(c.Width(), 4 * 21 + 20);
+    EXPECT_EQ(PutReporting(c.disp(), "TextData", Text("")).hr, S_OK);
+    EXPECT_FALSE(c->Image().IsValid());
     EXPECT_TRUE(c->IsModified());
+    EXPECT_EQ(QRCodeTextLength(&c->Settings()), 0);  // what is saved shows what is seen
+    EXPECT_EQ(c->Settings().pixelSize, 4);
+    EXPECT_EQ(c.Width(), 4 * 21 + 20);  // the control keeps its size and shows its fill
+    EXPECT_EQ(PutReporting(c.disp(), "PixelSize", I2(7)).hr, S_OK);
+    EXPECT_FALSE(c->Image().IsValid());
 }
 
 TEST(GlyphwellCtrl, UnconvertibleValuesAreRefusedAndNothingIsStored) {
@@ -163,8 +199,9 @@ TEST(GlyphwellCtrl, UnconvertibleValuesAreRefusedAndNothingIsStored) {
     EXPECT_EQ(PutI4(c.disp(), "BackGroundColor", static_cast<LONG>(0x8000000F)), S_OK);
     EXPECT_EQ(Get(c.disp(), "BackGroundColor").vt, VT_I4);
     EXPECT_EQ(Get(c.disp(), "BackGroundColor").lVal, static_cast<LONG>(0x8000000F));
-    EXPECT_EQ(PutColor(c.disp(), "ForeGroundColor", 0xFFFFFFFFu), S_OK);
-    EXPECT_EQ(Get(c.disp(), "ForeGroundColor").lVal, -1);
+    EXPECT_EQ(PutColor(c.disp(), "ForeGroundColor", 0x00000080u), S_OK);
+    EXPECT_EQ(PutColor(c.disp(), "ForeGroundColor", 0xFFFFFFFFu), DISP_E_EXCEPTION);  // no colour
+    EXPECT_EQ(Get(c.disp(), "ForeGroundColor").lVal, 0x80);
     EXPECT_EQ(PutString(c.disp(), "ForeGroundColor", "&H80000012"), S_OK);
     EXPECT_EQ(Get(c.disp(), "ForeGroundColor").lVal, static_cast<LONG>(0x80000012));
     EXPECT_EQ(PutString(c.disp(), "ForeGroundColor", "123"), S_OK);
@@ -173,38 +210,144 @@ TEST(GlyphwellCtrl, UnconvertibleValuesAreRefusedAndNothingIsStored) {
     EXPECT_EQ(Get(c.disp(), "ForeGroundColor").lVal, 123);
 }
 
-TEST(GlyphwellCtrl, TextBecomesAnsiBytes) {
-    ControlRef c;
-    PutString(c.disp(), "TextData", "caf\xC3\xA9");  // U+00E9 arrives as one byte 0xE9
-    EXPECT_EQ(QRCodeTextLength(&c->Settings()), 4);
-    EXPECT_EQ(static_cast<unsigned char>(c->Settings().text[3]), 0xE9);
-    EXPECT_EQ(GetString(c.disp(), "TextData"), "caf\xC3\xA9");
+// Any language: the text reads back as set, and both decoders read exactly the characters set.
+// Text a reader's default character set reads as the code page's bytes goes as those bytes, as
+// it always has; anything else as UTF-8 behind ECI 26, unless the host chose an ECI.
+TEST(GlyphwellCtrl, TextInAnyLanguageReadsBackAndDecodesAsSet) {
+    const std::string tokyo = "\xE6\x9D\xB1\xE4\xBA\xAC", euro = "\xE2\x82\xAC", smile = "\xF0\x9F\x98\x80";
+    const struct {
+        std::string text;   // UTF-8
+        std::string bytes;  // in the symbol
+        int eci;            // in the record
+        short hostEci;
+    } cases[] = {
+        {"HELLO", "HELLO", -1, -1},
+        {"Z\xC3\xBCrich", "Z\xFCrich", -1, -1},  // Latin-1: one byte each, as ever
+        {tokyo, tokyo, 26, -1},                   // the code page lacks it
+        {euro + " 5", euro + " 5", 26, -1},       // 0x80 would read as a control character
+        {smile, smile, 26, -1},                   // beyond 16 bits
+        {"Gr\xC3\xBC\xC3\x9F " + tokyo + " " + euro + " " + smile, "Gr\xC3\xBC\xC3\x9F " + tokyo + " " + euro + " " + smile,
+         26, -1},
+        {"Z\xC3\xBCrich", "Z\xC3\xBCrich", 26, 26},  // the host said UTF-8
+        {tokyo, tokyo, 26, 26},
+    };
+    for (const auto& k : cases) {
+        SCOPED_TRACE(k.text);
+        ControlRef c;
+        PutI2(c.disp(), "EciMode", k.hostEci);
+        PutI2(c.disp(), "PixelSize", 4);
+        ASSERT_EQ(PutString(c.disp(), "TextData", k.text), S_OK);
+        EXPECT_EQ(GetString(c.disp(), "TextData"), k.text);
+        EXPECT_EQ(Get(c.disp(), "EciMode").iVal, k.hostEci);  // an added ECI is no host's choice
+        EXPECT_EQ(c->Settings().eciMode, k.eci);
+        ASSERT_EQ(QRCodeTextLength(&c->Settings()), static_cast<int>(k.bytes.size()));
+        EXPECT_EQ(std::string(c->Settings().text, k.bytes.size()), k.bytes);
+        const GreyImage grey = PaintedGrey(c);
+        const DecodeResult z = ReadTextWithZbar(grey), x = ReadTextWithZxing(grey);
+        EXPECT_TRUE(z.ok) << z.error;
+        EXPECT_EQ(z.bytes, k.text);
+        EXPECT_TRUE(x.ok) << x.error;
+        EXPECT_EQ(x.bytes, k.text);
+    }
 }
 
-TEST(GlyphwellCtrl, OverlongTextIsCutSoItsEndStaysInTheField) {
+// The symbol of a text the code page holds is the one the control has always made.
+TEST(GlyphwellCtrl, CodePageTextMakesTheSameRecordAsEver) {
+    ControlRef c;
+    PutString(c.disp(), "TextData", "caf\xC3\xA9 ~d065 \xC2\xA9");
+    QRCodeSettings expected;
+    QRCodeResetSettings(&expected);
+    std::memcpy(expected.text, "caf\xE9 ~d065 \xA9", 12);
+    EXPECT_EQ(std::memcmp(expected.text, c->Settings().text, sizeof expected.text), 0);
+    EXPECT_EQ(c->Settings().eciMode, -1);
+}
+
+// Kanji mode holds Shift JIS; another ECI the host chose names the code page's bytes. A text
+// neither can hold is refused with a reason, and shows no symbol.
+TEST(GlyphwellCtrl, KanjiModeTakesShiftJisAndOtherEcisTheCodePage) {
+    const std::string tokyo = "\xE6\x9D\xB1\xE4\xBA\xAC";
+    ControlRef c;
+    PutI2(c.disp(), "EncodeMode", 3);
+    ASSERT_EQ(PutString(c.disp(), "TextData", tokyo), S_OK);
+    EXPECT_EQ(std::string(c->Settings().text, 4), "\x93\x8C\x8B\x9E");
+    EXPECT_EQ(GetString(c.disp(), "TextData"), tokyo);
+    EXPECT_EQ(ReadTextWithZxing(PaintedGrey(c)).bytes, tokyo);
+    SetOutcome set = PutReporting(c.disp(), "TextData", Text("\xF0\x9F\x98\x80"));
+    EXPECT_EQ(set.scode, kGlyphwellErrorNoSymbol);
+    EXPECT_NE(set.description.find("Shift JIS"), std::string::npos) << set.description;
+    EXPECT_FALSE(c->Image().IsValid());
+
+    ControlRef latin;
+    PutI2(latin.disp(), "EciMode", 3);
+    ASSERT_EQ(PutString(latin.disp(), "TextData", "Z\xC3\xBCrich"), S_OK);
+    EXPECT_EQ(std::string(latin->Settings().text, 6), "Z\xFCrich");
+    set = PutReporting(latin.disp(), "TextData", Text(tokyo));
+    EXPECT_EQ(set.scode, kGlyphwellErrorNoSymbol);
+    EXPECT_NE(set.description.find("EciMode 3"), std::string::npos) << set.description;
+    EXPECT_EQ(GetString(latin.disp(), "TextData"), tokyo);
+    // Leaving the ECI to the control makes the symbol appear.
+    EXPECT_EQ(PutReporting(latin.disp(), "EciMode", I2(-1)).hr, S_OK);
+    EXPECT_EQ(ReadTextWithZbar(PaintedGrey(latin)).bytes, tokyo);
+}
+
+TEST(GlyphwellCtrl, OverlongTextIsRefusedAndItsEndStaysInTheField) {
     ControlRef c;
     PutString(c.disp(), "TextData", "HELLO");
     const QRCodeSettings* s = &c->Settings();
     const std::string huge(QRCODE_TEXT_FIELD_SIZE + 500, 'A');
-    EXPECT_EQ(PutString(c.disp(), "TextData", huge), S_OK);
+    const SetOutcome set = PutReporting(c.disp(), "TextData", Text(huge));
+    EXPECT_EQ(set.scode, kGlyphwellErrorNoSymbol);
+    EXPECT_NE(set.description.find("7600 bytes"), std::string::npos) << set.description;
     EXPECT_EQ(QRCodeTextLength(s), QRCODE_TEXT_MAX);
     for (int i = QRCODE_TEXT_MAX; i < QRCODE_TEXT_FIELD_SIZE; ++i) ASSERT_EQ(s->text[i], '#') << i;
-    // Far too long to encode: the earlier picture stays.
-    EXPECT_EQ(c.Width(), 83);
-    EXPECT_TRUE(c->IsImageReady());
+    EXPECT_FALSE(c->Image().IsValid());
+    EXPECT_EQ(GetString(c.disp(), "TextData"), huge);
 }
 
-TEST(GlyphwellCtrl, UnencodableTextKeepsThePreviousPictureButMarksReady) {
-    ControlRef c;
-    PutString(c.disp(), "TextData", "HELLO");
-    PutI2(c.disp(), "PreferredVersion", 1);
-    PutString(c.disp(), "TextData", std::string(3000, '7'));  // beyond version 40 at level H
-    EXPECT_EQ(c.Width(), 83);
-    EXPECT_TRUE(c->IsImageReady());
-    ControlRef fresh;
-    PutString(fresh.disp(), "TextData", std::string(5000, 'x'));
-    EXPECT_TRUE(fresh->IsImageReady());
-    EXPECT_FALSE(fresh->Image().IsValid());
+// A set after which no symbol can be made shows the fill only -- never the previous symbol --
+// and says why; the property keeps what the host set, so fixing another property brings the
+// symbol.
+TEST(GlyphwellCtrl, NoSymbolShowsTheFillOnlyAndSaysWhy) {
+    std::string accents;
+    for (int i = 0; i < 1500; ++i) accents += "\xC3\xA9";  // 1500 bytes: level L holds them, H not
+    const struct {
+        short version, level;
+        std::string text;
+        const char* property;
+        short value;
+        const char* why;
+        const char* fix;
+        short fixValue;
+    } cases[] = {
+        {-1, 0, accents, "CorrectionLevel", 3, "correction level H", "CorrectionLevel", 1},
+        {-1, -1, "HELLO 1", "EncodeMode", 2, "EncodeMode 2 (numeric) cannot hold 'H'", "EncodeMode", 4},
+        {40, -1, "HELLO", "PixelSize", 47, "8339 pixels", "PixelSize", 46},
+    };
+    for (const auto& k : cases) {
+        SCOPED_TRACE(k.property);
+        ControlRef c;
+        PutColor(c.disp(), "BackGroundColor", 0x00FFFF);
+        PutI2(c.disp(), "PreferredVersion", k.version);
+        PutI2(c.disp(), "CorrectionLevel", k.level);
+        ASSERT_EQ(PutString(c.disp(), "TextData", k.text), S_OK);
+        ASSERT_TRUE(c->Image().IsValid());
+        const int w = c.Width(), h = c.Height();
+        const SetOutcome set = PutReporting(c.disp(), k.property, I2(k.value));
+        EXPECT_EQ(set.hr, DISP_E_EXCEPTION);
+        EXPECT_EQ(set.scode, kGlyphwellErrorNoSymbol);
+        EXPECT_NE(set.description.find(k.why), std::string::npos) << set.description;
+        EXPECT_EQ(set.description.find('\n'), std::string::npos);
+        EXPECT_EQ(Get(c.disp(), k.property).iVal, k.value);
+        EXPECT_TRUE(c->IsModified());
+        EXPECT_FALSE(c->Image().IsValid());
+        Canvas canvas(std::min(w, 400), std::min(h, 400), RGB(1, 2, 3));
+        canvas.Paint(c.ctrl, w, h);
+        for (int y = 0; y < canvas.height; y += 7)
+            for (int x = 0; x < canvas.width; x += 7) ASSERT_EQ(canvas.At(x, y), 0x00FFFFu) << x << "," << y;
+        EXPECT_EQ(PutReporting(c.disp(), k.fix, I2(k.fixValue)).hr, S_OK);
+        EXPECT_TRUE(c->Image().IsValid());
+        EXPECT_EQ(GetString(c.disp(), "TextData"), k.text);
+    }
 }
 
 TEST(GlyphwellCtrl, ObjectSafetyIsFixedAtBothSafeBits) {

@@ -74,30 +74,98 @@ TEST(ControlPersistence, EveryStoredControlStartsWithAWholeBlock) {
     }
 }
 
-TEST(ControlPersistence, LoadBringsBackThePictureButNotTheProperties) {
+// Save, load into a fresh control, and every property reads back as set -- values equal to
+// their defaults, system colours and text in any language included -- with the same picture;
+// saving again writes the same block; a set after the load keeps the loaded look.
+TEST(ControlPersistence, LoadBringsBackThePictureAndEveryProperty) {
+    const struct {
+        const char* name;
+        const char* value;  // as the command line would set it
+    } sets[][14] = {
+        {{"PreferredVersion", "2"}, {"SelectedVersion", "7"}, {"CorrectionLevel", "1"}, {"EncodeMode", "4"},
+         {"EciMode", "26"}, {"Fnc1Mode", "1"}, {"StructuredAppend", "True"}, {"ProcessTilde", "True"},
+         {"AutoConfigurate", "True"}, {"Margin", "2"}, {"PixelSize", "6"}, {"BackGroundColor", "&H8000000F"},
+         {"ForeGroundColor", "255"}, {"TextData", "HELLO ~d065"}},
+        // Values equal to the defaults are set values all the same.
+        {{"PreferredVersion", "1"}, {"SelectedVersion", "-1"}, {"CorrectionLevel", "3"}, {"EncodeMode", "1"},
+         {"EciMode", "-1"}, {"Fnc1Mode", "0"}, {"StructuredAppend", "False"}, {"ProcessTilde", "False"},
+         {"AutoConfigurate", "False"}, {"Margin", "10"}, {"PixelSize", "3"}, {"BackGroundColor", "16777215"},
+         {"ForeGroundColor", "&H80000012"}, {"TextData", "Gr\xC3\xBC\xC3\x9F \xE6\x9D\xB1\xE4\xBA\xAC \xE2\x82\xAC"}},
+        {{"PreferredVersion", "-1"}, {"SelectedVersion", "40"}, {"CorrectionLevel", "-1"}, {"EncodeMode", "3"},
+         {"EciMode", "-1"}, {"Fnc1Mode", "-1"}, {"StructuredAppend", "False"}, {"ProcessTilde", "False"},
+         {"AutoConfigurate", "False"}, {"Margin", "-1"}, {"PixelSize", "-1"}, {"BackGroundColor", "65535"},
+         {"ForeGroundColor", "0"}, {"TextData", "\xE6\x9D\xB1\xE4\xBA\xAC"}},
+    };
+    for (const auto& set : sets) {
+        SCOPED_TRACE(set[13].value);
+        ControlRef original;
+        for (const auto& p : set) ASSERT_EQ(PutString(original.disp(), p.name, p.value), S_OK) << p.name;
+        ASSERT_TRUE(original->Image().IsValid());
+        const std::vector<BYTE> saved = SaveState(original.ctrl);
+
+        ControlRef loaded;
+        LoadState(loaded.ctrl, saved);
+        EXPECT_FALSE(loaded->IsModified());
+        EXPECT_TRUE(SamePicture(original.ctrl, loaded.ctrl));
+        for (const auto& p : set) {
+            VARIANT a = Get(original.disp(), p.name), b = Get(loaded.disp(), p.name);
+            VARIANT as, bs;
+            VariantInit(&as);
+            VariantInit(&bs);
+            VariantChangeType(&as, &a, 0, VT_BSTR);
+            VariantChangeType(&bs, &b, 0, VT_BSTR);
+            EXPECT_EQ(a.vt, b.vt) << p.name;
+            EXPECT_EQ(GwUtf8FromWide(as.bstrVal, SysStringLen(as.bstrVal)),
+                      GwUtf8FromWide(bs.bstrVal, SysStringLen(bs.bstrVal))) << p.name;
+            VariantClear(&a), VariantClear(&b), VariantClear(&as), VariantClear(&bs);
+        }
+        EXPECT_EQ(SaveState(loaded.ctrl), saved);
+        // A set after the load starts from what was loaded.
+        ASSERT_EQ(PutString(loaded.disp(), "PixelSize", "5"), S_OK);
+        ASSERT_EQ(PutString(original.disp(), "PixelSize", "5"), S_OK);
+        EXPECT_TRUE(SamePicture(original.ctrl, loaded.ctrl));
+        std::vector<BYTE> a(QRCODE_SETTINGS_BLOCK_SIZE), b(QRCODE_SETTINGS_BLOCK_SIZE);
+        GlyphwellStoreSettingsBlock(original->Settings(), a.data());
+        GlyphwellStoreSettingsBlock(loaded->Settings(), b.data());
+        EXPECT_EQ(a, b);
+    }
+}
+
+// A block written before the properties were noted (reserved bytes zero) loads to the same
+// picture, saves back unchanged, and gives the properties its fields say were set.
+TEST(ControlPersistence, BlocksWithoutTheNoteGiveThePropertiesTheirFieldsHold) {
     ControlRef original;
     PutString(original.disp(), "TextData", "HELLO");
-    PutI2(original.disp(), "PixelSize", 4);
-    const std::vector<BYTE> saved = SaveState(original.ctrl);
-
+    PutI2(original.disp(), "PixelSize", 6);
+    PutColor(original.disp(), "ForeGroundColor", 255);
+    PutI2(original.disp(), "Margin", 2);
+    PutI2(original.disp(), "CorrectionLevel", 3);  // the default: comes back unset
+    std::vector<BYTE> saved = SaveState(original.ctrl);
+    for (size_t at : {40, 41, 42, 43, 49, 50, 51}) saved[at] = 0;
     ControlRef loaded;
     LoadState(loaded.ctrl, saved);
-    EXPECT_TRUE(loaded->IsImageReady());
-    EXPECT_FALSE(loaded->IsModified());
-    EXPECT_EQ(loaded.Width(), 4 * 21 + 20);
     EXPECT_TRUE(SamePicture(original.ctrl, loaded.ctrl));
-    EXPECT_EQ(GetString(loaded.disp(), "TextData"), "");
-    EXPECT_EQ(Get(loaded.disp(), "PixelSize").iVal, -1);
-    // Saving right after loading writes the same block back.
-    const std::vector<BYTE> again = SaveState(loaded.ctrl);
-    EXPECT_EQ(std::memcmp(saved.data(), again.data(), 7160), 0);
-
-    // Without a text, property sets leave the loaded picture; the first text rebuilds from the
-    // properties alone.
+    EXPECT_EQ(loaded.Width(), 6 * 21 + 4);
+    EXPECT_EQ(GetString(loaded.disp(), "TextData"), "HELLO");
+    EXPECT_EQ(Get(loaded.disp(), "PixelSize").iVal, 6);
+    EXPECT_EQ(Get(loaded.disp(), "Margin").iVal, 2);
+    EXPECT_EQ(Get(loaded.disp(), "ForeGroundColor").lVal, 255);
+    EXPECT_EQ(Get(loaded.disp(), "CorrectionLevel").iVal, -1);
+    EXPECT_EQ(Get(loaded.disp(), "EciMode").iVal, -1);
+    EXPECT_EQ(SaveState(loaded.ctrl), saved);
+    // The next set keeps the look: PixelSize 5 redraws the red symbol with margin 2.
     PutI2(loaded.disp(), "PixelSize", 5);
-    EXPECT_EQ(loaded.Width(), 4 * 21 + 20);
-    PutString(loaded.disp(), "TextData", "HELLO");
-    EXPECT_EQ(loaded.Width(), 5 * 21 + 20);
+    EXPECT_EQ(loaded.Width(), 5 * 21 + 4);
+    EXPECT_EQ(loaded->Settings().foregroundColor, 255u);
+    // A note that does not fit its record (a field away from its default but marked unset) is
+    // not believed.
+    std::vector<BYTE> forged = SaveState(original.ctrl);
+    forged[40] = 0;  // PreferredVersion .. : PixelSize's bit sits in byte 41
+    forged[41] = 0;
+    forged[51] = 0x5A ^ forged[42] ^ forged[43] ^ forged[49] ^ forged[50];
+    ControlRef doubted;
+    LoadState(doubted.ctrl, forged);
+    EXPECT_EQ(Get(doubted.disp(), "PixelSize").iVal, 6);
 }
 
 TEST(ControlPersistence, BlockWithEmptyTextLoadsWithoutDrawing) {
@@ -159,7 +227,9 @@ TEST(ControlPersistence, HostileFieldValuesLeaveTheControlWorking) {
             ControlRef c;
             LoadState(c.ctrl, bad);
             EXPECT_TRUE(c->IsImageReady());
-            // A later property set regenerates from the properties as usual.
+            // With the loaded properties set back to their defaults, the control draws as a
+            // fresh one does.
+            ClearProperties(c.disp());
             PutString(c.disp(), "TextData", "HELLO");
             EXPECT_EQ(c.Width(), 83) << k.offset << " " << k.value;
             EXPECT_EQ(c->Settings().selectedVersion, 1);
@@ -216,6 +286,7 @@ TEST(ControlPersistence, RandomDamageNeverBreaksTheControl) {
             if (rng() % 3 == 0) bad[i] = static_cast<BYTE>(rng());
         ControlRef c;
         LoadState(c.ctrl, bad);
+        ClearProperties(c.disp());
         PutString(c.disp(), "TextData", "HELLO");
         ASSERT_EQ(c.Width(), 83) << round;
     }

@@ -16,7 +16,8 @@ namespace gwtest {
 
 using namespace zbar;  // zbar's C API lives in namespace zbar when compiled as C++
 
-DecodeResult DecodeWithZbar(const GreyImage& image) {
+namespace {
+DecodeResult ScanWithZbar(const GreyImage& image, bool binary) {
     DecodeResult result;
     if (image.width <= 0 || image.height <= 0) {
         result.error = "empty image";
@@ -25,8 +26,8 @@ DecodeResult DecodeWithZbar(const GreyImage& image) {
     zbar_image_scanner_t* scanner = zbar_image_scanner_create();
     zbar_image_scanner_set_config(scanner, ZBAR_NONE, ZBAR_CFG_ENABLE, 0);
     zbar_image_scanner_set_config(scanner, ZBAR_QRCODE, ZBAR_CFG_ENABLE, 1);
-    // Raw data bytes, not a guessed conversion to UTF-8.
-    zbar_image_scanner_set_config(scanner, ZBAR_QRCODE, ZBAR_CFG_BINARY, 1);
+    // Raw data bytes, or zbar's own conversion of them to UTF-8.
+    zbar_image_scanner_set_config(scanner, ZBAR_QRCODE, ZBAR_CFG_BINARY, binary ? 1 : 0);
     zbar_image_t* zimage = zbar_image_create();
     zbar_image_set_format(zimage, zbar_fourcc('Y', '8', '0', '0'));
     zbar_image_set_size(zimage, image.width, image.height);
@@ -46,7 +47,7 @@ DecodeResult DecodeWithZbar(const GreyImage& image) {
     return result;
 }
 
-DecodeResult DecodeWithZxing(const GreyImage& image) {
+DecodeResult ScanWithZxing(const GreyImage& image, bool text) {
     DecodeResult result;
     if (image.width <= 0 || image.height <= 0) {
         result.error = "empty image";
@@ -59,7 +60,8 @@ DecodeResult DecodeWithZxing(const GreyImage& image) {
     const ZXing::Result r = ZXing::ReadBarcode(view, hints);
     if (r.isValid()) {
         const ZXing::ByteArray& bytes = r.bytes();
-        result.bytes.assign(bytes.begin(), bytes.end());
+        if (text) result.bytes = r.text();
+        else result.bytes.assign(bytes.begin(), bytes.end());
         const ZXing::ByteArray eci = r.bytesECI();
         result.bytesEci.assign(eci.begin(), eci.end());
         result.ok = true;
@@ -68,6 +70,12 @@ DecodeResult DecodeWithZxing(const GreyImage& image) {
     }
     return result;
 }
+}  // namespace
+
+DecodeResult DecodeWithZbar(const GreyImage& image) { return ScanWithZbar(image, true); }
+DecodeResult DecodeWithZxing(const GreyImage& image) { return ScanWithZxing(image, false); }
+DecodeResult ReadTextWithZbar(const GreyImage& image) { return ScanWithZbar(image, false); }
+DecodeResult ReadTextWithZxing(const GreyImage& image) { return ScanWithZxing(image, true); }
 
 std::string ShellQuote(const std::string& word) {
     std::string quoted = "'";

@@ -30,6 +30,11 @@ struct DecodeResult {
 DecodeResult DecodeWithZbar(const GreyImage& image);
 DecodeResult DecodeWithZxing(const GreyImage& image);
 
+// The characters each decoder reads from the first symbol, as UTF-8 in `bytes`: the decoder's
+// own interpretation of the data (ECI headers honoured, its default character set otherwise).
+DecodeResult ReadTextWithZbar(const GreyImage& image);
+DecodeResult ReadTextWithZxing(const GreyImage& image);
+
 // Loads any image file as grey pixels (transparency flattened onto white) through ImageMagick.
 // Returns false, with a reason in *error when given, if the file cannot be read.
 bool LoadGreyImage(const std::string& path, GreyImage* image, std::string* error = nullptr);
