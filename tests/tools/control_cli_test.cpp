@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -51,7 +52,7 @@ TEST(ControlCli, SetGetSaveLoadAndPaint) {
 
     o = Glyphwell({"control", "--load", saved, "--get", "TextData", "--get", "PixelSize", "--paint", reloaded, "--quiet"});
     ASSERT_EQ(o.status, 0) << o.err;
-    EXPECT_EQ(o.out, "TextData=\nPixelSize=-1\n");
+    EXPECT_EQ(o.out, "TextData=HELLO\nPixelSize=4\n");
     EXPECT_EQ(ReadFile(reloaded), ReadFile(painted));
 }
 
@@ -94,13 +95,19 @@ TEST(ControlCli, RefusalsAndUsage) {
     EXPECT_NE(o.out.find("usage: glyphwell control"), std::string::npos);
     o = Glyphwell({"control", "--paint", TempPath("nothing.png")});  // a fresh control paints its white default box
     EXPECT_EQ(o.status, 0) << o.err;
-    // A text its forced mode cannot hold leaves the previous symbol, as a text too long does.
+    // The control's refusals stop the run with its one-line reason: a text its forced mode
+    // cannot hold, and a value outside the property's range.
     const std::string kept = TempPath("kept.png");
+    std::remove(kept.c_str());
     o = Glyphwell({"control", "--set", "TextData=12", "--set", "EncodeMode=2", "--set", "TextData=12AB", "--paint", kept});
-    EXPECT_EQ(o.status, 0) << o.err;
-    const gwtest::DecodeResult z = gwtest::DecodeFileWithZbarimg(kept);
-    EXPECT_TRUE(z.ok) << z.error;
-    EXPECT_EQ(z.bytes, "12");
+    EXPECT_EQ(o.status, 1);
+    EXPECT_NE(o.err.find("cannot set TextData to '12AB': EncodeMode 2 (numeric) cannot hold 'A' at position 2"),
+              std::string::npos)
+        << o.err;
+    EXPECT_FALSE(std::ifstream(kept).good());
+    o = Glyphwell({"control", "--set", "PixelSize=0"});
+    EXPECT_EQ(o.status, 1);
+    EXPECT_NE(o.err.find("PixelSize takes 1 to 255"), std::string::npos) << o.err;
     // A picture name that does not say its format is refused, not written as PNG regardless.
     o = Glyphwell({"control", "--paint", TempPath("nothing.jpg")});
     EXPECT_EQ(o.status, 2);

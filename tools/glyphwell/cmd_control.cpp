@@ -31,7 +31,10 @@ const char kSynopsis[] =
     "properties: PreferredVersion SelectedVersion CorrectionLevel EncodeMode EciMode Fnc1Mode\n"
     "  StructuredAppend ProcessTilde AutoConfigurate Margin PixelSize BackGroundColor\n"
     "  ForeGroundColor TextData. Numbers are decimal or &H/0x hexadecimal; booleans True/False;\n"
-    "  colours 0x00BBGGRR (0x00FFFF is yellow).\n";
+    "  colours 0x00BBGGRR (0x00FFFF is yellow) or system colours &H80000000 + index.\n"
+    "\n"
+    "A value outside its property's range, or a set after which no symbol can be made, stops\n"
+    "the run with exit status 1 and the control's reason; nothing is saved or painted.\n";
 
 const char kEpilogue[] = "exit status: 0 done, 1 a file or value was refused, 2 usage error\n";
 
@@ -219,9 +222,18 @@ int RunControl(const std::vector<std::string>& args) {
         v.bstrVal = GwAllocBstrFromUtf8(value);
         DISPID named = DISPID_PROPERTYPUT;
         DISPPARAMS params{&v, &named, 1, 1};
-        const HRESULT hr = control->Invoke(id, GUID_NULL, 0, DISPATCH_PROPERTYPUT, &params, nullptr, nullptr, nullptr);
+        EXCEPINFO excep{};
+        const HRESULT hr = control->Invoke(id, GUID_NULL, 0, DISPATCH_PROPERTYPUT, &params, nullptr, &excep, nullptr);
         VariantClear(&v);
-        if (FAILED(hr)) status = Failure("cannot set " + name + " to '" + value + "': " + Reason(hr));
+        // The control's own refusals (a value out of range, a set after which no symbol can be
+        // made) come with a one-line description.
+        std::string reason = Reason(hr);
+        if (hr == DISP_E_EXCEPTION && excep.bstrDescription)
+            reason = GwUtf8FromWide(excep.bstrDescription, SysStringLen(excep.bstrDescription));
+        SysFreeString(excep.bstrSource);
+        SysFreeString(excep.bstrDescription);
+        SysFreeString(excep.bstrHelpFile);
+        if (FAILED(hr)) status = Failure("cannot set " + name + " to '" + value + "': " + reason);
     }
     for (size_t i = 0; status == kExitOk && i < gets.size(); ++i) {
         const DISPID id = IdOf(control, gets[i]);
