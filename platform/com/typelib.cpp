@@ -306,6 +306,7 @@ STDMETHODIMP GwTypeInfo::GetDocumentation(MEMBERID id, BSTR* name, BSTR* doc, DW
         const standin::TypeLibMember* m = Member(id);
         if (!m) return TYPE_E_ELEMENTNOTFOUND;
         n = m->name;
+        d = m->helpString;
     }
     if (name) *name = BstrOf(n);
     if (doc) *doc = BstrOf(d);

@@ -31,6 +31,7 @@ struct TypeLibMember {
     DISPID dispid = 0;
     bool isProperty = true;   // dispatch property; false: a method
     std::string typeName;     // "short", "VARIANT_BOOL", "BSTR", "OLE_COLOR", "void", ...
+    std::string helpString;   // what property browsers show for the member
 };
 
 struct TypeLibType {

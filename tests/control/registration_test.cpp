@@ -161,7 +161,7 @@ TEST_F(Registration, TypeLibraryIsTheOneTheIdlDescribes) {
     EXPECT_EQ(m[7], lib.name);
     EXPECT_EQ(lib.flags, static_cast<DWORD>(LIBFLAG_FCONTROL));
     const std::regex typeHead(R"re(\[uuid\(([-0-9A-Fa-f]+)\), helpstring\("([^"]*)"\)(, hidden|, control)?\]\s*(dispinterface|coclass) (\w+)\s*\{([^}]*)\})re");
-    const std::regex member(R"re(\[id\((-?\d+)\)\] (\w+) (\w+)(\(\))?;)re");
+    const std::regex member(R"re(\[id\((-?\d+)\)(?:, helpstring\("([^"]*)"\))?\] (\w+) (\w+)(\(\))?;)re");
     const std::regex implemented(R"re(\[(default|default, source)\] dispinterface (\w+);)re");
     size_t types = 0;
     for (std::sregex_iterator t(idl.begin(), idl.end(), typeHead), end; t != end; ++t, ++types) {
@@ -178,9 +178,10 @@ TEST_F(Registration, TypeLibraryIsTheOneTheIdlDescribes) {
             ASSERT_LT(members, type->members.size()) << tm[5];
             const standin::TypeLibMember& expected = type->members[members];
             EXPECT_EQ(std::stol((*i)[1]), expected.dispid) << expected.name;
-            EXPECT_EQ((*i)[2], expected.typeName) << expected.name;
-            EXPECT_EQ((*i)[3], expected.name);
-            EXPECT_EQ((*i)[4].matched, !expected.isProperty) << expected.name;
+            EXPECT_EQ((*i)[2], expected.helpString) << expected.name;
+            EXPECT_EQ((*i)[3], expected.typeName) << expected.name;
+            EXPECT_EQ((*i)[4], expected.name);
+            EXPECT_EQ((*i)[5].matched, !expected.isProperty) << expected.name;
         }
         EXPECT_EQ(members, type->members.size()) << tm[5];
         for (std::sregex_iterator i(body.begin(), body.end(), implemented); i != end; ++i) {

@@ -21,7 +21,7 @@ standin::TypeLibDesc Sample(WORD minor) {
     GwGuidFromString("{AAAAAAAA-2222-3333-4444-555555555555}", &t.guid);
     t.flags = TYPEFLAG_FHIDDEN | TYPEFLAG_FDISPATCHABLE;
     t.helpString = "Dispatch";
-    t.members = {{"Size", 1, true, "short"}, {"Reset", -552, false, "void"}};
+    t.members = {{"Size", 1, true, "short", ""}, {"Reset", -552, false, "void", ""}};
     d.types.push_back(t);
     standin::TypeLibType c;
     c.kind = standin::kClassType;
