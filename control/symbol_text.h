@@ -18,6 +18,7 @@
 
 #include <string>
 
+#include "platform/com/variant.h"
 #include "platform/win32.h"
 
 // The character set of the bytes in a settings record's text field.

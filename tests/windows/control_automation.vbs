@@ -26,7 +26,7 @@ If failures > 0 Then WScript.Quit 1
 
 c.PreferredVersion = 5 : Check c.PreferredVersion = 5, "PreferredVersion"
 c.CorrectionLevel = 2 : Check c.CorrectionLevel = 2, "CorrectionLevel"
-c.EncodeMode = 3 : Check c.EncodeMode = 3, "EncodeMode"
+c.EncodeMode = 4 : Check c.EncodeMode = 4, "EncodeMode"
 c.EciMode = 26 : Check c.EciMode = 26, "EciMode"
 c.Fnc1Mode = 0 : Check c.Fnc1Mode = 0, "Fnc1Mode"
 c.StructuredAppend = False : Check c.StructuredAppend = False, "StructuredAppend"

@@ -417,8 +417,7 @@ TEST_F(ControlHost, SavesAndPaintsWhatTheLinuxBuildSavesAndPaints) {
     ExpectSamePixels(Paint(d, BinaryDir() + "\\control-reference\\windows-paint.bmp"), linuxPicture);
     d->Release();
 
-    // A fresh control loads what the Linux build stored and paints the same picture (loading
-    // restores the settings record, not the property values).
+    // A fresh control loads what the Linux build stored and paints the same picture.
     IDispatch* loaded = Create();
     ASSERT_NE(loaded, nullptr);
     Load(loaded, linuxState);
