@@ -19,7 +19,7 @@ endforeach()
 
 install(TARGETS ${glyphwell_public} EXPORT GlyphwellTargets
         ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR})
-install(DIRECTORY encoder image platform DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/glyphwell
+install(DIRECTORY encoder image platform capi picture DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/glyphwell
         FILES_MATCHING PATTERN "*.h")
 if(TARGET glyphwell_module)
   install(TARGETS glyphwell_module LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR})

@@ -1,0 +1,138 @@
+// The symbol rasteriser (see symbol_picture.h).
+#include "picture/symbol_picture.h"
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "image/gw_image.h"
+
+namespace {
+
+RGBQUAD Quad(uint32_t bgr) {
+    return RGBQUAD{static_cast<BYTE>((bgr >> 16) & 0xFF), static_cast<BYTE>((bgr >> 8) & 0xFF),
+                   static_cast<BYTE>(bgr & 0xFF), 0};
+}
+
+// Sets pixels [from, to) of a packed 1-bit row (most significant bit first), a byte at a time.
+void SetRun(BYTE* row, long from, long to) {
+    if (from >= to) return;
+    const long first = from >> 3, last = (to - 1) >> 3;
+    const unsigned head = 0xFFu >> (from & 7), tail = 0xFFu << (7 - ((to - 1) & 7));
+    if (first == last) {
+        row[first] |= static_cast<BYTE>(head & tail);
+        return;
+    }
+    row[first] |= static_cast<BYTE>(head);
+    if (last > first + 1) std::memset(row + first + 1, 0xFF, static_cast<size_t>(last - first - 1));
+    row[last] |= static_cast<BYTE>(tail);
+}
+
+// Writes `bytes` as picture row `row` counted from the top (the image keeps its bottom row first).
+void PutRow(GwImage* image, long side, long row, const BYTE* bytes) {
+    std::memcpy(image->GetBits(0) + static_cast<size_t>(side - 1 - row) * image->GetEffWidth(), bytes,
+                image->GetEffWidth());
+}
+
+// 1-bit picture: the margin and light modules are entry 0 (zero bits, which deflate best, as do
+// the unused bits at the end of each row), dark modules entry 1 unless both colours are the same.
+void PaintOneBit(const QRCodeSymbol& s, const GwSymbolLook& look, long side, GwImage* image) {
+    RGBQUAD palette[2] = {Quad(look.background), Quad(look.foreground)};
+    image->SetPalette(palette, 2);
+    const bool darkBit = look.foreground != look.background;
+    const size_t stride = image->GetEffWidth();
+    const long size = look.pixelSize, margin = look.margin;
+    std::vector<BYTE> marginRow(stride, 0), moduleRow(stride);
+    const long symbolEnd = size > 0 ? margin + s.size * size : margin;
+    for (long row = 0; row < margin; ++row) PutRow(image, side, row, marginRow.data());
+    for (int y = 0; size > 0 && y < s.size; ++y) {
+        std::fill(moduleRow.begin(), moduleRow.end(), 0);
+        const uint8_t* modules = s.modules.data() + static_cast<size_t>(y) * s.size;
+        if (darkBit && size <= 56) {
+            // Each module appends `size` equal bits to an accumulator written out a byte at a
+            // time; the margin's bits are the row's zeros before the first module.
+            BYTE* out = moduleRow.data() + (margin >> 3);
+            uint64_t pending = 0;
+            int count = static_cast<int>(margin & 7);
+            const uint64_t ones = (uint64_t{1} << size) - 1;
+            for (int x = 0; x < s.size; ++x) {
+                pending = (pending << size) | (ones & (0 - static_cast<uint64_t>(modules[x] != 0)));
+                for (count += static_cast<int>(size); count >= 8; count -= 8)
+                    *out++ = static_cast<BYTE>(pending >> (count - 8));
+            }
+            if (count > 0) *out = static_cast<BYTE>(pending << (8 - count));
+        } else if (darkBit) {
+            for (int x = 0; x < s.size; ++x)
+                if (modules[x]) SetRun(moduleRow.data(), margin + x * size, margin + (x + 1) * size);
+        }
+        for (long i = 0; i < size; ++i) PutRow(image, side, margin + y * size + i, moduleRow.data());
+    }
+    for (long row = symbolEnd; row < side; ++row) PutRow(image, side, row, marginRow.data());
+}
+
+// 24-bit picture: white margin, module squares in their colours.
+void PaintTrueColour(const QRCodeSymbol& s, const GwSymbolLook& look, long side, GwImage* image) {
+    const size_t stride = image->GetEffWidth();
+    const RGBQUAD white = {0xFF, 0xFF, 0xFF, 0}, dark = Quad(look.foreground), light = Quad(look.background);
+    std::vector<BYTE> marginRow(stride, 0xFF), moduleRow(stride, 0);
+    auto put = [](BYTE* p, const RGBQUAD& c) {
+        p[0] = c.rgbBlue;
+        p[1] = c.rgbGreen;
+        p[2] = c.rgbRed;
+    };
+    std::fill(marginRow.begin() + 3 * side, marginRow.end(), 0);  // bytes past the last pixel
+    const long size = look.pixelSize, margin = look.margin;
+    const long symbolEnd = size > 0 ? margin + s.size * size : margin;
+    for (long row = 0; row < margin; ++row) PutRow(image, side, row, marginRow.data());
+    for (int y = 0; size > 0 && y < s.size; ++y) {
+        BYTE* p = moduleRow.data();
+        for (long i = 0; i < margin; ++i, p += 3) put(p, white);
+        for (int x = 0; x < s.size; ++x) {
+            const RGBQUAD& c = s.Dark(x, y) ? dark : light;
+            for (long i = 0; i < size; ++i, p += 3) put(p, c);
+        }
+        for (long i = 0; i < margin; ++i, p += 3) put(p, white);
+        for (long i = 0; i < size; ++i) PutRow(image, side, margin + y * size + i, moduleRow.data());
+    }
+    for (long row = symbolEnd; row < side; ++row) PutRow(image, side, row, marginRow.data());
+}
+
+}  // namespace
+
+long GwSymbolPictureSide(const GwSymbolLook& look, int modules) {
+    return static_cast<long>(look.pixelSize) * modules + 2L * look.margin;
+}
+
+bool GwSymbolPictureIsTwoColour(const GwSymbolLook& look) {
+    return look.background == 0xFFFFFF || look.margin == 0;
+}
+
+bool GwPaintSymbol(const QRCodeSymbol& symbol, const GwSymbolLook& look, GwImage* image, std::string* error) {
+    if (look.pixelSize < 0 || look.pixelSize > 255 || look.margin < 0 || look.margin > 255 ||
+        symbol.modules.size() != static_cast<size_t>(symbol.size) * symbol.size) {
+        *error = "the symbol or its look is out of range";
+        return false;
+    }
+    const long side = GwSymbolPictureSide(look, symbol.size);
+    if (side > GW_MAX_SYMBOL_PICTURE_SIDE) {
+        *error = "a picture of " + std::to_string(side) + " x " + std::to_string(side) + " pixels is too large to create";
+        return false;
+    }
+    if (side <= 0) {
+        *error = "the picture has no pixels";
+        return false;
+    }
+    // A transparent picture keeps its light parts in entry 0 of a palette, margin included.
+    const bool oneBit = look.transparent || (look.depth != 24 && GwSymbolPictureIsTwoColour(look));
+    if (!image->Create(static_cast<DWORD>(side), static_cast<DWORD>(side), oneBit ? 1 : 24, 0)) {
+        *error = std::string("cannot create the symbol's picture: ") + image->GetLastError();
+        return false;
+    }
+    if (oneBit) {
+        PaintOneBit(symbol, look, side, image);
+        if (look.transparent) image->SetTransIndex(0);
+    } else {
+        PaintTrueColour(symbol, look, side, image);
+    }
+    return true;
+}
