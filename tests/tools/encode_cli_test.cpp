@@ -730,7 +730,9 @@ TEST(EncodeCli, PicturesAtAPhysicalSizeFitItAndKeepTheirResolution) {
             EXPECT_NE(info.out.find("resolution: " + dpi + " x " + dpi + " dpi"), std::string::npos) << info.out;
         }
         // One pixel per module is too fine for the reader.
-        if (c.side > 29 + 20) EXPECT_EQ(gwtest::DecodeFileWithZbarimg(path).bytes, text) << c.name;
+        if (c.side > 29 + 20) {
+            EXPECT_EQ(gwtest::DecodeFileWithZbarimg(path).bytes, text) << c.name;
+        }
     }
     for (const std::vector<std::string>& bad : std::vector<std::vector<std::string>>{
              {"--size", "25"}, {"--size", "-1mm"}, {"--size", "1e3mm"}, {"--size", "2ft"}, {"--dpi", "0"},
@@ -739,6 +741,58 @@ TEST(EncodeCli, PicturesAtAPhysicalSizeFitItAndKeepTheirResolution) {
         args.insert(args.end(), bad.begin(), bad.end());
         EXPECT_EQ(Encode(args).status, 2) << bad[1];
     }
+}
+
+// verify reads pictures with a real reader and measures them; encode --verify and batch
+// --verify write nothing that does not read back as its text.
+TEST(EncodeCli, VerifyReadsAndMeasuresAndRefusesWhatDoesNotRead) {
+    const std::string good = TempPath("verify-good.png"), blank = TempPath("verify-blank.png"),
+                      damaged = TempPath("verify-damaged.png"), text = "https://example.com/verify";
+    ASSERT_EQ(Encode({text, "-o", good, "--level", "Q"}).status, 0);  // version 3: 29 modules
+    int status = -1;
+    gwtest::RunCommand("convert -size 80x80 xc:white " + gwtest::ShellQuote(blank), &status);
+    ASSERT_EQ(status, 0);
+    // A dark square over the middle third: far more than level Q restores.
+    gwtest::RunCommand("convert " + gwtest::ShellQuote(good) + " -fill black -draw 'rectangle 30,30 76,76' " +
+                           gwtest::ShellQuote(damaged),
+                       &status);
+    ASSERT_EQ(status, 0);
+    const std::string unreadable = TempPath("verify-unreadable.png"), dir = TempPath("verify-batch");
+    std::remove(unreadable.c_str());
+    std::filesystem::remove_all(dir);
+    const struct {
+        std::vector<std::string> args;
+        int status;
+        std::vector<std::string> out, err;
+    } cases[] = {
+        {{"verify", good},
+         0,
+         {"text: " + text, "level: Q", "version: 3", "module size: 3.00 pixels", "quiet zone: 3.3 modules",
+          "contrast: 100%"},
+         {}},
+        {{"verify", good, "--expect", text}, 0, {"text: " + text}, {}},
+        {{"verify", good, "--expect", "other"}, 1, {"text: " + text}, {"reads as other text than expected"}},
+        {{"verify", blank, good}, 1, {"text: " + text}, {"verify-blank.png: no QR Code symbol found"}},
+        {{"verify", damaged}, 1, {}, {"no QR Code symbol found"}},
+        {{"verify", TempPath("verify-missing.png")}, 1, {}, {"cannot read"}},
+        {{"verify"}, 2, {}, {"give at least one FILE"}},
+        {{"encode", "checked", "-o", TempPath("verify-checked.pdf"), "--verify"}, 0, {}, {}},
+        // Dark modules as white as the light ones cannot be read: nothing is written.
+        {{"encode", "invisible", "-o", unreadable, "--verify", "--foreground", "FFFFFF"},
+         1,
+         {},
+         {"the symbol does not read back"}},
+        {{"batch", "-", "--out-dir", dir, "--verify", "--foreground", "FFFFFF"}, 1, {}, {"line 1: the symbol does not read back"}},
+    };
+    for (const auto& c : cases) {
+        const Outcome o = Glyphwell("", c.args, "A\tTEXT\n");
+        SCOPED_TRACE(c.args[0] + " " + (c.args.size() > 1 ? c.args[1] : ""));
+        EXPECT_EQ(o.status, c.status) << o.err;
+        for (const std::string& line : c.out) EXPECT_NE(o.out.find(line), std::string::npos) << line << "\n" << o.out;
+        for (const std::string& line : c.err) EXPECT_NE(o.err.find(line), std::string::npos) << line << "\n" << o.err;
+    }
+    EXPECT_FALSE(std::filesystem::exists(unreadable));
+    EXPECT_FALSE(std::filesystem::exists(dir + "/A.png"));
 }
 
 TEST(EncodeCli, HalfBlockSymbolsReadBackPlainAndInverted) {

@@ -18,6 +18,7 @@
 #include "tools/glyphwell/command.h"
 #include "tools/glyphwell/options.h"
 #include "tools/glyphwell/output.h"
+#include "tools/glyphwell/symbol_reader.h"
 #include "tools/glyphwell/symbol_writer.h"
 #include "tools/glyphwell/system.h"
 
@@ -92,6 +93,7 @@ int RunBatch(const std::vector<std::string>& args) {
     gwcli::SymbolStyle style;
     std::string outDir;
     long jobs = 0;
+    bool verify = false;
     gwcli::SymbolFormat format = gwcli::SymbolFormat::kPng;
     std::vector<gwcli::Option> options = {
         {nullptr, nullptr, "output:", nullptr},
@@ -99,6 +101,8 @@ int RunBatch(const std::vector<std::string>& args) {
         {"--format", "FORMAT", "png (default), gif, bmp, svg, eps, pdf, utf8 or ascii (.txt files)",
          gwcli::FormatOption(&format)},
         {"--jobs", "N", "encoding threads, 1-64 (default: one per processor)", gwcli::Integer(1, 64, &jobs)},
+        {"--verify", nullptr, "read each symbol back with a QR reader first; a line that does not read fails",
+         gwcli::Flag(&verify)},
     };
     const std::vector<gwcli::Option> symbol = gwcli::SymbolOptions(&style);
     options.insert(options.end(), symbol.begin(), symbol.end());
@@ -110,6 +114,11 @@ int RunBatch(const std::vector<std::string>& args) {
     if (outDir.empty()) return gwcli::UsageError(line, "--out-dir DIR is required");
     const std::string clash = gwcli::CheckStyle(style, format);
     if (!clash.empty()) return gwcli::UsageError(line, clash);
+    if (verify && style.tilde)
+        return gwcli::UsageError(line, "--verify cannot check texts with --tilde escapes");
+    if (verify && !gwcli::HaveSymbolReader())
+        return gwcli::Failure(
+            "batch", "--verify is unavailable: this program was built without a QR reader (zxing-cpp)");
 
     std::vector<std::string> lines;
     const std::string& list = operands[0];
@@ -173,7 +182,11 @@ int RunBatch(const std::vector<std::string>& args) {
                 const std::string far = gwcli::FitPictureToSize(style.size, matrix->width, &settings);
                 if (!far.empty()) job.warning += (job.warning.empty() ? "" : "; ") + far;
             }
-            gwcli::WriteSymbolFile(&settings, *matrix, style, format, path, &job.error);
+            if (verify)
+                job.error = gwcli::CheckReadsBack(&settings, style, format, *matrix,
+                                                  std::string(settings.text, QRCodeTextLength(&settings)));
+            if (job.error.empty())
+                gwcli::WriteSymbolFile(&settings, *matrix, style, format, path, &job.error);
             std::free(matrix);
         }
     };

@@ -13,6 +13,7 @@
 #include "encoder/trace.h"
 #include "tools/glyphwell/command.h"
 #include "tools/glyphwell/options.h"
+#include "tools/glyphwell/symbol_reader.h"
 #include "tools/glyphwell/symbol_writer.h"
 
 namespace {
@@ -39,7 +40,7 @@ bool ReadAll(FILE* in, std::string* out) {
 
 int RunEncode(const std::vector<std::string>& args) {
     gwcli::SymbolStyle style;
-    bool ascii = false, quiet = false, trace = false;
+    bool ascii = false, quiet = false, trace = false, verify = false;
     std::string output, inputFile;
     gwcli::SymbolFormat format = gwcli::SymbolFormat::kNone;  // from the output's ending unless named
     std::vector<gwcli::Option> options = {
@@ -53,6 +54,8 @@ int RunEncode(const std::vector<std::string>& args) {
         {"--trace", nullptr, "write the encoder's diagnostic lines (mask penalties) to standard error",
          gwcli::Flag(&trace)},
         {"--quiet", nullptr, "print no diagnostic lines (the default)", gwcli::Flag(&quiet)},
+        {"--verify", nullptr, "read the symbol back with a QR reader first; write nothing unless it reads as the text",
+         gwcli::Flag(&verify)},
     };
     const std::vector<gwcli::Option> symbol = gwcli::SymbolOptions(&style);
     options.insert(options.end(), symbol.begin(), symbol.end());
@@ -78,6 +81,11 @@ int RunEncode(const std::vector<std::string>& args) {
         return gwcli::UsageError(line, "nothing to write: give -o OUT, --format utf8|ascii or --ascii");
     const std::string clash = gwcli::CheckStyle(style, format);
     if (!clash.empty()) return gwcli::UsageError(line, clash);
+    if (verify && style.tilde)
+        return gwcli::UsageError(line, "--verify cannot check a text with --tilde escapes");
+    if (verify && !gwcli::HaveSymbolReader())
+        return gwcli::Failure(
+            "encode", "--verify is unavailable: this program was built without a QR reader (zxing-cpp)");
 
     if (fromStdin) {
         if (!ReadAll(stdin, &text)) return gwcli::Failure("encode", "cannot read standard input");
@@ -103,16 +111,24 @@ int RunEncode(const std::vector<std::string>& args) {
     // Pictures render the symbol again; its lines have been written once.
     QRCodeSetTraceStream(nullptr);
     if (!matrix) return gwcli::Failure("encode", gwcli::WhyNotEncodable(settings, why));
+    if (!output.empty() && gwcli::IsPictureFormat(format)) {
+        const std::string far = gwcli::FitPictureToSize(style.size, matrix->width, &settings);
+        if (!far.empty()) std::fprintf(stderr, "glyphwell encode: warning: %s\n", far.c_str());
+    }
+    if (verify) {
+        const std::string why = gwcli::CheckReadsBack(
+            &settings, style, format, *matrix, std::string(settings.text, QRCodeTextLength(&settings)));
+        if (!why.empty()) {
+            std::free(matrix);
+            return gwcli::Failure("encode", why);
+        }
+    }
     int status = kExitOk;
     if (ascii)
         std::fputs(gwcli::SymbolText(*matrix, gwcli::SymbolFormat::kAscii, style.invert).c_str(), stdout);
     if (output.empty() && format != gwcli::SymbolFormat::kNone) {
         std::fputs(gwcli::SymbolText(*matrix, format, style.invert).c_str(), stdout);
     } else if (!output.empty()) {
-        if (gwcli::IsPictureFormat(format)) {
-            const std::string far = gwcli::FitPictureToSize(style.size, matrix->width, &settings);
-            if (!far.empty()) std::fprintf(stderr, "glyphwell encode: warning: %s\n", far.c_str());
-        }
         std::string error;
         if (!gwcli::WriteSymbolFile(&settings, *matrix, style, format, output, &error))
             status = gwcli::Failure("encode", error);
