@@ -795,6 +795,67 @@ TEST(EncodeCli, VerifyReadsAndMeasuresAndRefusesWhatDoesNotRead) {
     EXPECT_FALSE(std::filesystem::exists(dir + "/A.png"));
 }
 
+// Payloads built from their fields, escaping included, read back by ZXing as the exact text;
+// values their format cannot hold are refused with a reason.
+TEST(EncodeCli, PayloadsAreBuiltWithTheirEscapingAndLimits) {
+    const struct {
+        std::vector<std::string> args;
+        int status;
+        std::string text;  // expected reading, or a piece of the refusal
+    } cases[] = {
+        {{"wifi", "--ssid", "Caf\u00e9;Net,\"1\":x", "--password", "pa\\ss;word", "--hidden"},
+         0,
+         "WIFI:T:WPA;S:Caf\u00e9\\;Net\\,\\\"1\\\"\\:x;P:pa\\\\ss\\;word;H:true;;"},
+        {{"wifi", "--ssid", "open", "--security", "nopass"}, 0, "WIFI:T:nopass;S:open;;"},
+        {{"wifi", "--ssid", "n", "--password", "short"}, 1, "a WPA password has 8 to 63 characters"},
+        {{"wifi", "--ssid", std::string(33, 's'), "--security", "nopass"}, 1, "ssid holds at most 32 bytes"},
+        {{"mecard", "--name", "Doe:Jane", "--phone", "+1 555 0100", "--note", "a;b,c"},
+         0,
+         "MECARD:N:Doe\\:Jane;TEL:+1 555 0100;NOTE:a\\;b\\,c;;"},
+        {{"vcard", "--name", "Doe, J\u00fcrgen", "--email", "j@example.org"},
+         0,
+         "BEGIN:VCARD\r\nVERSION:3.0\r\nN:Doe\\, J\u00fcrgen\r\nFN:Doe\\, J\u00fcrgen\r\nEMAIL:j@example.org\r\nEND:VCARD\r\n"},
+        {{"epc", "--name", "Fran\u00e7ois", "--iban", "DE89 3704 0044 0532 0130 00", "--amount", "12.5",
+          "--remittance", "Invoice 7"},
+         0,
+         "BCD\n002\n1\nSCT\n\nFran\u00e7ois\nDE89370400440532013000\nEUR12.5\n\n\nInvoice 7"},
+        {{"epc", "--name", "x", "--iban", "DE89 3704 0044 0532 0130 01"}, 1, "check digits"},
+        {{"epc", "--name", std::string(71, 'n'), "--iban", "DE89370400440532013000"}, 1, "name holds at most 70"},
+        {{"epc", "--name", "x", "--iban", "DE89370400440532013000", "--amount", "1.234"}, 1, "amount takes euros"},
+        {{"geo", "--lat", "48.2082", "--lon", "-16.3738"}, 0, "geo:48.2082,-16.3738"},
+        {{"geo", "--lat", "91", "--lon", "0"}, 1, "lat takes"},
+        {{"mailto", "--to", "a@example.org", "--subject", "Q&A: 50%", "--body", "hi there"},
+         0,
+         "mailto:a@example.org?subject=Q%26A%3A%2050%25&body=hi%20there"},
+        {{"tel", "--number", "+44 20 7946 0000"}, 0, "tel:+442079460000"},
+        {{"sms", "--number", "+1-555-0100", "--body", "on my way: 5'"}, 0, "SMSTO:+1-555-0100:on my way: 5'"},
+        {{"tel", "--number", "call me"}, 1, "a phone number takes"},
+        {{"bogus"}, 2, "no payload kind 'bogus'"},
+    };
+    for (const auto& c : cases) {
+        const std::string png = TempPath("payload.png");
+        std::remove(png.c_str());
+        std::vector<std::string> args = {"--payload"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        args.insert(args.end(), {"-o", png, "--pixel-size", "4"});
+        const Outcome o = Encode(args);
+        SCOPED_TRACE(c.args[0] + " " + (c.args.size() > 2 ? c.args[2] : ""));
+        ASSERT_EQ(o.status, c.status) << o.err;
+        if (c.status) {
+            EXPECT_NE(o.err.find(c.text), std::string::npos) << o.err;
+            EXPECT_FALSE(std::filesystem::exists(png));
+            continue;
+        }
+        EXPECT_EQ(gwtest::DecodeFileWithZxing(png).bytes, c.text);
+    }
+    // The payment standard asks for level M whatever --level says.
+    const std::string epc = TempPath("epc.png");
+    ASSERT_EQ(Encode({"--payload", "epc", "--name", "x", "--iban", "DE89370400440532013000", "--level", "H", "-o", epc})
+                  .status,
+              0);
+    EXPECT_NE(Glyphwell("", {"verify", epc}).out.find("level: M"), std::string::npos);
+}
+
 TEST(EncodeCli, HalfBlockSymbolsReadBackPlainAndInverted) {
     const std::string text = "half blocks, version 3";
     const Outcome plain = Encode({text, "--format", "utf8", "--level", "Q"});

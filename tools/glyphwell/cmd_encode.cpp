@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "encoder/payload.h"
 #include "encoder/pipeline.h"
 #include "encoder/settings.h"
 #include "encoder/trace.h"
@@ -54,9 +55,55 @@ int RunEncode(const std::vector<std::string>& args) {
         {"--trace", nullptr, "write the encoder's diagnostic lines (mask penalties) to standard error",
          gwcli::Flag(&trace)},
         {"--quiet", nullptr, "print no diagnostic lines (the default)", gwcli::Flag(&quiet)},
-        {"--verify", nullptr, "read the symbol back with a QR reader first; write nothing unless it reads as the text",
+        {"--verify", nullptr,
+         "read the symbol back with a QR reader first; write nothing unless it reads as the text",
          gwcli::Flag(&verify)},
     };
+    // A payload is built from its fields instead of given as TEXT.
+    std::string payload;
+    QRCodePayloadFields fields;
+    options.push_back({nullptr, nullptr, "payload (instead of TEXT):", nullptr});
+    options.push_back(
+        {"--payload", "KIND", "wifi, vcard, mecard, epc, geo, mailto, tel or sms", gwcli::Text(&payload)});
+    static const struct {
+        const char* option;
+        const char* help;
+    } kFields[] = {
+        {"--ssid", "wifi: network name"},
+        {"--password", "wifi: password"},
+        {"--security", "wifi: WPA, WEP or nopass"},
+        {"--name", "vcard, mecard, epc: name (of the beneficiary for epc)"},
+        {"--org", "vcard, mecard: organisation"},
+        {"--phone", "vcard, mecard: phone number (repeatable)"},
+        {"--email", "vcard, mecard: e-mail address (repeatable)"},
+        {"--address", "vcard, mecard: postal address"},
+        {"--url", "vcard, mecard: web address"},
+        {"--note", "vcard, mecard: note"},
+        {"--bic", "epc: the bank's BIC"},
+        {"--iban", "epc: IBAN, its check digits checked"},
+        {"--amount", "epc: euros, 0.01-999999999.99"},
+        {"--reference", "epc: structured reference (35)"},
+        {"--remittance", "epc: unstructured text for the beneficiary (140)"},
+        {"--lat", "geo: latitude in degrees"},
+        {"--lon", "geo: longitude in degrees"},
+        {"--to", "mailto: address"},
+        {"--subject", "mailto: subject"},
+        {"--body", "mailto, sms: message"},
+        {"--number", "tel, sms: phone number"},
+    };
+    for (const auto& f : kFields) {
+        const std::string field =
+            std::string(f.option + 2) == "remittance" ? "text" : std::string(f.option + 2);
+        options.push_back({f.option, "VALUE", f.help, [&fields, field](const std::string& v) {
+                               fields.emplace_back(field, v);
+                               return std::string();
+                           }});
+    }
+    options.push_back({"--hidden", nullptr, "wifi: the network is hidden", [&fields](const std::string&) {
+                           fields.emplace_back("hidden", "true");
+                           return std::string();
+                       }});
+
     const std::vector<gwcli::Option> symbol = gwcli::SymbolOptions(&style);
     options.insert(options.end(), symbol.begin(), symbol.end());
     const gwcli::CommandLine line{"encode", kSynopsis, options, kEpilogue};
@@ -65,6 +112,22 @@ int RunEncode(const std::vector<std::string>& args) {
     if (parsed != gwcli::kContinue) return parsed;
 
     if (operands.size() > 1) return gwcli::UsageError(line, "give the text only once");
+    if (!payload.empty()) {
+        if (!operands.empty() || !inputFile.empty())
+            return gwcli::UsageError(line, "give TEXT or --payload, not both");
+        std::string why, built;
+        if (!QRCodeBuildPayload(payload, fields, &built, &why)) {
+            // An unknown kind or field is a usage error; a value the format cannot hold is not.
+            if (why.rfind("no payload kind", 0) == 0 || why.find(" has no field ") != std::string::npos)
+                return gwcli::UsageError(line, "--payload " + why);
+            return gwcli::Failure("encode", "--payload " + payload + ": " + why);
+        }
+        operands.push_back(built);  // every kind begins with its scheme, so never "-"
+        int level = 0;
+        if (QRCodePayloadLevel(payload, &level)) style.settings.correctionLevel = level;
+    } else if (!fields.empty()) {
+        return gwcli::UsageError(line, "payload fields need --payload KIND");
+    }
     const bool haveText = !operands.empty(), fromStdin = haveText && operands[0] == "-";
     std::string text = haveText && !fromStdin ? operands[0] : std::string();
     if (haveText && !inputFile.empty()) return gwcli::UsageError(line, "give the text or -i FILE, not both");
