@@ -2,6 +2,7 @@
 // of IOleObject, the extent, and the hold that keeps container notifications until a property
 // set or a load has finished.
 #include <algorithm>
+#include <cstddef>
 
 #include "platform/afx/module.h"
 #include "platform/afx/olecontrol.h"
@@ -41,6 +42,9 @@ COleControl::~COleControl() {
     m_xEventPoint.Clear();
     m_xPropertyNotifyPoint.Clear();
     m_site.oleSinks.clear();
+    m_data.sinks.clear();
+    m_persist.storage.Release();
+    m_persist.cache.Release();
     AfxOleUnlockApp();
 }
 
@@ -50,7 +54,16 @@ STDMETHODIMP COleControl::QueryInterface(REFIID iid, void** object) {
     IUnknown* found = nullptr;
     if (iid == IID_IUnknown || iid == IID_IDispatch || (m_piidPrimary && iid == *m_piidPrimary))
         found = static_cast<IDispatch*>(this);
-    else if (iid == IID_IPersistStreamInit || iid == IID_IPersist) found = static_cast<IPersistStreamInit*>(this);
+    // IPersistStream's methods are IPersistStreamInit's first ones, in the same order.
+    else if (iid == IID_IPersistStreamInit || iid == IID_IPersistStream || iid == IID_IPersist)
+        found = static_cast<IPersistStreamInit*>(this);
+    else if (iid == IID_IPersistStorage) found = static_cast<IPersistStorage*>(this);
+    else if (iid == IID_IPersistMemory) found = static_cast<IPersistMemory*>(this);
+    else if (iid == IID_IPersistPropertyBag) found = static_cast<IPersistPropertyBag*>(this);
+    else if (iid == IID_IDataObject) found = static_cast<IDataObject*>(this);
+    else if (iid == IID_IRunnableObject) found = static_cast<IRunnableObject*>(this);
+    else if (iid == IID_IQuickActivate) found = static_cast<IQuickActivate*>(this);
+    else if (iid == IID_IPointerInactive) found = static_cast<IPointerInactive*>(this);
     else if (iid == IID_IProvideClassInfo || iid == IID_IProvideClassInfo2)
         found = static_cast<IProvideClassInfo2*>(this);
     else if (iid == IID_IConnectionPointContainer) found = static_cast<IConnectionPointContainer*>(this);
@@ -62,6 +75,13 @@ STDMETHODIMP COleControl::QueryInterface(REFIID iid, void** object) {
     else if (iid == IID_ISpecifyPropertyPages) found = static_cast<ISpecifyPropertyPages*>(this);
     else if (iid == IID_ISupportErrorInfo) found = static_cast<ISupportErrorInfo*>(this);
     else found = GetInterfaceHook(iid);
+#ifdef _WIN32
+    // The cache's own interfaces come from the cache; they count their references on the control.
+    if (!found && (iid == IID_IOleCache || iid == IID_IOleCache2 || iid == IID_IOleCacheControl)) {
+        IUnknown* cache = DataCache();
+        return cache ? cache->QueryInterface(iid, object) : E_NOINTERFACE;
+    }
+#endif
     if (!found) return E_NOINTERFACE;
     *object = found;
     AddRef();
@@ -110,10 +130,6 @@ STDMETHODIMP COleControl::GetMoniker(DWORD, DWORD, IMoniker** moniker) {
     return E_NOTIMPL;
 }
 STDMETHODIMP COleControl::InitFromData(IDataObject*, BOOL, DWORD) { return E_NOTIMPL; }
-STDMETHODIMP COleControl::GetClipboardData(DWORD, IDataObject** data) {
-    if (data) *data = nullptr;
-    return E_NOTIMPL;
-}
 STDMETHODIMP COleControl::Update() { return S_OK; }
 STDMETHODIMP COleControl::IsUpToDate() { return S_OK; }
 STDMETHODIMP COleControl::GetUserClassID(CLSID* clsid) { return GetClassID(clsid); }
@@ -226,10 +242,60 @@ void COleControl::NotifySizeChange() {
         site->RequestNewObjectLayout();
     }
     SendViewChange();
+    SendDataChange();
     if (m_inPlace.hWnd) InvalidateRect(m_inPlace.hWnd, nullptr, FALSE);
 }
 
 void COleControl::GetControlSize(int* cx, int* cy) const {
     if (cx) *cx = m_extent.cx;
     if (cy) *cy = m_extent.cy;
+}
+
+STDMETHODIMP COleControl::GetRunningClass(LPCLSID clsid) {
+    if (!clsid) return E_INVALIDARG;
+    return GetClassID(clsid);
+}
+STDMETHODIMP COleControl::Run(LPBINDCTX) { return S_OK; }
+STDMETHODIMP_(BOOL) COleControl::IsRunning() { return TRUE; }
+STDMETHODIMP COleControl::LockRunning(BOOL, BOOL) { return S_OK; }
+STDMETHODIMP COleControl::SetContainedObject(BOOL) { return S_OK; }
+
+// What a form designer would otherwise ask for one call at a time. Older containers pass a
+// shorter QACONTAINER; the fields read here are in every version of it.
+STDMETHODIMP COleControl::QuickActivate(QACONTAINER* container, QACONTROL* control) {
+    if (!container || !control) return E_POINTER;
+    if (container->cbSize < offsetof(QACONTAINER, dwAmbientFlags) || control->cbSize < sizeof(QACONTROL))
+        return E_INVALIDARG;
+    HRESULT hr = SetClientSite(container->pClientSite);
+    if (FAILED(hr)) return hr;
+    // IAdviseSinkEx extends IAdviseSink.
+    if (container->pAdviseSink) SetAdvise(DVASPECT_CONTENT, 0, reinterpret_cast<IAdviseSink*>(container->pAdviseSink));
+    control->dwMiscStatus = GetControlMiscStatus();
+    // The picture covers its bounds with the background colour.
+    control->dwViewStatus = VIEWSTATUS_OPAQUE | VIEWSTATUS_SOLIDBKGND;
+    control->dwEventCookie = 0;
+    control->dwPropNotifyCookie = 0;
+    control->dwPointerActivationPolicy = 0;
+    if (container->pUnkEventSink && m_piidEvents)
+        m_xEventPoint.Advise(container->pUnkEventSink, &control->dwEventCookie);
+    if (container->pPropertyNotifySink)
+        m_xPropertyNotifyPoint.Advise(container->pPropertyNotifySink, &control->dwPropNotifyCookie);
+    return S_OK;
+}
+STDMETHODIMP COleControl::SetContentExtent(LPSIZEL size) { return SetExtent(DVASPECT_CONTENT, size); }
+STDMETHODIMP COleControl::GetContentExtent(LPSIZEL size) { return GetExtent(DVASPECT_CONTENT, size); }
+
+STDMETHODIMP COleControl::GetActivationPolicy(DWORD* policy) {
+    if (!policy) return E_POINTER;
+    *policy = 0;
+    return S_OK;
+}
+STDMETHODIMP COleControl::OnInactiveMouseMove(LPCRECT, LONG, LONG, DWORD) { return S_OK; }
+// The container's cursor stays, unless it insists that the control set one: then the arrow.
+STDMETHODIMP COleControl::OnInactiveSetCursor(LPCRECT, LONG, LONG, DWORD, BOOL setAlways) {
+    if (!setAlways) return S_FALSE;
+#ifdef _WIN32
+    SetCursor(LoadCursor(nullptr, IDC_ARROW));
+#endif
+    return S_OK;
 }

@@ -2,14 +2,17 @@
 // by DISPID from the class's dispatch map, with the value conversion and change
 // notification) with its type information, its persistence (Serialize with the framework's
 // own small versioned part, DoPropExchange, OnResetState), painting (OnDraw), size, modified
-// flag, verbs and property pages, and hands them to hosts through IDispatch, IPersistStreamInit,
-// IViewObject2, IOleObject, IOleInPlaceObject, IOleInPlaceActiveObject, IOleControl,
-// ISpecifyPropertyPages, IProvideClassInfo2, ISupportErrorInfo and IConnectionPointContainer
-// (two connection points: the class's event interface and property change notifications). Activated in place, the control paints through
+// flag, verbs and property pages, and hands them to hosts through IDispatch, IPersistStreamInit
+// (and IPersistStream), IPersistStorage, IPersistMemory, IPersistPropertyBag, IViewObject2,
+// IDataObject, IOleObject, IRunnableObject, IOleInPlaceObject, IOleInPlaceActiveObject,
+// IOleControl, IQuickActivate, IPointerInactive, ISpecifyPropertyPages, IProvideClassInfo2,
+// ISupportErrorInfo and IConnectionPointContainer (two connection points: the class's event
+// interface and property change notifications); on Windows the system's data cache is
+// aggregated for IOleCache, IOleCache2 and IOleCacheControl. Activated in place, the control paints through
 // OnDraw in a child window of the container's window.
 // The implementation is one file per interface family, each with the state it owns: core and
 // lifetime with the object's site (olecontrol.cpp), dispatch and class information, events and
-// connection points, persistence, view, in-place activation and verbs, property pages.
+// connection points, persistence, view and data, in-place activation and verbs, property pages.
 #pragma once
 
 #include <mutex>
@@ -136,7 +139,14 @@ class COleControl : public IDispatch,
                     public ISpecifyPropertyPages,
                     public IProvideClassInfo2,
                     public IConnectionPointContainer,
-                    public ISupportErrorInfo {
+                    public ISupportErrorInfo,
+                    public IPersistStorage,
+                    public IPersistMemory,
+                    public IPersistPropertyBag,
+                    public IRunnableObject,
+                    public IDataObject,
+                    public IQuickActivate,
+                    public IPointerInactive {
 public:
     // A new control holds one reference, owned by its creator.
     COleControl();
@@ -154,15 +164,43 @@ public:
     STDMETHOD(GetIDsOfNames)(REFIID iid, LPOLESTR* names, UINT count, LCID lcid, DISPID* ids) override;
     STDMETHOD(Invoke)(DISPID id, REFIID iid, LCID lcid, WORD flags, DISPPARAMS* params, VARIANT* result,
                       EXCEPINFO* excep, UINT* argErr) override;
-    // IPersistStreamInit (each control class supplies GetClassID, its CLSID)
+    // IPersist, for every persistence form: each control class supplies its CLSID.
+    STDMETHOD(GetClassID)(CLSID* clsid) override = 0;
+    // IPersistStreamInit
     STDMETHOD(IsDirty)() override;
     STDMETHOD(Load)(LPSTREAM stream) override;
     STDMETHOD(Save)(LPSTREAM stream, BOOL clearDirty) override;
     STDMETHOD(GetSizeMax)(ULARGE_INTEGER* size) override;
     STDMETHOD(InitNew)() override;
-    // IViewObject2: the content aspect is painted; targets, palettes and freezing are not
-    // supported. One view advise sink is held (until replaced, or the control is closed) and
-    // told when the picture changes.
+    // IPersistStorage: the settings go into one stream of the storage ("Contents"), the same
+    // bytes the stream form writes; where the system has a data cache, its presentation is
+    // saved and loaded beside them. The storage is held from InitNew or Load until
+    // HandsOffStorage. IsDirty, InitNew() and GetClassID are shared by every form.
+    STDMETHOD(InitNew)(IStorage* storage) override;
+    STDMETHOD(Load)(IStorage* storage) override;
+    STDMETHOD(Save)(IStorage* storage, BOOL sameAsLoad) override;
+    STDMETHOD(SaveCompleted)(IStorage* storage) override;
+    STDMETHOD(HandsOffStorage)() override;
+    // IPersistMemory: the stream form in a block the host owns; a block too small for it gets
+    // nothing (STG_E_MEDIUMFULL).
+    STDMETHOD(Load)(LPVOID memory, ULONG size) override;
+    STDMETHOD(Save)(LPVOID memory, BOOL clearDirty, ULONG size) override;
+    STDMETHOD(GetSizeMax)(ULONG* size) override;
+    // IPersistPropertyBag: every property of the dispatch map by its name. Load converts each
+    // value the bag holds as automation would, leaves properties the bag lacks as they are,
+    // and reports a value that is refused to the error log and goes on; Save writes them all.
+    STDMETHOD(Load)(IPropertyBag* bag, IErrorLog* errorLog) override;
+    STDMETHOD(Save)(IPropertyBag* bag, BOOL clearDirty, BOOL saveAllProperties) override;
+    // IRunnableObject: an in-process control runs from its creation.
+    STDMETHOD(GetRunningClass)(LPCLSID clsid) override;
+    STDMETHOD(Run)(LPBINDCTX bindContext) override;
+    STDMETHOD_(BOOL, IsRunning)() override;
+    STDMETHOD(LockRunning)(BOOL lock, BOOL lastUnlockCloses) override;
+    STDMETHOD(SetContainedObject)(BOOL contained) override;
+    // IViewObject2: the content, print and thumbnail aspects draw the picture inside the
+    // bounds, scaled to them; the icon aspect draws the class's icon. Targets, palettes and
+    // freezing are not supported. One view advise sink is held (until replaced, or the control
+    // is closed) and told when the picture changes.
     STDMETHOD(Draw)(DWORD aspect, LONG index, void* aspectInfo, DVTARGETDEVICE* targetDevice, HDC hdcTargetDev,
                     HDC hdcDraw, LPCRECTL bounds, LPCRECTL wBounds,
                     BOOL(STDMETHODCALLTYPE* contnue)(ULONG_PTR argument), ULONG_PTR contnueArg) override;
@@ -173,9 +211,21 @@ public:
     STDMETHOD(SetAdvise)(DWORD aspects, DWORD advf, IAdviseSink* sink) override;
     STDMETHOD(GetAdvise)(DWORD* aspects, DWORD* advf, IAdviseSink** sink) override;
     STDMETHOD(GetExtent)(DWORD aspect, LONG index, DVTARGETDEVICE* targetDevice, LPSIZEL size) override;
+    // IDataObject: the picture for the content, print and thumbnail aspects, as CF_ENHMETAFILE
+    // and CF_METAFILEPICT (Windows), CF_DIB and CF_BITMAP; GetDataHere fills a caller's global
+    // memory with CF_DIB. Nothing can be set. Data advise sinks hear of every new picture.
+    STDMETHOD(GetData)(FORMATETC* format, STGMEDIUM* medium) override;
+    STDMETHOD(GetDataHere)(FORMATETC* format, STGMEDIUM* medium) override;
+    STDMETHOD(QueryGetData)(FORMATETC* format) override;
+    STDMETHOD(GetCanonicalFormatEtc)(FORMATETC* in, FORMATETC* out) override;
+    STDMETHOD(SetData)(FORMATETC* format, STGMEDIUM* medium, BOOL release) override;
+    STDMETHOD(EnumFormatEtc)(DWORD direction, IEnumFORMATETC** formats) override;
+    STDMETHOD(DAdvise)(FORMATETC* format, DWORD advf, IAdviseSink* sink, DWORD* connection) override;
+    STDMETHOD(DUnadvise)(DWORD connection) override;
+    STDMETHOD(EnumDAdvise)(IEnumSTATDATA** advise) override;
     // IOleObject: verbs (show, in-place and UI activation through the client site's
-    // IOleInPlaceSite, hide, properties), extent, misc status and the user type. Monikers,
-    // data transfer and OLE advise sinks are not supported. Close saves through the site when
+    // IOleInPlaceSite, hide, properties), extent, misc status, the user type and a copy of the
+    // control for the clipboard (GetClipboardData). Monikers are not supported. Close saves through the site when
     // asked to and the control is modified, deactivates, and lets go of the site and the view
     // sink.
     STDMETHOD(SetClientSite)(IOleClientSite* site) override;
@@ -221,6 +271,15 @@ public:
     STDMETHOD(OnMnemonic)(MSG* msg) override;
     STDMETHOD(OnAmbientPropertyChange)(DISPID id) override;
     STDMETHOD(FreezeEvents)(BOOL freeze) override;
+    // IQuickActivate: the container's client site, view sink, event sink and property sink in
+    // one call, answered with the control's misc and view status and the two cookies.
+    STDMETHOD(QuickActivate)(QACONTAINER* container, QACONTROL* control) override;
+    STDMETHOD(SetContentExtent)(LPSIZEL size) override;
+    STDMETHOD(GetContentExtent)(LPSIZEL size) override;
+    // IPointerInactive: the control needs no activation for the mouse.
+    STDMETHOD(GetActivationPolicy)(DWORD* policy) override;
+    STDMETHOD(OnInactiveMouseMove)(LPCRECT bounds, LONG x, LONG y, DWORD keyState) override;
+    STDMETHOD(OnInactiveSetCursor)(LPCRECT bounds, LONG x, LONG y, DWORD message, BOOL setAlways) override;
     // ISpecifyPropertyPages
     STDMETHOD(GetPages)(CAUUID* pages) override;
     // IProvideClassInfo2: the control class's coclass, and its default event interface.
@@ -352,6 +411,11 @@ private:
     // The outcome of the call that has just run: S_OK, or the recorded failure handed to the
     // caller's EXCEPINFO (may be null) and the thread's error information (DISP_E_EXCEPTION).
     HRESULT TakeCallError(EXCEPINFO* excep);
+    // Converts `value` to the property's type and stores it, then runs the change handler
+    // under a notification hold. A value that does not convert is refused before anything is
+    // stored; a refusal from the handler is left pending in m_dispatchError.
+    HRESULT PutProperty(const AFX_DISPMAP_ENTRY& entry, VARIANT& value);
+    HRESULT GetProperty(const AFX_DISPMAP_ENTRY& entry, VARIANT* value);
     DispatchError m_dispatchError;
     // The type information of `guid` in the class's type library.
     HRESULT TypeInfoOf(REFGUID guid, LCID lcid, ITypeInfo** info);
@@ -395,14 +459,55 @@ private:
     XConnectionPoint m_xPropertyNotifyPoint{this, true};
     int m_freezeEvents = 0;
 
-    // ---- View (olecontrol_view.cpp): the view advise sink. ----
+    // ---- Persistence (olecontrol_persist.cpp): the object's storage and the data cache. ----
+    struct PersistState {
+        CInterfacePtr<IStorage> storage;
+        CInterfacePtr<IUnknown> cache;  // the system's data cache, aggregated (Windows)
+    };
+    // The data cache, made at the first need; null where the system has none.
+    IUnknown* DataCache();
+    template <typename Call>
+    void ForwardToCacheStorage(Call call);
+    // Gives the data cache the picture as it stands.
+    void UpdateCache();
+    PersistState m_persist;
+
+    // ---- View and data (olecontrol_view.cpp, olecontrol_data.cpp): the view and data advise
+    // sinks. ----
     struct ViewState {
         CInterfacePtr<IAdviseSink> sink;
         DWORD aspects = 0;
         DWORD advf = 0;
     };
+    struct DataSink {
+        DWORD cookie;
+        FORMATETC format;
+        DWORD advf;
+        CInterfacePtr<IAdviseSink> sink;
+    };
+    struct DataState {
+        std::vector<DataSink> sinks;
+        DWORD lastCookie = 0;
+    };
+    // The picture inside `bounds` (logical units of `dc`, either corner first): the control's
+    // own painting at its own size, its cells scaled by a whole number of device pixels each
+    // where the bounds allow, as rectangles in a metafile.
+    HRESULT DrawContent(HDC dc, const RECTL& bounds);
+    std::vector<DWORD> PaintPixels(int w, int h);
+    HRESULT DrawIconAspect(HDC dc, const RECTL& bounds);
+    bool PaintIntoBitmap(HBITMAP bitmap);
+    HGLOBAL RenderDib();
+    HBITMAP RenderBitmap();
+#ifdef _WIN32
+    HENHMETAFILE RenderEnhMetafile();
+    HGLOBAL RenderMetafilePict();
+#endif
+    void TellDataSink(const DataSink& sink);
+    // The picture has changed: the view sink, the data sinks and the cache hear of it.
     void SendViewChange();
+    void SendDataChange();
     ViewState m_view;
+    DataState m_data;
 
     // ---- In-place and UI activation, verbs (olecontrol_inplace.cpp). ----
     // Held only while active in place (frame and document window may be null).

@@ -171,22 +171,10 @@ STDMETHODIMP COleControl::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS
     }
     if (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) {
         if (args != 1 || !params->rgvarg) return DISP_E_BADPARAMCOUNT;
-        VARIANT converted;
-        VariantInit(&converted);
-        const HRESULT hr = ConvertValue(e->vt, params->rgvarg[0], &converted);
+        const HRESULT hr = PutProperty(*e, params->rgvarg[0]);
         if (FAILED(hr)) {
-            // Refused before anything is stored: the control sees nothing.
             if (argErr) *argErr = 0;
             return hr;
-        }
-        {
-            // The container may answer the change (a new size, a new view) by calling back into
-            // the control, so it hears of it only once the change handler is done.
-            NotificationHold hold(this);
-            if (e->put) e->put(this, converted);
-            else PutValue(e->vt, e->address(this), converted);
-            VariantClear(&converted);
-            if (e->notify) e->notify(this);
         }
         if (m_dispatchError.pending) return TakeCallError(excep);
         FirePropertyChanged(id);
@@ -195,18 +183,36 @@ STDMETHODIMP COleControl::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS
     if (flags & DISPATCH_PROPERTYGET) {
         if (args != 0) return DISP_E_BADPARAMCOUNT;
         if (!result) return E_POINTER;
-        if (e->get) {
-            VariantInit(result);
-            e->get(this, result);
-            if (result->vt == VT_BSTR && !result->bstrVal) {
-                result->vt = VT_EMPTY;
-                return E_OUTOFMEMORY;
-            }
-            return TakeCallError(excep);
-        }
-        return GetValue(e->vt, e->address(this), result);
+        const HRESULT hr = GetProperty(*e, result);
+        return FAILED(hr) ? hr : TakeCallError(excep);
     }
     return DISP_E_MEMBERNOTFOUND;
+}
+
+HRESULT COleControl::PutProperty(const AFX_DISPMAP_ENTRY& entry, VARIANT& value) {
+    VARIANT converted;
+    VariantInit(&converted);
+    const HRESULT hr = ConvertValue(entry.vt, value, &converted);
+    if (FAILED(hr)) return hr;  // refused before anything is stored: the control sees nothing
+    // The container may answer the change (a new size, a new view) by calling back into the
+    // control, so it hears of it only once the change handler is done.
+    NotificationHold hold(this);
+    if (entry.put) entry.put(this, converted);
+    else PutValue(entry.vt, entry.address(this), converted);
+    VariantClear(&converted);
+    if (entry.notify) entry.notify(this);
+    return S_OK;
+}
+
+HRESULT COleControl::GetProperty(const AFX_DISPMAP_ENTRY& entry, VARIANT* value) {
+    if (!entry.get) return GetValue(entry.vt, entry.address(this), value);
+    VariantInit(value);
+    entry.get(this, value);
+    if (value->vt == VT_BSTR && !value->bstrVal) {
+        value->vt = VT_EMPTY;
+        return E_OUTOFMEMORY;
+    }
+    return S_OK;
 }
 
 void COleControl::ReportError(SCODE code, const char* description) {

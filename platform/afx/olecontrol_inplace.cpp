@@ -74,6 +74,8 @@ STDMETHODIMP COleControl::DoVerb(LONG verb, LPMSG, IOleClientSite* activeSite, L
     const AFX_VERBMAP_ENTRY* map = GetVerbMap(&n);
     for (UINT i = 0; i < n; ++i)
         if (map[i].verb == verb) return map[i].action(this) ? S_OK : E_FAIL;
+    // Verb 1 is registered for every control as its Properties entry.
+    if (verb == 1) return OnProperties() ? S_OK : E_FAIL;
     return OLEOBJ_S_INVALIDVERB;
 }
 
@@ -274,7 +276,7 @@ std::vector<OLEVERB> COleControl::EnumVerbs() {
     return verbs;
 }
 
-// Hosts fall back to the verbs registered for the class.
+// Hosts fall back to the verbs registered for the class (the primary verb and Properties).
 STDMETHODIMP COleControl::EnumVerbs(IEnumOLEVERB** verbs) {
     if (verbs) *verbs = nullptr;
     return OLE_S_USEREG;

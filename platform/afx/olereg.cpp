@@ -101,7 +101,10 @@ BOOL AfxOleRegisterControlClass(HINSTANCE instance, REFCLSID clsid, const char* 
               Set(key + "\\Control", nullptr, "") && Set(key + "\\MiscStatus", nullptr, "0") &&
               Set(key + "\\MiscStatus\\1", nullptr, std::to_string(miscStatus)) &&
               Set(key + "\\ToolboxBitmap32", nullptr, path + ", " + std::to_string(idBitmap)) &&
-              Set(key + "\\TypeLib", nullptr, GwGuidToString(libid)) && Set(key + "\\Version", nullptr, version);
+              Set(key + "\\TypeLib", nullptr, GwGuidToString(libid)) && Set(key + "\\Version", nullptr, version) &&
+              // The verbs a container lists in its menu (name, menu flags, verb attributes:
+              // OLEVERBATTRIB_ONCONTAINERMENU): the primary verb and the property pages.
+              Set(key + "\\Verb\\0", nullptr, "&Edit,0,2") && Set(key + "\\Verb\\1", nullptr, "&Properties...,0,2");
     if (ok && (regFlags & afxRegApartmentThreading)) ok = Set(key + "\\InprocServer32", "ThreadingModel", "Apartment");
     if (ok && (regFlags & afxRegInsertable)) ok = CreateKey(key + "\\Insertable");
     if (ok && progID && *progID) {

@@ -4,7 +4,7 @@
 // ISequentialStream/IStream, IPersist/IPersistStreamInit, IViewObject, IOleObject,
 // ISpecifyPropertyPages, IProvideClassInfo(2), the connection point interfaces, the parts of
 // ITypeInfo hosts call, the in-place containment interfaces, property notification, error
-// information and property bags.
+// information, property bags, compound documents, data transfer and form designers' calls.
 // On Windows the system's headers declare all of them.
 #pragma once
 
@@ -663,6 +663,234 @@ struct IPersistPropertyBag : IPersist {
 
 protected:
     ~IPersistPropertyBag() = default;
+};
+
+// ---- Compound documents: the storage a container keeps an embedded object in, and the
+// persistence and running-state interfaces its embedding functions call. ----
+extern const IID IID_IStorage;
+extern const IID IID_IPersistStorage;
+extern const IID IID_IPersistStream;
+extern const IID IID_IPersistMemory;
+
+#define STGM_READ 0x00000000L
+#define STGM_WRITE 0x00000001L
+#define STGM_READWRITE 0x00000002L
+#define STGM_SHARE_EXCLUSIVE 0x00000010L
+#define STGM_CREATE 0x00001000L
+#define STG_E_FILENOTFOUND ((HRESULT)0x80030002L)
+#define STG_E_MEDIUMFULL ((HRESULT)0x80030070L)
+#define STGC_DEFAULT 0
+#define CO_E_ALREADYINITIALIZED ((HRESULT)0x800401F1L)
+
+struct IEnumSTATSTG;
+typedef LPOLESTR* SNB;
+
+struct IStorage : IUnknown {
+    STDMETHOD(CreateStream)(const OLECHAR* name, DWORD mode, DWORD reserved1, DWORD reserved2, IStream** stream) PURE;
+    STDMETHOD(OpenStream)(const OLECHAR* name, void* reserved1, DWORD mode, DWORD reserved2, IStream** stream) PURE;
+    STDMETHOD(CreateStorage)(const OLECHAR* name, DWORD mode, DWORD reserved1, DWORD reserved2,
+                             IStorage** storage) PURE;
+    STDMETHOD(OpenStorage)(const OLECHAR* name, IStorage* priority, DWORD mode, SNB exclude, DWORD reserved,
+                           IStorage** storage) PURE;
+    STDMETHOD(CopyTo)(DWORD excludeCount, const IID* exclude, SNB excludeNames, IStorage* target) PURE;
+    STDMETHOD(MoveElementTo)(const OLECHAR* name, IStorage* target, const OLECHAR* newName, DWORD flags) PURE;
+    STDMETHOD(Commit)(DWORD flags) PURE;
+    STDMETHOD(Revert)() PURE;
+    STDMETHOD(EnumElements)(DWORD reserved1, void* reserved2, DWORD reserved3, IEnumSTATSTG** elements) PURE;
+    STDMETHOD(DestroyElement)(const OLECHAR* name) PURE;
+    STDMETHOD(RenameElement)(const OLECHAR* oldName, const OLECHAR* newName) PURE;
+    STDMETHOD(SetElementTimes)(const OLECHAR* name, const FILETIME* created, const FILETIME* accessed,
+                               const FILETIME* modified) PURE;
+    STDMETHOD(SetClass)(REFCLSID clsid) PURE;
+    STDMETHOD(SetStateBits)(DWORD bits, DWORD mask) PURE;
+    STDMETHOD(Stat)(STATSTG* stat, DWORD flags) PURE;
+
+protected:
+    ~IStorage() = default;
+};
+typedef IStorage* LPSTORAGE;
+
+struct IPersistStorage : IPersist {
+    STDMETHOD(IsDirty)() PURE;
+    STDMETHOD(InitNew)(IStorage* storage) PURE;
+    STDMETHOD(Load)(IStorage* storage) PURE;
+    STDMETHOD(Save)(IStorage* storage, BOOL sameAsLoad) PURE;
+    STDMETHOD(SaveCompleted)(IStorage* storage) PURE;
+    STDMETHOD(HandsOffStorage)() PURE;
+
+protected:
+    ~IPersistStorage() = default;
+};
+
+struct IPersistMemory : IPersist {
+    STDMETHOD(IsDirty)() PURE;
+    STDMETHOD(Load)(LPVOID memory, ULONG size) PURE;
+    STDMETHOD(Save)(LPVOID memory, BOOL clearDirty, ULONG size) PURE;
+    STDMETHOD(GetSizeMax)(ULONG* size) PURE;
+    STDMETHOD(InitNew)() PURE;
+
+protected:
+    ~IPersistMemory() = default;
+};
+
+struct IBindCtx;
+typedef CLSID* LPCLSID;
+typedef IBindCtx* LPBINDCTX;
+
+struct IRunnableObject : IUnknown {
+    STDMETHOD(GetRunningClass)(LPCLSID clsid) PURE;
+    STDMETHOD(Run)(LPBINDCTX bindContext) PURE;
+    STDMETHOD_(BOOL, IsRunning)() PURE;
+    STDMETHOD(LockRunning)(BOOL lock, BOOL lastUnlockCloses) PURE;
+    STDMETHOD(SetContainedObject)(BOOL contained) PURE;
+
+protected:
+    ~IRunnableObject() = default;
+};
+
+// ---- Data transfer: the formats and media of the clipboard and of drag and drop, and the
+// object that offers them. ----
+extern const IID IID_IDataObject;
+extern const IID IID_IEnumFORMATETC;
+
+typedef WORD CLIPFORMAT;
+#define CF_BITMAP 2
+#define CF_DIB 8
+#define TYMED_NULL 0
+#define TYMED_HGLOBAL 1
+#define TYMED_ISTREAM 4
+#define TYMED_GDI 16
+#define DATADIR_GET 1
+#define DATADIR_SET 2
+#define DVASPECT_THUMBNAIL 2
+#define DVASPECT_ICON 4
+#define DVASPECT_DOCPRINT 8
+#define DV_E_FORMATETC ((HRESULT)0x80040064L)
+#define DV_E_LINDEX ((HRESULT)0x80040068L)
+#define DV_E_TYMED ((HRESULT)0x80040069L)
+#define DATA_S_SAMEFORMATETC ((HRESULT)0x00040130L)
+#define OLE_E_ADVISENOTSUPPORTED ((HRESULT)0x80040003L)
+
+struct FORMATETC {
+    CLIPFORMAT cfFormat;
+    DVTARGETDEVICE* ptd;  // null: any device
+    DWORD dwAspect;
+    LONG lindex;  // -1: the whole
+    DWORD tymed;  // TYMED_ flags
+};
+typedef FORMATETC* LPFORMATETC;
+
+// One medium: the handle its tymed names. With pUnkForRelease null, ReleaseStgMedium frees
+// the handle; otherwise it releases that object instead.
+struct STGMEDIUM {
+    DWORD tymed;
+    union {
+        HBITMAP hBitmap;
+        HGLOBAL hGlobal;
+        IStream* pstm;
+    };
+    IUnknown* pUnkForRelease;
+};
+typedef STGMEDIUM* LPSTGMEDIUM;
+void ReleaseStgMedium(STGMEDIUM* medium);
+
+struct IEnumFORMATETC : IUnknown {
+    STDMETHOD(Next)(ULONG count, FORMATETC* formats, ULONG* fetched) PURE;
+    STDMETHOD(Skip)(ULONG count) PURE;
+    STDMETHOD(Reset)() PURE;
+    STDMETHOD(Clone)(IEnumFORMATETC** copy) PURE;
+
+protected:
+    ~IEnumFORMATETC() = default;
+};
+
+struct IDataObject : IUnknown {
+    STDMETHOD(GetData)(FORMATETC* format, STGMEDIUM* medium) PURE;
+    STDMETHOD(GetDataHere)(FORMATETC* format, STGMEDIUM* medium) PURE;
+    STDMETHOD(QueryGetData)(FORMATETC* format) PURE;
+    STDMETHOD(GetCanonicalFormatEtc)(FORMATETC* in, FORMATETC* out) PURE;
+    STDMETHOD(SetData)(FORMATETC* format, STGMEDIUM* medium, BOOL release) PURE;
+    STDMETHOD(EnumFormatEtc)(DWORD direction, IEnumFORMATETC** formats) PURE;
+    STDMETHOD(DAdvise)(FORMATETC* format, DWORD advf, IAdviseSink* sink, DWORD* connection) PURE;
+    STDMETHOD(DUnadvise)(DWORD connection) PURE;
+    STDMETHOD(EnumDAdvise)(IEnumSTATDATA** advise) PURE;
+
+protected:
+    ~IDataObject() = default;
+};
+
+// ---- Form designers' conventions: quick activation and pointer handling for inactive
+// objects, and the verbs an object lists. ----
+extern const IID IID_IQuickActivate;
+extern const IID IID_IPointerInactive;
+extern const IID IID_IEnumOLEVERB;
+extern const IID IID_IRunnableObject;
+
+typedef DWORD OLE_COLOR;
+struct IAdviseSinkEx;
+struct IFont;
+struct IOleUndoManager;
+struct IBindHost;
+struct IOleControlSite;
+struct IServiceProvider;
+
+struct QACONTAINER {
+    ULONG cbSize;
+    IOleClientSite* pClientSite;
+    IAdviseSinkEx* pAdviseSink;
+    IPropertyNotifySink* pPropertyNotifySink;
+    IUnknown* pUnkEventSink;
+    DWORD dwAmbientFlags;
+    OLE_COLOR colorFore;
+    OLE_COLOR colorBack;
+    IFont* pFont;
+    IOleUndoManager* pUndoMgr;
+    DWORD dwAppearance;
+    LONG lcid;
+    HPALETTE hpal;
+    IBindHost* pBindHost;
+    IOleControlSite* pOleControlSite;
+    IServiceProvider* pServiceProvider;
+};
+
+struct QACONTROL {
+    ULONG cbSize;
+    DWORD dwMiscStatus;
+    DWORD dwViewStatus;
+    DWORD dwEventCookie;
+    DWORD dwPropNotifyCookie;
+    DWORD dwPointerActivationPolicy;
+};
+
+#define VIEWSTATUS_OPAQUE 1
+#define VIEWSTATUS_SOLIDBKGND 2
+
+struct IQuickActivate : IUnknown {
+    STDMETHOD(QuickActivate)(QACONTAINER* container, QACONTROL* control) PURE;
+    STDMETHOD(SetContentExtent)(LPSIZEL size) PURE;
+    STDMETHOD(GetContentExtent)(LPSIZEL size) PURE;
+
+protected:
+    ~IQuickActivate() = default;
+};
+
+struct IPointerInactive : IUnknown {
+    STDMETHOD(GetActivationPolicy)(DWORD* policy) PURE;
+    STDMETHOD(OnInactiveMouseMove)(LPCRECT bounds, LONG x, LONG y, DWORD keyState) PURE;
+    STDMETHOD(OnInactiveSetCursor)(LPCRECT bounds, LONG x, LONG y, DWORD message, BOOL setAlways) PURE;
+
+protected:
+    ~IPointerInactive() = default;
+};
+
+struct IEnumOLEVERB : IUnknown {
+    STDMETHOD(Next)(ULONG count, OLEVERB* verbs, ULONG* fetched) PURE;
+    STDMETHOD(Skip)(ULONG count) PURE;
+    STDMETHOD(Reset)() PURE;
+    STDMETHOD(Clone)(IEnumOLEVERB** copy) PURE;
+
+protected:
+    ~IEnumOLEVERB() = default;
 };
 
 #endif  // !_WIN32

@@ -350,8 +350,8 @@ public:
     }
     STDMETHOD_(void, OnViewChange)(DWORD aspect, LONG index) override {
         FakeContainer::OnViewChange(aspect, index);
-        gwtest::Canvas canvas(40, 40);
-        canvas.Paint(ctrl, 40, 40);
+        gwtest::Canvas canvas(83, 83);  // the control's own size
+        canvas.Paint(ctrl, 83, 83);
         drewDarkFinder = canvas.At(12, 12) == RGB(0, 0, 0);  // inside the top-left finder pattern
     }
     CGlyphwellCtrl* ctrl = nullptr;

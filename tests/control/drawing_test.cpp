@@ -99,17 +99,22 @@ TEST(ControlDrawing, SystemColoursPaintAsTheSystemHasThem) {
     EXPECT_EQ(z.bytes, "Glyphwell on a button face");
 }
 
-TEST(ControlDrawing, BoundsLargerThanThePictureShowTheFillOutside) {
+// A container's bounds larger than the picture: the 21 modules of 3 pixels grow to 4 pixels
+// each (the most whole pixels that fit 100 × 90), centred, with the fill all around.
+TEST(ControlDrawing, BoundsLargerThanThePictureShowItScaledInsideTheFill) {
     ControlRef c;
     PutString(c.disp(), "TextData", "HELLO");
     PutI2(c.disp(), "Margin", 0);
     PutColor(c.disp(), "BackGroundColor", 0x00FF00);
     Canvas canvas(100, 90, RGB(1, 2, 3));
     canvas.Paint(c.ctrl, 100, 90);
-    EXPECT_EQ(canvas.At(0, 0), 0u);  // the finder corner at the origin
-    EXPECT_EQ(canvas.At(70, 10), 0x00FF00u);
+    EXPECT_EQ(canvas.At(0, 0), 0x00FF00u);
+    EXPECT_EQ(canvas.At(8, 3), 0u);  // the finder's corner module, 4 × 4 pixels
+    EXPECT_EQ(canvas.At(11, 6), 0u);
+    EXPECT_EQ(canvas.At(12, 7), 0x00FF00u);  // the finder's light ring, next module in
+    EXPECT_EQ(canvas.At(7, 50), 0x00FF00u);
+    EXPECT_EQ(canvas.At(92, 50), 0x00FF00u);
     EXPECT_EQ(canvas.At(99, 89), 0x00FF00u);
-    EXPECT_EQ(canvas.At(10, 80), 0x00FF00u);
 }
 
 TEST(ControlDrawing, PaintedPictureDecodes) {

@@ -3,6 +3,10 @@
 // stream part, verbs and extents, and the event connection point.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
+#include <map>
+#include <utility>
 #include <vector>
 
 #include "platform/afx/afxctl.h"
@@ -369,5 +373,243 @@ TEST(AfxOleControl, PropertySinksHearChangesAndRefusalsCarryErrorInformation) {
     EXPECT_EQ(point->Unadvise(cookie), S_OK);
     EXPECT_EQ(sink.refs, 1u);
     point->Release();
+    c->Release();
+}
+
+namespace {
+// A property bag as a page's parameters give one: text values, looked up by name.
+class TextBag : public IPropertyBag {
+public:
+    STDMETHOD(QueryInterface)(REFIID, void** object) override {
+        *object = nullptr;
+        return E_NOINTERFACE;
+    }
+    STDMETHOD_(ULONG, AddRef)() override { return 2; }
+    STDMETHOD_(ULONG, Release)() override { return 1; }
+    STDMETHOD(Read)(LPCOLESTR name, VARIANT* value, IErrorLog*) override {
+        auto it = values.find(GwOleString(name));
+        if (it == values.end()) return E_INVALIDARG;
+        VariantInit(value);
+        value->vt = VT_BSTR;
+        value->bstrVal = GwAllocBstrFromUtf8(it->second.c_str());
+        return S_OK;
+    }
+    STDMETHOD(Write)(LPCOLESTR name, VARIANT* value) override {
+        VARIANT text;
+        VariantInit(&text);
+        if (FAILED(VariantChangeType(&text, value, 0, VT_BSTR))) return E_FAIL;
+        written[GwOleString(name)] = text.bstrVal ? GwOleString(text.bstrVal) : GwOleString();
+        VariantClear(&text);
+        return S_OK;
+    }
+    std::map<GwOleString, std::string> values;
+    std::map<GwOleString, GwOleString> written;
+};
+
+class RecordingLog : public IErrorLog {
+public:
+    STDMETHOD(QueryInterface)(REFIID, void** object) override {
+        *object = nullptr;
+        return E_NOINTERFACE;
+    }
+    STDMETHOD_(ULONG, AddRef)() override { return 2; }
+    STDMETHOD_(ULONG, Release)() override { return 1; }
+    STDMETHOD(AddError)(LPCOLESTR name, EXCEPINFO* excep) override {
+        errors.push_back({GwOleString(name), excep->scode});
+        return S_OK;
+    }
+    std::vector<std::pair<GwOleString, HRESULT>> errors;
+};
+}  // namespace
+
+// Persistence: a property bag by name (a bad value reported, the rest applied), and the stream
+// form in a block of memory the host owns.
+TEST(AfxOleControl, PropertyBagsAndMemoryBlocks) {
+    CProbeCtrl* c = new CProbeCtrl;
+    IConnectionPoint* point = nullptr;
+    ASSERT_EQ(c->FindConnectionPoint(IID_IPropertyNotifySink, &point), S_OK);
+    PropertySink sink;
+    DWORD cookie = 0;
+    ASSERT_EQ(point->Advise(&sink, &cookie), S_OK);
+    TextBag bag;
+    bag.values[OLESTR("Short")] = "many";  // not a number
+    bag.values[OLESTR("Text")] = "from the page";
+    RecordingLog log;
+    ASSERT_EQ(c->Load(&bag, &log), S_OK);
+    ASSERT_EQ(log.errors.size(), 1u);
+    EXPECT_EQ(log.errors[0].first, OLESTR("Short"));
+    EXPECT_EQ(log.errors[0].second, DISP_E_TYPEMISMATCH);
+    EXPECT_EQ(c->m_short, 1);
+    EXPECT_EQ(c->m_text.Bytes(), "from the page");
+    EXPECT_EQ(sink.changed, (std::vector<DISPID>{2}));
+    // A value the control itself refuses is reported with its own description's code.
+    bag.values[OLESTR("Short")] = "-3";
+    log.errors.clear();
+    ASSERT_EQ(c->Load(&bag, &log), S_OK);
+    ASSERT_EQ(log.errors.size(), 1u);
+    EXPECT_EQ(log.errors[0].second, E_INVALIDARG);
+    TextBag saved;
+    ASSERT_EQ(c->Save(&saved, TRUE, TRUE), S_OK);
+    EXPECT_EQ(saved.written.size(), 2u);  // every property, no method
+    EXPECT_EQ(saved.written[OLESTR("Text")], OLESTR("from the page"));
+    point->Unadvise(cookie);
+    point->Release();
+
+    c->m_stored = 41;
+    ULONG size = 0;
+    ASSERT_EQ(c->GetSizeMax(&size), S_OK);
+    std::vector<BYTE> block(size + 4, 0xAB);
+    EXPECT_EQ(c->Save(block.data(), TRUE, size - 1), STG_E_MEDIUMFULL);
+    EXPECT_EQ(block[0], 0xAB);  // nothing written into a block too small
+    ASSERT_EQ(c->Save(block.data(), TRUE, size), S_OK);
+    CProbeCtrl* d = new CProbeCtrl;
+    ASSERT_EQ(d->Load(block.data(), size), S_OK);
+    EXPECT_EQ(d->m_stored, 41);
+    d->Release();
+    c->Release();
+}
+
+namespace {
+// A control whose picture is 8 × 4 pixels of 2 × 2 cells: a black and white checkerboard
+// of four columns and two rows, on a white fill.
+class CPictureProbe : public CProbeCtrl {
+public:
+    CPictureProbe() { SetControlSize(8, 4); }
+    // Like a control, it fills its bounds before painting its picture at their origin.
+    void OnDraw(CDC* dc, const CRect& bounds, const CRect&) override {
+        dc->FillSolidRect(bounds, RGB(255, 255, 255));
+        for (int y = 0; y < 4; ++y)
+            for (int x = 0; x < 8; ++x)
+                SetPixel(dc->GetSafeHdc(), bounds.left + x, bounds.top + y,
+                         ((x / 2) + (y / 2)) % 2 ? RGB(255, 255, 255) : RGB(0, 0, 0));
+    }
+};
+
+struct Surface {
+    Surface(int w, int h) : width(w) {
+        BITMAPINFO info{};
+        info.bmiHeader.biSize = sizeof info.bmiHeader;
+        info.bmiHeader.biWidth = w;
+        info.bmiHeader.biHeight = -h;
+        info.bmiHeader.biPlanes = 1;
+        info.bmiHeader.biBitCount = 32;
+        dib = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, reinterpret_cast<void**>(&bits), nullptr, 0);
+        dc = CreateCompatibleDC(nullptr);
+        old = SelectObject(dc, dib);
+        std::fill(bits, bits + static_cast<size_t>(w) * h, 0x808080u);  // grey: not the control's
+    }
+    ~Surface() {
+        SelectObject(dc, old);
+        DeleteDC(dc);
+        DeleteObject(dib);
+    }
+    DWORD At(int x, int y) const { return bits[static_cast<size_t>(y) * width + x] & 0xFFFFFF; }
+    int width;
+    HBITMAP dib;
+    DWORD* bits = nullptr;
+    HDC dc;
+    HGDIOBJ old;
+};
+}  // namespace
+
+// View: the picture goes inside the bounds wherever they are, each cell a whole number of
+// pixels, centred in what is left over; bounds smaller than the cells still show both colours.
+TEST(AfxOleControl, ViewDrawsTheCellsScaledInsideTheBounds) {
+    CPictureProbe* c = new CPictureProbe;
+    Surface s(100, 60);
+    const RECTL bounds{10, 10, 91, 51};  // 81 × 41: 20 pixels a cell, one pixel left over
+    ASSERT_EQ(c->Draw(DVASPECT_CONTENT, -1, nullptr, nullptr, nullptr, s.dc, &bounds, nullptr, nullptr, 0), S_OK);
+    for (int j = 0; j < 2; ++j)
+        for (int i = 0; i < 4; ++i) {
+            const DWORD want = (i + j) % 2 ? 0xFFFFFFu : 0u;
+            EXPECT_EQ(s.At(10 + 20 * i, 10 + 20 * j), want) << i << "," << j;
+            EXPECT_EQ(s.At(10 + 20 * i + 19, 10 + 20 * j + 19), want) << i << "," << j;
+        }
+    EXPECT_EQ(s.At(9, 9), 0x808080u);      // outside the bounds: untouched
+    EXPECT_EQ(s.At(91, 51), 0x808080u);
+    EXPECT_EQ(s.At(90, 50), 0xFFFFFFu);    // the leftover column and row: the control's fill
+    EXPECT_EQ(c->Draw(DVASPECT_DOCPRINT, -1, nullptr, nullptr, nullptr, s.dc, &bounds, nullptr, nullptr, 0), S_OK);
+    EXPECT_EQ(c->Draw(DVASPECT_ICON + 16, -1, nullptr, nullptr, nullptr, s.dc, &bounds, nullptr, nullptr, 0),
+              DV_E_DVASPECT);
+    // Bounds smaller than one pixel a cell: spread as evenly as pixels allow, never blended.
+    Surface small(6, 3);
+    const RECTL tiny{0, 0, 6, 3};
+    ASSERT_EQ(c->Draw(DVASPECT_CONTENT, -1, nullptr, nullptr, nullptr, small.dc, &tiny, nullptr, nullptr, 0), S_OK);
+    for (int y = 0; y < 3; ++y)
+        for (int x = 0; x < 6; ++x) EXPECT_TRUE(small.At(x, y) == 0 || small.At(x, y) == 0xFFFFFF) << x << "," << y;
+    c->Release();
+}
+
+namespace {
+class DataChangeSink : public IAdviseSink {
+public:
+    STDMETHOD(QueryInterface)(REFIID, void** object) override {
+        *object = nullptr;
+        return E_NOINTERFACE;
+    }
+    STDMETHOD_(ULONG, AddRef)() override { return ++refs; }
+    STDMETHOD_(ULONG, Release)() override { return --refs; }
+    STDMETHOD_(void, OnDataChange)(FORMATETC*, STGMEDIUM* medium) override {
+        ++changes;
+        tymed = medium->tymed;
+    }
+    STDMETHOD_(void, OnViewChange)(DWORD, LONG) override {}
+    STDMETHOD_(void, OnRename)(IMoniker*) override {}
+    STDMETHOD_(void, OnSave)() override {}
+    STDMETHOD_(void, OnClose)() override {}
+    ULONG refs = 1;
+    int changes = 0;
+    DWORD tymed = 0;
+};
+}  // namespace
+
+// Data: the formats the stand-in can make, each as the view draws the picture at its own size,
+// and the advise sinks told of a new picture.
+TEST(AfxOleControl, DataObjectGivesThePictureAndTellsItsSinks) {
+    CPictureProbe* c = new CPictureProbe;
+    IEnumFORMATETC* formats = nullptr;
+    ASSERT_EQ(c->EnumFormatEtc(DATADIR_GET, &formats), S_OK);
+    FORMATETC listed[4];
+    ULONG fetched = 0;
+    EXPECT_EQ(formats->Next(4, listed, &fetched), S_FALSE);
+    formats->Release();
+    ASSERT_EQ(fetched, 2u);
+    EXPECT_EQ(listed[0].cfFormat, CF_DIB);
+    EXPECT_EQ(listed[1].cfFormat, CF_BITMAP);
+    FORMATETC wrongMedium{CF_DIB, nullptr, DVASPECT_CONTENT, -1, TYMED_GDI};
+    EXPECT_EQ(c->QueryGetData(&wrongMedium), DV_E_TYMED);
+    FORMATETC icon{CF_DIB, nullptr, DVASPECT_ICON, -1, TYMED_HGLOBAL};
+    EXPECT_EQ(c->QueryGetData(&icon), DV_E_DVASPECT);
+
+    STGMEDIUM medium{};
+    ASSERT_EQ(c->GetData(&listed[0], &medium), S_OK);
+    ASSERT_EQ(medium.tymed, static_cast<DWORD>(TYMED_HGLOBAL));
+    const BYTE* packed = static_cast<const BYTE*>(GlobalLock(medium.hGlobal));
+    BITMAPINFOHEADER header;
+    std::memcpy(&header, packed, sizeof header);
+    EXPECT_EQ(header.biWidth, 8);
+    EXPECT_EQ(header.biHeight, 4);  // bottom-up
+    EXPECT_EQ(header.biBitCount, 24);
+    const BYTE* top = packed + sizeof header + 3 * 24;  // rows of 24 bytes; the last stored is the top
+    EXPECT_EQ(top[0], 0);          // (0, 0) black
+    EXPECT_EQ(top[3 * 2], 255);    // (2, 0) white
+    GlobalUnlock(medium.hGlobal);
+    ReleaseStgMedium(&medium);
+    ASSERT_EQ(c->GetData(&listed[1], &medium), S_OK);
+    BITMAP bm{};
+    ASSERT_NE(GetObject(medium.hBitmap, sizeof bm, &bm), 0);
+    EXPECT_EQ(bm.bmWidth, 8);
+    ReleaseStgMedium(&medium);
+
+    DataChangeSink sink;
+    DWORD connection = 0;
+    ASSERT_EQ(c->DAdvise(&listed[0], ADVF_PRIMEFIRST, &sink, &connection), S_OK);
+    EXPECT_EQ(sink.changes, 1);
+    EXPECT_TRUE(c->SetControlSize(8, 4));  // a new picture
+    EXPECT_EQ(sink.changes, 2);
+    EXPECT_EQ(sink.tymed, static_cast<DWORD>(TYMED_HGLOBAL));
+    EXPECT_EQ(c->DUnadvise(connection), S_OK);
+    EXPECT_EQ(sink.refs, 1u);
+    EXPECT_EQ(c->DUnadvise(connection), OLE_E_NOCONNECTION);
     c->Release();
 }

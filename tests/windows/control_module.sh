@@ -11,6 +11,7 @@
 #                                  control, and unregistering one leaves the other whole
 #   script OCX VBS                 a VBScript drives the registered control through cscript
 #   decode DIR                     zbar reads the pictures the Windows module painted and wrote
+#   documents DIR                  zbar reads each picture DIR/expected lists ("file<TAB>count<TAB>text")
 #   cli LINUX_PROGRAM EXE DIR      glyphwell.exe encodes and converts byte for byte as the Linux program
 # Wine runs in the prefix the test environment names (WINEPREFIX).
 set -euo pipefail
@@ -157,6 +158,17 @@ decode)
     [ "$text" = "HELLO WINDOWS" ] || { echo "zbar read: '$text'"; exit 1; }
     text=$(zbarimg --raw -q "$dir/client.png")
     [ "$text" = "HELLO GIF" ] || { echo "zbar read from the image client's PNG: '$text'"; exit 1; }
+    ;;
+documents)
+    dir=$1
+    [ -s "$dir/expected" ] || { echo "no pictures listed in $dir/expected"; exit 1; }
+    read_ok=0
+    while IFS=$'\t' read -r file count text; do
+        found=$(zbarimg --raw -q "$dir/$file" 2>/dev/null | grep -cxF "$text" || true)
+        [ "$found" = "$count" ] || { echo "zbar read '$text' $found times in $file, not $count"; exit 1; }
+        read_ok=$((read_ok + 1))
+    done < "$dir/expected"
+    echo "documents: $read_ok pictures read"
     ;;
 cli)
     program=$1 exe=$2 dir=$3
