@@ -250,16 +250,25 @@ STDMETHODIMP COleControl::Draw(DWORD aspect, LONG, void*, DVTARGETDEVICE*, HDC, 
 }
 
 // The class's icon as the system shows it for the class (with its name under it), played
-// into the bounds.
+// into the bounds; the application icon when the system has none for the class.
 HRESULT COleControl::DrawIconAspect(HDC dc, const RECTL& bounds) {
 #ifdef _WIN32
     CLSID clsid;
     const HRESULT hr = GetClassID(&clsid);
     if (FAILED(hr)) return hr;
     HGLOBAL picture = OleGetIconOfClass(clsid, nullptr, TRUE);
-    const METAFILEPICT* p = picture ? static_cast<const METAFILEPICT*>(GlobalLock(picture)) : nullptr;
+    if (!picture) {
+        // The system has no icon for the class: its application icon, filling the bounds.
+        DevicePixels device(dc, bounds);
+        const RECTL& r = device.Rect();
+        return DrawIconEx(dc, r.left, r.top, LoadIcon(nullptr, IDI_APPLICATION), r.right - r.left, r.bottom - r.top,
+                          0, nullptr, DI_NORMAL)
+                   ? S_OK
+                   : E_FAIL;
+    }
+    const METAFILEPICT* p = static_cast<const METAFILEPICT*>(GlobalLock(picture));
     if (!p) {
-        if (picture) GlobalFree(picture);
+        GlobalFree(picture);
         return E_OUTOFMEMORY;
     }
     POINT corners[2] = {{bounds.left, bounds.top}, {bounds.right, bounds.bottom}};

@@ -167,7 +167,7 @@ documents)
         found=$(zbarimg --raw -q "$dir/$file" 2>/dev/null | grep -cxF "$text" || true)
         [ "$found" = "$count" ] || { echo "zbar read '$text' $found times in $file, not $count"; exit 1; }
         read_ok=$((read_ok + 1))
-    done < "$dir/expected"
+    done < <(tr -d '\r' < "$dir/expected")  # written with Windows line ends
     echo "documents: $read_ok pictures read"
     ;;
 cli)
