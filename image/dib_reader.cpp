@@ -68,11 +68,13 @@ bool Contiguous(uint32_t m) {
 // line; 0,1 end of picture; 0,2,dx,dy move; 0,n with n >= 3 an absolute run of n pixels
 // padded to a 16-bit boundary. Pixels that fall outside the picture are dropped; an 8-bit
 // run that overruns its stored row (padding included: writers do run into it) ends the
-// picture, as does the end of the coded bytes.
-void DecodeRle(const uint8_t* p, const uint8_t* end, bool fourBit, uint8_t* pixels, uint64_t rowBytes,
+// picture, as does the end of the coded bytes; only that last end returns false (the codes
+// stop short of the picture, as in a cut file).
+bool DecodeRle(const uint8_t* p, const uint8_t* end, bool fourBit, uint8_t* pixels, uint64_t rowBytes,
                uint64_t width, uint64_t height, unsigned depth, uint64_t storedRow) {
     uint64_t x = 0, y = 0;
-    while (end - p >= 2 && y < height) {
+    while (y < height) {
+        if (end - p < 2) return false;
         const uint8_t count = p[0], code = p[1];
         p += 2;
         uint8_t* row = pixels + y * rowBytes;
@@ -82,7 +84,7 @@ void DecodeRle(const uint8_t* p, const uint8_t* end, bool fourBit, uint8_t* pixe
                 const uint8_t v = fourBit ? ((i & 1) ? (code & 0x0F) : (code >> 4)) : code;
                 gwpix::PutIndex(row, x + i, v, depth);
             }
-            if (!fourBit && x + count > storedRow) return;
+            if (!fourBit && x + count > storedRow) return true;
             x += count;
             continue;
         }
@@ -90,9 +92,9 @@ void DecodeRle(const uint8_t* p, const uint8_t* end, bool fourBit, uint8_t* pixe
             x = 0;
             ++y;
         } else if (code == 1) {
-            return;
+            return true;
         } else if (code == 2) {
-            if (end - p < 2) return;
+            if (end - p < 2) return false;
             x += p[0];
             y += p[1];
             p += 2;
@@ -107,10 +109,11 @@ void DecodeRle(const uint8_t* p, const uint8_t* end, bool fourBit, uint8_t* pixe
             }
             x += code;
             const uint64_t padded = bytes + (bytes & 1);
-            if (padded > static_cast<uint64_t>(end - p)) return;
+            if (padded > static_cast<uint64_t>(end - p)) return false;
             p += padded;
         }
     }
+    return true;
 }
 
 }  // namespace
@@ -227,11 +230,14 @@ bool Prepare(GwImage& image, const Layout& L, const uint8_t* table, uint64_t tab
     return true;
 }
 
-void DecodePixels(GwImage& image, const Layout& L, const uint8_t* data, uint64_t dataBytes) {
+bool DecodePixels(GwImage& image, const Layout& L, const uint8_t* data, uint64_t dataBytes, uint64_t firstRow) {
     uint8_t* pixels = image.GetBits(0);
-    if (!pixels || !data) return;
+    if (!pixels || !data) return false;
     const uint64_t width = image.GetWidth(), height = image.GetHeight(), rowBytes = image.GetEffWidth();
     const uint64_t srcRow = L.RowBytes();
+    // Uncompressed data is whole when only the last row's padding is missing.
+    const uint64_t pad = srcRow - (width * L.bitCount + 7) / 8;
+    const bool whole = dataBytes + pad >= srcRow * (height - std::min(firstRow, height));
     switch (L.coding) {
         case Coding::Raw:
             if (L.bitCount == 2) {
@@ -247,18 +253,17 @@ void DecodePixels(GwImage& image, const Layout& L, const uint8_t* data, uint64_t
             break;
         case Coding::Rle8:
         case Coding::Rle4:
-            DecodeRle(data, data + dataBytes, L.coding == Coding::Rle4, pixels, rowBytes, width, height, L.depth,
-                      L.RowBytes() * 8 / L.bitCount);
-            break;
+            return DecodeRle(data, data + dataBytes, L.coding == Coding::Rle4, pixels, rowBytes, width, height,
+                             L.depth, L.RowBytes() * 8 / L.bitCount);
         case Coding::Fields: {
             const Channel red(L.masks[0]), green(L.masks[1]), blue(L.masks[2]), alpha(L.masks[3]);
             const unsigned bytes = L.bitCount / 8;
             BYTE* alphaPlane = image.AlphaGetPointer(0, 0);
-            for (uint64_t y = 0; y < height; ++y) {
+            for (uint64_t y = firstRow; y < height; ++y) {
                 uint8_t* dst = pixels + y * rowBytes;
                 for (uint64_t x = 0; x < width; ++x) {
-                    const uint64_t at = y * srcRow + x * bytes;
-                    if (at + bytes > dataBytes) return;
+                    const uint64_t at = (y - firstRow) * srcRow + x * bytes;
+                    if (at + bytes > dataBytes) return whole;
                     const uint32_t v = bytes == 2 ? gwpix::Le16(data + at) : gwpix::Le32(data + at);
                     dst[3 * x] = blue.Scale(v, 0);
                     dst[3 * x + 1] = green.Scale(v, 0);
@@ -269,6 +274,7 @@ void DecodePixels(GwImage& image, const Layout& L, const uint8_t* data, uint64_t
             break;
         }
     }
+    return whole;
 }
 
 void Finish(GwImage& image, const Layout& L) {

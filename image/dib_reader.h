@@ -74,8 +74,12 @@ bool Prepare(GwImage& image, const Layout& layout, const uint8_t* table, uint64_
              bool keepReserved);
 
 // Decodes `dataBytes` of pixel data into the prepared image. Pixels the data do not reach
-// stay zero; nothing is written outside the image.
-void DecodePixels(GwImage& image, const Layout& layout, const uint8_t* data, uint64_t dataBytes);
+// stay zero; nothing is written outside the image. Bit-field data may come in pieces: the
+// data then starts at row firstRow (counted in file order). Returns false when the data ended
+// before the picture did (run-length codes that stop short, or rows missing beyond the last
+// row's padding).
+bool DecodePixels(GwImage& image, const Layout& layout, const uint8_t* data, uint64_t dataBytes,
+                  uint64_t firstRow = 0);
 
 // Turns a top-down picture upright and drops an alpha plane that is zero everywhere (writers
 // that fill the fourth byte with nothing still name an alpha mask).

@@ -38,25 +38,31 @@ bool GwImage::Decode(GwFile* file, DWORD type) {
         return false;
     }
     // One attempt with one codec; the codec starts from this image's settings and its result
-    // replaces this image only on success. On failure, `report` decides whether the codec's
-    // message (and, for GIF, its frame count) reaches this image.
-    auto attempt = [&](GwImage& codec, bool ok, bool report) -> bool {
+    // replaces this image only on success. A failure's message reaches this image when it was
+    // asked for by type, or when the codec recognised its format: then the file is of that
+    // format and its reason (a frame beyond the count, the decode budget, a file too short) is
+    // the real one, so detection stops there instead of ending in "unknown format".
+    bool recognised = false;
+    auto attempt = [&](GwImage& codec, bool ok, bool report, bool isFormat) -> bool {
         if (ok) {
             Transfer(codec);
             return true;
         }
-        if (report || IsOverBudgetMessage(codec.info.lastError)) SetText(info.lastError, codec.info.lastError);
+        recognised = isFormat && (codec.info.lastError[0] != '\0' || IsOverBudgetMessage(codec.info.lastError));
+        if (report || recognised) SetText(info.lastError, codec.info.lastError);
         return false;
     };
     auto tryBmp = [&](bool report) {
         GwBmpCodec codec;
         static_cast<GwImage&>(codec).CopyInfo(*this);
-        return attempt(codec, codec.Decode(file), report);
+        const bool ok = codec.Decode(file);
+        return attempt(codec, ok, report, codec.Recognised());
     };
     auto tryPng = [&](bool report) {
         GwPngCodec codec;
         static_cast<GwImage&>(codec).CopyInfo(*this);
-        return attempt(codec, codec.Decode(file), report);
+        const bool ok = codec.Decode(file);
+        return attempt(codec, ok, report, codec.Recognised());
     };
     auto tryGif = [&](bool report) {
         GwImageGIF codec;
@@ -64,8 +70,8 @@ bool GwImage::Decode(GwFile* file, DWORD type) {
         bool ok = codec.Decode(file);
         // The frame count tells the caller how many frames exist even when the requested
         // one could not be decoded.
-        if (!ok && report) info.frameCount = codec.GetNumFrames();
-        return attempt(codec, ok, report);
+        if (!ok && (report || codec.Recognised())) info.frameCount = codec.GetNumFrames();
+        return attempt(codec, ok, report, codec.Recognised());
     };
 
     switch (type) {
@@ -73,19 +79,17 @@ bool GwImage::Decode(GwFile* file, DWORD type) {
         case TypeGif: return tryGif(true);
         case TypePng: return tryPng(true);
         case TypeAny: {
-            // A reader that recognised its format but refused the picture as too large for the
-            // decode budget ends the detection: the caller learns why, not "unknown format".
             long start = file->Tell();
             info.lastError[0] = '\0';
             if (tryBmp(false)) return true;
             file->Seek(start, 0);
-            if (IsOverBudgetMessage(info.lastError)) return false;
+            if (recognised) return false;
             if (tryGif(false)) return true;
             file->Seek(start, 0);
-            if (IsOverBudgetMessage(info.lastError)) return false;
+            if (recognised) return false;
             if (tryPng(false)) return true;
             file->Seek(start, 0);
-            if (IsOverBudgetMessage(info.lastError)) return false;
+            if (recognised) return false;
             SetText(info.lastError, kUnknownDecode);
             return false;
         }

@@ -302,6 +302,11 @@ public:
     // A reserved flag the readers set when asked for headers only (SetEscape(-1)): the
     // picture has an alpha channel, which a full decode reads into the alpha plane.
     static constexpr DWORD FlagAlphaChannel = 0x00010000;
+    // A reserved flag the readers set when the file ends inside the picture's pixel data: the
+    // picture holds what the file had (the rest filled), and GetLastError says where it ended.
+    // A file that ends before any pixel data fails instead.
+    static constexpr DWORD FlagPartial = 0x00020000;
+    bool IsPartial() const { return (info.flags & FlagPartial) != 0; }
     // The caller's flag word; with lockReserved the stored word's high 16 bits become 0.
     DWORD GetFlags() const;
     void SetFlags(DWORD value, bool lockReserved = true);

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <vector>
 
@@ -23,6 +24,11 @@ const char kDimensionsOnly[] = "output dimensions returned";
 const char kNoMemory[] = "Can't allocate memory";
 const char kCancelled[] = "Cancelled";
 const char kTooLittleData[] = "BMP file too short for its dimensions";
+const char kBadSize[] = "BMP picture size is not valid (a side of 0, or beyond 2^31 - 1)";
+const char kNoPixelData[] = "BMP file ends before its pixel data";
+// Bit-field rows are read and converted this many bytes at a time, so the file's bytes are
+// never held beside the whole picture.
+const uint64_t kFieldPiece = 1 << 20;
 
 // How many decoded bytes one byte of the stream may plausibly stand for. Uncompressed data
 // may be truncated (the rest reads as zeros) but not to less than half; run-length codes can
@@ -72,22 +78,6 @@ bool DataFits(GwFile* file, const gwdib::Layout& L, long start, uint32_t offset,
     return L.DataBytes() <= remaining * (rle ? kRleExpansion : kRawExpansion) + kSlackBytes;
 }
 
-// Reads the pixel data at the stream's position into the prepared image: uncompressed rows
-// stored exactly as the image holds them go straight into place (at most sizeImage bytes);
-// the others through the layout reader.
-void ReadPixelData(GwFile* file, const gwdib::Layout& L, GwImage& image, DWORD sizeImage) {
-    if (L.coding == gwdib::Coding::Raw && L.bitCount != 2) {
-        file->Read(image.GetBits(0), 1, static_cast<size_t>(std::min<uint64_t>(L.DataBytes(), sizeImage)));
-        return;
-    }
-    // Run-length codes may legitimately take a little more room than the rows they fill.
-    const bool rle = L.coding == gwdib::Coding::Rle8 || L.coding == gwdib::Coding::Rle4;
-    const uint64_t limit =
-        rle ? L.DataBytes() + L.DataBytes() / 2 + 4 * static_cast<uint64_t>(L.height) + 4096 : L.DataBytes();
-    const std::vector<uint8_t> data = ReadUpTo(file, limit);
-    gwdib::DecodePixels(image, L, data.data(), data.size());
-}
-
 bool SharedMessage(const char* why) {
     return why == gwdib::kCompressionNotSupported || why == gwdib::kUnknownCompression ||
            why == gwdib::kBitCountNotSupported || why == gwdib::kMasksNotSupported;
@@ -130,6 +120,42 @@ void GwBmpCodec::DescribeFromHeaders(const gwdib::Layout& L) {
     if (L.HasAlpha()) info.flags |= FlagAlphaChannel;
 }
 
+bool GwBmpCodec::ReadPixels(GwFile* file, const gwdib::Layout& L) {
+    const uint64_t wanted = L.DataBytes();
+    uint64_t got = 0;
+    bool whole = true;
+    if (L.coding == gwdib::Coding::Raw && L.bitCount != 2) {
+        // Rows are stored exactly as the image holds them: read straight into place.
+        const uint64_t n = std::min<uint64_t>(wanted, header.biSizeImage);
+        got = file->Read(info.pixels, 1, static_cast<size_t>(n));
+        const uint64_t pad = L.RowBytes() - (static_cast<uint64_t>(L.width) * L.bitCount + 7) / 8;
+        whole = got + pad >= n;
+    } else if (L.coding == gwdib::Coding::Fields) {
+        const uint64_t rows = std::max<uint64_t>(1, kFieldPiece / L.RowBytes());
+        for (uint64_t y = 0; y < static_cast<uint64_t>(L.height) && whole; y += rows) {
+            const std::vector<uint8_t> piece = ReadUpTo(file, rows * L.RowBytes());
+            got += piece.size();
+            whole = gwdib::DecodePixels(*this, L, piece.data(), piece.size(), y);
+            if (piece.size() < rows * L.RowBytes()) break;
+        }
+    } else {
+        // Run-length codes may legitimately take a little more room than the rows they fill.
+        const bool rle = L.coding == gwdib::Coding::Rle8 || L.coding == gwdib::Coding::Rle4;
+        const uint64_t limit = rle ? wanted + wanted / 2 + 4 * static_cast<uint64_t>(L.height) + 4096 : wanted;
+        const std::vector<uint8_t> data = ReadUpTo(file, limit);
+        got = data.size();
+        whole = gwdib::DecodePixels(*this, L, data.data(), data.size());
+    }
+    if (got == 0 && wanted > 0) return false;
+    if (!whole) {
+        info.flags |= FlagPartial;
+        std::snprintf(info.lastError, sizeof info.lastError,
+                      "BMP file ends inside its pixel data (%llu of %llu bytes)", static_cast<unsigned long long>(got),
+                      static_cast<unsigned long long>(wanted));
+    }
+    return true;
+}
+
 bool GwBmpCodec::Decode(GwFile* file) {
     if (!file) return false;
     // Asked for the dimensions only, reaching them is success; a stream that is no bitmap
@@ -140,6 +166,8 @@ bool GwBmpCodec::Decode(GwFile* file) {
         return failure == kDimensionsOnly;
     };
     const long start = file->Tell();
+    recognised_ = false;
+    info.flags &= ~FlagPartial;
     uint8_t fh[14];
     uint32_t offset = 0;
     gwdib::Layout L;
@@ -151,7 +179,8 @@ bool GwBmpCodec::Decode(GwFile* file) {
         file->Seek(start, 0);  // a bare DIB: the info header starts right here
     }
     if (const char* failure = ReadInfoHeader(file, &L)) return fail(failure);
-    if (L.width <= 0 || L.height <= 0 || L.height > INT32_MAX) return fail(kNoMemory);
+    recognised_ = true;
+    if (L.width <= 0 || L.height <= 0 || L.height > INT32_MAX) return fail(kBadSize);
     if (info.escape == -1) {
         DescribeFromHeaders(L);  // what a decode would report, from the headers alone
         return fail(kDimensionsOnly);
@@ -180,7 +209,7 @@ bool GwBmpCodec::Decode(GwFile* file) {
     } else {
         SkipBytes(file, tableBytes - tableRead);
     }
-    ReadPixelData(file, L, *this, header.biSizeImage);
+    if (!ReadPixels(file, L)) return fail(kNoPixelData);
     gwdib::Finish(*this, L);
     return true;
 }

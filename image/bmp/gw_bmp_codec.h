@@ -19,8 +19,12 @@ public:
     // Decodes the stream from its current position into this object. A stream that does not
     // start with "BM" is read as a bare info header (the stream is rewound to where it was).
     // false with lastError on failure. With escape -1 only the headers are read: size, depth,
-    // colours, resolution and FlagAlphaChannel, no pixel allocated.
+    // colours, resolution and FlagAlphaChannel, no pixel allocated. A file that ends inside
+    // its pixel data gives what it held (the rest zero), with FlagPartial set and lastError
+    // saying how much was there; one that ends before any pixel data fails.
     bool Decode(GwFile* file);
+    // True when the last Decode accepted the info header, so its failure is this format's.
+    bool Recognised() const { return recognised_; }
     // Writes "BM", the file header and the whole DIB block; false with lastError when the
     // image is empty, the stream is null or a write fails.
     bool Encode(GwFile* file);
@@ -36,4 +40,11 @@ protected:
     void DescribeFromHeaders(const gwdib::Layout& layout);
     // Takes the layout's resolution into the header and the information record.
     void TakeResolution(const gwdib::Layout& layout);
+
+private:
+    // Reads the pixel data at the stream's position into the prepared image; false when the
+    // stream holds none of it, FlagPartial when it ends inside it.
+    bool ReadPixels(GwFile* file, const gwdib::Layout& layout);
+
+    bool recognised_ = false;
 };

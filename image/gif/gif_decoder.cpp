@@ -1,10 +1,14 @@
 // GIF reading: frame counting and selection, composition of animation frames on the logical
 // screen (transparency, disposal, differing colour tables), interlace, and reassembly of
 // files written as a mosaic of 8-bit tiles into one 24-bit image.
+#include <cinttypes>
+#include <cstdarg>
+#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <vector>
 
+#include "image/gif/gif_canvas.h"
 #include "image/gif/gif_file_source.h"
 #include "image/gif/gif_interlace.h"
 #include "image/gif/gif_lzw_decoder.h"
@@ -35,9 +39,7 @@ struct GwImageGIF::FrameSurvey {
 
 namespace {
 
-struct ImageDesc {
-    int left = 0, top = 0, width = 0, height = 0, flags = 0;
-};
+using gwgif::ImageDesc;
 
 bool ReadDescriptor(gwgif::BufferedSource& in, ImageDesc& d) {
     uint8_t b[9];
@@ -103,35 +105,9 @@ bool SkipImageData(gwgif::BufferedSource& in) {
     return gwgif::SkipSubBlocks(in);
 }
 
-bool SameColor(const RGBQUAD& a, const RGBQUAD& b) {
-    return a.rgbRed == b.rgbRed && a.rgbGreen == b.rgbGreen && a.rgbBlue == b.rgbBlue;
-}
-
 void CopyError(char* dest, const GwImage& from) {
     std::strncpy(dest, from.GetLastError(), 255);
     dest[255] = '\0';
-}
-
-inline int RowIndex(const BYTE* row, int x, int bpp) { return gwpix::GetIndex(row, static_cast<uint64_t>(x), bpp); }
-inline void SetRowIndex(BYTE* row, int x, int bpp, int v) {
-    gwpix::PutIndex(row, static_cast<uint64_t>(x), static_cast<uint8_t>(v), bpp);
-}
-
-// Marks every index that occurs in a palette image.
-void UsedIndices(const GwImage& img, bool* used) {
-    const int w = static_cast<int>(img.GetWidth());
-    const int h = static_cast<int>(img.GetHeight());
-    const int bpp = img.GetBpp();
-    if (bpp > 8) return;
-    for (int y = 0; y < h; ++y) {
-        const BYTE* row = img.GetBits(static_cast<DWORD>(y));
-        if (!row) continue;
-        if (bpp == 8) {
-            for (int x = 0; x < w; ++x) used[row[x]] = true;
-        } else {
-            for (int x = 0; x < w; ++x) used[RowIndex(row, x, bpp)] = true;
-        }
-    }
 }
 
 // True when composing image (the first one, at d) on a fresh screen would give back the
@@ -146,7 +122,7 @@ bool IsWholeScreenImage(const GwImage& image, const ImageDesc& d, int screenW, i
     if (bpp > 8 || colors <= 0) return false;
     if (colors >= (1 << bpp)) return true;
     bool used[256] = {};
-    UsedIndices(image, used);
+    gwgif::UsedIndices(image, used);
     for (int i = colors; i < 256; ++i)
         if (used[i]) return false;
     return true;
@@ -154,23 +130,32 @@ bool IsWholeScreenImage(const GwImage& image, const ImageDesc& d, int screenW, i
 
 int DepthFor(int entries) { return entries <= 2 ? 1 : entries <= 16 ? 4 : 8; }
 
+inline int RowIndex(const BYTE* row, int x, int bpp) { return gwpix::GetIndex(row, static_cast<uint64_t>(x), bpp); }
+inline void SetRowIndex(BYTE* row, int x, int bpp, int v) {
+    gwpix::PutIndex(row, static_cast<uint64_t>(x), static_cast<uint8_t>(v), bpp);
+}
+
 // Writes decoded rows into an image, top row of the picture first (or in interlace order).
-// Whatever the data does not reach (the end of a short row, rows never written, the padding)
-// gets the fill index, so the image is never left with uninitialised bytes; Finish fills the
-// rows that were never written.
+// Whatever the data does not reach at the end of a short row, and the padding, gets the fill
+// index; Finish fills the rows that were never written, for a caller that reads them.
 class RowWriter : public gwgif::LineSink {
 public:
-    RowWriter(GwImage& img, bool interlaced, std::vector<bool>* written, BYTE fill)
+    RowWriter(GwImage& img, bool interlaced, std::vector<bool>& written, BYTE fill, uint64_t rowsAllowed)
         : written_(written), img_(img), height_(static_cast<int>(img.GetHeight())), width_(static_cast<int>(img.GetWidth())),
-          bpp_(img.GetBpp()), rowBytes_(img.GetEffWidth()), order_(height_, interlaced) {
+          bpp_(img.GetBpp()), rowBytes_(img.GetEffWidth()), order_(height_, interlaced), rowsAllowed_(rowsAllowed) {
         // The fill index repeated across a byte, as every pixel of a cleared row holds it.
         fillByte_ = bpp_ == 1 ? (fill ? 255 : 0) : bpp_ == 4 ? static_cast<BYTE>(17 * (fill & 15)) : fill;
     }
 
     int PutLine(const uint8_t* px, int length) override {
+        if (rowsAllowed_ == 0) {
+            overBudget_ = true;  // the read's pixel budget ends here: no more rows decoded
+            return -1;
+        }
+        --rowsAllowed_;
         const int row = order_.Next();
         if (row < 0) return -1;
-        if (written_) (*written_)[static_cast<size_t>(row)] = true;
+        written_[static_cast<size_t>(row)] = true;
         BYTE* dst = img_.GetBits(static_cast<DWORD>(height_ - 1 - row));
         if (!dst) return -1;
         if (length > width_) length = width_;
@@ -185,217 +170,25 @@ public:
         return 0;
     }
 
+    bool OverBudget() const { return overBudget_; }
+
     void Finish() {
-        if (!written_) return;
         for (int row = 0; row < height_; ++row) {
-            if ((*written_)[static_cast<size_t>(row)]) continue;
+            if (written_[static_cast<size_t>(row)]) continue;
             BYTE* dst = img_.GetBits(static_cast<DWORD>(height_ - 1 - row));
             if (dst) std::memset(dst, fillByte_, rowBytes_);
         }
     }
 
 private:
-    std::vector<bool>* written_;
+    std::vector<bool>& written_;
     GwImage& img_;
     int height_, width_, bpp_;
     size_t rowBytes_;
     BYTE fillByte_ = 0;
     gwgif::RowOrder order_;
-};
-
-// The logical screen that frames are composed on. It starts as a palette image of the first
-// frame's depth; a later frame whose colours differ from the screen's table gets its colours
-// merged into free entries, and only when 256 entries cannot hold them does the screen turn
-// into a 24-bit image.
-class Canvas {
-public:
-    bool Start(GwImageGIF& img, int width, int height, int depth,
-               const RGBQUAD* palette, int paletteCount, int trans, BYTE fill) {
-        img_ = &img;
-        if (!img.Create(static_cast<DWORD>(width), static_cast<DWORD>(height), static_cast<DWORD>(depth), TypeGif))
-            return false;
-        img.SetPalette(const_cast<RGBQUAD*>(palette), static_cast<DWORD>(paletteCount));
-        trans_ = trans;
-        fill_ = fill;
-        const RGBQUAD* pal = img.GetPalette();
-        fillColor_ = (pal && fill < img.GetNumColors()) ? pal[fill] : RGBQUAD{0, 0, 0, 0};
-        img.Clear(fill);
-        return true;
-    }
-
-    int Trans() const { return trans_; }
-    RGBQUAD FillColor() const { return fillColor_; }
-    bool TrueColor() const { return img_->GetBpp() == 24; }
-
-    // Restores the frame's rectangle to the screen's fill (transparent when it has one).
-    void FillRect(const ImageDesc& d) {
-        for (int y = d.top; y < d.top + d.height; ++y) {
-            const long sy = static_cast<long>(img_->GetHeight()) - 1 - y;
-            for (int x = d.left; x < d.left + d.width; ++x) {
-                if (TrueColor())
-                    img_->SetPixelColor(x, sy, fillColor_, false);
-                else
-                    img_->SetPixelIndex(x, sy, fill_);
-            }
-        }
-    }
-
-    // Paints frame onto the screen at d, skipping its transparent pixels.
-    bool Mix(const GwImage& frame, const ImageDesc& d, int frameTrans, const std::vector<bool>& rowsWritten) {
-        const int fw = static_cast<int>(frame.GetWidth());
-        const int fh = static_cast<int>(frame.GetHeight());
-        const int sw = static_cast<int>(img_->GetWidth());
-        const int sh = static_cast<int>(img_->GetHeight());
-        const RGBQUAD* fpal = frame.GetPalette();
-        const int fcount = static_cast<int>(frame.GetNumColors());
-        bool used[256] = {};
-        UsedIndices(frame, used);
-        if (frameTrans >= 0 && frameTrans < 256) used[frameTrans] = false;
-
-        int map[256];
-        for (int i = 0; i < 256; ++i) map[i] = i;
-        if (!TrueColor() && !BuildMap(used, fpal, fcount, map)) {
-            if (!PromoteTo(24)) return false;
-        }
-        const bool trueColor = TrueColor();
-        const int fbpp = frame.GetBpp();
-        const int cbpp = img_->GetBpp();
-        for (int y = 0; y < fh; ++y) {
-            const int cy = d.top + y;
-            if (cy < 0 || cy >= sh) continue;
-            // Rows the data never reached leave the screen as it was.
-            if (static_cast<size_t>(y) >= rowsWritten.size() || !rowsWritten[static_cast<size_t>(y)]) continue;
-            const BYTE* src = frame.GetBits(static_cast<DWORD>(fh - 1 - y));
-            BYTE* dst = img_->GetBits(static_cast<DWORD>(sh - 1 - cy));
-            if (!src || !dst) continue;
-            // The common case, an 8-bit frame on an 8-bit screen, is one byte per pixel each way.
-            if (!trueColor && fbpp == 8 && cbpp == 8) {
-                const int x0 = d.left < 0 ? -d.left : 0;
-                const int x1 = d.left + fw > sw ? sw - d.left : fw;
-                for (int x = x0; x < x1; ++x) {
-                    const int idx = src[x];
-                    if (idx != frameTrans) dst[d.left + x] = static_cast<BYTE>(map[idx]);
-                }
-                continue;
-            }
-            for (int x = 0; x < fw; ++x) {
-                const int cx = d.left + x;
-                if (cx < 0 || cx >= sw) continue;
-                const int idx = RowIndex(src, x, fbpp);
-                if (idx == frameTrans) continue;
-                if (trueColor) {
-                    const RGBQUAD c = idx < fcount && fpal ? fpal[idx] : RGBQUAD{0, 0, 0, 0};
-                    BYTE* p = dst + 3 * cx;
-                    p[0] = c.rgbBlue;
-                    p[1] = c.rgbGreen;
-                    p[2] = c.rgbRed;
-                } else {
-                    SetRowIndex(dst, cx, cbpp, map[idx]);
-                }
-            }
-        }
-        return true;
-    }
-
-private:
-    // Maps every used frame index to a screen entry of the same colour; false when the
-    // screen's table (at 8 bits) has no room left.
-    bool BuildMap(const bool* used, const RGBQUAD* fpal, int fcount, int* map) {
-        for (;;) {
-            RGBQUAD* cpal = img_->GetPalette();
-            const int ccount = static_cast<int>(img_->GetNumColors());
-            bool identity = true;
-            for (int i = 0; i < 256 && identity; ++i)
-                if (used[i] && (i >= ccount || i >= fcount || !SameColor(fpal[i], cpal[i]))) identity = false;
-            if (identity) return true;
-
-            bool taken[256] = {};
-            UsedIndices(*img_, taken);
-            taken[fill_] = true;
-            if (trans_ >= 0 && trans_ < 256) taken[trans_] = true;
-
-            bool mapped[256] = {};
-            for (int i = 0; i < 256; ++i) {
-                if (!used[i]) continue;
-                const RGBQUAD c = i < fcount ? fpal[i] : RGBQUAD{0, 0, 0, 0};
-                if (i < ccount && SameColor(cpal[i], c) && i != trans_) {
-                    map[i] = i;
-                    mapped[i] = true;
-                    taken[i] = true;
-                    continue;
-                }
-                for (int j = 0; j < ccount; ++j) {
-                    if (j != trans_ && taken[j] && SameColor(cpal[j], c)) {
-                        map[i] = j;
-                        mapped[i] = true;
-                        break;
-                    }
-                }
-            }
-            bool full = false;
-            for (int i = 0; i < 256 && !full; ++i) {
-                if (!used[i] || mapped[i]) continue;
-                const RGBQUAD c = i < fcount ? fpal[i] : RGBQUAD{0, 0, 0, 0};
-                int j = 0;
-                while (j < ccount && taken[j]) ++j;
-                if (j >= ccount) {
-                    full = true;
-                    break;
-                }
-                cpal[j] = c;
-                cpal[j].rgbReserved = 0;
-                taken[j] = true;
-                map[i] = j;
-                mapped[i] = true;
-                // Identical colours later in the frame table share the new entry.
-                for (int k = i + 1; k < 256; ++k)
-                    if (used[k] && !mapped[k] && k < fcount && SameColor(fpal[k], c)) {
-                        map[k] = j;
-                        mapped[k] = true;
-                    }
-            }
-            if (!full) return true;
-            if (img_->GetBpp() >= 8) return false;
-            if (!PromoteTo(img_->GetBpp() == 1 ? 4 : 8)) return false;
-        }
-    }
-
-    // Re-creates the screen at a larger depth keeping every pixel's colour.
-    bool PromoteTo(int depth) {
-        GwImageGIF next;
-        const int w = static_cast<int>(img_->GetWidth());
-        const int h = static_cast<int>(img_->GetHeight());
-        if (!next.Create(static_cast<DWORD>(w), static_cast<DWORD>(h), static_cast<DWORD>(depth), TypeGif))
-            return false;
-        const int from = img_->GetBpp();
-        const RGBQUAD* pal = img_->GetPalette();
-        const DWORD n = img_->GetNumColors();
-        if (depth != 24) next.SetPalette(img_->GetPalette(), n);
-        for (int y = 0; y < h; ++y) {
-            const BYTE* src = img_->GetBits(static_cast<DWORD>(y));
-            BYTE* dst = next.GetBits(static_cast<DWORD>(y));
-            for (int x = 0; x < w; ++x) {
-                const int i = RowIndex(src, x, from);
-                if (depth == 24) {
-                    const RGBQUAD c = static_cast<DWORD>(i) < n ? pal[i] : RGBQUAD{0, 0, 0, 0};
-                    dst[3 * x] = c.rgbBlue;
-                    dst[3 * x + 1] = c.rgbGreen;
-                    dst[3 * x + 2] = c.rgbRed;
-                } else {
-                    SetRowIndex(dst, x, depth, i);
-                }
-            }
-        }
-        const long keepTrans = img_->GetTransIndex();
-        img_->Transfer(next);
-        img_->SetTransIndex(keepTrans);
-        return true;
-    }
-
-    GwImageGIF* img_ = nullptr;
-    int trans_ = -1;
-    BYTE fill_ = 0;
-    RGBQUAD fillColor_{0, 0, 0, 0};
+    uint64_t rowsAllowed_;
+    bool overBudget_ = false;
 };
 
 }  // namespace
@@ -490,15 +283,16 @@ int GwImageGIF::get_num_frames(gwgif::BufferedSource& in, const ScreenInfo& scre
     return count;
 }
 
-int GwImageGIF::decoder(gwgif::BufferedSource& in, bool interlaced, BYTE fill, int& badCodes) {
+gwgif::LzwDecodeResult GwImageGIF::decoder(gwgif::BufferedSource& in, bool interlaced, BYTE fill,
+                                           bool fillUnreached, uint64_t rowsAllowed, bool* overBudget) {
     rowsWritten_.assign(GetHeight(), false);
-    RowWriter rows(*this, interlaced, &rowsWritten_, fill);
+    RowWriter rows(*this, interlaced, rowsWritten_, fill, rowsAllowed);
     const gwgif::LzwDecodeResult r = gwgif::DecodeLzw(in, static_cast<int>(GetWidth()), rows, true);
-    rows.Finish();
-    badCodes = r.badCodes;
+    if (overBudget) *overBudget = rows.OverBudget();
+    if (fillUnreached) rows.Finish();
     // A code size the decoder refuses still leaves its sub-blocks to step over.
     if (r.status == -20) gwgif::SkipSubBlocks(in);
-    return r.status;
+    return r;
 }
 
 bool GwImageGIF::DescribeFirstFrame(const ScreenInfo& screen, const FrameSurvey& survey) {
@@ -529,231 +323,352 @@ bool GwImageGIF::DescribeFirstFrame(const ScreenInfo& screen, const FrameSurvey&
     return true;
 }
 
-bool GwImageGIF::Decode(GwFile* file) {
-    if (!file) return false;
-    gwgif::BufferedSource in(file);
-    uint8_t hdr[13];
-    if (!in.Read(hdr, 13) || std::memcmp(hdr, "GIF8", 4) != 0) {
-        in.Release();
-        return false;
-    }
-    auto screen = std::make_unique<ScreenInfo>();
-    screen->width = hdr[6] | (hdr[7] << 8);
-    screen->height = hdr[8] | (hdr[9] << 8);
-    const bool headersOnly = info.escape == -1;
-    // Every frame lies on the logical screen, and the screen is what gets allocated.
-    if (!headersOnly &&
-        !DecodeBudgetAllows(static_cast<uint64_t>(screen->width), static_cast<uint64_t>(screen->height))) {
-        in.Release();
-        return false;
-    }
-    if (hdr[10] & 0x80) {
-        if (!ReadColorTable(in, hdr[10] & 7, screen->global, screen->globalCount)) {
-            in.Release();
-            return false;
-        }
-    }
+namespace gwgif {
 
-    const long callerTrans = info.transIndex;
-    const DWORD callerDelay = info.frameDelay;
-    const int callerDisposal = disposal;
-    FrameSurvey survey;
-    const int frames = get_num_frames(in, *screen, &survey);
-    info.frameCount = frames;
-    if (headersOnly) {
-        in.Release();
-        return frames > 0 && DescribeFirstFrame(*screen, survey);
+namespace {
+const char kNoPicture[] = "GIF file holds no picture";
+const char kEndsBeforePixels[] = "GIF file ends before its picture's pixel data";
+}  // namespace
+
+// One read of a GIF file into a GwImageGIF: the screen and its colour table, the survey of
+// every frame, then frame after frame up to the one asked for. Each frame is decoded into the
+// image itself (its buffer kept while frames keep their size and depth) and composed by one of
+// three compositors: the 24-bit mosaic, the first frame taken as it is, or the animation
+// screen. Every step is costed against one pixel budget.
+class FrameDecoder {
+public:
+    FrameDecoder(GwImageGIF& img, BufferedSource& in) : img_(img), in_(in) {}
+    bool Run();
+
+private:
+    enum class Step { Next, Stop, Fail };
+
+    bool ReadScreen();
+    bool ReadFrames();
+    Step ReadFrame(const ImageDesc& d, const RGBQUAD* pal, int entries, int frame);
+    bool PrepareFrame(const ImageDesc& d, int depth, const RGBQUAD* pal, int entries);
+    bool ComposeMosaic(const ImageDesc& d);
+    bool ComposeAnimation(const ImageDesc& d, int frame);
+    bool Finish();
+    // Index the screen is filled with: the frame's transparent index, else the control block's.
+    BYTE ScreenFill() const {
+        return static_cast<BYTE>(img_.info.transIndex >= 0 ? img_.info.transIndex : img_.gce[3]);
     }
-    if (info.frameIndex < 0 || info.frameIndex >= frames) {
-        in.Release();
-        return false;
-    }
-    // Only a mosaic as the 24-bit writer lays it out is reassembled; anything else is an
-    // animation (or a single picture) read frame by frame.
-    const bool tiled = survey.tiled;
+    bool Fail(const char* format, ...);
+
+    GwImageGIF& img_;
+    BufferedSource& in_;
+    GwImageGIF::ScreenInfo screen_;
+    GwImageGIF::FrameSurvey survey_;
+    RGBQUAD table_[256];
+    PixelBudget budget_;
+    int frames_ = 0;
+    long callerTrans_ = -1;
+
+    GwImageGIF screenImage_;  // composed frames, or the reassembled 24-bit mosaic
+    Canvas canvas_;
+    bool started_ = false;
+    bool direct_ = false;  // the decoded image itself is the result
+    uint64_t rowsDone_ = 0;  // rows of the current frame that its data reached
+    ImageDesc prevDesc_;
+    int prevDisposal_ = 0;
+    bool lastTileTransparent_ = false;
+    RGBQUAD lastTileTransColor_{0, 0, 0, 0};
+    long resultTrans_ = -1;
+    DWORD resultDelay_ = 0;
+    bool partial_ = false;
+    int partialFrame_ = 0;
+    uint64_t partialPixels_ = 0;
+};
+
+bool FrameDecoder::Fail(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(img_.info.lastError, sizeof img_.info.lastError, format, args);
+    va_end(args);
+    return false;
+}
+
+bool FrameDecoder::Run() {
+    img_.recognised_ = false;
+    img_.info.flags &= ~GwImage::FlagPartial;
+    if (!ReadScreen()) return false;
+    const long callerDelay = img_.info.frameDelay;
+    const int callerDisposal = img_.disposal;
+    frames_ = img_.get_num_frames(in_, screen_, &survey_);
+    img_.info.frameCount = frames_;
+    if (img_.info.escape == -1) return frames_ > 0 ? img_.DescribeFirstFrame(screen_, survey_) : Fail(kNoPicture);
+    if (frames_ == 0) return Fail(kNoPicture);
+    const long wanted = img_.info.frameIndex;
+    if (wanted < 0 || wanted >= frames_)
+        return Fail("frame %ld asked for, but the file holds %d frame%s (0 to %d)", wanted, frames_,
+                    frames_ == 1 ? "" : "s", frames_ - 1);
+    // A mosaic (as the 24-bit writer lays it out) is read whole; anything else is an
+    // animation, or a single picture, read frame by frame.
+    if (survey_.tiled) img_.info.frameIndex = frames_ - 1;
     // The counting pass read every extension; what applies to single images starts afresh.
-    std::memset(gce, 0, sizeof(gce));
-    info.transIndex = callerTrans;
-    info.frameDelay = callerDelay;
-    disposal = callerDisposal;
+    std::memset(img_.gce, 0, sizeof(img_.gce));
+    img_.info.transIndex = callerTrans_;
+    img_.info.frameDelay = static_cast<DWORD>(callerDelay);
+    img_.disposal = callerDisposal;
+    resultDelay_ = img_.info.frameDelay;
+    return ReadFrames() && Finish();
+}
 
-    GwImageGIF screenImage;  // composed frames, or the reassembled 24-bit mosaic
-    Canvas canvas;
-    bool started = false;
-    bool direct = false;  // the decoded image itself is the result
-    ImageDesc prevDesc;
-    int prevDisposal = 0;
-    std::unique_ptr<GwImageGIF> beforePrev;  // screen before a frame that restores it
-    bool lastTileTransparent = false;
-    RGBQUAD lastTileTransColor{0, 0, 0, 0};
-    long resultTrans = -1;
-    DWORD resultDelay = info.frameDelay;
-    int frame = 0;
+bool FrameDecoder::ReadScreen() {
+    uint8_t hdr[13];
+    if (!in_.Read(hdr, 13) || std::memcmp(hdr, "GIF8", 4) != 0) return false;
+    img_.recognised_ = true;
+    screen_.width = hdr[6] | (hdr[7] << 8);
+    screen_.height = hdr[8] | (hdr[9] << 8);
+    // Every frame lies on the logical screen, and the screen is what gets allocated.
+    if (img_.info.escape != -1 &&
+        !img_.DecodeBudgetAllows(static_cast<uint64_t>(screen_.width), static_cast<uint64_t>(screen_.height)))
+        return false;
+    if ((hdr[10] & 0x80) && !ReadColorTable(in_, hdr[10] & 7, screen_.global, screen_.globalCount))
+        return Fail(kEndsBeforePixels);
+    callerTrans_ = img_.info.transIndex;
+    return true;
+}
+
+bool FrameDecoder::ReadFrames() {
     bool prevZero = true;
-    auto table = std::make_unique<RGBQUAD[]>(256);
-
-    for (;;) {
+    for (int frame = 0;;) {
         ImageDesc d;
         const NextBlock next = NextImage(
-            in, prevZero, d, [&] { return DecodeExtension(in); }, [&] { return info.escape > 0; });
-        if (next == NextBlock::Cancelled) {
-            in.Release();
-            return false;
-        }
-        if (next == NextBlock::End) break;
-        int entries = 0;
-        const RGBQUAD* pal = screen->global;
+            in_, prevZero, d, [&] { return img_.DecodeExtension(in_); }, [&] { return img_.info.escape > 0; });
+        if (next == NextBlock::Cancelled) return false;
+        if (next == NextBlock::End) return true;
+        int entries = screen_.globalCount;
+        const RGBQUAD* pal = screen_.global;
         if (d.flags & 0x80) {
-            if (!ReadColorTable(in, d.flags & 7, table.get(), entries)) break;
-            pal = table.get();
-        } else {
-            entries = screen->globalCount;
+            if (!ReadColorTable(in_, d.flags & 7, table_, entries)) return true;
+            pal = table_;
         }
-        if (!FitsScreen(d, screen->width, screen->height)) {
-            // Its data is skipped as data, never read as block labels.
-            if (!SkipImageData(in)) break;
-            std::memset(gce, 0, sizeof(gce));
-            info.transIndex = callerTrans;
-            continue;
+        if (FitsScreen(d, screen_.width, screen_.height)) {
+            const Step step = ReadFrame(d, pal, entries, frame);
+            if (step == Step::Fail) return false;
+            if (step == Step::Stop || frame >= img_.info.frameIndex) return true;
+            ++frame;
+        } else if (!SkipImageData(in_)) {
+            return true;  // its data is skipped as data, never read as block labels
         }
-
-        const int depth = DepthFor(entries);
-        if (!Create(static_cast<DWORD>(d.width), static_cast<DWORD>(d.height), static_cast<DWORD>(depth), TypeGif)) {
-            in.Release();
-            return false;
-        }
-        if (entries > 0) {
-            if (info.transIndex == -1) {
-                SetPalette(const_cast<RGBQUAD*>(pal), static_cast<DWORD>(entries));
-            } else {
-                RGBQUAD ext[256];
-                for (int i = 0; i < 256; ++i) ext[i] = i < entries ? pal[i] : RGBQUAD{255, 255, 255, 0};
-                SetPalette(ext, 256);
-            }
-        }
-        // Pixels the data does not reach (short or broken data) are transparent where the
-        // image has a transparent index, else index 0; never left uninitialised.
-        const BYTE unreached = static_cast<BYTE>(info.transIndex >= 0 ? info.transIndex : 0);
-        info.offsetX = d.left;
-        info.offsetY = d.top;
-
-        int badCodes = 0;
-        decoder(in, (d.flags & 0x40) != 0, unreached, badCodes);
-        if (info.escape != 0) {
-            in.Release();
-            return false;
-        }
-
-        if (tiled) {
-            info.frameIndex = frames - 1;
-            if (!started) {
-                screenImage.CopyInfo(*this);
-                if (!screenImage.Create(static_cast<DWORD>(screen->width), static_cast<DWORD>(screen->height), 24, TypeGif)) {
-                    CopyError(info.lastError, screenImage);
-                    in.Release();
-                    return false;
-                }
-                screenImage.Clear(0);
-                started = true;
-            }
-            const RGBQUAD* fpal = GetPalette();
-            const int fcount = static_cast<int>(GetNumColors());
-            const int fbpp = GetBpp();
-            for (int y = 0; y < d.height; ++y) {
-                const BYTE* src = GetBits(static_cast<DWORD>(d.height - 1 - y));
-                BYTE* dst = screenImage.GetBits(static_cast<DWORD>(screen->height - 1 - (d.top + y)));
-                for (int x = 0; x < d.width; ++x) {
-                    const int idx = RowIndex(src, x, fbpp);
-                    const RGBQUAD c = idx < fcount ? fpal[idx] : RGBQUAD{0, 0, 0, 0};
-                    BYTE* p = dst + 3 * (d.left + x);
-                    p[0] = c.rgbBlue;
-                    p[1] = c.rgbGreen;
-                    p[2] = c.rgbRed;
-                }
-            }
-            lastTileTransparent = (gce[0] & 1) != 0;
-            if (lastTileTransparent && info.transIndex >= 0 && info.transIndex < fcount)
-                lastTileTransColor = fpal[info.transIndex];
-        } else if (!started && frame >= info.frameIndex &&
-                   IsWholeScreenImage(*this, d, screen->width, screen->height, unreached,
-                                      static_cast<BYTE>(info.transIndex >= 0 ? info.transIndex : gce[3]))) {
-            // The wanted picture is the first image and it covers the screen: composing it
-            // on an empty screen would reproduce it byte for byte, so it is kept as it is.
-            resultTrans = info.transIndex;
-            resultDelay = info.frameDelay;
-            started = true;
-            direct = true;
-        } else {
-            if (!started) {
-                const BYTE fill = static_cast<BYTE>(info.transIndex >= 0 ? info.transIndex : gce[3]);
-                screenImage.CopyInfo(*this);
-                RGBQUAD fullPal[256];
-                const int n = static_cast<int>(GetNumColors());
-                std::memcpy(fullPal, GetPalette(), static_cast<size_t>(n) * sizeof(RGBQUAD));
-                if (!canvas.Start(screenImage, screen->width, screen->height, depth, fullPal, n,
-                                  static_cast<int>(info.transIndex), fill)) {
-                    CopyError(info.lastError, screenImage);
-                    in.Release();
-                    return false;
-                }
-                resultTrans = info.transIndex;
-                started = true;
-            } else if (prevDisposal == 2) {
-                canvas.FillRect(prevDesc);
-            } else if (prevDisposal == 3 && beforePrev) {
-                screenImage.Transfer(*beforePrev);
-            }
-            const int thisDisposal = (gce[0] >> 2) & 7;
-            beforePrev.reset();
-            if (thisDisposal == 3 && frame < info.frameIndex) {
-                beforePrev = std::make_unique<GwImageGIF>();
-                beforePrev->Copy(screenImage);
-            }
-            if (!canvas.Mix(*this, d, static_cast<int>(info.transIndex), rowsWritten_)) {
-                CopyError(info.lastError, screenImage);
-                in.Release();
-                return false;
-            }
-            resultDelay = info.frameDelay;
-        }
-        prevDisposal = (gce[0] >> 2) & 7;
-        prevDesc = d;
-        std::memset(gce, 0, sizeof(gce));
-        info.transIndex = callerTrans;
-        if (frame >= info.frameIndex) break;
-        ++frame;
+        // A control block belongs to the one image after it.
+        std::memset(img_.gce, 0, sizeof(img_.gce));
+        img_.info.transIndex = callerTrans_;
     }
-    in.Release();
-    if (!started) return false;
+}
 
-    // The result carries this decode's information; pixels and palette are the screen's.
-    ImageInfo keep = info;
+FrameDecoder::Step FrameDecoder::ReadFrame(const ImageDesc& d, const RGBQUAD* pal, int entries, int frame) {
+    const int depth = DepthFor(entries);
+    if (!PrepareFrame(d, depth, pal, entries)) return Step::Fail;
+    // Pixels the data does not reach (short or broken data) are transparent where the image
+    // has a transparent index, else index 0; never left uninitialised where they are read.
+    const BYTE unreached = static_cast<BYTE>(img_.info.transIndex >= 0 ? img_.info.transIndex : 0);
+    img_.info.offsetX = d.left;
+    img_.info.offsetY = d.top;
+    // Only a picture taken whole needs its unreached rows filled: a mosaic tile, or a first
+    // frame that may be the result itself. The animation screen paints reached rows only.
+    const bool whole = survey_.tiled || (!started_ && frame >= img_.info.frameIndex);
+    // Rows are decoded only while composing them stays within the budget.
+    bool overBudget = false;
+    const LzwDecodeResult r = img_.decoder(in_, (d.flags & 0x40) != 0, unreached, whole,
+                                           budget_.Left() / static_cast<uint64_t>(d.width) + 1, &overBudget);
+    if (img_.info.escape != 0) return Step::Fail;
+    if (overBudget) {
+        budget_.Work(budget_.Left() + 1, img_.info.lastError);
+        return Step::Fail;
+    }
+    rowsDone_ = 0;
+    for (bool reached : img_.rowsWritten_) rowsDone_ += reached ? 1 : 0;
+    const uint64_t area = static_cast<uint64_t>(d.width) * static_cast<uint64_t>(d.height);
+    // The decoded pixels are counted where they are composed; here only the rows filled.
+    const uint64_t filled = whole ? (static_cast<uint64_t>(d.height) - rowsDone_) * static_cast<uint64_t>(d.width) : 0;
+    if (!budget_.Work(filled, img_.info.lastError)) return Step::Fail;
+    if (r.status == -1) {
+        // The stream ended inside this image's data. With nothing read, there is no picture.
+        if (!started_ && r.pixels == 0) {
+            Fail(kEndsBeforePixels);
+            return Step::Fail;
+        }
+        partial_ = true;
+        partialFrame_ = frame;
+        partialPixels_ = static_cast<uint64_t>(r.pixels) < area ? static_cast<uint64_t>(r.pixels) : area;
+    }
+    bool ok = true;
+    if (survey_.tiled) {
+        ok = ComposeMosaic(d);
+    } else if (!started_ && frame >= img_.info.frameIndex &&
+               IsWholeScreenImage(img_, d, screen_.width, screen_.height, unreached, ScreenFill())) {
+        // The wanted picture is the first image and it covers the screen: composing it on an
+        // empty screen would reproduce it byte for byte, so it is kept as it is.
+        resultTrans_ = img_.info.transIndex;
+        resultDelay_ = img_.info.frameDelay;
+        started_ = direct_ = true;
+        ok = budget_.Work(rowsDone_ * static_cast<uint64_t>(d.width), img_.info.lastError);
+    } else {
+        ok = ComposeAnimation(d, frame);
+    }
+    if (!ok) return Step::Fail;
+    prevDisposal_ = (img_.gce[0] >> 2) & 7;
+    prevDesc_ = d;
+    return partial_ ? Step::Stop : Step::Next;
+}
+
+bool FrameDecoder::PrepareFrame(const ImageDesc& d, int depth, const RGBQUAD* pal, int entries) {
+    const bool reuse = img_.IsValid() && img_.GetWidth() == static_cast<DWORD>(d.width) &&
+                       img_.GetHeight() == static_cast<DWORD>(d.height) && img_.GetBpp() == depth;
+    if (reuse) {
+        // Same size and depth as the previous frame: its buffer is taken again, palette cleared.
+        std::memset(img_.GetPalette(), 0, img_.GetPaletteSize());
+        img_.info.nearestValid = false;
+        img_.info.type = TypeGif;
+        img_.AlphaDelete();
+        img_.SelectionDelete();
+    } else {
+        const uint64_t bytes = PixelBytes(static_cast<uint64_t>(d.width), static_cast<uint64_t>(d.height), depth);
+        if (!budget_.Hold(bytes + PixelBytes(screenImage_) + canvas_.SavedBytes(), img_.info.lastError)) return false;
+        if (!img_.Create(static_cast<DWORD>(d.width), static_cast<DWORD>(d.height), static_cast<DWORD>(depth), TypeGif))
+            return false;
+    }
+    if (entries > 0) {
+        if (img_.info.transIndex == -1) {
+            img_.SetPalette(const_cast<RGBQUAD*>(pal), static_cast<DWORD>(entries));
+        } else {
+            RGBQUAD ext[256];
+            for (int i = 0; i < 256; ++i) ext[i] = i < entries ? pal[i] : RGBQUAD{255, 255, 255, 0};
+            img_.SetPalette(ext, 256);
+        }
+    }
+    return true;
+}
+
+// The mosaic compositor: each tile's pixels, with their colours, at their place on a 24-bit
+// screen.
+bool FrameDecoder::ComposeMosaic(const ImageDesc& d) {
+    if (!started_) {
+        screenImage_.CopyInfo(img_);
+        const uint64_t bytes = PixelBytes(static_cast<uint64_t>(screen_.width), static_cast<uint64_t>(screen_.height), 24);
+        if (!budget_.Hold(bytes + PixelBytes(img_), img_.info.lastError)) return false;
+        if (!screenImage_.Create(static_cast<DWORD>(screen_.width), static_cast<DWORD>(screen_.height), 24, TypeGif)) {
+            CopyError(img_.info.lastError, screenImage_);
+            return false;
+        }
+        screenImage_.Clear(0);
+        started_ = true;
+    }
+    const RGBQUAD* fpal = img_.GetPalette();
+    const int fcount = static_cast<int>(img_.GetNumColors());
+    const int fbpp = img_.GetBpp();
+    for (int y = 0; y < d.height; ++y) {
+        const BYTE* src = img_.GetBits(static_cast<DWORD>(d.height - 1 - y));
+        BYTE* dst = screenImage_.GetBits(static_cast<DWORD>(screen_.height - 1 - (d.top + y)));
+        for (int x = 0; x < d.width; ++x) {
+            const int idx = RowIndex(src, x, fbpp);
+            const RGBQUAD c = idx < fcount ? fpal[idx] : RGBQUAD{0, 0, 0, 0};
+            BYTE* p = dst + 3 * (d.left + x);
+            p[0] = c.rgbBlue;
+            p[1] = c.rgbGreen;
+            p[2] = c.rgbRed;
+        }
+    }
+    lastTileTransparent_ = (img_.gce[0] & 1) != 0;
+    if (lastTileTransparent_ && img_.info.transIndex >= 0 && img_.info.transIndex < fcount)
+        lastTileTransColor_ = fpal[img_.info.transIndex];
+    return budget_.Work(static_cast<uint64_t>(d.width) * static_cast<uint64_t>(d.height), img_.info.lastError);
+}
+
+// The animation compositor: the previous frame's disposal, then this frame painted on the
+// screen. Disposal 3 keeps only the rows of this frame's rectangle that it paints.
+bool FrameDecoder::ComposeAnimation(const ImageDesc& d, int frame) {
+    uint64_t work = 0;
+    const uint64_t frameBytes = PixelBytes(img_);
+    if (!started_) {
+        screenImage_.CopyInfo(img_);
+        RGBQUAD fullPal[256];
+        const int n = static_cast<int>(img_.GetNumColors());
+        std::memcpy(fullPal, img_.GetPalette(), static_cast<size_t>(n) * sizeof(RGBQUAD));
+        if (!canvas_.Start(screenImage_, screen_.width, screen_.height, img_.GetBpp(), fullPal, n,
+                           static_cast<int>(img_.info.transIndex), ScreenFill(), budget_, frameBytes)) {
+            std::snprintf(img_.info.lastError, sizeof img_.info.lastError, "%s", canvas_.Error());
+            return false;
+        }
+        resultTrans_ = img_.info.transIndex;
+        started_ = true;
+        work += static_cast<uint64_t>(screen_.width) * static_cast<uint64_t>(screen_.height);
+    } else if (prevDisposal_ == 2) {
+        work += canvas_.FillRect(prevDesc_);
+    } else if (prevDisposal_ == 3) {
+        work += canvas_.Restore();
+    }
+    canvas_.DropSaved();
+    if (((img_.gce[0] >> 2) & 7) == 3 && frame < img_.info.frameIndex) {
+        const uint64_t saved = rowsDone_ * static_cast<uint64_t>(d.width) * (canvas_.TrueColor() ? 3 : 1);
+        if (!budget_.Hold(canvas_.Bytes() + frameBytes + saved, img_.info.lastError)) return false;
+        work += canvas_.Save(d, img_.rowsWritten_);
+    }
+    const uint64_t extra = canvas_.ExtraWork();
+    if (!canvas_.Mix(img_, d, static_cast<int>(img_.info.transIndex), img_.rowsWritten_, budget_,
+                     frameBytes + canvas_.SavedBytes())) {
+        std::snprintf(img_.info.lastError, sizeof img_.info.lastError, "%s", canvas_.Error());
+        return false;
+    }
+    work += rowsDone_ * static_cast<uint64_t>(d.width) + canvas_.ExtraWork() - extra;
+    resultDelay_ = img_.info.frameDelay;
+    return budget_.Work(work, img_.info.lastError);
+}
+
+// The result carries this read's information; pixels and palette are the screen's.
+bool FrameDecoder::Finish() {
+    if (!started_) return Fail(kEndsBeforePixels);
+    ImageInfo keep = img_.info;
     keep.pixels = nullptr;
     keep.ghostOf = nullptr;
     keep.offsetX = keep.offsetY = 0;
     keep.nearestValid = false;
-    if (tiled) {
+    if (survey_.tiled) {
         keep.transIndex = -1;
-        if (lastTileTransparent) {
+        if (lastTileTransparent_) {
             keep.transIndex = 0;
-            keep.transColor = lastTileTransColor;
+            keep.transColor = lastTileTransColor_;
             keep.transColor.rgbReserved = 0;
         }
     } else {
-        keep.transIndex = resultTrans;
-        keep.frameDelay = resultDelay;
-        if (!direct && canvas.TrueColor()) {
+        keep.transIndex = resultTrans_;
+        keep.frameDelay = resultDelay_;
+        if (!direct_ && canvas_.TrueColor()) {
             // A screen that outgrew 256 colours marks transparency by its fill colour.
-            keep.transIndex = resultTrans >= 0 ? 0 : -1;
-            keep.transColor = canvas.FillColor();
+            keep.transIndex = resultTrans_ >= 0 ? 0 : -1;
+            keep.transColor = canvas_.FillColor();
             keep.transColor.rgbReserved = 0;
         }
     }
-    if (!direct) {
-        keep.rowBytes = screenImage.GetEffWidth();
-        Transfer(screenImage);
+    if (partial_) {
+        // The picture is what the file held; the caller is told, and told where it ends.
+        keep.flags |= GwImage::FlagPartial;
+        std::snprintf(keep.lastError, sizeof keep.lastError,
+                      "GIF file ends inside frame %d's pixel data (%" PRIu64 " pixels read)", partialFrame_,
+                      partialPixels_);
     }
-    keep.pixels = GetBits(0);
-    info = keep;
+    if (!direct_) {
+        keep.rowBytes = screenImage_.GetEffWidth();
+        img_.Transfer(screenImage_);
+    }
+    keep.pixels = img_.GetBits(0);
+    img_.info = keep;
     return true;
+}
+
+}  // namespace gwgif
+
+bool GwImageGIF::Decode(GwFile* file) {
+    if (!file) return false;
+    gwgif::BufferedSource in(file);
+    // However the read ends, the stream is left right after the last byte it used.
+    struct ReleaseOnExit {
+        gwgif::BufferedSource& in;
+        ~ReleaseOnExit() { in.Release(); }
+    } release{in};
+    gwgif::FrameDecoder reader(*this, in);
+    return reader.Run();
 }

@@ -13,6 +13,8 @@
 class GwFile;
 
 namespace gwgif {
+class FrameDecoder;
+struct LzwDecodeResult;
 class ByteSink;
 class ByteSource;
 class PixelSource;
@@ -46,8 +48,15 @@ public:
     // frame 0 would have (GetBpp, GetNumColors, GetTransIndex/GetTransColor, GetFrameDelay),
     // with loops and comment. false for a null stream, a stream that is no GIF, a frame index
     // outside 0..frames-1 (a file without frames, when reading headers only), or a raised escape.
+    // A file that ends inside the frame's pixel data gives what it held, with FlagPartial set
+    // and lastError saying where it ended; one that ends before any pixel of the first frame
+    // fails. Failures after the signature leave their reason in lastError: no frame, a frame
+    // index beyond the count, the decode budget, or the budget for composing frames (pixel
+    // work across all frames up to the one asked for, and the memory held at once).
     bool Decode(GwFile* file);
     bool Decode(FILE* fp);
+    // True when the last Decode found the GIF signature, so its failure is this format's.
+    bool Recognised() const { return recognised_; }
 
     // Writes this image as a GIF89a file. false with lastError on a null stream, an empty
     // image or a write failure ("Write Error in GIF file").
@@ -85,9 +94,12 @@ protected:
     int get_num_frames(gwgif::BufferedSource& in, const ScreenInfo& screen, FrameSurvey* survey = nullptr);
     // Fills the header and information as a decode of frame 0 would, from the survey alone.
     bool DescribeFirstFrame(const ScreenInfo& screen, const FrameSurvey& survey);
-    // Decodes one image's data into this image (already created at the image's size); pixels
-    // the data does not reach get the index fill.
-    int decoder(gwgif::BufferedSource& in, bool interlaced, BYTE fill, int& badCodes);
+    // Decodes one image's data into this image (already created at the image's size), noting
+    // the rows reached in rowsWritten_; the rest of a short row gets the index fill, and so do
+    // rows never reached when fillUnreached. At most rowsAllowed rows are decoded; one more
+    // sets *overBudget.
+    gwgif::LzwDecodeResult decoder(gwgif::BufferedSource& in, bool interlaced, BYTE fill, bool fillUnreached,
+                                   uint64_t rowsAllowed, bool* overBudget);
 
     // Rows of the current image that its data reached (top row first).
     std::vector<bool> rowsWritten_;
@@ -97,4 +109,8 @@ protected:
     char comment[256];
     int loops;
     int disposal;
+
+private:
+    friend class gwgif::FrameDecoder;
+    bool recognised_ = false;
 };

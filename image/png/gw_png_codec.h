@@ -19,7 +19,11 @@ public:
     // Decodes the PNG at the stream's position into this object. false with lastError set to
     // libpng's message ("Read Error" for a truncated stream), or with lastError untouched
     // when escape stopped the decode. Sets the PNG codec option to 1 for an interlaced file.
+    // A file that ends once rows have been read gives what it held (the rest zero), with
+    // FlagPartial set and lastError saying where it ended.
     bool Decode(GwFile* file);
+    // True when the last Decode found the PNG signature, so its failure is this format's.
+    bool Recognised() const { return recognised_; }
     // Encodes this image (usually a ghost of the caller's) as PNG; interlaced when the PNG
     // codec option is 1. A palette image with a transparent index other than 0 has that
     // entry swapped to 0 (palette and pixels) and its owner's transparent index set to 0.
@@ -33,4 +37,9 @@ private:
     // when rgba (alpha 0 where keyed and the colour equals key), else the stored bytes with
     // 24-bit pixels turned from blue-green-red into red-green-blue.
     void FillRow(uint32_t row, unsigned char* buffer, bool rgba, bool keyed, RGBQUAD key);
+    // Notes whether the stream starts with the PNG signature; false, with the reason, for a
+    // header whose width or height is over side. The stream is left where it was.
+    bool CheckSignature(GwFile* file, uint32_t side);
+
+    bool recognised_ = false;
 };

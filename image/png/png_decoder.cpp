@@ -4,12 +4,14 @@
 // passes start from what the image already holds).
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 
 #include "image/gw_file.h"
 #include "image/png/gw_png_codec.h"
 #include "image/png/png_io.h"
 #include "image/png/png_shim.h"
+#include "image/pixel_rows.h"
 
 namespace {
 // No side of a PNG we read may exceed this (libpng's own default); together with the
@@ -43,6 +45,16 @@ struct GwPngCodecAccess {
     bool alpha;
     bool widen;      // 2-bit data stored as 4-bit pixels
     bool described;  // headers only: the facts are in the image, no pixel was read
+    bool ended;      // the stream gave fewer bytes than libpng asked for
+    uint64_t rowsStored;
+
+    // Reads for libpng, noting a stream that ends early.
+    static size_t ReadBytes(void* user, unsigned char* data, size_t length) {
+        GwPngCodecAccess& c = *static_cast<GwPngCodecAccess*>(user);
+        const size_t got = c.file->Read(data, 1, length);
+        if (got < length) c.ended = true;
+        return got;
+    }
 
     // What a full decode would report, from the header chunks alone (no pixel allocated).
     static void Describe(GwPngCodec& im, const GwPngHeader& h) {
@@ -184,6 +196,7 @@ struct GwPngCodecAccess {
     static void Store(void* user, int pass, uint32_t row, const unsigned char* buffer, size_t length) {
         GwPngCodecAccess& c = *static_cast<GwPngCodecAccess*>(user);
         GwPngCodec& im = *c.image;
+        ++c.rowsStored;
         DWORD y = im.GetHeight() - 1 - row;
         BYTE* stored = im.GetBits(y);
         DWORD width = im.GetWidth();
@@ -209,18 +222,42 @@ struct GwPngCodecAccess {
     }
 };
 
+// Looks at the signature and the header chunk without consuming them: whether this is a PNG
+// at all, and, for one, a refusal with the real reason when a side is over the limit libpng
+// is given. The stream is put back where it was.
+bool GwPngCodec::CheckSignature(GwFile* file, uint32_t side) {
+    static const uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    const long start = file->Tell();
+    if (start < 0) return true;  // a stream that cannot go back is left to libpng
+    uint8_t head[24];
+    const size_t got = file->Read(head, 1, sizeof head);
+    file->Seek(start, 0);
+    recognised_ = got >= 8 && std::memcmp(head, kSignature, 8) == 0;
+    if (!recognised_ || got < 24 || std::memcmp(head + 12, "IHDR", 4) != 0) return true;
+    const uint32_t width = gwpix::Be32(head + 16), height = gwpix::Be32(head + 20);
+    if (width <= side && height <= side) return true;
+    std::snprintf(info.lastError, sizeof info.lastError,
+                  "PNG picture of %u x %u pixels has a side over the limit of %u pixels", width, height, side);
+    return false;
+}
+
 bool GwPngCodec::Decode(GwFile* file) {
+    recognised_ = false;
+    info.flags &= ~FlagPartial;
     if (!file) {
         SetText(info.lastError, "null file handler");
         return false;
     }
-    GwPngIo io = GwPngStreamIo(file);
     // libpng refuses a side beyond the decode budget itself; the area is weighed once the
     // header is known.
     const uint64_t budget = GetMaxDecodePixels();
     const uint32_t side = budget < kMaxSide ? static_cast<uint32_t>(budget) : kMaxSide;
+    if (!CheckSignature(file, side)) return false;
     GwPngLimits limits = {side, side, kChunkCacheMax, kChunkMallocMax};
-    GwPngCodecAccess access = {this, file, 1, false, false, false};
+    GwPngCodecAccess access = {this, file, 1, false, false, false, false, 0};
+    GwPngIo io = GwPngStreamIo(file);
+    io.user = &access;
+    io.read = &GwPngCodecAccess::ReadBytes;
     GwPngReadHooks hooks = {&access, &GwPngCodecAccess::Begin, &GwPngCodecAccess::Prepare, &GwPngCodecAccess::Store};
     GwPngHeader h;
     const GwPngStatus status = GwPngRead(&io, &limits, &hooks, &GwPngCodecAccess::BufferBytes, &h, info.lastError);
@@ -229,6 +266,15 @@ bool GwPngCodec::Decode(GwFile* file) {
         case GW_PNG_OK: return true;
         case GW_PNG_NO_STRUCT: SetText(info.lastError, "Failed to create PNG structure"); return false;
         case GW_PNG_NO_INFO: SetText(info.lastError, "Failed to initialize PNG info structure"); return false;
+        case GW_PNG_FAILED:
+            // A file cut once rows were read keeps them; one cut before any row fails.
+            if (!access.ended || access.rowsStored == 0) return false;
+            info.flags |= FlagPartial;
+            std::snprintf(info.lastError, sizeof info.lastError,
+                          "PNG file ends inside its pixel data (%llu of %llu rows read)",
+                          static_cast<unsigned long long>(access.rowsStored),
+                          static_cast<unsigned long long>(h.height) * static_cast<unsigned long long>(h.passes));
+            return true;
         default: return false;
     }
 }
