@@ -582,7 +582,9 @@ public:
     // Failure (false) leaves both images as they were, with the reason in this image's
     // GetLastError(): "... : no picture" for an empty image, "... : size must be greater than
     // zero", "... : angle is not a finite number", "... : picture too large (W x H pixels)" when
-    // the result would exceed the decode budget (nothing is allocated then), and Create's
+    // the result would exceed the decode budget, "... : needs N bytes of pixel memory, ..." when
+    // source, result and working buffers together would hold more than 4 bytes for each pixel
+    // of the decode budget (nothing is allocated then either), and Create's
     // messages when memory runs out. Angles are in degrees, counter-clockwise as the picture
     // is seen (rows count upward). "Exact" operations move pixels without changing them: the
     // palette, the transparent index or colour, the alpha plane and the selection plane (and

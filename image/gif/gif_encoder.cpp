@@ -311,7 +311,7 @@ bool GwImageGIF::EncodeRGB(GwFile* file) {
                 }
             }
             tile.SetOffset(left, top);
-            tile.SetCodecOption(0, TypeGif);  // tiles always use LZW
+            tile.SetCodecOption(GetCodecOption(TypeGif), TypeGif);  // the picture's own coder
             tile.EncodeExtension(out);
             ok = tile.EncodeBody(out, true);
         }

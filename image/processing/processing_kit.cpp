@@ -27,8 +27,34 @@ bool GwProcessingKit::CheckResult(GwImage& image, const char* op, int64_t width,
     return true;
 }
 
+uint64_t GwProcessingKit::HeldBytes(const GwImage& image) {
+    if (!image.dib) return 0;
+    const uint64_t area = static_cast<uint64_t>(image.GetWidth()) * image.GetHeight();
+    return static_cast<uint64_t>(image.GetEffWidth()) * image.GetHeight() + (image.alpha ? area : 0) +
+           (image.selection ? area : 0);
+}
+
+bool GwProcessingKit::CheckMemory(GwImage& report, const char* op, uint64_t bytes) {
+    const uint64_t pixels = GwImage::GetMaxDecodePixels();
+    const uint64_t limit = pixels > UINT64_MAX / kBytesPerPixel ? UINT64_MAX : pixels * kBytesPerPixel;
+    if (bytes <= limit) return true;
+    char why[160];
+    std::snprintf(why, sizeof(why), "needs %llu bytes of pixel memory, over the %llu that the decode limit of %llu pixels allows",
+                  static_cast<unsigned long long>(bytes), static_cast<unsigned long long>(limit),
+                  static_cast<unsigned long long>(pixels));
+    return Fail(report, op, why);
+}
+
 bool GwProcessingKit::MakeLike(const GwImage& src, GwImage& out, long width, long height, WORD bpp, GwImage& report,
-                               const char* op) {
+                               const char* op, uint64_t extraBytes) {
+    // Source and result are held together until the result is delivered (and the picture
+    // the caller started from, when src is a working copy of it).
+    const uint64_t area = static_cast<uint64_t>(width) * static_cast<uint64_t>(height);
+    const uint64_t depth = bpp <= 1 ? 1 : bpp <= 4 ? 4 : bpp <= 8 ? 8 : 24;
+    const uint64_t result = ((static_cast<uint64_t>(width) * depth + 31) / 32) * 4 * static_cast<uint64_t>(height) +
+                            (src.alpha ? area : 0) + (src.selection ? area : 0);
+    if (!CheckMemory(report, op, HeldBytes(src) + (&report != &src ? HeldBytes(report) : 0) + result + extraBytes))
+        return false;
     out.CopyInfo(src);
     if (!out.Create(static_cast<DWORD>(width), static_cast<DWORD>(height), bpp, src.info.type)) {
         return Fail(report, op, out.GetLastError());

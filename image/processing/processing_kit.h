@@ -19,8 +19,17 @@ public:
     // less takes src's palette, a 24-bit result of a palette picture takes the transparent
     // entry as its transparent colour. The alpha plane is created (undefined contents) when
     // src has one. Failure is reported on `report`.
+    // Before anything is made, the pixel memory held at once (src, report when it is another
+    // picture, the result and extraBytes of working buffers) is checked with CheckMemory.
     static bool MakeLike(const GwImage& src, GwImage& out, long width, long height, WORD bpp,
-                         GwImage& report, const char* op);
+                         GwImage& report, const char* op, uint64_t extraBytes = 0);
+    // Pixel memory a transform may hold at once: kBytesPerPixel bytes for each pixel of the
+    // decode budget, the size of one 24-bit picture with alpha at the limit. false, with
+    // "op : needs N bytes of pixel memory, ..." on report, when bytes is more.
+    static constexpr uint64_t kBytesPerPixel = 4;
+    static bool CheckMemory(GwImage& report, const char* op, uint64_t bytes);
+    // Bytes of pixel rows and planes (alpha, selection) an image holds.
+    static uint64_t HeldBytes(const GwImage& image);
     // Moves `out` into dest, or into image when dest is null.
     static bool Deliver(GwImage& image, GwImage* dest, GwImage& out);
 

@@ -201,7 +201,10 @@ bool FilterPicture(GwImage& src, GwImage& report, GwImage& out, const char* op, 
                    double support, bool widen, OverflowMethod overflow) {
     const size_t srcW = src.GetWidth(), srcH = src.GetHeight();
     const size_t dstW = static_cast<size_t>(width), dstH = static_cast<size_t>(height);
-    if (!GwProcessingKit::MakeLike(src, out, width, height, 24, report, op)) return false;
+    // The larger plane's intermediate picture, which FilterPlane holds while it works.
+    const uint64_t across = static_cast<uint64_t>(dstW) * srcH, down = static_cast<uint64_t>(srcW) * dstH;
+    const uint64_t mid = 3 * (across <= down ? across : down);
+    if (!GwProcessingKit::MakeLike(src, out, width, height, 24, report, op, mid)) return false;
     out.SelectionDelete();
     try {
         Taps across, down;
@@ -231,7 +234,10 @@ bool RunFilter(GwImage& image, GwImage* dest, const char* op, long width, long h
     if (!GwProcessingKit::CheckResult(image, op, width, height)) return false;
     GwImage out;
     if (image.IsIndexed()) {
-        // Palette pictures are filtered in 24 bits; only the result's target changes.
+        // Palette pictures are filtered in 24 bits; only the result's target changes. Making
+        // the 24-bit copy holds the picture, a copy of it and the 24-bit one at once.
+        const uint64_t wideBytes = ((static_cast<uint64_t>(image.GetWidth()) * 24 + 31) / 32) * 4 * image.GetHeight();
+        if (!GwProcessingKit::CheckMemory(image, op, 2 * GwProcessingKit::HeldBytes(image) + wideBytes)) return false;
         GwImage wide(image, true, false, true);
         if (!wide.IsValid() || !wide.IncreaseBpp(24)) return GwProcessingKit::Fail(image, op, "can't allocate memory");
         if (!FilterPicture(wide, image, out, op, width, height, kind, kernel, support, widen, overflow)) return false;

@@ -1,6 +1,7 @@
 // The convert and info subcommands of the real program: help and usage errors, conversions
 // between every pair of formats with the GIF coders, PNG interlacing and frame choice, the
-// strict --from, failures that leave no file behind, and what info reports.
+// strict --from, failures that leave no file behind and say why, hostile animations that must
+// end quickly, files cut short, and what info reports.
 #include <gtest/gtest.h>
 
 #include <unistd.h>
@@ -14,6 +15,7 @@
 
 #include "image/gif/gw_image_gif.h"
 #include "image/gw_image.h"
+#include "tests/image/gif_test_util.h"
 #include "tests/support/program.h"
 #include "tests/support/qr_decode.h"
 
@@ -159,6 +161,20 @@ TEST_F(ConvertInfoCliTest, GifCodersAndPngInterlaceAreApplied) {
     // The coders really differ: both compressing coders beat uncompressed codes.
     EXPECT_LT(sizes[0], sizes[1]);
     EXPECT_LT(sizes[2], sizes[1]);
+    // True-colour pictures (written as a mosaic of 8-bit tiles) take the coder too.
+    GwImage plain24(96, 8, 24, TypeAny);
+    for (long y = 0; y < 8; ++y)
+        for (long x = 0; x < 96; ++x) plain24.SetPixelColor(x, y, RGB(x / 24 * 60, 200, 9));
+    const std::string rgb = Path("rgb.png");
+    ASSERT_TRUE(plain24.Save(rgb.c_str(), TypePng));
+    std::vector<uintmax_t> rgbSizes;
+    for (const char* coder : {"lzw", "none"}) {
+        std::string out = Path(std::string("rgb_") + coder + ".gif");
+        ASSERT_EQ(Run("convert", {rgb, out, "--gif-coder", coder}).status, 0) << coder;
+        EXPECT_TRUE(SamePixels(rgb, out)) << coder;
+        rgbSizes.push_back(std::filesystem::file_size(out));
+    }
+    EXPECT_LT(rgbSizes[0], rgbSizes[1]);
 
     std::string plain = Path("plain.png"), interlaced = Path("interlaced.png");
     ASSERT_EQ(Run("convert", {in, plain}).status, 0);
@@ -191,7 +207,17 @@ TEST_F(ConvertInfoCliTest, FramesStrictInputTypesAndFailuresWithoutLeftovers) {
     EXPECT_EQ(s.GetPixelColor(0, 0).rgbRed, 200);
     Outcome missingFrame = Run("convert", {anim, Path("none.png"), "--frame", "5"});
     EXPECT_EQ(missingFrame.status, 1);
+    EXPECT_NE(missingFrame.err.find("frame 5 asked for, but the file holds 2 frames"), std::string::npos)
+        << missingFrame.err;
     EXPECT_FALSE(std::filesystem::exists(Path("none.png")));
+    // Pictures of one frame refuse a later frame rather than ignore it.
+    for (DWORD type : {DWORD{TypePng}, DWORD{TypeBmp}}) {
+        const std::string single = Sample(type == TypePng ? "one.png" : "one.bmp", type);
+        Outcome o = Run("convert", {single, Path("one.gif"), "--frame", "1"});
+        EXPECT_EQ(o.status, 1);
+        EXPECT_NE(o.err.find("holds a single picture; --frame 1 does not exist"), std::string::npos) << o.err;
+        EXPECT_EQ(Run("convert", {single, Path("one.gif"), "--frame", "0"}).status, 0);
+    }
 
     // --from names the input's format exactly; detection is only the default.
     Outcome wrong = Run("convert", {anim, Path("w.bmp"), "--from", "png"});
@@ -217,6 +243,136 @@ TEST_F(ConvertInfoCliTest, FramesStrictInputTypesAndFailuresWithoutLeftovers) {
     EXPECT_NE(unreadable.err.find("Decode: Unknown or wrong format"), std::string::npos) << unreadable.err;
     Outcome unwritable = Run("convert", {anim, Path("no/such/dir/z.png")});
     EXPECT_EQ(unwritable.status, 1);
+
+    // A reader that knows its format gives its own reason, not "unknown format".
+    auto png = [](uint32_t w, uint32_t h) {
+        std::vector<uint8_t> b = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0, 0, 13, 'I', 'H', 'D', 'R'};
+        for (uint32_t v : {w, h})
+            for (int k = 3; k >= 0; --k) b.push_back(static_cast<uint8_t>(v >> (8 * k)));
+        b.insert(b.end(), {8, 0, 0, 0, 0});  // 8-bit gray, then the start of a short IDAT
+        uint32_t crc = 0xFFFFFFFFu;  // over the chunk type and data
+        for (size_t i = 12; i < b.size(); ++i) {
+            crc ^= b[i];
+            for (int k = 0; k < 8; ++k) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1)));
+        }
+        crc ^= 0xFFFFFFFFu;
+        for (int k = 3; k >= 0; --k) b.push_back(static_cast<uint8_t>(crc >> (8 * k)));
+        b.insert(b.end(), {0, 0, 0, 10, 'I', 'D', 'A', 'T', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0});
+        return b;
+    };
+    const std::vector<std::pair<std::vector<uint8_t>, std::string>> reasons = {
+        {png(2000000, 1), "side over the limit of 1000000 pixels"},
+        {png(20000, 20000), "picture of 20000 x 20000 pixels exceeds the decode limit"},
+        {png(10000, 10000), "PNG file too short for its dimensions"},
+    };
+    for (const auto& r : reasons) {
+        const std::string path = Path("reason.png");
+        std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(r.first.data()),
+                                                   static_cast<std::streamsize>(r.first.size()));
+        Outcome o = Run("convert", {path, Path("r.bmp")});
+        EXPECT_EQ(o.status, 1);
+        EXPECT_NE(o.err.find(r.second), std::string::npos) << o.err;
+    }
+}
+
+// Animations built to cost minutes or gigabytes: on a 16384 x 16384 screen (the default decode
+// budget), a hundred one-pixel frames that each restore what was below them, a hundred and fifty
+// empty full-screen frames, and frames whose 512 colours need a true-colour screen. Each ends
+// at once: the first two decoded (only a small corner is written out), the last refused, saying
+// why. Their time and memory are measured outside the tests.
+TEST_F(ConvertInfoCliTest, HostileAnimationsEndQuicklyWithinTheBudget) {
+    const int side = 16384;
+    const std::vector<uint32_t> two = {0x000000, 0xFFFFFF};
+    giftest::Builder restoring(side, side, two);
+    for (int i = 0; i < 100; ++i) restoring.Gce(3, -1).Image(i, 0, 1, 1, {1});
+    giftest::Builder empty(side, side, two);
+    for (int i = 0; i < 150; ++i) empty.Byte(0x2C).Word(0).Word(0).Word(side).Word(side).Byte(0).Byte(2).Byte(0);
+    giftest::Builder colourful(side, side, {});
+    for (int k = 0; k < 4; ++k) {
+        std::vector<uint32_t> table(256);
+        for (uint32_t i = 0; i < 256; ++i) table[i] = (k * 64 + i / 2) << 16 | i << 8 | 77;
+        std::vector<uint8_t> row(128);
+        for (int i = 0; i < 128; ++i) row[static_cast<size_t>(i)] = static_cast<uint8_t>(2 * i);
+        colourful.Image(0, k, 128, 1, row, table);
+    }
+    struct Probe {
+        const char* name;
+        std::vector<uint8_t> bytes;
+        const char* frame;
+        int status;
+        const char* says;
+    };
+    const Probe probes[] = {
+        {"restoring.gif", restoring.Trailer(), "99", 0, ""},
+        {"empty.gif", empty.Trailer(), "149", 0, ""},
+        {"colourful.gif", colourful.Trailer(), "3", 1, "composing"},
+    };
+    for (const Probe& p : probes) {
+        SCOPED_TRACE(p.name);
+        const std::string in = Path(p.name), out = Path("corner.png");
+        std::ofstream(in, std::ios::binary).write(reinterpret_cast<const char*>(p.bytes.data()),
+                                                 static_cast<std::streamsize>(p.bytes.size()));
+        EXPECT_LT(p.bytes.size(), 5000u);
+        Outcome o = Run("convert", {in, out, "--frame", p.frame, "--crop", "0,0,128,2"});
+        ASSERT_EQ(o.status, p.status) << o.err;
+        EXPECT_NE(o.err.find(p.says), std::string::npos) << o.err;
+        if (p.status != 0) continue;
+        GwImage corner;
+        ASSERT_TRUE(corner.Load(out.c_str(), TypePng));
+        // Every disposal-3 frame was put back: only the last one's pixel is white.
+        for (long x = 0; x < 128; ++x) {
+            const bool white = std::string(p.name) == "restoring.gif" && x == 99;
+            EXPECT_EQ(corner.GetPixelColor(x, 1, false).rgbRed, white ? 255 : 0) << x;
+        }
+    }
+}
+
+// Files cut short: before the first picture's pixel data they fail; inside it they fail too,
+// saying what they hold, unless --partial asks for that: then the rows before the cut are the
+// picture's own and a warning says the rest is missing.
+TEST_F(ConvertInfoCliTest, CutFilesFailOrGiveWhatTheyHoldWithPartial) {
+    GwImage noise(256, 256, 8, TypeAny);
+    noise.SetGrayPalette();
+    uint32_t seed = 7;
+    for (long y = 0; y < 256; ++y)
+        for (long x = 0; x < 256; ++x) {
+            seed = seed * 1103515245u + 12345u;  // no run or repeat for the coders to shrink
+            noise.SetPixelIndex(x, y, static_cast<BYTE>(seed >> 24));
+        }
+    struct Cut {
+        const char* name;
+        DWORD type;
+        size_t before;  // a length that ends before the pixel data
+    };
+    for (const Cut& c : {Cut{"cut.gif", TypeGif, 400}, Cut{"cut.png", TypePng, 40}, Cut{"cut.bmp", TypeBmp, 1078}}) {
+        SCOPED_TRACE(c.name);
+        const std::string whole = Path(std::string("whole_") + c.name);
+        ASSERT_TRUE(noise.Save(whole.c_str(), c.type));
+        std::ifstream in(whole, std::ios::binary);
+        const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        const std::string cut = Path(c.name), out = Path("held.bmp");
+        for (size_t length : {c.before, bytes.size() / 2 + 600}) {
+            std::ofstream(cut, std::ios::binary | std::ios::trunc) << bytes.substr(0, length);
+            std::filesystem::remove(out);
+            Outcome strict = Run("convert", {cut, out});
+            EXPECT_EQ(strict.status, 1) << length;
+            EXPECT_FALSE(std::filesystem::exists(out));
+            Outcome lenient = Run("convert", {cut, out, "--partial"});
+            if (length == c.before) {
+                EXPECT_EQ(lenient.status, 1) << lenient.err;
+                continue;
+            }
+            EXPECT_NE(strict.err.find("cut short"), std::string::npos) << strict.err;
+            ASSERT_EQ(lenient.status, 0) << lenient.err;
+            EXPECT_NE(lenient.err.find("warning"), std::string::npos) << lenient.err;
+            GwImage held;
+            ASSERT_TRUE(held.Load(out.c_str(), TypeBmp));
+            // The first rows of the file hold their pixels: the top ones for GIF and PNG, the
+            // bottom ones for a bitmap, stored bottom-up.
+            const long y = c.type == TypeBmp ? 0 : 255;
+            for (long x = 0; x < 256; ++x) EXPECT_EQ(held.GetPixelIndex(x, y), noise.GetPixelIndex(x, y)) << x;
+        }
+    }
 }
 
 // The picture options run in one fixed order whatever order they are given in, each with the

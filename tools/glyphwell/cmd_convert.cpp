@@ -129,7 +129,7 @@ struct PictureSteps {
 
 int RunConvert(const std::vector<std::string>& args) {
     long from = TypeAny, to = -1, frame = 0, gifCoder = 0;
-    bool interlace = false;
+    bool interlace = false, partial = false;
     PictureSteps steps;
     using gwcli::Choice;
     const gwcli::CommandLine line{
@@ -154,6 +154,8 @@ int RunConvert(const std::vector<std::string>& args) {
             {"--thumbnail", "WxH", "shrink to fit W x H, keeping the proportions (never enlarges)",
              SizeValue(&steps.thumbnail, nullptr)},
             {"--dither", nullptr, "reduce to black and white (Floyd-Steinberg error diffusion)", gwcli::Flag(&steps.dither)},
+            {"--partial", nullptr, "accept a picture whose file ends inside its pixel data (the rest is blank)",
+             gwcli::Flag(&partial)},
             gwcli::MaxPixelsOption(),
         },
         kEpilogue};
@@ -175,6 +177,14 @@ int RunConvert(const std::vector<std::string>& args) {
     if (!read || !image.IsValid()) {
         std::string why = image.GetLastError();
         return Failure("cannot read '" + in + "': " + (why.empty() ? "not a picture" : why));
+    }
+    // Only a GIF holds frames; naming one in a picture of one frame is a mistake, not a no-op.
+    if (frame > 0 && image.GetType() != TypeGif)
+        return Failure("'" + in + "' holds a single picture; --frame " + std::to_string(frame) + " does not exist");
+    if (image.IsPartial()) {
+        const std::string warning = "'" + in + "' is cut short: " + image.GetLastError();
+        if (!partial) return Failure(warning + " (--partial writes what it holds)");
+        std::fprintf(stderr, "glyphwell convert: warning: %s\n", warning.c_str());
     }
 
     std::string why;
