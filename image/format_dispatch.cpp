@@ -48,7 +48,7 @@ bool GwImage::Decode(GwFile* file, DWORD type) {
             Transfer(codec);
             return true;
         }
-        recognised = isFormat && (codec.info.lastError[0] != '\0' || IsOverBudgetMessage(codec.info.lastError));
+        recognised = isFormat && codec.info.lastError[0] != '\0';
         if (report || recognised) SetText(info.lastError, codec.info.lastError);
         return false;
     };

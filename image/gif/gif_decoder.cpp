@@ -148,13 +148,13 @@ public:
     }
 
     int PutLine(const uint8_t* px, int length) override {
+        const int row = order_.Next();
+        if (row < 0) return -1;
         if (rowsAllowed_ == 0) {
             overBudget_ = true;  // the read's pixel budget ends here: no more rows decoded
             return -1;
         }
         --rowsAllowed_;
-        const int row = order_.Next();
-        if (row < 0) return -1;
         written_[static_cast<size_t>(row)] = true;
         BYTE* dst = img_.GetBits(static_cast<DWORD>(height_ - 1 - row));
         if (!dst) return -1;
@@ -472,8 +472,10 @@ FrameDecoder::Step FrameDecoder::ReadFrame(const ImageDesc& d, const RGBQUAD* pa
     const bool whole = survey_.tiled || (!started_ && frame >= img_.info.frameIndex);
     // Rows are decoded only while composing them stays within the budget.
     bool overBudget = false;
-    const LzwDecodeResult r = img_.decoder(in_, (d.flags & 0x40) != 0, unreached, whole,
-                                           budget_.Left() / static_cast<uint64_t>(d.width) + 1, &overBudget);
+    uint64_t rowsAllowed = budget_.Left() / static_cast<uint64_t>(d.width);
+    if (rowsAllowed < UINT64_MAX) ++rowsAllowed;  // the row that passes the limit says so
+    const LzwDecodeResult r =
+        img_.decoder(in_, (d.flags & 0x40) != 0, unreached, whole, rowsAllowed, &overBudget);
     if (img_.info.escape != 0) return Step::Fail;
     if (overBudget) {
         budget_.Work(budget_.Left() + 1, img_.info.lastError);

@@ -91,6 +91,26 @@ TEST(GifDecoder, DisposalTwoClearsTheFrameAreaAndThreeRestoresThePreviousScreen)
     ASSERT_TRUE(r2.DecodeBytes(restore, 2));
     EXPECT_EQ(0xFF0000u, ColorAt(r2, 1, 1)) << "restored to the screen before the square";
     EXPECT_EQ(0x0000FFu, ColorAt(r2, 0, 0));
+
+    // A restoring frame whose colours turn the screen into 24 bits is put back in the
+    // colours the screen had before it.
+    std::vector<uint32_t> a(256), b(256);
+    std::vector<uint8_t> row(256), twoRows(512);
+    for (int i = 0; i < 256; ++i) {
+        a[i] = 0x010000u * i;
+        b[i] = 0x000100u * i + 7;
+        row[i] = twoRows[i] = twoRows[256 + i] = uint8_t(i);
+    }
+    const auto deep =
+        Builder(256, 2, a).Image(0, 0, 256, 2, twoRows).Gce(3, -1).Image(0, 1, 256, 1, row, b).Image(0, 0, 1, 1, {5}).Trailer();
+    TestGif d1, d2;
+    ASSERT_TRUE(d1.DecodeBytes(deep, 1));
+    ASSERT_TRUE(d2.DecodeBytes(deep, 2));
+    for (int x = 0; x < 256; x += 17) {
+        EXPECT_EQ(b[x], ColorAt(d1, x, 1));
+        EXPECT_EQ(a[x], ColorAt(d2, x, 1)) << x;
+    }
+    EXPECT_EQ(a[5], ColorAt(d2, 0, 0));
 }
 
 TEST(GifDecoder, TransparencyBelongsToTheImageItsControlBlockIntroduces) {
