@@ -112,11 +112,12 @@ void CopyError(char* dest, const GwImage& from) {
 
 // True when composing image (the first one, at d) on a fresh screen would give back the
 // image unchanged: it covers the whole screen, the screen's fill equals the index that
-// unreached pixels got, and every index it uses has a colour (so none needs remapping).
+// unreached pixels got (or the data reached every pixel), and every index it uses has a
+// colour (so none needs remapping).
 bool IsWholeScreenImage(const GwImage& image, const ImageDesc& d, int screenW, int screenH, BYTE unreached,
-                        BYTE screenFill) {
+                        BYTE screenFill, bool everyPixelReached) {
     if (d.left != 0 || d.top != 0 || d.width != screenW || d.height != screenH) return false;
-    if (unreached != screenFill) return false;
+    if (unreached != screenFill && !everyPixelReached) return false;
     const int bpp = image.GetBpp();
     const int colors = static_cast<int>(image.GetNumColors());
     if (bpp > 8 || colors <= 0) return false;
@@ -501,7 +502,9 @@ FrameDecoder::Step FrameDecoder::ReadFrame(const ImageDesc& d, const RGBQUAD* pa
     if (survey_.tiled) {
         ok = ComposeMosaic(d);
     } else if (!started_ && frame >= img_.info.frameIndex &&
-               IsWholeScreenImage(img_, d, screen_.width, screen_.height, unreached, ScreenFill())) {
+               IsWholeScreenImage(img_, d, screen_.width, screen_.height, unreached, ScreenFill(),
+                                  rowsDone_ == static_cast<uint64_t>(d.height) &&
+                                      static_cast<uint64_t>(r.pixels) >= area)) {
         // The wanted picture is the first image and it covers the screen: composing it on an
         // empty screen would reproduce it byte for byte, so it is kept as it is.
         resultTrans_ = img_.info.transIndex;
