@@ -425,6 +425,42 @@ TEST_F(ControlHost, SavesAndPaintsWhatTheLinuxBuildSavesAndPaints) {
     loaded->Release();
 }
 
+// Text in any language and a system colour, set through automation on Windows: each reads back
+// as set, comes back with every property in a control reopened from the saved stream, paints the
+// face colour the system has, and is written for the Linux side's decoder.
+TEST_F(ControlHost, AnyTextAndSystemColoursComeBackFromTheSavedStream) {
+    const wchar_t* texts[] = {L"Z\u00FCrich", L"\u6771\u4EAC", L"\u20AC 5", L"\xD83D\xDE00",
+                              L"Gr\u00FC\u00DF \u6771\u4EAC \u20AC \xD83D\xDE00"};
+    const COLORREF face = GetSysColor(COLOR_BTNFACE);
+    int n = 0;
+    for (const wchar_t* text : texts) {
+        SCOPED_TRACE(n);
+        IDispatch* d = Create();
+        ASSERT_NE(d, nullptr);
+        ASSERT_EQ(Put(d, L"PixelSize", Number(VT_I2, 4)), S_OK);
+        ASSERT_EQ(Put(d, L"BackGroundColor", Number(VT_I4, static_cast<LONG>(0x8000000F))), S_OK);
+        ASSERT_EQ(Put(d, L"TextData", Text(text)), S_OK);
+        IDispatch* loaded = Create();
+        ASSERT_NE(loaded, nullptr);
+        Load(loaded, Save(d));
+        for (IDispatch* control : {d, loaded}) {
+            VARIANT back = Get(control, L"TextData");
+            EXPECT_EQ(std::wstring(back.bstrVal, SysStringLen(back.bstrVal)), std::wstring(text));
+            VariantClear(&back);
+            EXPECT_EQ(Get(control, L"BackGroundColor").lVal, static_cast<LONG>(0x8000000F));
+            EXPECT_EQ(Get(control, L"PixelSize").iVal, 4);
+            EXPECT_EQ(Get(control, L"EciMode").iVal, -1);
+        }
+        const GwImage picture =
+            Paint(loaded, BinaryDir() + "\\control-reference\\windows-text-" + std::to_string(n) + ".bmp");
+        const RGBQUAD corner = picture.GetPixelColor(0, 0, false);
+        EXPECT_EQ(RGB(corner.rgbRed, corner.rgbGreen, corner.rgbBlue), face);
+        loaded->Release();
+        d->Release();
+        ++n;
+    }
+}
+
 // The page a property frame hosts: found through the control, made by its own class, titled
 // and sized for the frame's tab, and created inside the frame's window from its template.
 TEST_F(ControlHost, PropertyPageComesUpInsideTheFramesWindow) {

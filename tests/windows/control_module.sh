@@ -158,6 +158,13 @@ decode)
     [ "$text" = "HELLO WINDOWS" ] || { echo "zbar read: '$text'"; exit 1; }
     text=$(zbarimg --raw -q "$dir/client.png")
     [ "$text" = "HELLO GIF" ] || { echo "zbar read from the image client's PNG: '$text'"; exit 1; }
+    # Text in any language, set through automation on Windows, painted on the system's face colour.
+    expected=('Z\xc3\xbcrich' '\xe6\x9d\xb1\xe4\xba\xac' '\xe2\x82\xac 5' '\xf0\x9f\x98\x80'
+              'Gr\xc3\xbc\xc3\x9f \xe6\x9d\xb1\xe4\xba\xac \xe2\x82\xac \xf0\x9f\x98\x80')
+    for n in "${!expected[@]}"; do
+        text=$(zbarimg --raw -q "$dir/windows-text-$n.bmp")
+        [ "$text" = "$(printf "${expected[$n]}")" ] || { echo "zbar read windows-text-$n.bmp as '$text'"; exit 1; }
+    done
     ;;
 documents)
     dir=$1
