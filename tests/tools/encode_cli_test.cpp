@@ -848,6 +848,19 @@ TEST(EncodeCli, PayloadsAreBuiltWithTheirEscapingAndLimits) {
         }
         EXPECT_EQ(gwtest::DecodeFileWithZxing(png).bytes, c.text);
     }
+    // batch builds them from a CSV list whose header names the fields.
+    const std::string dir = TempPath("payload-batch");
+    std::filesystem::remove_all(dir);
+    const Outcome b = Glyphwell("", {"batch", "-", "--out-dir", dir, "--csv", "wifi", "--pixel-size", "4"},
+                                "file,ssid,password\r\n"
+                                "home,\"Home, \"\"upstairs\"\"\",secret-words\n"
+                                "bad,Lab,short\n");
+    EXPECT_EQ(b.status, 1) << b.err;
+    EXPECT_NE(b.err.find("line 3: a WPA password has 8 to 63 characters"), std::string::npos) << b.err;
+    EXPECT_EQ(gwtest::DecodeFileWithZxing(dir + "/home.png").bytes,
+              "WIFI:T:WPA;S:Home\\, \\\"upstairs\\\";P:secret-words;;");
+    EXPECT_EQ(Glyphwell("", {"batch", "-", "--out-dir", dir, "--csv", "bogus"}).status, 2);
+
     // The payment standard asks for level M whatever --level says.
     const std::string epc = TempPath("epc.png");
     ASSERT_EQ(Encode({"--payload", "epc", "--name", "x", "--iban", "DE89370400440532013000", "--level", "H", "-o", epc})

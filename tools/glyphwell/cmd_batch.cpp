@@ -12,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include "encoder/payload.h"
 #include "encoder/pipeline.h"
 #include "encoder/settings.h"
 #include "encoder/trace.h"
@@ -29,7 +30,8 @@ const char kSynopsis[] =
     "\n"
     "Encodes every line of LIST (a file, or '-' for standard input) as a symbol file in DIR.\n"
     "A line is NAME<TAB>TEXT, written as DIR/NAME.png (or the format's ending), or just TEXT,\n"
-    "named by its line number. Empty lines are skipped. A line that cannot be encoded is\n"
+    "named by its line number; with --csv KIND, a CSV list whose header names the payload's\n"
+    "fields, and a 'file' column the name. Empty lines are skipped. A line that cannot be encoded is\n"
     "reported with its number and the others are still written.\n";
 
 const char kEpilogue[] = "exit status: 0 all written, 1 some line failed, 2 usage error\n";
@@ -68,6 +70,35 @@ bool ReadLines(FILE* in, std::vector<std::string>* lines) {
     return !std::ferror(in);
 }
 
+// One CSV line into its fields: commas separate, a quoted field may hold commas and "" for a quote.
+bool SplitCsv(const std::string& line, std::vector<std::string>* cells) {
+    std::string cell;
+    bool quoted = false, wasQuoted = false;
+    for (size_t i = 0; i < line.size(); ++i) {
+        const char c = line[i];
+        if (quoted) {
+            if (c == '"' && i + 1 < line.size() && line[i + 1] == '"') {
+                cell += '"';
+                ++i;
+            } else if (c == '"') {
+                quoted = false;
+            } else {
+                cell += c;
+            }
+        } else if (c == '"' && cell.empty() && !wasQuoted) {
+            quoted = wasQuoted = true;
+        } else if (c == ',') {
+            cells->push_back(cell);
+            cell.clear();
+            wasQuoted = false;
+        } else {
+            cell += c;
+        }
+    }
+    cells->push_back(cell);
+    return !quoted;
+}
+
 std::string Duration(double seconds) {
     const long s = static_cast<long>(seconds + 0.5);
     char text[32];
@@ -94,6 +125,7 @@ int RunBatch(const std::vector<std::string>& args) {
     std::string outDir;
     long jobs = 0;
     bool verify = false;
+    std::string payload;
     gwcli::SymbolFormat format = gwcli::SymbolFormat::kPng;
     std::vector<gwcli::Option> options = {
         {nullptr, nullptr, "output:", nullptr},
@@ -101,6 +133,8 @@ int RunBatch(const std::vector<std::string>& args) {
         {"--format", "FORMAT", "png (default), gif, bmp, svg, eps, pdf, utf8 or ascii (.txt files)",
          gwcli::FormatOption(&format)},
         {"--jobs", "N", "encoding threads, 1-64 (default: one per processor)", gwcli::Integer(1, 64, &jobs)},
+        {"--csv", "KIND", "LIST is CSV: a header names the KIND payload's fields (and 'file' the name)",
+         gwcli::Text(&payload)},
         {"--verify", nullptr, "read each symbol back with a QR reader first; a line that does not read fails",
          gwcli::Flag(&verify)},
     };
@@ -114,6 +148,11 @@ int RunBatch(const std::vector<std::string>& args) {
     if (outDir.empty()) return gwcli::UsageError(line, "--out-dir DIR is required");
     const std::string clash = gwcli::CheckStyle(style, format);
     if (!clash.empty()) return gwcli::UsageError(line, clash);
+    if (!payload.empty()) {
+        std::string ignored, why;
+        QRCodeBuildPayload(payload, {}, &ignored, &why);
+        if (why.rfind("no payload kind", 0) == 0) return gwcli::UsageError(line, "--csv " + why);
+    }
     if (verify && style.tilde)
         return gwcli::UsageError(line, "--verify cannot check texts with --tilde escapes");
     if (verify && !gwcli::HaveSymbolReader())
@@ -137,13 +176,40 @@ int RunBatch(const std::vector<std::string>& args) {
 
     std::vector<Job> work;
     std::map<std::string, long> names;  // name -> line that took it
+    std::vector<std::string> header;    // --csv: the field of each column
+    int level = 0;
+    if (!payload.empty() && QRCodePayloadLevel(payload, &level)) style.settings.correctionLevel = level;
     for (size_t i = 0; i < lines.size(); ++i) {
         std::string text = lines[i];
         if (!text.empty() && text.back() == '\r') text.pop_back();
         if (text.empty()) continue;
         Job job{static_cast<long>(i + 1), std::to_string(i + 1), text, "", ""};
-        const size_t tab = text.find('\t');
-        if (tab != std::string::npos) {
+        if (!payload.empty()) {
+            std::vector<std::string> cells;
+            if (!SplitCsv(text, &cells)) {
+                job.error = "the line is not CSV (an unclosed quote?)";
+            } else if (header.empty()) {
+                header = cells;
+                continue;
+            } else if (cells.size() != header.size()) {
+                job.error = "the line has " + std::to_string(cells.size()) + " fields, the header " +
+                            std::to_string(header.size());
+            } else {
+                QRCodePayloadFields fields;
+                for (size_t k = 0; k < cells.size(); ++k) {
+                    if (header[k] == "file")
+                        job.name = cells[k];
+                    else if (!cells[k].empty())
+                        fields.emplace_back(header[k], cells[k]);
+                }
+                std::string why;
+                if (!QRCodeBuildPayload(payload, fields, &job.text, &why)) job.error = why;
+            }
+            if (!job.error.empty()) {
+                work.push_back(job);
+                continue;
+            }
+        } else if (const size_t tab = text.find('\t'); tab != std::string::npos) {
             job.name = text.substr(0, tab);
             job.text = text.substr(tab + 1);
         }
