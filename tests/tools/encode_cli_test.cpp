@@ -304,6 +304,38 @@ TEST(EncodeCli, SymbolOptionsReachTheEncoder) {
     ExpectReads(o.out, "ABC~");
 }
 
+// UTF-8 text follows the control's rule: what ISO 8859-1 holds goes as those bytes, other text
+// as UTF-8 behind ECI 26, kanji mode as Shift JIS; --bytes-as-given and --eci keep the bytes.
+TEST(EncodeCli, TextInAnyLanguageReadsAsWritten) {
+    const std::string tokyo = "\xE6\x9D\xB1\xE4\xBA\xAC";
+    const std::string mixed = "Gr\xC3\xBC\xC3\x9F " + tokyo + " \xE2\x82\xAC \xF0\x9F\x98\x80";
+    const struct {
+        std::string text;
+        std::vector<std::string> extra;
+        std::string bytes;  // in the symbol
+        std::string read;   // the characters a reader gets
+    } cases[] = {
+        {"Z\xC3\xBCrich", {}, "Z\xFCrich", "Z\xC3\xBCrich"},
+        {mixed, {}, mixed, mixed},
+        {tokyo, {"--mode", "kanji"}, "\x93\x8C\x8B\x9E", tokyo},
+        {"Z\xC3\xBCrich", {"--bytes-as-given"}, "Z\xC3\xBCrich", ""},
+        {"Z\xC3\xBCrich", {"--eci", "26"}, "Z\xC3\xBCrich", "Z\xC3\xBCrich"},
+    };
+    for (const auto& k : cases) {
+        SCOPED_TRACE(k.text + (k.extra.empty() ? "" : " " + k.extra[0]));
+        WriteFile(TempPath("text"), k.text);
+        std::vector<std::string> args = {"-i", TempPath("text"), "--ascii", "--quiet"};
+        args.insert(args.end(), k.extra.begin(), k.extra.end());
+        const Outcome o = Encode(args);
+        ASSERT_EQ(o.status, 0) << o.err;
+        const gwtest::GreyImage grey = gwtest::RasteriseArt(ParseArt(o.out), 0, 3);
+        EXPECT_EQ(gwtest::DecodeWithZxing(grey).bytes, k.bytes);
+        if (k.read.empty()) continue;
+        EXPECT_EQ(gwtest::ReadTextWithZxing(grey).bytes, k.read);
+        EXPECT_EQ(gwtest::ReadTextWithZbar(grey).bytes, k.read);
+    }
+}
+
 TEST(EncodeCli, HeaderOptionsKeepTheDataReadable) {
     // ECI, structured append and FNC1 add headers in front of the data; the data stays.
     const std::vector<std::vector<std::string>> variants = {

@@ -152,6 +152,8 @@ int RunBatch(const std::vector<std::string>& args) {
         std::string ignored, why;
         QRCodeBuildPayload(payload, {}, &ignored, &why);
         if (why.rfind("no payload kind", 0) == 0) return gwcli::UsageError(line, "--csv " + why);
+        // A payload's format says how its text is read: its bytes go into the symbol as built.
+        style.bytesAsGiven = true;
     }
     if (verify && style.tilde)
         return gwcli::UsageError(line, "--verify cannot check texts with --tilde escapes");
@@ -235,8 +237,8 @@ int RunBatch(const std::vector<std::string>& args) {
             Job& job = work[k];
             if (!job.error.empty()) continue;
             QRCodeSettings settings;
-            style.Fill(job.text, &settings);
-            job.warning = gwcli::EndMarkWarning(settings, job.text.size());
+            const size_t bytes = style.Fill(job.text, &settings);
+            job.warning = gwcli::EndMarkWarning(settings, bytes);
             const std::string path = directory + job.name + "." + gwcli::FormatExtension(format);
             QRCodeError why;
             SymbolMatrix* matrix = QRCodeMakeSymbolExplained(&settings, &why);

@@ -123,6 +123,9 @@ int RunEncode(const std::vector<std::string>& args) {
             return gwcli::Failure("encode", "--payload " + payload + ": " + why);
         }
         operands.push_back(built);  // every kind begins with its scheme, so never "-"
+        // A payload's format says how its text is read (EPC's character-set line; vCard, Wi-Fi
+        // and the others are read as UTF-8): its bytes go into the symbol as built.
+        style.bytesAsGiven = true;
         int level = 0;
         if (QRCodePayloadLevel(payload, &level)) style.settings.correctionLevel = level;
     } else if (!fields.empty()) {
@@ -162,9 +165,9 @@ int RunEncode(const std::vector<std::string>& args) {
         return gwcli::Failure("encode",
                               "the text is longer than " + std::to_string(QRCODE_TEXT_MAX) + " bytes");
     QRCodeSettings settings;
-    style.Fill(text, &settings);
+    const size_t bytes = style.Fill(text, &settings);
     // Bytes the end mark cuts off are said, not let vanish without a word.
-    const std::string cut = gwcli::EndMarkWarning(settings, text.size());
+    const std::string cut = gwcli::EndMarkWarning(settings, bytes);
     if (!cut.empty()) std::fprintf(stderr, "glyphwell encode: warning: %s\n", cut.c_str());
 
     // The encoder's lines are a library's diagnostics, not this program's output.

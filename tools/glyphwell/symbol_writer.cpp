@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "control/symbol_text.h"
 #include "encoder/pipeline.h"
 #include "encoder/render.h"
 #include "image/gw_image.h"
@@ -97,11 +98,26 @@ SymbolStyle::SymbolStyle() {
     QRCodeResetSettings(&settings);
 }
 
-void SymbolStyle::Fill(const std::string& text, QRCodeSettings* out) const {
+size_t SymbolStyle::Fill(const std::string& text, QRCodeSettings* out) const {
     *out = settings;
     if (fixedVersion) out->autoConfigurate = 0;
     if (tilde) out->processTilde = 1;
-    std::memcpy(out->text, text.data(), text.size() < sizeof out->text ? text.size() : sizeof out->text);
+    std::string bytes = text;
+    const GwOleString wide = GwWideFromUtf8(text);
+    const bool utf8 = GwUtf8FromWide(wide.data(), wide.size()) == text;
+    if (!bytesAsGiven && utf8 && settings.eciMode < 0) {
+        GlyphwellSymbolText symbol;
+        std::string why;
+        // A text the rule cannot carry (a character Shift JIS lacks, in kanji mode) goes as
+        // given, and the encoder says what it cannot hold.
+        if (GlyphwellSymbolBytes(wide.data(), wide.size(), -1, static_cast<short>(settings.encodeMode), &symbol, &why)) {
+            bytes = symbol.bytes;
+            if (symbol.eciAdded) out->eciMode = kGlyphwellUtf8Eci;
+        }
+    }
+    const size_t n = bytes.size() < sizeof out->text ? bytes.size() : sizeof out->text;
+    std::memcpy(out->text, bytes.data(), n);
+    return bytes.size();
 }
 
 std::vector<Option> SymbolOptions(SymbolStyle* style) {
@@ -121,8 +137,10 @@ std::vector<Option> SymbolOptions(SymbolStyle* style) {
                           {"kanji", QRCODE_MODE_KANJI},
                           {"auto", QRCODE_MODE_AUTOMATIC}},
                          &s->encodeMode)},
-        {"--eci", "N", "write an ECI header with assignment number N (0-999999)",
+        {"--eci", "N", "write an ECI header with assignment number N (0-999999); the text goes as given",
          Integer(0, 999999, &s->eciMode)},
+        {"--bytes-as-given", nullptr, "put the text's bytes in the symbol untouched (no Latin-1, Shift JIS or UTF-8 ECI)",
+         Flag(&style->bytesAsGiven)},
         {"--fnc1", "none|first|second", "FNC1 indicator (none)",
          Choice<int32_t>({{"none", 0}, {"first", 1}, {"second", 2}}, &s->fnc1Mode)},
         {"--application-indicator", "N", "application indicator 0-255 for --fnc1 second",

@@ -44,10 +44,16 @@ struct SymbolStyle {
     int depth = 1;             // 1: two-colour symbols as 1-bit palette pictures; 24: full colour
     bool invert = false;       // text symbols: light modules printed, for light-on-dark terminals
     PrintSize size;            // --size and --dpi
+    bool bytesAsGiven = false; // --bytes-as-given: the text's bytes go into the symbol untouched
 
     SymbolStyle();
-    // Copies the style into a record holding `text` (at most QRCODE_TEXT_MAX bytes).
-    void Fill(const std::string& text, QRCodeSettings* out) const;
+    // Copies the style into a record holding `text` (at most QRCODE_TEXT_MAX bytes) and returns
+    // the number of bytes the text became. Text that is UTF-8 follows the control's rule: with
+    // no --eci, text ISO 8859-1 holds goes as those bytes (what readers assume without an ECI)
+    // and any other as UTF-8 behind ECI 26; in kanji mode as Shift JIS. With --eci, with
+    // --bytes-as-given, or when the text is no UTF-8 (a Shift JIS file, binary data), the bytes
+    // go as given.
+    size_t Fill(const std::string& text, QRCodeSettings* out) const;
 };
 
 // The option rows for the symbol and its look, shared by every command that makes symbols.
