@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
 #include "tests/support/program.h"
 #include "tests/support/qr_decode.h"
 
@@ -19,8 +21,9 @@ namespace {
 
 const std::string kProgram = gwtest::ProgramPath();
 
+// Named for the test and the process, so that two builds' runs at once never share a folder.
 std::string TempPath(const std::string& name) {
-    return ::testing::TempDir() + "glyphwell_batch_cli_" +
+    return ::testing::TempDir() + "glyphwell_batch_cli_" + std::to_string(getpid()) + "_" +
            ::testing::UnitTest::GetInstance()->current_test_info()->name() + "_" + name;
 }
 
