@@ -165,11 +165,13 @@ add_executable(glyphwell_control_documents_tests ${CMAKE_CURRENT_SOURCE_DIR}/win
 target_compile_definitions(glyphwell_control_documents_tests PRIVATE ${test_defs})
 target_link_libraries(glyphwell_control_documents_tests PRIVATE gtest_main glyphwell_image glyphwell_platform)
 add_dependencies(glyphwell_control_documents_tests glyphwell_module)
-glyphwell_wine_test(windows.control.documents glyphwell_control_documents_tests --gtest_brief=1)
-set_tests_properties(windows.control.documents PROPERTIES RESOURCE_LOCK wine_registry FIXTURES_SETUP control_documents)
-add_test(NAME windows.control.documents.decode
-         COMMAND bash ${control_script} documents ${CMAKE_BINARY_DIR}/control-documents)
-set_tests_properties(windows.control.documents.decode PROPERTIES FIXTURES_REQUIRED control_documents TIMEOUT 60)
+if(GLYPHWELL_WINDOWS_RUN_TESTS)
+  glyphwell_wine_test(windows.control.documents glyphwell_control_documents_tests --gtest_brief=1)
+  set_tests_properties(windows.control.documents PROPERTIES RESOURCE_LOCK wine_registry FIXTURES_SETUP control_documents)
+  add_test(NAME windows.control.documents.decode
+           COMMAND bash ${control_script} documents ${CMAKE_BINARY_DIR}/control-documents)
+  set_tests_properties(windows.control.documents.decode PROPERTIES FIXTURES_REQUIRED control_documents TIMEOUT 60)
+endif()
 
 # A program that uses the image classes the module exports, linked against its import library
 # alone; it sits beside the module so Windows finds it.
