@@ -22,7 +22,27 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     control->Load(stream);
     stream->Release();
 
-    // A property set after the load rebuilds from the properties alone.
+    // A load restores the stored properties, so the sets that follow name every one that shapes
+    // the picture: whatever was loaded, the control then makes the default picture of "HELLO".
+    const auto put = [control](DISPID dispid, VARTYPE type, LONG value) {
+        VARIANT v;
+        VariantInit(&v);
+        v.vt = type;
+        if (type == VT_BOOL)
+            v.boolVal = value ? VARIANT_TRUE : VARIANT_FALSE;
+        else
+            v.lVal = value;
+        DISPID named = DISPID_PROPERTYPUT;
+        DISPPARAMS params{&v, &named, 1, 1};
+        control->Invoke(dispid, GUID_NULL, 0, DISPATCH_PROPERTYPUT, &params, nullptr, nullptr, nullptr);
+    };
+    for (DISPID dispid : {dispidPreferredVersion, dispidCorrectionLevel, dispidEncodeMode, dispidEciMode,
+                          dispidFnc1Mode, dispidMargin, dispidPixelSize})
+        put(dispid, VT_I4, -1);
+    put(dispidStructuredAppend, VT_BOOL, 0);
+    put(dispidProcessTilde, VT_BOOL, 0);
+    put(dispidBackGroundColor, VT_I4, 0xFFFFFF);
+    put(dispidForeGroundColor, VT_I4, 0);
     VARIANT v;
     VariantInit(&v);
     v.vt = VT_BSTR;
@@ -37,10 +57,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     HDC screen = GetDC(nullptr);
     HDC dc = CreateCompatibleDC(screen);
-    HBITMAP bitmap = CreateCompatibleBitmap(screen, 90, 90);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, 83, 83);
     ReleaseDC(nullptr, screen);
     HGDIOBJ old = SelectObject(dc, bitmap);
-    RECTL bounds{0, 0, 90, 90};
+    RECTL bounds{0, 0, 83, 83};  // the control's own size: drawn as it paints its window
     control->Draw(DVASPECT_CONTENT, -1, nullptr, nullptr, nullptr, dc, &bounds, nullptr, nullptr, 0);
     if (GetPixel(dc, 11, 11) != 0) std::abort();  // the finder's dark corner
     SelectObject(dc, old);

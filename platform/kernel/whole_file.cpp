@@ -38,6 +38,9 @@ struct Slot {
     char name[kNameMax]{};
 };
 Slot g_slots[kSlots];
+// Set once a signal's cleanup has begun: from then on no thread creates a file, since the
+// cleanup may already have walked past the slot it would take.
+std::atomic<bool> g_ending{false};
 
 #ifndef _WIN32
 // While a name is created and recorded, the signals that end the process wait: the cleanup then
@@ -99,6 +102,14 @@ int OpenExclusive(const std::string& name, int mode) {
 int CreateRecorded(const std::string& name, int mode, Slot** slot) {
     HoldSignals hold;
     *slot = Reserve(name);
+    // Reserved first, then looked at: a cleanup that began before the look is seen here, and one
+    // that begins after it finds the slot reserved and waits for it.
+    if (g_ending.load()) {
+        if (*slot) (*slot)->state.store(kFree);
+        *slot = nullptr;
+        errno = EINTR;
+        return -1;
+    }
     const int fd = OpenExclusive(name, mode);
     const int saved = errno;
     if (*slot) {
@@ -360,6 +371,7 @@ bool standin::WriteWholeFile(const std::string& path, const void* data, size_t s
 }
 
 void standin::RemoveUnfinishedFiles() {
+    g_ending.store(true);
     // A file being created on another thread (whose signals wait meanwhile) is waited for, up to
     // two seconds, so that it is removed too.
     for (int round = 0; round < 200; ++round) {
