@@ -51,6 +51,8 @@ std::vector<uint8_t> RecordModules(const QRCodeRequest& r, int* version) {
     return modules;
 }
 
+// The decoders are Linux programs: the Windows build of these tests checks everything else.
+#ifndef _WIN32
 gwtest::GreyImage Rasterise(const QRCodeSymbol& s) {
     std::vector<std::string> rows;
     for (int y = 0; y < s.size; ++y) {
@@ -60,6 +62,7 @@ gwtest::GreyImage Rasterise(const QRCodeSymbol& s) {
     }
     return gwtest::RasteriseArt(rows);
 }
+#endif
 
 class SymbolApi : public testing::Test {
 protected:
@@ -144,9 +147,11 @@ TEST_F(SymbolApi, SegmentsAndFixedMasksReadBack) {
         const QRCodeResult got = QRCodeEncode(r);
         ASSERT_TRUE(got.Ok()) << QRCodeDescribeError(got.error, r.level);
         EXPECT_EQ(got.symbol.mask, mask);
+#ifndef _WIN32
         const gwtest::DecodeResult x = gwtest::DecodeWithZxing(Rasterise(got.symbol));
         EXPECT_TRUE(x.ok) << x.error;
         EXPECT_EQ(x.bytes, text) << "mask " << mask;
+#endif
         if (mask) continue;
         // The segments cover the data in order, the second piece opening with its switch.
         int32_t next = 0;
@@ -232,6 +237,7 @@ TEST_F(SymbolApi, ErrorsSayWhy) {
     EXPECT_EQ(tooLong.error.maxVersion, 1);
 }
 
+#ifndef _WIN32
 TEST_F(SymbolApi, TextsTheRecordCannotHoldReadBack) {
     const std::string texts[] = {
         "TEL#",                               // the record drops a trailing '#'
@@ -254,6 +260,7 @@ TEST_F(SymbolApi, TextsTheRecordCannotHoldReadBack) {
         EXPECT_EQ(x.bytes, text);
     }
 }
+#endif
 
 // Eight threads encode at once, each its own texts, with no lock anywhere on the road; every
 // symbol equals the one made alone.
