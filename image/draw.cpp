@@ -81,92 +81,6 @@ inline long ClampIndex(float v, long limit) {
     return static_cast<long>(f);
 }
 
-// Composes the visible part of one Draw onto its scratch surface, a row at a time: each
-// surface pixel samples the picture (scaled: at the matching fraction of its size, held inside
-// the picture however large the destination; at the picture's own size: the surface is a
-// window on it, offset by where the visible part starts) and, unless the picture is opaque,
-// is blended over what the device showed.
-struct Composer {
-    const GwImage& image;
-    long width, height;      // the picture
-    int64_t x0, y0;          // the destination rectangle's top left corner
-    int64_t left, bottom;    // the visible part's first column and the row below its last
-    float fx, fy;            // picture pixels per destination pixel
-    bool sameSize, opaque, smooth, transparent, indexed, paletteAlpha;
-    const BYTE* alpha;       // the alpha plane, or null
-    unsigned alphaMax;
-    long transIndex;
-    RGBQUAD transRgb;
-
-    void Row(int64_t yy, int64_t paintWidth, BYTE* out) const {
-        long sy;
-        float dy = 0.0f;
-        if (opaque || !sameSize) {
-            dy = static_cast<float>(height) - static_cast<float>(bottom - yy - y0) * fy;
-            sy = ClampIndex(dy, height);
-        } else {
-            sy = static_cast<long>(height - (bottom - y0) + yy);
-        }
-        const BYTE* row = image.GetBits(static_cast<DWORD>(sy));
-        for (int64_t xx = 0; xx < paintWidth; ++xx, out += 3) {
-            long sx;
-            float dx = 0.0f;
-            if (opaque || !sameSize) {
-                dx = static_cast<float>(xx + left - x0) * fx;
-                sx = ClampIndex(dx, width);
-            } else {
-                sx = static_cast<long>(left - x0 + xx);
-            }
-            RGBQUAD c;
-            if (smooth && !sameSize) {
-                c = image.GetPixelColorInterpolated(dx - 0.5f, dy - 0.5f, InterpBilinear, OverflowClamp, nullptr);
-            } else if (indexed) {
-                c = image.GetPaletteColor(gwpix::GetIndex(row, static_cast<uint64_t>(sx), image.GetBpp()));
-            } else {
-                const BYTE* p = row + static_cast<size_t>(sx) * 3;
-                c.rgbBlue = p[0];
-                c.rgbGreen = p[1];
-                c.rgbRed = p[2];
-                c.rgbReserved = 0;
-            }
-            if (opaque) {
-                out[0] = c.rgbBlue;
-                out[1] = c.rgbGreen;
-                out[2] = c.rgbRed;
-                continue;
-            }
-            Blend(out, c, row, sx, sy);
-        }
-    }
-
-    // Opacity: the pixel's alpha, scaled by the overall opacity and, for palette pictures with
-    // palette alpha, by the entry's alpha; transparent pixels and opacity 0 leave what the
-    // device shows.
-    void Blend(BYTE* out, const RGBQUAD& c, const BYTE* row, long sx, long sy) const {
-        unsigned a = alpha ? alpha[static_cast<size_t>(sy) * static_cast<size_t>(width) + sx] : 255u;
-        a = (a * (alphaMax + 1u)) >> 8;
-        if (indexed && paletteAlpha) a = (a * (c.rgbReserved + 1u)) >> 8;
-        if (transparent) {
-            if (indexed) {
-                if (gwpix::GetIndex(row, static_cast<uint64_t>(sx), image.GetBpp()) == transIndex) return;
-            } else if (c.rgbBlue == transRgb.rgbBlue && c.rgbGreen == transRgb.rgbGreen &&
-                       c.rgbRed == transRgb.rgbRed) {
-                return;
-            }
-        }
-        if (a == 0) return;
-        if (a >= 255) {
-            out[0] = c.rgbBlue;
-            out[1] = c.rgbGreen;
-            out[2] = c.rgbRed;
-        } else {
-            out[0] = static_cast<BYTE>((out[0] * (255 - a) + a * c.rgbBlue) >> 8);
-            out[1] = static_cast<BYTE>((out[1] * (255 - a) + a * c.rgbGreen) >> 8);
-            out[2] = static_cast<BYTE>((out[2] * (255 - a) + a * c.rgbRed) >> 8);
-        }
-    }
-};
-
 }  // namespace
 
 long GwImage::Draw3(HDC dc, long x, long y, long cx, long cy) {
@@ -226,31 +140,82 @@ long GwImage::Draw(HDC dc, long x, long y, long cx, long cy, RECT* clip, bool sm
     } else {
         WorkBitmap work(dc, static_cast<long>(paintWidth), static_cast<long>(paintHeight));
         if (work.IsValid()) {
+            const bool indexed = IsIndexed();
             if (!opaque)
                 BitBlt(work.Context(), 0, 0, static_cast<int>(paintWidth),
                        static_cast<int>(paintHeight), dc, static_cast<int>(left),
                        static_cast<int>(top), SRCCOPY);
-            const Composer composer{*this,
-                                    width,
-                                    height,
-                                    x0,
-                                    y0,
-                                    left,
-                                    bottom,
-                                    static_cast<float>(width) / static_cast<float>(cx),
-                                    static_cast<float>(height) / static_cast<float>(cy),
-                                    sameSize,
-                                    opaque,
-                                    smooth,
-                                    transparent,
-                                    IsIndexed(),
-                                    info.alphaPaletteEnabled,
-                                    alpha,
-                                    info.alphaMax,
-                                    info.transIndex,
-                                    GetTransColor()};
-            for (int64_t yy = 0; yy < paintHeight; ++yy)
-                composer.Row(yy, paintWidth, work.Row(static_cast<long>(yy)));
+            const float fx = static_cast<float>(width) / static_cast<float>(cx);
+            const float fy = static_cast<float>(height) / static_cast<float>(cy);
+            const RGBQUAD transRgb = GetTransColor();
+            // Scaled: each work pixel samples the image at the matching fraction of its size,
+            // held inside the picture however large the destination. At the image's own size:
+            // the work box is a window on the image, offset by where the box starts.
+            for (int64_t yy = 0; yy < paintHeight; ++yy) {
+                BYTE* out = work.Row(static_cast<long>(yy));
+                long sy;
+                float dy = 0.0f;
+                if (opaque || !sameSize) {
+                    dy = static_cast<float>(height) -
+                         static_cast<float>(bottom - yy - y0) * fy;
+                    sy = ClampIndex(dy, height);
+                } else {
+                    sy = static_cast<long>(height - (bottom - y0) + yy);
+                }
+                for (int64_t xx = 0; xx < paintWidth; ++xx, out += 3) {
+                    long sx;
+                    float dx = 0.0f;
+                    if (opaque || !sameSize) {
+                        dx = static_cast<float>(xx + left - x0) * fx;
+                        sx = ClampIndex(dx, width);
+                    } else {
+                        sx = static_cast<long>(left - x0 + xx);
+                    }
+                    RGBQUAD c;
+                    if (smooth && !sameSize) {
+                        c = GetPixelColorInterpolated(dx - 0.5f, dy - 0.5f, InterpBilinear,
+                                                      OverflowClamp, nullptr);
+                    } else if (indexed) {
+                        c = GetPaletteColor(BlindGetPixelIndex(sx, sy));
+                    } else {
+                        const BYTE* p = BlindGetPixelPointer(sx, sy);
+                        c.rgbBlue = p[0];
+                        c.rgbGreen = p[1];
+                        c.rgbRed = p[2];
+                        c.rgbReserved = 0;
+                    }
+                    if (opaque) {
+                        out[0] = c.rgbBlue;
+                        out[1] = c.rgbGreen;
+                        out[2] = c.rgbRed;
+                        continue;
+                    }
+                    // Opacity: the pixel's alpha, scaled by the overall opacity and, for palette
+                    // images with palette alpha, by the entry's alpha; transparent pixels and
+                    // opacity 0 leave what the device shows.
+                    unsigned a = hasAlpha ? BlindAlphaGet(sx, sy) : 255u;
+                    a = (a * (info.alphaMax + 1u)) >> 8;
+                    if (indexed && info.alphaPaletteEnabled) a = (a * (c.rgbReserved + 1u)) >> 8;
+                    if (transparent) {
+                        if (indexed) {
+                            if (BlindGetPixelIndex(sx, sy) == info.transIndex) continue;
+                        } else if (c.rgbBlue == transRgb.rgbBlue && c.rgbGreen == transRgb.rgbGreen &&
+                                   c.rgbRed == transRgb.rgbRed) {
+                            continue;
+                        }
+                    }
+                    if (a == 0) continue;
+                    if (a >= 255) {
+                        out[0] = c.rgbBlue;
+                        out[1] = c.rgbGreen;
+                        out[2] = c.rgbRed;
+                    } else {
+                        out[0] = static_cast<BYTE>((out[0] * (255 - a) + a * c.rgbBlue) >> 8);
+                        out[1] = static_cast<BYTE>((out[1] * (255 - a) + a * c.rgbGreen) >> 8);
+                        out[2] = static_cast<BYTE>((out[2] * (255 - a) + a * c.rgbRed) >> 8);
+                    }
+                }
+            }
             work.ShowAt(dc, static_cast<long>(left), static_cast<long>(top));
         }
     }
