@@ -1,6 +1,7 @@
 // Terminator, padding, block split, error correction and interleaving.
 #include "encoder/codewords.h"
 
+#include <cstdint>
 #include <cstdlib>
 
 #include "encoder/reed_solomon.h"
@@ -21,6 +22,87 @@ struct Block {
     int32_t ecStart; // first error-correction codeword in the error-correction array
 };
 
+// The most codewords a symbol has (version 40) and the most blocks it is split into.
+constexpr int32_t kMaxCodewords = 3706;
+constexpr int32_t kMaxBlocks = 128;
+
+// Appends the terminator (up to four zero bits, as many as the capacity leaves) and the zero
+// bits up to the next codeword boundary. False when the data codewords no longer fit.
+bool CloseStream(BitStream* stream, int32_t version, int32_t level) {
+    const int32_t capacityBits = QRCodeDataBits(version, level);
+    int32_t room = capacityBits - stream->count;
+    if (room < 0) room = 0;
+    const int32_t terminator = room < 4 ? room : 4;
+    BitStreamAppend(stream, 0, terminator);
+    int32_t fill = (8 - stream->count % 8) % 8;
+    if (fill > room - terminator) fill = room - terminator;
+    BitStreamAppend(stream, 0, fill);
+    return stream->count / 8 <= QRCodeDataCodewords(version, level);
+}
+
+// The data codewords: the stream's bytes, then the two pad codewords in turn up to the
+// version's count.
+void TakeDataCodewords(BitStream* stream, int32_t dataCodewords, uint8_t* data) {
+    const int32_t streamCodewords = stream->count / 8;
+    int32_t i = 0;
+    for (; i < streamCodewords; ++i) data[i] = static_cast<uint8_t>(BitStreamTake(stream, 8));
+    for (int32_t pad = 0; i < dataCodewords; ++i, ++pad)
+        data[i] = static_cast<uint8_t>(kPadCodewords[pad % 2]);
+}
+
+// Splits the data into the version's blocks in table order (shorter blocks first) and computes
+// each block's error correction into ec. Returns the number of blocks.
+int32_t EncodeBlocks(int32_t version, int32_t level, const uint8_t* data, uint8_t* ec, Block* blocks) {
+    int32_t scratch[256];  // one block: the longest is 153 codewords (k + c - k)
+    RSCodec codec;
+    RSCodecInit(&codec);
+    int32_t blockCount = 0, dataUsed = 0, ecUsed = 0;
+    const int32_t rows = BlockEntryCount(version);
+    for (int32_t r = 0; r < rows; ++r) {
+        const int32_t* row = QRCodeBlockRow(version, r);
+        if (row[QRCODE_EB_LEVEL] != level) continue;
+        const int32_t k = row[QRCODE_EB_BLOCK_DATA];
+        const int32_t n = row[QRCODE_EB_BLOCK_CODEWORDS] - k;
+        for (int32_t b = 0; b < row[QRCODE_EB_BLOCKS] && blockCount < kMaxBlocks; ++b) {
+            for (int32_t j = 0; j < k; ++j) scratch[j] = data[dataUsed + j];
+            RSEncodeBlock(&codec, scratch, k, n);
+            for (int32_t j = 0; j < n; ++j) ec[ecUsed + j] = static_cast<uint8_t>(scratch[k + j]);
+            blocks[blockCount++] = Block{dataUsed, k, n, ecUsed};
+            dataUsed += k;
+            ecUsed += n;
+        }
+    }
+    return blockCount;
+}
+
+// Codeword t of every block in turn, the data parts first, then the error-correction parts.
+// Returns the number written.
+int32_t Interleave(const Block* blocks, int32_t blockCount, const uint8_t* data, const uint8_t* ec,
+                   int32_t* out) {
+    int32_t n = 0;
+    for (int32_t t = 0;; ++t) {
+        bool any = false;
+        for (int32_t b = 0; b < blockCount; ++b) {
+            if (t < blocks[b].data) {
+                out[n++] = data[blocks[b].start + t];
+                any = true;
+            }
+        }
+        if (!any) break;
+    }
+    for (int32_t t = 0;; ++t) {
+        bool any = false;
+        for (int32_t b = 0; b < blockCount; ++b) {
+            if (t < blocks[b].ec) {
+                out[n++] = ec[blocks[b].ecStart + t];
+                any = true;
+            }
+        }
+        if (!any) break;
+    }
+    return n;
+}
+
 }  // namespace
 
 int32_t* QRCodeCreateCodewords(BitStream* stream, int32_t version, int32_t level) {
@@ -33,92 +115,24 @@ int32_t* QRCodeCreateCodewords(BitStream* stream, int32_t version, int32_t level
 int32_t* QRCodeCreateCodewordsCounted(BitStream* stream, int32_t version, int32_t level, int32_t* count) {
     *count = 0;
     if (!QRCodeValidVersion(version) || !QRCodeValidLevel(level)) return nullptr;
+    int32_t* result = static_cast<int32_t*>(std::malloc(sizeof(int32_t) * QRCodeTotalCodewords(version)));
+    if (!result) return nullptr;
+    *count = QRCodeWriteCodewords(stream, version, level, result);
+    if (*count) return result;
+    std::free(result);
+    return nullptr;
+}
+
+int32_t QRCodeWriteCodewords(BitStream* stream, int32_t version, int32_t level, int32_t* out) {
+    if (!QRCodeValidVersion(version) || !QRCodeValidLevel(level)) return 0;
     // An overflowed stream is longer than any symbol holds.
-    if (stream->overflow) {
+    if (stream->overflow || !CloseStream(stream, version, level)) {
         QRCodeTrace("Too many codewords\n");
-        return nullptr;
+        return 0;
     }
-
-    const int32_t capacityBits = QRCodeDataBits(version, level);
-    int32_t room = capacityBits - stream->count;
-    if (room < 0) room = 0;
-    const int32_t terminator = room < 4 ? room : 4;
-    BitStreamAppend(stream, 0, terminator);
-    int32_t fill = (8 - stream->count % 8) % 8;
-    if (fill > room - terminator) fill = room - terminator;
-    BitStreamAppend(stream, 0, fill);
-
-    const int32_t dataCodewords = QRCodeDataCodewords(version, level);
-    const int32_t streamCodewords = stream->count / 8;
-    if (streamCodewords > dataCodewords) {
-        QRCodeTrace("Too many codewords\n");
-        return nullptr;
-    }
-
-    const int32_t total = QRCodeTotalCodewords(version);
-    int32_t* data = static_cast<int32_t*>(std::malloc(sizeof(int32_t) * dataCodewords));
-    int32_t* ec = static_cast<int32_t*>(std::malloc(sizeof(int32_t) * total));
-    int32_t* result = static_cast<int32_t*>(std::malloc(sizeof(int32_t) * total));
-    // One scratch block: the longest block is 153 codewords (k + c - k).
-    int32_t scratch[256];
-    Block blocks[128];
-    if (!data || !ec || !result) {
-        std::free(data);
-        std::free(ec);
-        std::free(result);
-        return nullptr;
-    }
-
-    int32_t i = 0;
-    for (; i < streamCodewords; ++i) data[i] = static_cast<int32_t>(BitStreamTake(stream, 8));
-    for (int32_t pad = 0; i < dataCodewords; ++i, ++pad) data[i] = kPadCodewords[pad % 2];
-
-    // Split into blocks in table order (shorter blocks first) and compute each block's error
-    // correction.
-    RSCodec codec;
-    RSCodecInit(&codec);
-    int32_t blockCount = 0, dataUsed = 0, ecUsed = 0;
-    const int32_t rows = BlockEntryCount(version);
-    for (int32_t r = 0; r < rows; ++r) {
-        const int32_t* row = QRCodeBlockRow(version, r);
-        if (row[QRCODE_EB_LEVEL] != level) continue;
-        const int32_t k = row[QRCODE_EB_BLOCK_DATA];
-        const int32_t n = row[QRCODE_EB_BLOCK_CODEWORDS] - k;
-        for (int32_t b = 0; b < row[QRCODE_EB_BLOCKS]; ++b) {
-            for (int32_t j = 0; j < k; ++j) scratch[j] = data[dataUsed + j];
-            RSEncodeBlock(&codec, scratch, k, n);
-            for (int32_t j = 0; j < n; ++j) ec[ecUsed + j] = scratch[k + j];
-            blocks[blockCount++] = Block{dataUsed, k, n, ecUsed};
-            dataUsed += k;
-            ecUsed += n;
-        }
-    }
-
-    // Interleave: codeword t of every block in turn, data part first, then error correction.
-    int32_t out = 0;
-    for (int32_t t = 0;; ++t) {
-        bool any = false;
-        for (int32_t b = 0; b < blockCount; ++b) {
-            if (t < blocks[b].data) {
-                result[out++] = data[blocks[b].start + t];
-                any = true;
-            }
-        }
-        if (!any) break;
-    }
-    for (int32_t t = 0;; ++t) {
-        bool any = false;
-        for (int32_t b = 0; b < blockCount; ++b) {
-            if (t < blocks[b].ec) {
-                result[out++] = ec[blocks[b].ecStart + t];
-                any = true;
-            }
-        }
-        if (!any) break;
-    }
-
-    std::free(data);
-    std::free(ec);
-    *count = out;
-    return result;
+    uint8_t data[kMaxCodewords], ec[kMaxCodewords];
+    Block blocks[kMaxBlocks];
+    TakeDataCodewords(stream, QRCodeDataCodewords(version, level), data);
+    const int32_t blockCount = EncodeBlocks(version, level, data, ec, blocks);
+    return Interleave(blocks, blockCount, data, ec, out);
 }

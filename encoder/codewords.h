@@ -21,3 +21,8 @@ int32_t* QRCodeCreateCodewords(BitStream* stream, int32_t version, int32_t level
 // The same, with the sequence's length written to *count and codewordCount left alone: the
 // road of the value API, which keeps no state between or beside its runs.
 int32_t* QRCodeCreateCodewordsCounted(BitStream* stream, int32_t version, int32_t level, int32_t* count);
+
+// The same sequence written into out, which has room for the version's total codewords (at most
+// 3706); returns how many were written, or 0 (out untouched) where QRCodeCreateCodewords fails.
+// Takes no memory of its own from the heap.
+int32_t QRCodeWriteCodewords(BitStream* stream, int32_t version, int32_t level, int32_t* out);
