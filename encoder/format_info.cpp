@@ -31,42 +31,26 @@ int32_t FormatWord(int index) {
 }  // namespace
 
 void QRCodeWriteFormatInfo(SymbolMatrix* m, int index) {
-    const int W = m->width;
-    const int H = m->height;
     const int32_t word = FormatWord(index);
     for (int k = 0; k < 15; ++k) {
         const int32_t value = ((word >> k) & 1) ? CELL_FORMAT_DARK : CELL_FORMAT_LIGHT;
-        // First copy wraps around the top-left finder, skipping the timing cells (8, 6) and (6, 8).
-        if (k <= 5) {
-            QRCodeSetCell(m, 8, k, value);
-        } else if (k == 6) {
-            QRCodeSetCell(m, 8, 7, value);
-        } else if (k == 7) {
-            QRCodeSetCell(m, 8, 8, value);
-        } else if (k == 8) {
-            QRCodeSetCell(m, 7, 8, value);
-        } else {
-            QRCodeSetCell(m, 14 - k, 8, value);
-        }
-        // Second copy: bits 0..7 along row 8 under the top-right finder, bits 8..14 down
-        // column 8 beside the bottom-left finder.
-        if (k <= 7) {
-            QRCodeSetCell(m, W - 1 - k, 8, value);
-        } else {
-            QRCodeSetCell(m, 8, H - 15 + k, value);
+        for (int copy = 0; copy < 2; ++copy) {
+            const QRCodeCell c = QRCodeFormatCell(m, k, copy);
+            QRCodeSetCell(m, c.x, c.y, value);
         }
     }
-    QRCodeSetCell(m, 8, H - 8, CELL_FORMAT_DARK);
+    const QRCodeCell dark = QRCodeDarkModuleCell(m);
+    QRCodeSetCell(m, dark.x, dark.y, CELL_FORMAT_DARK);
 }
 
-void QRCodeWriteVersionInfo(SymbolMatrix* m, int version, int reserve) {
+void QRCodeWriteVersionInfo(SymbolMatrix* m, int version) {
     if (version < 7 || version > 40) return;
-    const int W = m->width;
-    const int H = m->height;
-    const int32_t word = reserve ? 0 : VersionInfoBits[version - 7];
+    const int32_t word = VersionInfoBits[version - 7];
     for (int k = 0; k < 18; ++k) {
         const int32_t value = ((word >> k) & 1) ? CELL_VERSION_DARK : CELL_VERSION_LIGHT;
-        QRCodeSetCell(m, k / 3, H - 11 + k % 3, value);
-        QRCodeSetCell(m, W - 11 + k % 3, k / 3, value);
+        for (int copy = 0; copy < 2; ++copy) {
+            const QRCodeCell c = QRCodeVersionCell(m, k, copy);
+            QRCodeSetCell(m, c.x, c.y, value);
+        }
     }
 }

@@ -514,7 +514,7 @@ void QRCodeMaskSymbol(SymbolMatrix* m, int level) {
     // cells before they run gives the same matrix as masking after them.
     if (!ValidSize(m)) {
         QRCodeWriteFormatInfo(m, LevelBits(level) * 8);
-        QRCodeWriteVersionInfo(m, m->version, 0);
+        QRCodeWriteVersionInfo(m, m->version);
         // A record whose size lies outside the grid: mask 0 over the part inside it.
         const int width = m->width < kSymbolMatrixCapacity ? m->width : kSymbolMatrixCapacity;
         const int height = m->height < kSymbolMatrixCapacity ? m->height : kSymbolMatrixCapacity;
@@ -540,5 +540,5 @@ void QRCodeMaskSymbol(SymbolMatrix* m, int level) {
         }
     }
     QRCodeWriteFormatInfo(m, LevelBits(level) * 8 + k);
-    QRCodeWriteVersionInfo(m, m->version, 0);
+    QRCodeWriteVersionInfo(m, m->version);
 }

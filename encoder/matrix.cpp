@@ -7,8 +7,6 @@
 #include <cstring>
 #include <mutex>
 
-#include "encoder/format_info.h"
-
 namespace {
 
 // Alignment pattern centres, ISO/IEC 18004 Annex E Table E.1. One row per version 0..40:
@@ -137,6 +135,45 @@ int QRCodeAlignmentCoordinates(int version, int32_t out[7]) {
     return n;
 }
 
+QRCodeCell QRCodeFormatCell(const SymbolMatrix* m, int k, int copy) {
+    if (copy == 0) {
+        if (k <= 5) return {8, k};
+        if (k == 6) return {8, 7};
+        if (k == 7) return {8, 8};
+        if (k == 8) return {7, 8};
+        return {14 - k, 8};
+    }
+    if (k <= 7) return {m->width - 1 - k, 8};
+    return {8, m->height - 15 + k};
+}
+
+QRCodeCell QRCodeDarkModuleCell(const SymbolMatrix* m) {
+    return {8, m->height - 8};
+}
+
+QRCodeCell QRCodeVersionCell(const SymbolMatrix* m, int k, int copy) {
+    if (copy == 0) return {k / 3, m->height - 11 + k % 3};
+    return {m->width - 11 + k % 3, k / 3};
+}
+
+void QRCodeReserveInformationAreas(SymbolMatrix* m) {
+    for (int k = 0; k < 15; ++k) {
+        for (int copy = 0; copy < 2; ++copy) {
+            const QRCodeCell c = QRCodeFormatCell(m, k, copy);
+            QRCodeSetCell(m, c.x, c.y, CELL_FORMAT_LIGHT);
+        }
+    }
+    const QRCodeCell dark = QRCodeDarkModuleCell(m);
+    QRCodeSetCell(m, dark.x, dark.y, CELL_FORMAT_DARK);
+    if (m->version < 7 || m->version > kVersions) return;
+    for (int k = 0; k < 18; ++k) {
+        for (int copy = 0; copy < 2; ++copy) {
+            const QRCodeCell c = QRCodeVersionCell(m, k, copy);
+            QRCodeSetCell(m, c.x, c.y, CELL_VERSION_LIGHT);
+        }
+    }
+}
+
 void QRCodeInitMatrix(SymbolMatrix* m, int width, int height, int version) {
     // A caller mistake must not turn into writes past the record.
     width = std::clamp(width, 0, kSymbolMatrixCapacity);
@@ -183,8 +220,7 @@ void QRCodeInitMatrix(SymbolMatrix* m, int width, int height, int version) {
         }
     }
 
-    QRCodeWriteFormatInfo(m, -1);
-    QRCodeWriteVersionInfo(m, version, 1);
+    QRCodeReserveInformationAreas(m);
 
     // Timing patterns last: where an alignment pattern crosses row or column 6 the colours
     // already agree, only the kind becomes timing.

@@ -65,6 +65,26 @@ void QRCodeDrawAlignment(SymbolMatrix* m, int x0, int y0);
 // version outside 1..40, else 2 to 7.
 int QRCodeAlignmentCoordinates(int version, int32_t out[7]);
 
+// A module position: column x, row y.
+struct QRCodeCell {
+    int x;
+    int y;
+};
+
+// Where bit k (0..14, least significant first) of the format word sits in copy 0 (wrapped
+// around the top-left finder, past the timing cells (8, 6) and (6, 8)) and copy 1 (bits 0..7
+// along row 8 under the top-right finder, bits 8..14 down column 8 beside the bottom-left one).
+QRCodeCell QRCodeFormatCell(const SymbolMatrix* m, int k, int copy);
+// The module that is always dark, beside the bottom-left finder: (8, height - 8).
+QRCodeCell QRCodeDarkModuleCell(const SymbolMatrix* m);
+// Where bit k (0..17, least significant first) of the version word sits in copy 0 (the
+// bottom-left 6 x 3 block) and copy 1 (the top-right 3 x 6 block, its transpose).
+QRCodeCell QRCodeVersionCell(const SymbolMatrix* m, int k, int copy);
+
+// The information areas as the layout leaves them until the mask is known: the 30 format cells
+// light, the dark module dark, and for versions 7..40 the 36 version cells light.
+void QRCodeReserveInformationAreas(SymbolMatrix* m);
+
 // Stores version, width and height and lays out the matrix: every cell empty, then the three
 // finders with their separators, the alignment patterns, the reserved format area with the
 // dark module, the reserved version areas (version 7 and up) and the timing patterns.

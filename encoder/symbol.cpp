@@ -222,7 +222,7 @@ int32_t LevelBits(int32_t level) {
 // Format and version information for mask k, then the mask over the data cells.
 void FinishWithMask(SymbolMatrix* m, int32_t level, int32_t k) {
     QRCodeWriteFormatInfo(m, LevelBits(level) * 8 + k);
-    QRCodeWriteVersionInfo(m, m->version, 0);
+    QRCodeWriteVersionInfo(m, m->version);
     for (int32_t x = 0; x < m->width; ++x) {
         for (int32_t y = 0; y < m->height; ++y) {
             const int32_t value = QRCodeGetCell(m, x, y);

@@ -84,11 +84,23 @@ TEST(FormatInfo, BothCopiesCarryTheWordInTheStandardReadingOrder) {
     EXPECT_EQ(std::string(FormatInfoStrings[13]), "110001100011000");  // level L, mask 5
 }
 
-TEST(FormatInfo, FinalFormOverwritesExactlyTheReservedCells) {
+// The cells of one kind (light or dark form) in a matrix as the layout leaves it.
+std::set<std::pair<int, int>> LaidOutCells(int version, int32_t light, int32_t dark) {
+    auto m = Blank(version, CELL_EMPTY);
+    QRCodeInitMatrix(m.get(), m->width, m->height, version);
+    std::set<std::pair<int, int>> cells;
+    for (int x = 0; x < m->width; ++x)
+        for (int y = 0; y < m->height; ++y)
+            if (QRCodeGetCell(m.get(), x, y) == light || QRCodeGetCell(m.get(), x, y) == dark)
+                cells.insert({x, y});
+    return cells;
+}
+
+TEST(FormatInfo, FinalFormOverwritesExactlyTheCellsTheLayoutReserves) {
     for (int version : {1, 7, 40}) {
         auto reserved = Blank(version, CELL_EMPTY);
-        QRCodeWriteFormatInfo(reserved.get(), -1);
-        const auto cells = ChangedCells(*reserved, CELL_EMPTY);
+        QRCodeInitMatrix(reserved.get(), reserved->width, reserved->height, version);
+        const auto cells = LaidOutCells(version, CELL_FORMAT_LIGHT, CELL_FORMAT_DARK);
         EXPECT_EQ(cells.size(), 31u);
         int dark = 0;
         for (auto [x, y] : cells) dark += QRCodeGetCell(reserved.get(), x, y) == CELL_FORMAT_DARK;
@@ -101,7 +113,7 @@ TEST(FormatInfo, FinalFormOverwritesExactlyTheReservedCells) {
             QRCodeWriteFormatInfo(final.get(), index);
             EXPECT_EQ(ChangedCells(*final, CELL_EMPTY), cells) << "version " << version << " index " << index;
         }
-        // An index outside the table reserves instead of reading past it.
+        // An index outside the table writes all light instead of reading past it.
         auto bad = Blank(version, CELL_EMPTY);
         QRCodeWriteFormatInfo(bad.get(), 99);
         EXPECT_EQ(ChangedCells(*bad, CELL_EMPTY), cells);
@@ -109,14 +121,12 @@ TEST(FormatInfo, FinalFormOverwritesExactlyTheReservedCells) {
 }
 
 TEST(VersionInfo, BlocksHoldTheWordBitZeroFirstAndSmallVersionsGetNone) {
-    auto m = Blank(7, CELL_EMPTY);
-    QRCodeWriteVersionInfo(m.get(), 7, 1);
-    const auto reservedCells = ChangedCells(*m, CELL_EMPTY);
-    EXPECT_EQ(reservedCells.size(), 36u);
-    for (auto [x, y] : reservedCells) EXPECT_EQ(QRCodeGetCell(m.get(), x, y), CELL_VERSION_LIGHT);
+    const auto reservedCells = LaidOutCells(7, CELL_VERSION_LIGHT, CELL_VERSION_LIGHT);
+    EXPECT_EQ(reservedCells.size(), 36u) << "the layout reserves both blocks, all light";
+    EXPECT_TRUE(LaidOutCells(7, CELL_VERSION_DARK, CELL_VERSION_DARK).empty());
 
     auto final = Blank(7, CELL_EMPTY);
-    QRCodeWriteVersionInfo(final.get(), 7, 0);
+    QRCodeWriteVersionInfo(final.get(), 7);
     EXPECT_EQ(ChangedCells(*final, CELL_EMPTY), reservedCells);
     // Bottom-left block: 6 columns x 3 rows, bit k at (k / 3, 34 + k % 3); the top-right block
     // is its transpose.
@@ -130,8 +140,7 @@ TEST(VersionInfo, BlocksHoldTheWordBitZeroFirstAndSmallVersionsGetNone) {
 
     for (int version : {1, 6, 41, -3}) {
         auto none = Blank(version < 1 ? 1 : version > 40 ? 40 : version, CELL_EMPTY);
-        QRCodeWriteVersionInfo(none.get(), version, 0);
-        QRCodeWriteVersionInfo(none.get(), version, 1);
+        QRCodeWriteVersionInfo(none.get(), version);
         EXPECT_TRUE(ChangedCells(*none, CELL_EMPTY).empty()) << "version " << version;
     }
 }

@@ -409,8 +409,7 @@ std::string ReferenceTrace(const SymbolMatrix& finished, int mask) {
             if (QRCodeIsDataCell(v) && QRCodeMaskInverts(mask, y, x))
                 QRCodeSetCell(before.get(), x, y, v == CELL_DATA_DARK ? CELL_DATA_LIGHT : CELL_DATA_DARK);
         }
-    QRCodeWriteFormatInfo(before.get(), -1);
-    QRCodeWriteVersionInfo(before.get(), before->version, 1);
+    QRCodeReserveInformationAreas(before.get());
     std::string trace;
     const int W = before->width, H = before->height;
     for (int k = 0; k < 8; ++k) {
