@@ -19,7 +19,7 @@ struct GlyphwellPropertyRange {
 // The range of a short property (null for the booleans, colours and the text).
 const GlyphwellPropertyRange* GlyphwellRangeOf(DISPID dispid);
 bool GlyphwellInRange(const GlyphwellPropertyRange& range, long value);
-// "PixelSize takes 1 to 255 (pixels), or -1 for the default (3)."
+// "PixelSize takes 1 to 255, or -1 for 3 pixels."
 std::string GlyphwellRangeText(const GlyphwellPropertyRange& range);
 
 // A colour the control can paint: a red-green-blue value 0x00BBGGRR, or a system colour

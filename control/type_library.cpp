@@ -2,6 +2,7 @@
 // fourteen properties and AboutBox, the empty event interface, and the creatable control class.
 #include "control/glyphwell_ids.h"
 #include "control/glyphwell_resources.h"
+#include "control/property_values.h"
 
 standin::TypeLibDesc GlyphwellTypeLibrary() {
     standin::TypeLibDesc lib;
@@ -38,7 +39,16 @@ standin::TypeLibDesc GlyphwellTypeLibrary() {
                  {"BackGroundColor", dispidBackGroundColor, "OLE_COLOR"},
                  {"ForeGroundColor", dispidForeGroundColor, "OLE_COLOR"},
                  {"TextData", dispidTextData, "BSTR"}};
-    for (const auto& p : props) dispatch.members.push_back({p.name, p.id, true, p.type, ""});
+    // A numeric property's help string states its range, a colour's what it can paint: the same
+    // one-line texts a refused value is answered with.
+    for (const auto& p : props) {
+        std::string help;
+        if (const GlyphwellPropertyRange* range = GlyphwellRangeOf(p.id))
+            help = GlyphwellRangeText(*range);
+        else if (std::string(p.type) == "OLE_COLOR")
+            help = GlyphwellColorRangeText(p.name);
+        dispatch.members.push_back({p.name, p.id, true, p.type, help});
+    }
     dispatch.members.push_back({"AboutBox", DISPID_ABOUTBOX, false, "void", ""});
     lib.types.push_back(dispatch);
 

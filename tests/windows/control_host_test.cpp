@@ -353,6 +353,31 @@ TEST_F(ControlHost, AutomationByNameAndThroughTheTypeInformation) {
     EXPECT_EQ(info->GetDocumentation(MEMBERID_NIL, &name, nullptr, nullptr, nullptr), S_OK);
     EXPECT_STREQ(name, L"_DGlyphwell");
     SysFreeString(name);
+    // The fourteen properties stay dispatch properties, and what a property browser shows for
+    // one is its range (written into the library after widl, which takes none there).
+    TYPEATTR* attr = nullptr;
+    ASSERT_EQ(info->GetTypeAttr(&attr), S_OK);
+    EXPECT_EQ(attr->cVars, 14);
+    EXPECT_EQ(attr->cFuncs, 1);
+    const WORD properties = attr->cVars;
+    info->ReleaseTypeAttr(attr);
+    std::vector<std::wstring> helps(15);
+    for (UINT i = 0; i < properties; ++i) {
+        VARDESC* var = nullptr;
+        ASSERT_EQ(info->GetVarDesc(i, &var), S_OK);
+        EXPECT_EQ(var->varkind, VAR_DISPATCH);
+        EXPECT_EQ(var->memid, static_cast<MEMBERID>(i + 1));
+        BSTR help = nullptr;
+        EXPECT_EQ(info->GetDocumentation(var->memid, nullptr, &help, nullptr, nullptr), S_OK);
+        if (help) helps[var->memid] = help;
+        SysFreeString(help);
+        info->ReleaseVarDesc(var);
+    }
+    EXPECT_EQ(helps[11], L"PixelSize takes 1 to 255, or -1 for 3 pixels.");
+    EXPECT_EQ(helps[1], L"PreferredVersion takes 1 to 40, or -1 for the smallest version that holds the text.");
+    EXPECT_EQ(helps[5], L"EciMode takes 0 to 32767, or -1 for no ECI, or UTF-8's 26 for text beyond the code page.");
+    EXPECT_EQ(helps[12], L"BackGroundColor takes a colour &H00BBGGRR& or a system colour &H80000000& to &H8000001E&.");
+    EXPECT_EQ(helps[14], L"");
     // The member id the type information gives is the one the object answers to. (Calls
     // through ITypeInfo::Invoke are left out: Wine does not carry out property access on a
     // dispatch interface's properties that way, E_NOTIMPL.)
