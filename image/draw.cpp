@@ -81,6 +81,164 @@ inline long ClampIndex(float v, long limit) {
     return static_cast<long>(f);
 }
 
+// The caller's clip rectangle, laid over the device's clip for one Draw and given back after.
+class ClipScope {
+public:
+    ClipScope(HDC dc, const RECT* clip) : m_dc(dc), m_active(clip != nullptr) {
+        if (!clip) return;
+        GetClipBox(dc, &m_saved);
+        IntersectClipRect(dc, clip->left, clip->top, clip->right, clip->bottom);
+    }
+    ~ClipScope() {
+        if (!m_active) return;
+        HRGN restore = CreateRectRgnIndirect(&m_saved);
+        if (restore) {
+            ExtSelectClipRgn(m_dc, restore, RGN_OR);
+            DeleteObject(restore);
+        }
+    }
+    ClipScope(const ClipScope&) = delete;
+    ClipScope& operator=(const ClipScope&) = delete;
+
+private:
+    HDC m_dc;
+    bool m_active;
+    RECT m_saved = {0, 0, 0, 0};
+};
+
+// The destination rectangle and the part of it the device shows, in 64 bits so that far-away
+// positions and huge sizes cannot wrap around.
+struct VisiblePart {
+    int64_t x0 = 0, y0 = 0;                            // the destination's top left corner
+    int64_t left = 0, top = 0, right = 0, bottom = 0;  // what shows of it; empty when nothing does
+    int64_t Width() const { return right - left; }
+    int64_t Height() const { return bottom - top; }
+    bool IsEmpty() const { return Width() <= 0 || Height() <= 0; }
+};
+
+VisiblePart FindVisiblePart(HDC dc, long x, long y, long cx, long cy) {
+    VisiblePart part;
+    part.x0 = ToInt(x);
+    part.y0 = ToInt(y);
+    RECT box = {0, 0, 0, 0};
+    // An empty clip leaves a box that means nothing: Windows may give its corners crossed (left
+    // beyond right), which would make a large "visible" part outside the picture.
+    const int region = GetClipBox(dc, &box);
+    if (region == ERROR || region == NULLREGION) return part;
+    part.left = std::max<int64_t>(box.left, part.x0);
+    part.top = std::max<int64_t>(box.top, part.y0);
+    part.right = std::min<int64_t>(box.right, part.x0 + ToInt(cx));
+    part.bottom = std::min<int64_t>(box.bottom, part.y0 + ToInt(cy));
+    return part;
+}
+
+// Composes the visible part of one Draw onto its scratch surface, a row at a time. Scaled (or
+// opaque), each surface pixel samples the picture at the matching fraction of its size, held
+// inside the picture however large the destination; at the picture's own size the surface is a
+// window on it, offset by where the visible part starts. The visible part lies inside the
+// destination, so every row and column sampled lies inside the picture.
+class Composer {
+public:
+    Composer(const GwImage& image, const VisiblePart& part, long cx, long cy, bool smooth)
+        : m_image(image),
+          m_part(part),
+          m_width(static_cast<long>(image.GetWidth())),
+          m_height(static_cast<long>(image.GetHeight())),
+          m_fx(static_cast<float>(m_width) / static_cast<float>(cx)),
+          m_fy(static_cast<float>(m_height) / static_cast<float>(cy)),
+          m_sameSize(cx == m_width && cy == m_height),
+          m_transparent(image.GetTransIndex() != -1),
+          m_indexed(image.IsIndexed()),
+          m_paletteAlpha(image.AlphaPaletteIsEnabled()),
+          m_alpha(image.AlphaGetPointer()),
+          m_opaque(!m_transparent && !m_alpha && !m_paletteAlpha),
+          m_smooth(smooth && !m_sameSize),
+          m_alphaMax(image.AlphaGetMax()),
+          m_transRgb(image.GetTransColor()) {}
+
+    // Surface row yy, counted from the bottom like the picture's rows.
+    void Row(int64_t yy, BYTE* out) const {
+        long sy;
+        float dy = 0.0f;
+        if (m_opaque || !m_sameSize) {
+            dy = static_cast<float>(m_height) - static_cast<float>(m_part.bottom - yy - m_part.y0) * m_fy;
+            sy = ClampIndex(dy, m_height);
+        } else {
+            sy = static_cast<long>(m_height - (m_part.bottom - m_part.y0) + yy);
+        }
+        const BYTE* row = m_image.GetBits(static_cast<DWORD>(sy));
+        for (int64_t xx = 0; xx < m_part.Width(); ++xx, out += 3) {
+            long sx;
+            float dx = 0.0f;
+            if (m_opaque || !m_sameSize) {
+                dx = static_cast<float>(xx + m_part.left - m_part.x0) * m_fx;
+                sx = ClampIndex(dx, m_width);
+            } else {
+                sx = static_cast<long>(m_part.left - m_part.x0 + xx);
+            }
+            const RGBQUAD c = m_smooth ? m_image.GetPixelColorInterpolated(
+                                             dx - 0.5f, dy - 0.5f, InterpBilinear, OverflowClamp, nullptr)
+                                       : Sample(row, sx);
+            if (m_opaque) {
+                Put(out, c);
+            } else {
+                Blend(out, c, row, sx, sy);
+            }
+        }
+    }
+
+private:
+    RGBQUAD Sample(const BYTE* row, long sx) const {
+        if (m_indexed)
+            return m_image.GetPaletteColor(gwpix::GetIndex(row, static_cast<uint64_t>(sx), m_image.GetBpp()));
+        const BYTE* p = row + static_cast<size_t>(sx) * 3;
+        return RGBQUAD{p[0], p[1], p[2], 0};
+    }
+
+    static void Put(BYTE* out, const RGBQUAD& c) {
+        out[0] = c.rgbBlue;
+        out[1] = c.rgbGreen;
+        out[2] = c.rgbRed;
+    }
+
+    // Opacity: the pixel's alpha, scaled by the overall opacity and, for palette pictures with
+    // palette alpha, by the entry's alpha; transparent pixels and opacity 0 leave what the
+    // device shows.
+    void Blend(BYTE* out, const RGBQUAD& c, const BYTE* row, long sx, long sy) const {
+        unsigned a = m_alpha ? m_alpha[static_cast<size_t>(sy) * static_cast<size_t>(m_width) + sx] : 255u;
+        a = (a * (m_alphaMax + 1u)) >> 8;
+        if (m_indexed && m_paletteAlpha) a = (a * (c.rgbReserved + 1u)) >> 8;
+        if (m_transparent) {
+            if (m_indexed) {
+                if (gwpix::GetIndex(row, static_cast<uint64_t>(sx), m_image.GetBpp()) ==
+                    m_image.GetTransIndex())
+                    return;
+            } else if (c.rgbBlue == m_transRgb.rgbBlue && c.rgbGreen == m_transRgb.rgbGreen &&
+                       c.rgbRed == m_transRgb.rgbRed) {
+                return;
+            }
+        }
+        if (a == 0) return;
+        if (a >= 255) {
+            Put(out, c);
+            return;
+        }
+        out[0] = static_cast<BYTE>((out[0] * (255 - a) + a * c.rgbBlue) >> 8);
+        out[1] = static_cast<BYTE>((out[1] * (255 - a) + a * c.rgbGreen) >> 8);
+        out[2] = static_cast<BYTE>((out[2] * (255 - a) + a * c.rgbRed) >> 8);
+    }
+
+    const GwImage& m_image;
+    const VisiblePart& m_part;
+    long m_width, m_height;  // the picture
+    float m_fx, m_fy;        // picture pixels per destination pixel
+    bool m_sameSize, m_transparent, m_indexed, m_paletteAlpha;
+    const BYTE* m_alpha;  // the alpha plane, or null
+    bool m_opaque, m_smooth;
+    unsigned m_alphaMax;
+    RGBQUAD m_transRgb;
+};
+
 }  // namespace
 
 long GwImage::Draw3(HDC dc, long x, long y, long cx, long cy) {
@@ -92,8 +250,7 @@ long GwImage::Draw3(HDC dc, long x, long y, long cx, long cy) {
     SetStretchBltMode(dc, COLORONCOLOR);
     // The destination keeps only the bits set in both: white image pixels show what is there.
     StretchDIBits(dc, ToInt(x), ToInt(y), ToInt(cx), ToInt(cy), 0, 0, ToInt(width), ToInt(height),
-                  info.pixels,
-                  reinterpret_cast<const BITMAPINFO*>(dib), DIB_RGB_COLORS, SRCAND);
+                  info.pixels, reinterpret_cast<const BITMAPINFO*>(dib), DIB_RGB_COLORS, SRCAND);
     return 1;
 }
 
@@ -108,131 +265,31 @@ long GwImage::Draw(HDC dc, long x, long y, long cx, long cy, RECT* clip, bool sm
     if (cx < 0) cx = width;
     if (cy < 0) cy = height;
 
-    const bool transparent = info.transIndex != -1;
-    const bool hasAlpha = alpha != nullptr;
-
-    RECT saved = {0, 0, 0, 0};
-    if (clip) {
-        GetClipBox(dc, &saved);
-        IntersectClipRect(dc, clip->left, clip->top, clip->right, clip->bottom);
-    }
-    RECT box = {0, 0, 0, 0};
-    GetClipBox(dc, &box);
-    // The visible part of the destination rectangle, in 64 bits so that far-away positions and
-    // huge sizes cannot wrap around.
-    const int64_t x0 = ToInt(x), y0 = ToInt(y), x1 = x0 + ToInt(cx), y1 = y0 + ToInt(cy);
-    const int64_t top = std::min<int64_t>(box.bottom, std::max<int64_t>(box.top, y0));
-    const int64_t left = std::min<int64_t>(box.right, std::max<int64_t>(box.left, x0));
-    const int64_t right = std::max<int64_t>(box.left, std::min<int64_t>(box.right, x1));
-    const int64_t bottom = std::max<int64_t>(box.top, std::min<int64_t>(box.bottom, y1));
-    const int64_t paintWidth = right - left;
-    const int64_t paintHeight = bottom - top;
-
-    const bool sameSize = cx == width && cy == height;
-    const bool opaque = !transparent && !hasAlpha && !info.alphaPaletteEnabled;
-    if (paintWidth <= 0 || paintHeight <= 0) {
-        // Nothing of the destination is visible.
-    } else if (opaque && sameSize) {
+    const ClipScope scope(dc, clip);
+    const VisiblePart part = FindVisiblePart(dc, x, y, cx, cy);
+    if (part.IsEmpty()) return 1;
+    const bool opaque = info.transIndex == -1 && !alpha && !info.alphaPaletteEnabled;
+    if (opaque && cx == width && cy == height) {
         SetStretchBltMode(dc, COLORONCOLOR);
-        SetDIBitsToDevice(dc, ToInt(x0), ToInt(y0), static_cast<DWORD>(width),
-                          static_cast<DWORD>(height), 0, 0, 0, static_cast<UINT>(height),
-                          info.pixels, reinterpret_cast<const BITMAPINFO*>(dib), DIB_RGB_COLORS);
-    } else {
-        WorkBitmap work(dc, static_cast<long>(paintWidth), static_cast<long>(paintHeight));
-        if (work.IsValid()) {
-            const bool indexed = IsIndexed();
-            if (!opaque)
-                BitBlt(work.Context(), 0, 0, static_cast<int>(paintWidth),
-                       static_cast<int>(paintHeight), dc, static_cast<int>(left),
-                       static_cast<int>(top), SRCCOPY);
-            const float fx = static_cast<float>(width) / static_cast<float>(cx);
-            const float fy = static_cast<float>(height) / static_cast<float>(cy);
-            const RGBQUAD transRgb = GetTransColor();
-            // Scaled: each work pixel samples the image at the matching fraction of its size,
-            // held inside the picture however large the destination. At the image's own size:
-            // the work box is a window on the image, offset by where the box starts.
-            for (int64_t yy = 0; yy < paintHeight; ++yy) {
-                BYTE* out = work.Row(static_cast<long>(yy));
-                long sy;
-                float dy = 0.0f;
-                if (opaque || !sameSize) {
-                    dy = static_cast<float>(height) -
-                         static_cast<float>(bottom - yy - y0) * fy;
-                    sy = ClampIndex(dy, height);
-                } else {
-                    sy = static_cast<long>(height - (bottom - y0) + yy);
-                }
-                for (int64_t xx = 0; xx < paintWidth; ++xx, out += 3) {
-                    long sx;
-                    float dx = 0.0f;
-                    if (opaque || !sameSize) {
-                        dx = static_cast<float>(xx + left - x0) * fx;
-                        sx = ClampIndex(dx, width);
-                    } else {
-                        sx = static_cast<long>(left - x0 + xx);
-                    }
-                    RGBQUAD c;
-                    if (smooth && !sameSize) {
-                        c = GetPixelColorInterpolated(dx - 0.5f, dy - 0.5f, InterpBilinear,
-                                                      OverflowClamp, nullptr);
-                    } else if (indexed) {
-                        c = GetPaletteColor(BlindGetPixelIndex(sx, sy));
-                    } else {
-                        const BYTE* p = BlindGetPixelPointer(sx, sy);
-                        c.rgbBlue = p[0];
-                        c.rgbGreen = p[1];
-                        c.rgbRed = p[2];
-                        c.rgbReserved = 0;
-                    }
-                    if (opaque) {
-                        out[0] = c.rgbBlue;
-                        out[1] = c.rgbGreen;
-                        out[2] = c.rgbRed;
-                        continue;
-                    }
-                    // Opacity: the pixel's alpha, scaled by the overall opacity and, for palette
-                    // images with palette alpha, by the entry's alpha; transparent pixels and
-                    // opacity 0 leave what the device shows.
-                    unsigned a = hasAlpha ? BlindAlphaGet(sx, sy) : 255u;
-                    a = (a * (info.alphaMax + 1u)) >> 8;
-                    if (indexed && info.alphaPaletteEnabled) a = (a * (c.rgbReserved + 1u)) >> 8;
-                    if (transparent) {
-                        if (indexed) {
-                            if (BlindGetPixelIndex(sx, sy) == info.transIndex) continue;
-                        } else if (c.rgbBlue == transRgb.rgbBlue && c.rgbGreen == transRgb.rgbGreen &&
-                                   c.rgbRed == transRgb.rgbRed) {
-                            continue;
-                        }
-                    }
-                    if (a == 0) continue;
-                    if (a >= 255) {
-                        out[0] = c.rgbBlue;
-                        out[1] = c.rgbGreen;
-                        out[2] = c.rgbRed;
-                    } else {
-                        out[0] = static_cast<BYTE>((out[0] * (255 - a) + a * c.rgbBlue) >> 8);
-                        out[1] = static_cast<BYTE>((out[1] * (255 - a) + a * c.rgbGreen) >> 8);
-                        out[2] = static_cast<BYTE>((out[2] * (255 - a) + a * c.rgbRed) >> 8);
-                    }
-                }
-            }
-            work.ShowAt(dc, static_cast<long>(left), static_cast<long>(top));
-        }
+        SetDIBitsToDevice(dc, ToInt(part.x0), ToInt(part.y0), static_cast<DWORD>(width),
+                          static_cast<DWORD>(height), 0, 0, 0, static_cast<UINT>(height), info.pixels,
+                          reinterpret_cast<const BITMAPINFO*>(dib), DIB_RGB_COLORS);
+        return 1;
     }
-
-    if (clip) {
-        HRGN restore = CreateRectRgnIndirect(&saved);
-        if (restore) {
-            ExtSelectClipRgn(dc, restore, RGN_OR);
-            DeleteObject(restore);
-        }
-    }
+    WorkBitmap work(dc, static_cast<long>(part.Width()), static_cast<long>(part.Height()));
+    if (!work.IsValid()) return 1;
+    // Blending starts from what the device shows.
+    if (!opaque)
+        BitBlt(work.Context(), 0, 0, static_cast<int>(part.Width()), static_cast<int>(part.Height()), dc,
+               static_cast<int>(part.left), static_cast<int>(part.top), SRCCOPY);
+    const Composer composer(*this, part, cx, cy, smooth);
+    for (int64_t yy = 0; yy < part.Height(); ++yy) composer.Row(yy, work.Row(static_cast<long>(yy)));
+    work.ShowAt(dc, static_cast<long>(part.left), static_cast<long>(part.top));
     return 1;
 }
 
 long GwImage::Draw(HDC dc, const RECT& rect, RECT* clip, bool smooth) {
-    return Draw(dc, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top, clip,
-                smooth);
+    return Draw(dc, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top, clip, smooth);
 }
 
 long GwImage::Draw2(HDC dc, long x, long y, long cx, long cy) {
@@ -245,8 +302,8 @@ long GwImage::Draw2(HDC dc, long x, long y, long cx, long cy) {
 
     if (info.transIndex == -1) {
         SetStretchBltMode(dc, COLORONCOLOR);
-        StretchDIBits(dc, ToInt(x), ToInt(y), ToInt(cx), ToInt(cy), 0, 0, ToInt(width),
-                      ToInt(height), info.pixels, bmi, DIB_RGB_COLORS, SRCCOPY);
+        StretchDIBits(dc, ToInt(x), ToInt(y), ToInt(cx), ToInt(cy), 0, 0, ToInt(width), ToInt(height),
+                      info.pixels, bmi, DIB_RGB_COLORS, SRCCOPY);
         return 1;
     }
     const RECT dest = {ToInt(x), ToInt(y), ToInt(int64_t{ToInt(x)} + ToInt(cx)),
@@ -261,12 +318,12 @@ long GwImage::Draw2(HDC dc, long x, long y, long cx, long cy) {
         HGDIOBJ oldColor = SelectObject(colorDc, colorBitmap);
         HGDIOBJ oldMask = SelectObject(maskDc, maskBitmap);
         SetStretchBltMode(colorDc, COLORONCOLOR);
-        StretchDIBits(colorDc, 0, 0, ToInt(width), ToInt(height), 0, 0, ToInt(width),
-                      ToInt(height), info.pixels, bmi, DIB_RGB_COLORS, SRCCOPY);
+        StretchDIBits(colorDc, 0, 0, ToInt(width), ToInt(height), 0, 0, ToInt(width), ToInt(height),
+                      info.pixels, bmi, DIB_RGB_COLORS, SRCCOPY);
         // Copying colour to monochrome marks (1) exactly the pixels of the source context's
         // background colour: the transparent ones.
-        const RGBQUAD t = GetBpp() == 24 ? info.transColor
-                                         : GetPaletteColor(static_cast<BYTE>(info.transIndex));
+        const RGBQUAD t =
+            GetBpp() == 24 ? info.transColor : GetPaletteColor(static_cast<BYTE>(info.transIndex));
         SetBkColor(colorDc, RGB(t.rgbRed, t.rgbGreen, t.rgbBlue));
         BitBlt(maskDc, 0, 0, ToInt(width), ToInt(height), colorDc, 0, 0, SRCCOPY);
 
@@ -303,8 +360,8 @@ long GwImage::Draw2(HDC dc, const RECT& rect) {
 long GwImage::Stretch(HDC dc, long x, long y, long cx, long cy, DWORD rop) {
     if (!dib || !dc) return 0;
     SetStretchBltMode(dc, COLORONCOLOR);
-    StretchDIBits(dc, ToInt(x), ToInt(y), ToInt(cx), ToInt(cy), 0, 0, ToInt(GetWidth()),
-                  ToInt(GetHeight()), info.pixels, reinterpret_cast<const BITMAPINFO*>(dib), DIB_RGB_COLORS, rop);
+    StretchDIBits(dc, ToInt(x), ToInt(y), ToInt(cx), ToInt(cy), 0, 0, ToInt(GetWidth()), ToInt(GetHeight()),
+                  info.pixels, reinterpret_cast<const BITMAPINFO*>(dib), DIB_RGB_COLORS, rop);
     return 1;
 }
 
