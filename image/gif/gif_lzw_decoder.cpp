@@ -69,6 +69,139 @@ private:
     uint8_t block_[255];
 };
 
+// The string table: each code past the end code names a string, one pixel longer than the
+// string of the code before it. Expanding a code writes its pixels onto a stack in reverse
+// order; the table and stack are fixed-size whatever the codes say.
+class StringTable {
+public:
+    StringTable(int size, uint8_t outOfRange)
+        : size_(size), outOfRange_(outOfRange), clear_(1 << size), firstFree_(clear_ + 2) {
+        Reset();
+    }
+
+    int Width() const { return width_; }
+    int Clear() const { return clear_; }
+    int End() const { return clear_ + 1; }
+    const uint8_t* Stack() const { return stack_.data(); }
+
+    // Back to the root codes only, as a clear code asks.
+    void Reset() {
+        width_ = size_ + 1;
+        nextSlot_ = firstFree_;
+        topSlot_ = 1 << width_;
+    }
+
+    // The first code after a clear names a root; anything else is counted as corrupt and read
+    // as 0. Returns the number of pixels on the stack.
+    int Restart(int c, int& badCodes) {
+        if (c >= nextSlot_) {
+            ++badCodes;
+            c = 0;
+        }
+        oldCode_ = c;
+        firstChar_ = Pixel(c);
+        stack_[0] = static_cast<uint8_t>(firstChar_);
+        return 1;
+    }
+
+    // Expands code c and defines the next string (the previous one plus c's first pixel),
+    // widening the codes when the table reaches the current width's end. Returns the number
+    // of pixels on the stack.
+    int Expand(int c, int& badCodes) {
+        int code = c;
+        int sp = 0;
+        if (code >= nextSlot_) {
+            // code == nextSlot is the one legitimate case: the string being defined right now.
+            if (code > nextSlot_) ++badCodes;
+            stack_[sp++] = static_cast<uint8_t>(firstChar_);
+            code = oldCode_;
+        }
+        // Corrupt data can link entries into a cycle; a string never exceeds the table size.
+        while (code >= firstFree_ && sp < kMaxCodes) {
+            stack_[sp++] = suffix_[code];
+            code = prefix_[code];
+        }
+        if (code >= firstFree_) {
+            ++badCodes;
+            code = 0;
+        }
+        firstChar_ = Pixel(code);
+        stack_[sp++] = static_cast<uint8_t>(firstChar_);
+        if (nextSlot_ < kMaxCodes) {
+            suffix_[nextSlot_] = static_cast<uint8_t>(firstChar_);
+            prefix_[nextSlot_] = static_cast<uint16_t>(oldCode_);
+            ++nextSlot_;
+        }
+        if (nextSlot_ >= topSlot_ && width_ < 12) {
+            topSlot_ <<= 1;
+            ++width_;
+        }
+        oldCode_ = c;
+        return sp;
+    }
+
+private:
+    // Above 8 bits a root code can name a value no 8-bit pixel holds: it is handed out as
+    // the caller's out-of-table index.
+    int Pixel(int root) const {
+        return static_cast<uint8_t>(root > 255 && root < (1 << size_) ? outOfRange_ : root);
+    }
+
+    const int size_;
+    const uint8_t outOfRange_;
+    const int clear_;
+    const int firstFree_;
+    int width_ = 0;
+    int nextSlot_ = 0;
+    int topSlot_ = 0;
+    int oldCode_ = 0;
+    int firstChar_ = 0;
+    std::vector<uint8_t> suffix_ = std::vector<uint8_t>(kMaxCodes, 0);
+    std::vector<uint16_t> prefix_ = std::vector<uint16_t>(kMaxCodes, 0);
+    std::vector<uint8_t> stack_ = std::vector<uint8_t>(kMaxCodes + 2);
+};
+
+// Gathers pixels into rows for the sink. Row boundaries can fall anywhere in a string.
+class RowAssembler {
+public:
+    RowAssembler(LineSink& out, int lineWidth)
+        : out_(out), lineWidth_(lineWidth), line_(static_cast<size_t>(lineWidth) + 1) {}
+
+    bool WantMore() const { return wantMore_; }
+    int64_t Pixels() const { return pixels_; }
+
+    // Takes the sp pixels on top of the stack, last pushed first.
+    void Put(const uint8_t* stack, int sp) {
+        while (sp > 0 && wantMore_) {
+            // As many pixels as fit in the current row, in one pass.
+            const int n = sp < lineWidth_ - fill_ ? sp : lineWidth_ - fill_;
+            uint8_t* dst = line_.data() + fill_;
+            const uint8_t* top = stack + sp;
+            for (int i = 0; i < n; ++i) dst[i] = *--top;
+            sp -= n;
+            fill_ += n;
+            pixels_ += n;
+            if (fill_ == lineWidth_) {
+                if (out_.PutLine(line_.data(), fill_) < 0) wantMore_ = false;
+                fill_ = 0;
+            }
+        }
+    }
+
+    // Hands out a row the data ended in the middle of, if rows are still wanted.
+    void Finish() {
+        if (fill_ > 0 && wantMore_) out_.PutLine(line_.data(), fill_);
+    }
+
+private:
+    LineSink& out_;
+    const int lineWidth_;
+    std::vector<uint8_t> line_;
+    int fill_ = 0;
+    int64_t pixels_ = 0;
+    bool wantMore_ = true;
+};
+
 }  // namespace
 
 bool SkipSubBlocks(ByteSource& src) {
@@ -93,117 +226,31 @@ LzwDecodeResult DecodeLzw(ByteSource& src, int lineWidth, LineSink& out, bool sk
         r.status = -20;
         return r;
     }
-    if (lineWidth < 1) lineWidth = 1;
-
-    // Above 8 bits a root code can name a value no 8-bit pixel holds: it is handed out as
-    // the caller's out-of-table index.
-    auto pixel = [outOfRange, size](int root) {
-        return static_cast<uint8_t>(root > 255 && root < (1 << size) ? outOfRange : root);
-    };
-    const int clear = 1 << size;
-    const int end = clear + 1;
-    const int firstFree = clear + 2;
-    int width = size + 1;
-    int nextSlot = firstFree;
-    int topSlot = 1 << width;
-
-    std::vector<uint8_t> suffix(kMaxCodes, 0);
-    std::vector<uint16_t> prefix(kMaxCodes, 0);
-    std::vector<uint8_t> stack(kMaxCodes + 2);
-    std::vector<uint8_t> line(static_cast<size_t>(lineWidth) + 1);
-    int fill = 0;
-    bool wantMore = true;
-
-    // Stack contents come out in reverse order of pushing; row boundaries can fall anywhere.
-    auto emit = [&](int sp) {
-        while (sp > 0 && wantMore) {
-            // As many pixels as fit in the current row, in one pass.
-            const int n = sp < lineWidth - fill ? sp : lineWidth - fill;
-            uint8_t* dst = line.data() + fill;
-            const uint8_t* top = stack.data() + sp;
-            for (int i = 0; i < n; ++i) dst[i] = *--top;
-            sp -= n;
-            fill += n;
-            r.pixels += n;
-            if (fill == lineWidth) {
-                if (out.PutLine(line.data(), fill) < 0) wantMore = false;
-                fill = 0;
-            }
-        }
-    };
-
+    StringTable table(size, outOfRange);
+    RowAssembler rows(out, lineWidth < 1 ? 1 : lineWidth);
     CodeReader reader(src);
-    int oldCode = 0;
-    int firstChar = 0;
-    int c;
-    while (wantMore) {
-        c = reader.Next(width);
+    while (rows.WantMore()) {
+        int c = reader.Next(table.Width());
+        const bool restart = c == table.Clear();
+        if (restart) {
+            table.Reset();
+            do {
+                c = reader.Next(table.Width());
+            } while (c == table.Clear());
+        }
         if (c == -1) {
             r.status = -1;
             break;
         }
-        if (c == CodeReader::kEndOfData || c == end) {
+        if (c == CodeReader::kEndOfData || c == table.End()) {
             r.sawEnd = true;
             break;
         }
-        if (c == clear) {
-            width = size + 1;
-            nextSlot = firstFree;
-            topSlot = 1 << width;
-            do {
-                c = reader.Next(width);
-            } while (c == clear);
-            if (c == -1) {
-                r.status = -1;
-                break;
-            }
-            if (c == CodeReader::kEndOfData || c == end) {
-                r.sawEnd = true;
-                break;
-            }
-            if (c >= nextSlot) {
-                ++r.badCodes;
-                c = 0;
-            }
-            oldCode = c;
-            firstChar = pixel(c);
-            stack[0] = static_cast<uint8_t>(firstChar);
-            emit(1);
-            continue;
-        }
-
-        int code = c;
-        int sp = 0;
-        if (code >= nextSlot) {
-            // code == nextSlot is the one legitimate case: the string being defined right now.
-            if (code > nextSlot) ++r.badCodes;
-            stack[sp++] = static_cast<uint8_t>(firstChar);
-            code = oldCode;
-        }
-        // Corrupt data can link entries into a cycle; a string never exceeds the table size.
-        while (code >= firstFree && sp < kMaxCodes) {
-            stack[sp++] = suffix[code];
-            code = prefix[code];
-        }
-        if (code >= firstFree) {
-            ++r.badCodes;
-            code = 0;
-        }
-        firstChar = pixel(code);
-        stack[sp++] = static_cast<uint8_t>(firstChar);
-        if (nextSlot < kMaxCodes) {
-            suffix[nextSlot] = static_cast<uint8_t>(firstChar);
-            prefix[nextSlot] = static_cast<uint16_t>(oldCode);
-            ++nextSlot;
-        }
-        if (nextSlot >= topSlot && width < 12) {
-            topSlot <<= 1;
-            ++width;
-        }
-        oldCode = c;
-        emit(sp);
+        const int sp = restart ? table.Restart(c, r.badCodes) : table.Expand(c, r.badCodes);
+        rows.Put(table.Stack(), sp);
     }
-    if (fill > 0 && wantMore) out.PutLine(line.data(), fill);
+    rows.Finish();
+    r.pixels = rows.Pixels();
     r.terminatorRead = reader.terminatorRead;
     if (skipRest && r.status == 0) r.terminatorRead = reader.SkipRest();
     return r;
