@@ -56,6 +56,19 @@ struct GwPngCodecAccess {
         return got;
     }
 
+    // The resolution, in dots per inch: metres converted, a file without units taken as it
+    // stands.
+    static void ApplyResolution(GwPngCodec& im, const GwPngHeader& h) {
+        if (!h.hasPhys) return;
+        if (h.physUnit == 0) {
+            im.SetXDPI(ClampDpi(h.physX));
+            im.SetYDPI(ClampDpi(h.physY));
+        } else if (h.physUnit == 1) {
+            im.SetXDPI(ClampDpi(std::floor(h.physX * 0.0254 + 0.5)));
+            im.SetYDPI(ClampDpi(std::floor(h.physY * 0.0254 + 0.5)));
+        }
+    }
+
     // What a full decode would report, from the header chunks alone (no pixel allocated).
     static void Describe(GwPngCodec& im, const GwPngHeader& h) {
         const int bits = h.withAlpha ? 24 : h.pixelDepth;
@@ -65,13 +78,7 @@ struct GwPngCodecAccess {
         im.header.biPlanes = 1;
         im.header.biBitCount = static_cast<WORD>(depth);
         im.header.biClrUsed = depth == 1 ? 2 : depth == 4 ? 16 : depth == 8 ? 256 : 0;
-        if (h.hasPhys && h.physUnit == 1) {
-            im.SetXDPI(ClampDpi(std::floor(h.physX * 0.0254 + 0.5)));
-            im.SetYDPI(ClampDpi(std::floor(h.physY * 0.0254 + 0.5)));
-        } else if (h.hasPhys && h.physUnit == 0) {
-            im.SetXDPI(ClampDpi(h.physX));
-            im.SetYDPI(ClampDpi(h.physY));
-        }
+        ApplyResolution(im, h);
         if (h.transSize > 0 && depth <= 8) {
             if (h.transSize == 1 && h.trans[0] == 0) im.info.transIndex = 0;
             else im.info.alphaPaletteEnabled = true;
@@ -81,6 +88,75 @@ struct GwPngCodecAccess {
         if (h.withAlpha) im.info.flags |= GwImage::FlagAlphaChannel;
     }
 
+    // Whether the picture the header announces may be made at all: within the decode budget,
+    // not larger than the rest of the stream could inflate to, and delivered in the row layout
+    // this side stores. A refusal leaves its message.
+    static bool Plausible(const GwPngCodecAccess& c, const GwPngHeader& h, int depth) {
+        GwPngCodec& im = *c.image;
+        if (!im.DecodeBudgetAllows(h.width, h.height)) return false;
+        long total = c.file->Size();
+        if (total >= 0) {
+            long here = c.file->Tell();
+            uint64_t remaining = total > here ? static_cast<uint64_t>(total - here) : 0;
+            uint64_t raw = (static_cast<uint64_t>(h.width) * h.pixelDepth + 7) / 8 + 1;
+            if (raw * h.height > remaining * kMaxInflation + kSlackBytes) {
+                SetText(im.info.lastError, kTooLittleData);
+                return false;
+            }
+        }
+        int outBits = c.alpha ? 32 : depth == 24 ? 24 : h.pixelDepth <= 8 ? h.pixelDepth : 8;
+        if (h.rowBytes != (static_cast<uint64_t>(h.width) * outBits + 7) / 8) {
+            SetText(im.info.lastError, kBadLayout);
+            return false;
+        }
+        return true;
+    }
+
+    // The file's palette (2-bit grey gets its four levels, other grey a full ramp) and its
+    // transparency: one fully transparent first entry becomes the transparent index, anything
+    // else the palette's alpha, with entries the file leaves out opaque.
+    static void ApplyPalette(GwPngCodec& im, const GwPngHeader& h) {
+        if (h.paletteSize > 0) {
+            rgb_color colors[256];
+            std::memcpy(colors, h.palette, sizeof colors);
+            im.SetPalette(colors, static_cast<DWORD>(h.paletteSize));
+        } else if (h.bitDepth == 2) {
+            rgb_color grays[4] = {{0, 0, 0}, {85, 85, 85}, {170, 170, 170}, {255, 255, 255}};
+            im.SetPalette(grays, 4);
+        } else {
+            im.SetGrayPalette();
+        }
+        if (h.transSize <= 0 || im.GetNumColors() == 0) return;
+        RGBQUAD* pal = im.GetPalette();
+        DWORD colors = im.GetNumColors();
+        DWORD n = static_cast<DWORD>(h.transSize);
+        for (DWORD i = 0; i < colors && i < n; ++i) pal[i].rgbReserved = h.trans[i];
+        if (n == 1 && h.trans[0] == 0) {
+            im.info.transIndex = 0;
+        } else {
+            im.info.alphaPaletteEnabled = true;
+            for (DWORD i = n; i < colors; ++i) pal[i].rgbReserved = 255;
+        }
+    }
+
+    // The alpha plane of a picture with an alpha channel; its background colour, if the file
+    // names one, is kept as the transparent colour.
+    static bool PrepareAlpha(GwPngCodec& im, const GwPngHeader& h) {
+        if (!im.AlphaCreate()) {
+            SetText(im.info.lastError, "Can't allocate memory");
+            return false;
+        }
+        if (h.hasBackground) {
+            im.info.transColor.rgbRed = static_cast<BYTE>(h.background[1]);
+            im.info.transColor.rgbGreen = static_cast<BYTE>(h.background[2]);
+            im.info.transColor.rgbBlue = static_cast<BYTE>(h.background[3]);
+            im.info.transColor.rgbReserved = 0;
+        }
+        return true;
+    }
+
+    // The header is known: describe the picture (headers only), or make the image the rows
+    // will be stored in. 0 stops the read.
     static int Begin(void* user, const GwPngHeader* h) {
         GwPngCodecAccess& c = *static_cast<GwPngCodecAccess*>(user);
         GwPngCodec& im = *c.image;
@@ -93,74 +169,13 @@ struct GwPngCodecAccess {
             Describe(im, *h);
             return 0;
         }
-        if (!im.DecodeBudgetAllows(h->width, h->height)) return 0;
-        long total = c.file->Size();
-        if (total >= 0) {
-            long here = c.file->Tell();
-            uint64_t remaining = total > here ? static_cast<uint64_t>(total - here) : 0;
-            uint64_t raw = (static_cast<uint64_t>(h->width) * h->pixelDepth + 7) / 8 + 1;
-            if (raw * h->height > remaining * kMaxInflation + kSlackBytes) {
-                SetText(im.info.lastError, kTooLittleData);
-                return 0;
-            }
-        }
-
-        int depth = h->pixelDepth <= 8 ? h->pixelDepth : h->pixelDepth == 16 ? 8 : 24;
-        if (c.alpha) depth = 24;
-        int outBits = c.alpha ? 32 : depth == 24 ? 24 : h->pixelDepth <= 8 ? h->pixelDepth : 8;
-        if (h->rowBytes != (static_cast<uint64_t>(h->width) * outBits + 7) / 8) {
-            SetText(im.info.lastError, kBadLayout);
-            return 0;
-        }
+        const int depth = c.alpha ? 24 : h->pixelDepth <= 8 ? h->pixelDepth : h->pixelDepth == 16 ? 8 : 24;
+        if (!Plausible(c, *h, depth)) return 0;
         if (!im.Create(h->width, h->height, static_cast<DWORD>(depth), TypePng)) return 0;
         std::memset(im.info.pixels, 0, im.header.biSizeImage);
-
-        if (h->hasPhys) {
-            if (h->physUnit == 0) {
-                im.SetXDPI(ClampDpi(h->physX));
-                im.SetYDPI(ClampDpi(h->physY));
-            } else if (h->physUnit == 1) {
-                im.SetXDPI(ClampDpi(std::floor(h->physX * 0.0254 + 0.5)));
-                im.SetYDPI(ClampDpi(std::floor(h->physY * 0.0254 + 0.5)));
-            }
-        }
-
-        if (h->paletteSize > 0) {
-            rgb_color colors[256];
-            std::memcpy(colors, h->palette, sizeof colors);
-            im.SetPalette(colors, static_cast<DWORD>(h->paletteSize));
-        } else if (h->bitDepth == 2) {
-            rgb_color grays[4] = {{0, 0, 0}, {85, 85, 85}, {170, 170, 170}, {255, 255, 255}};
-            im.SetPalette(grays, 4);
-        } else {
-            im.SetGrayPalette();
-        }
-
-        if (h->transSize > 0 && im.GetNumColors() > 0) {
-            RGBQUAD* pal = im.GetPalette();
-            DWORD colors = im.GetNumColors();
-            DWORD n = static_cast<DWORD>(h->transSize);
-            for (DWORD i = 0; i < colors && i < n; ++i) pal[i].rgbReserved = h->trans[i];
-            if (n == 1 && h->trans[0] == 0) {
-                im.info.transIndex = 0;
-            } else {
-                im.info.alphaPaletteEnabled = true;
-                for (DWORD i = n; i < colors; ++i) pal[i].rgbReserved = 255;
-            }
-        }
-
-        if (c.alpha) {
-            if (!im.AlphaCreate()) {
-                SetText(im.info.lastError, "Can't allocate memory");
-                return 0;
-            }
-            if (h->hasBackground) {
-                im.info.transColor.rgbRed = static_cast<BYTE>(h->background[1]);
-                im.info.transColor.rgbGreen = static_cast<BYTE>(h->background[2]);
-                im.info.transColor.rgbBlue = static_cast<BYTE>(h->background[3]);
-                im.info.transColor.rgbReserved = 0;
-            }
-        }
+        ApplyResolution(im, *h);
+        ApplyPalette(im, *h);
+        if (c.alpha && !PrepareAlpha(im, *h)) return 0;
         if (im.info.escape) return 0;
         im.SetCodecOption(h->passes > 1 ? 1 : 0, TypePng);
         return 1;
