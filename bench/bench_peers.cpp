@@ -189,16 +189,16 @@ const int kRoadMargin = 10;
 void OursRoadToPng(benchmark::State& state) {
     std::string text = MakeText(static_cast<size_t>(state.range(0)), false);
     gwcli::SymbolStyle style;
-    style.settings.correctionLevel = QRCODE_LEVEL_M;
-    style.settings.pixelSize = kRoadPixel;
-    style.settings.margin = kRoadMargin;
-    QRCodeSettings s;
-    style.Fill(text, &s);
-    QRCodeSetTraceStream(nullptr);
+    style.request.level = QRCODE_LEVEL_M;
+    style.look.pixelSize = kRoadPixel;
+    style.look.margin = kRoadMargin;
     for (auto _ : state) {
         GwImage image;
+        gwcli::MadeSymbol made;
         std::string error;
-        if (!gwcli::SymbolPicture(&s, style, gwcli::SymbolFormat::kPng, &image, &error)) state.SkipWithError("render failed");
+        if (!gwcli::MakeSymbol(style, gwcli::SymbolFormat::kPng, text, false, &made, &error) ||
+            !gwcli::SymbolPicture(made.symbol, made.look, gwcli::SymbolFormat::kPng, &image, &error))
+            state.SkipWithError("render failed");
         BYTE* buffer = nullptr;
         long size = 0;
         if (!image.Encode(buffer, size, TypePng)) state.SkipWithError("PNG encode failed");

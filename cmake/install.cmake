@@ -1,12 +1,12 @@
-# `cmake --install`: the encoder and image libraries (with the platform library they stand on)
-# for other projects, their headers under include/glyphwell/ mirroring the tree, the module
-# and the program, a CMake package (find_package(Glyphwell): Glyphwell::encoder,
-# Glyphwell::image) and a pkg-config file (glyphwell.pc).
+# `cmake --install`: the encoder, image and symbol picture libraries (with the platform library
+# they stand on) for other projects, their headers under include/glyphwell/ mirroring the tree,
+# the module and the program, a CMake package (find_package(Glyphwell): Glyphwell::encoder,
+# Glyphwell::image, Glyphwell::picture) and a pkg-config file (glyphwell.pc).
 include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
 
 set(GLYPHWELL_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/Glyphwell)
-set(glyphwell_public glyphwell_encoder glyphwell_image glyphwell_platform)
+set(glyphwell_public glyphwell_picture glyphwell_encoder glyphwell_image glyphwell_platform)
 foreach(lib IN LISTS glyphwell_public)
   string(REPLACE "glyphwell_" "" short ${lib})
   set_target_properties(${lib} PROPERTIES EXPORT_NAME ${short})

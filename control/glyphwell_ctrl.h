@@ -123,9 +123,10 @@ protected:
     friend class XObjectSafety;
     XObjectSafety m_xObjectSafety{this};
 
-    // Renders m_settings as they stand into m_image and sizes the control to it; false when no
-    // picture came of it. Runs under SymbolLock; shared by regeneration and loading.
-    bool RenderSettingsLocked();
+    // Encodes m_settings as they stand, paints the symbol into m_image and sizes the control to
+    // it; false when no picture came of it, with the reason in *why when it is given. Runs under
+    // SymbolLock; shared by regeneration and loading.
+    bool RenderSettingsLocked(std::string* why = nullptr);
     // No picture: the control shows its fill only, at the size it has.
     void ClearPicture();
 

@@ -1,5 +1,5 @@
 // The road from the properties to the picture: reset the settings record, copy every property
-// that is not at its unset value and the text's bytes, render, take the raster into the
+// that is not at its unset value and the text's bytes, encode once, paint the symbol into the
 // control's image and size the control to it. When no symbol can be made the control shows no
 // picture at all -- never the symbol of an earlier text -- and says why.
 #include <cstdlib>
@@ -8,31 +8,30 @@
 #include "control/glyphwell_ctrl.h"
 #include "control/property_values.h"
 #include "encoder/pipeline.h"
-#include "encoder/render.h"
+#include "picture/render.h"
 
 namespace {
 
-const char* const kModeNames[] = {"0 (alphanumeric)", "1 (byte)", "2 (numeric)", "3 (kanji)", "4 (automatic)"};
+const char* const kModeNames[] = {"0 (alphanumeric)", "1 (byte)", "2 (numeric)", "3 (kanji)",
+                                  "4 (automatic)"};
 const char kLevelNames[] = "LMQH";
 
-// Why the record as filled gives no symbol; the renderer only says that it gave none.
-std::string WhyNoSymbol(QRCodeSettings settings) {
-    const int32_t at = QRCodeFirstUnencodable(&settings);
-    if (at >= 0) {
-        const unsigned char byte = static_cast<unsigned char>(settings.text[at]);
+// Why the record as filled gives no symbol, from the error of its one encoding run.
+std::string WhyNoSymbol(const QRCodeSettings& settings, const QRCodeError& error) {
+    if (error.kind == QRCODE_ERROR_UNENCODABLE) {
+        // The byte the mode refused, as the encoder saw it (after tilde escapes).
+        const int byte = error.byte & 0xFF;
         std::string shown = byte >= 0x20 && byte < 0x7F ? std::string("'") + static_cast<char>(byte) + "'"
                                                         : "byte " + std::to_string(byte);
         return std::string("EncodeMode ") + kModeNames[settings.encodeMode] + " cannot hold " + shown +
-               " at position " + std::to_string(at) + " of the text.";
+               " at position " + std::to_string(error.offset) + " of the text.";
     }
-    SymbolMatrix* matrix = QRCodeMakeSymbol(&settings);
-    if (!matrix) {
-        return "The text does not fit any symbol version up to 40 at correction level " +
-               std::string(1, kLevelNames[settings.correctionLevel & 3]) + ".";
-    }
-    const long long modules = static_cast<long long>(matrix->width);
-    std::free(matrix);
-    const long long side = modules * settings.pixelSize + 2LL * settings.margin;
+    return "The text does not fit any symbol version up to 40 at correction level " +
+           std::string(1, kLevelNames[settings.correctionLevel & 3]) + ".";
+}
+
+// Why a symbol gives no picture: too large to draw, or refused by the platform.
+std::string WhyNoPicture(long long side) {
     if (side > QRCODE_MAX_RASTER_SIDE) {
         return "The picture would be " + std::to_string(side) + " pixels on a side, more than the " +
                std::to_string(QRCODE_MAX_RASTER_SIDE) + " that can be drawn; lower PixelSize or Margin.";
@@ -46,7 +45,8 @@ std::string CGlyphwellCtrl::RegenerateSymbol() {
     std::lock_guard<std::mutex> guard(SymbolLock());
     GlyphwellSymbolText text;
     std::string why;
-    const bool converted = GlyphwellSymbolBytes(m_textData.data(), m_textData.size(), m_eciMode, m_encodeMode, &text, &why);
+    const bool converted =
+        GlyphwellSymbolBytes(m_textData.data(), m_textData.size(), m_eciMode, m_encodeMode, &text, &why);
 
     QRCodeResetSettings(&m_settings);
     m_note = GlyphwellPropertyNote();
@@ -86,8 +86,10 @@ std::string CGlyphwellCtrl::RegenerateSymbol() {
     // the property reads back as set and a reader of the record alone still paints it right.
     m_settings.backgroundColor = GlyphwellPaintColor(m_backGroundColor);
     m_settings.foregroundColor = GlyphwellPaintColor(m_foreGroundColor);
-    if ((m_backGroundColor >> 24) == 0x80) m_note.backSystemColor = static_cast<BYTE>(0x80 | (m_backGroundColor & 0x1F));
-    if ((m_foreGroundColor >> 24) == 0x80) m_note.foreSystemColor = static_cast<BYTE>(0x80 | (m_foreGroundColor & 0x1F));
+    if ((m_backGroundColor >> 24) == 0x80)
+        m_note.backSystemColor = static_cast<BYTE>(0x80 | (m_backGroundColor & 0x1F));
+    if ((m_foreGroundColor >> 24) == 0x80)
+        m_note.foreSystemColor = static_cast<BYTE>(0x80 | (m_foreGroundColor & 0x1F));
 
     if (converted) {
         m_note.textForm = text.form;
@@ -110,23 +112,32 @@ std::string CGlyphwellCtrl::RegenerateSymbol() {
         ClearPicture();
         return why;
     }
-    if (!RenderSettingsLocked()) {
+    if (!RenderSettingsLocked(&why)) {
         ClearPicture();
-        return WhyNoSymbol(m_settings);
+        return why;
     }
     return std::string();
 }
 
-bool CGlyphwellCtrl::RenderSettingsLocked() {
-    HBITMAP bitmap = QRCodeRenderBitmap(&m_settings);
-    bool drawn = false;
-    if (bitmap) {
-        drawn = m_image.CreateFromHBITMAP(bitmap, nullptr);
-        SetControlSize(static_cast<int>(m_image.GetWidth()), static_cast<int>(m_image.GetHeight()));
-    }
-    QRCodeReleaseBitmap();
+bool CGlyphwellCtrl::RenderSettingsLocked(std::string* why) {
     m_bImageReady = true;
-    return drawn;
+    QRCodeError error;
+    SymbolMatrix* matrix = QRCodeMakeSymbolExplained(&m_settings, &error);
+    if (!matrix) {
+        if (why) *why = WhyNoSymbol(m_settings, error);
+        return false;
+    }
+    const QRCodeSymbol symbol = QRCodeSymbolOfMatrix(*matrix, m_settings.correctionLevel);
+    std::free(matrix);
+    // The record's picture in 24 bits, straight into the control's image.
+    const GwSymbolLook look = QRCodeLookOf(m_settings);
+    std::string failed;
+    if (!GwPaintSymbol(symbol, look, &m_image, &failed)) {
+        if (why) *why = WhyNoPicture(GwSymbolPictureSide(look, symbol.size));
+        return false;
+    }
+    SetControlSize(static_cast<int>(m_image.GetWidth()), static_cast<int>(m_image.GetHeight()));
+    return true;
 }
 
 void CGlyphwellCtrl::ClearPicture() {

@@ -84,6 +84,13 @@ int32_t QRCodeFirstUnencodable(QRCodeSettings* settings) {
     return offset;
 }
 
+QRCodeResult QRCodeEncodeTraced(const QRCodeRequest& request) {
+    QRCodeResult result = QRCodeEncodeWith(request, true);
+    if (result.error.kind == QRCODE_ERROR_TOO_LONG)
+        QRCodeTrace(request.minVersion == request.maxVersion ? "Too many codewords\n" : kNoVersionMessage);
+    return result;
+}
+
 SymbolMatrix* QRCodeMakeSymbol(QRCodeSettings* settings) {
     QRCodeError why;
     return QRCodeMakeSymbolExplained(settings, &why);

@@ -29,6 +29,13 @@ SymbolMatrix* QRCodeMakeSymbol(QRCodeSettings* settings);
 // no end mark, or NO_MEMORY. Diagnostic lines as QRCodeMakeSymbol.
 SymbolMatrix* QRCodeMakeSymbolExplained(QRCodeSettings* settings, QRCodeError* why);
 
+// The value API's request on the record's road, for hosts that show the encoder's diagnostic
+// lines (the command line's --trace): QRCodeEncode's result, with the lines QRCodeMakeSymbol
+// writes for the same symbol -- the eight penalty lines when a mask is chosen and, when the data
+// fit no version, "Too many codewords" for a request of one version, else "Could not find any
+// version to encode ". Reads and writes no settings record.
+QRCodeResult QRCodeEncodeTraced(const QRCodeRequest& request);
+
 // Where the text stops being encodable in a forced mode: the offset of the first byte of the
 // text (after tilde escapes when processTilde is set) that the numeric, alphanumeric or kanji
 // mode cannot hold (in kanji mode, the first byte of a pair when it is no lead byte or has no

@@ -15,6 +15,7 @@
 #include "encoder/segments.h"
 #include "encoder/symbol_build.h"
 #include "encoder/tables.h"
+#include "encoder/trace.h"
 
 namespace {
 
@@ -310,12 +311,15 @@ SymbolMatrix* QRCodeBuildSymbol(QRCodeBuild* b) {
     QRCodeInitMatrix(m, side, side, version);
     QRCodePlaceCodewords(m, codewords, count);
     std::free(codewords);
-    if (b->traced && r.mask < 0) {
-        QRCodeMaskSymbol(m, r.level);
+    if (r.mask >= 0) {
+        b->mask = r.mask;
     } else {
-        b->mask = r.mask >= 0 ? r.mask : QRCodeScoreMasks(m, nullptr);
-        FinishWithMask(m, r.level, b->mask);
+        int32_t scores[8][4];
+        b->mask = QRCodeScoreMasks(m, b->traced ? scores : nullptr);
+        for (int32_t k = 0; b->traced && k < 8; ++k)
+            QRCodeTrace("%d %d %d %d\t\n", scores[k][0], scores[k][1], scores[k][2], scores[k][3]);
     }
+    FinishWithMask(m, r.level, b->mask);
     return m;
 }
 
@@ -326,7 +330,9 @@ QRCodeError QRCodeCheckData(const QRCodeRequest& request) {
     return error;
 }
 
-QRCodeResult QRCodeEncode(const QRCodeRequest& request) {
+QRCodeResult QRCodeEncode(const QRCodeRequest& request) { return QRCodeEncodeWith(request, false); }
+
+QRCodeResult QRCodeEncodeWith(const QRCodeRequest& request, bool traced) {
     QRCodeResult result;
     if (const char* option = InvalidOption(request)) {
         result.error.kind = QRCODE_ERROR_INVALID_OPTION;
@@ -338,6 +344,7 @@ QRCodeResult QRCodeEncode(const QRCodeRequest& request) {
         build.request = &request;
         build.structuredAppend = request.appendTotal > 0;
         build.segments = &result.symbol.segments;
+        build.traced = traced;
         SymbolMatrix* m = QRCodeBuildSymbol(&build);
         if (!m) {
             result.error = build.error;

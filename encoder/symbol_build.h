@@ -15,20 +15,23 @@ struct QRCodeBuild {
     // writes no data segment. minVersion below 1 counts as 1.
     const QRCodeRequest* request = nullptr;
     bool structuredAppend = false;  // write the header with the request's position and total
-    // Choose the mask through QRCodeMaskSymbol, which writes the penalty lines to the diagnostic
-    // sink (the record's road); otherwise the mask is chosen without a word.
+    // Write the eight masks' penalty lines to the diagnostic sink when the mask is chosen (the
+    // record's road); otherwise the mask is chosen without a word.
     bool traced = false;
     std::vector<QRCodeSegment>* segments = nullptr;  // when set, receives the segments written
 
     // Out.
     QRCodeError error;
-    int32_t mask = -1;  // the mask applied; -1 when traced (QRCodeMaskSymbol does not say)
+    int32_t mask = -1;  // the mask applied
 };
 
 // Builds the symbol of build->request as a new malloc'd matrix the caller frees, or null with
 // build->error set: UNENCODABLE, INVALID_OPTION "minVersion" for a first version above 40 (after
 // the forced-mode check), TOO_LONG, or NO_MEMORY. Reads and writes nothing else.
 SymbolMatrix* QRCodeBuildSymbol(QRCodeBuild* build);
+
+// QRCodeEncode, with the penalty lines written to the diagnostic sink when `traced`.
+QRCodeResult QRCodeEncodeWith(const QRCodeRequest& request, bool traced);
 
 // The forced-mode check alone: QRCODE_ERROR_UNENCODABLE with the byte, NO_MEMORY, or NONE.
 QRCodeError QRCodeCheckData(const QRCodeRequest& request);

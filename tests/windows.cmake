@@ -117,6 +117,7 @@ function(glyphwell_windows_tests name pattern)
 endfunction()
 
 glyphwell_windows_tests(encoder "encoder/*.cpp" glyphwell_encoder)
+glyphwell_windows_tests(picture "picture/*.cpp" glyphwell_picture)
 glyphwell_windows_tests(image "image/*.cpp" glyphwell_image)
 # The software GDI's own tests, run here against the system's GDI that it stands in for.
 # Tests that check what Windows documents but Wine does otherwise, or where the stand-in

@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "encoder/render.h"
 #include "encoder/trace.h"
+#include "picture/render.h"
 #include "tests/control/control_host.h"
 #include "tests/support/qr_decode.h"
 

@@ -9,9 +9,9 @@
 #include <string>
 
 #include "encoder/pipeline.h"
-#include "encoder/render.h"
 #include "encoder/trace.h"
 #include "image/gw_image.h"
+#include "picture/render.h"
 
 namespace {
 

@@ -105,21 +105,19 @@ SymbolReading ReadSymbol(const GwImage& image) {
 
 namespace gwcli {
 
-std::string CheckReadsBack(QRCodeSettings* settings, const SymbolStyle& style, SymbolFormat format,
-                           const SymbolMatrix& m, const std::string& expected) {
+std::string CheckReadsBack(const MadeSymbol& made, SymbolFormat format) {
     GwImage image;
     std::string error;
-    SymbolStyle plain = style;
+    GwSymbolLook look = made.look;
     if (!IsPictureFormat(format)) {
-        plain.depth = 1;
-        plain.transparent = false;
+        look.depth = 1;
+        look.transparent = false;
     }
-    if (!SymbolPicture(settings, plain, IsPictureFormat(format) ? format : SymbolFormat::kPng, &image, &error,
-                       &m))
+    if (!SymbolPicture(made.symbol, look, IsPictureFormat(format) ? format : SymbolFormat::kPng, &image, &error))
         return "cannot make the picture to read back: " + error;
     const SymbolReading reading = ReadSymbol(image);
     if (!reading.found) return "the symbol does not read back: " + reading.error;
-    if (reading.bytes != expected)
+    if (reading.bytes != made.data)
         return "the symbol reads back as other text: '" + Printable(reading.bytes) + "'";
     return "";
 }

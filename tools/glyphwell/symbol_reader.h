@@ -29,17 +29,14 @@ SymbolReading ReadSymbol(const GwImage& image);
 
 }  // namespace gwcli
 
-#include "encoder/matrix.h"
-#include "encoder/settings.h"
 #include "tools/glyphwell/symbol_writer.h"
 
 namespace gwcli {
 
-// encode --verify and batch --verify: reads back the picture of `m` (the symbol of `settings`) as
-// `format` draws it, the very picture for PNG, GIF and BMP and the 1-bit picture of the same
-// modules for the others, and compares its bytes with `expected`. "" when they match, else why
-// not ("the symbol does not read back: ..." or "... reads back as other text").
-std::string CheckReadsBack(QRCodeSettings* settings, const SymbolStyle& style, SymbolFormat format,
-                           const SymbolMatrix& m, const std::string& expected);
+// encode --verify and batch --verify: reads back the picture of the symbol as `format` draws it,
+// the very picture for PNG, GIF and BMP and the opaque 1-bit picture of the same modules for the
+// others, and compares its bytes with made.data. "" when they match, else why not ("the symbol
+// does not read back: ..." or "... reads back as other text").
+std::string CheckReadsBack(const MadeSymbol& made, SymbolFormat format);
 
 }  // namespace gwcli

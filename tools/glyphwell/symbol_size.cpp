@@ -71,13 +71,13 @@ Apply SizeOption(PrintSize* out) {
     };
 }
 
-std::string FitPictureToSize(const PrintSize& size, int modules, QRCodeSettings* s) {
+std::string FitPictureToSize(const PrintSize& size, int modules, GwSymbolLook* s) {
     if (!size.Asked() || modules <= 0) return "";
     const double target = size.Pixels(false);
     // The tiny allowance keeps a size met exactly from losing a pixel to rounding.
     long perModule = static_cast<long>(std::floor((target - 2.0 * s->margin) / modules + 1e-9));
     perModule = perModule < 1 ? 1 : perModule > 255 ? 255 : perModule;
-    s->pixelSize = static_cast<int32_t>(perModule);
+    s->pixelSize = static_cast<int>(perModule);
     const long side = perModule * modules + 2L * s->margin;
     if (std::fabs(side - target) <= 0.05 * target) return "";
     std::string made = std::to_string(side) + " pixels";

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "encoder/settings.h"
+#include "picture/symbol_picture.h"
 #include "tools/glyphwell/options.h"
 
 namespace gwcli {
@@ -33,10 +33,10 @@ struct PrintSize {
 // "2.5cm", "1in", "300px").
 Apply SizeOption(PrintSize* out);
 
-// For a picture (not a print format) of a symbol `modules` wide: sets settings->pixelSize to the
+// For a picture (not a print format) of a symbol `modules` wide: sets look->pixelSize to the
 // largest whole number (1 to 255) of pixels per module that keeps the picture, margin included,
 // within the size asked. Returns the warning to show when the picture's side is more than 5 %
 // away from the size ("" when it is within, or when no size is asked).
-std::string FitPictureToSize(const PrintSize& size, int modules, QRCodeSettings* settings);
+std::string FitPictureToSize(const PrintSize& size, int modules, GwSymbolLook* look);
 
 }  // namespace gwcli

@@ -4,8 +4,6 @@
 #include <cstdio>
 #include <vector>
 
-#include "encoder/pipeline.h"
-#include "tools/glyphwell/symbol_raster.h"
 
 namespace gwcli {
 namespace {
@@ -38,29 +36,29 @@ struct Drawing {
     std::vector<std::pair<uint32_t, std::vector<Box>>> layers;
 };
 
-Drawing Draw(const SymbolMatrix& m, const QRCodeSettings& s, bool transparent) {
+Drawing Draw(const QRCodeSymbol& m, const GwSymbolLook& look) {
     Drawing d;
-    const long p = s.pixelSize, margin = s.margin;
-    d.side = PictureSide(s, m.width);
-    if (!transparent) {
+    const long p = look.pixelSize, margin = look.margin;
+    d.side = GwSymbolPictureSide(look, m.size);
+    if (!look.transparent) {
         d.layers.push_back({0xFFFFFF, {{0, 0, d.side, d.side}}});
-        if (s.backgroundColor != 0xFFFFFF && p > 0)
-            d.layers.push_back({s.backgroundColor, {{margin, margin, p * m.width, p * m.height}}});
+        if (look.background != 0xFFFFFF && p > 0)
+            d.layers.push_back({look.background, {{margin, margin, p * m.size, p * m.size}}});
     }
     std::vector<Box> runs;
-    for (int y = 0; y < m.height && p > 0; ++y) {
-        for (int x = 0; x < m.width;) {
-            if (!QRCodeIsDark(QRCodeGetCell(&m, x, y))) {
+    for (int y = 0; y < m.size && p > 0; ++y) {
+        for (int x = 0; x < m.size;) {
+            if (!m.Dark(x, y)) {
                 ++x;
                 continue;
             }
             int run = 1;
-            while (x + run < m.width && QRCodeIsDark(QRCodeGetCell(&m, x + run, y))) ++run;
+            while (x + run < m.size && m.Dark(x + run, y)) ++run;
             runs.push_back({margin + p * x, margin + p * y, p * run, p});
             x += run;
         }
     }
-    if (!runs.empty()) d.layers.push_back({s.foregroundColor, runs});
+    if (!runs.empty()) d.layers.push_back({look.foreground, runs});
     return d;
 }
 
@@ -79,8 +77,8 @@ std::string Paint(const Drawing& d, Colour colour, Rect rect) {
 
 }  // namespace
 
-std::string SymbolEps(const SymbolMatrix& m, const QRCodeSettings& s, bool transparent, double side) {
-    const Drawing d = Draw(m, s, transparent);
+std::string SymbolEps(const QRCodeSymbol& m, const GwSymbolLook& look, double side) {
+    const Drawing d = Draw(m, look);
     const double scale = d.side > 0 ? side / d.side : 1.0;
     std::string eps = "%!PS-Adobe-3.0 EPSF-3.0\n%%Creator: glyphwell\n";
     eps += "%%BoundingBox: 0 0 " + std::to_string(static_cast<long>(std::ceil(side - 1e-9))) + " " +
@@ -100,8 +98,8 @@ std::string SymbolEps(const SymbolMatrix& m, const QRCodeSettings& s, bool trans
     return eps;
 }
 
-std::string SymbolPdf(const SymbolMatrix& m, const QRCodeSettings& s, bool transparent, double side) {
-    const Drawing d = Draw(m, s, transparent);
+std::string SymbolPdf(const QRCodeSymbol& m, const GwSymbolLook& look, double side) {
+    const Drawing d = Draw(m, look);
     const double scale = d.side > 0 ? side / d.side : 1.0;
     std::string content = Number(scale) + " 0 0 " + Number(-scale) + " 0 " + Number(side) + " cm\n";
     bool first = true;

@@ -5,18 +5,18 @@
 
 #include <string>
 
-#include "encoder/matrix.h"
-#include "encoder/settings.h"
+#include "encoder/symbol.h"
+#include "picture/symbol_picture.h"
 
 namespace gwcli {
 
-// The picture of `m` as the settings paint it (margin in pixels, white; light modules in the
+// The picture of `m` as the look paints it (margin in pixels, white; light modules in the
 // background colour; dark modules in the foreground colour), measured `side` points square
-// (1/72 inch; > 0). With `transparent`, neither the margin nor the light modules are painted.
+// (1/72 inch; > 0). With look.transparent, neither the margin nor the light modules are painted.
 // The EPS has a %%BoundingBox of the side rounded up to whole points and an exact
 // %%HiResBoundingBox; the PDF has one page whose MediaBox is the side, and a cross-reference
 // table that gives every object's byte offset.
-std::string SymbolEps(const SymbolMatrix& m, const QRCodeSettings& settings, bool transparent, double side);
-std::string SymbolPdf(const SymbolMatrix& m, const QRCodeSettings& settings, bool transparent, double side);
+std::string SymbolEps(const QRCodeSymbol& m, const GwSymbolLook& look, double side);
+std::string SymbolPdf(const QRCodeSymbol& m, const GwSymbolLook& look, double side);
 
 }  // namespace gwcli

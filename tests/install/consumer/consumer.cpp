@@ -1,9 +1,9 @@
 // Encodes argv[1] and writes the symbol as a PNG to argv[2], through the installed headers
 // and libraries only.
 #include <glyphwell/encoder/pipeline.h>
-#include <glyphwell/encoder/render.h>
 #include <glyphwell/encoder/trace.h>
 #include <glyphwell/image/gw_image.h>
+#include <glyphwell/picture/render.h>
 
 #include <cstdio>
 #include <cstring>

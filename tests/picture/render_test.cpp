@@ -1,5 +1,5 @@
 // The renderer: raster size, margin, module squares and colours, and the life of the kept bitmap.
-#include "encoder/render.h"
+#include "picture/render.h"
 
 #include <gtest/gtest.h>
 
