@@ -1,6 +1,8 @@
-// The rasteriser against the renderer the control uses: for a table of looks (module sizes,
-// margins, colours, the same colour twice) both give the same colour at every pixel, in 1 bit
-// when two colours suffice and in 24 bits otherwise; too large or empty pictures are refused.
+// The rasteriser's picture of the value API's symbol against the record's renderer, which paints
+// the record's own run in 24 bits and hands it over as a screen bitmap: for a table of looks
+// (module sizes, margins, colours, the same colour twice) both give the same colour at every
+// pixel, the rasteriser in 1 bit when two colours suffice and in 24 bits otherwise; too large
+// or empty pictures are refused.
 #include "picture/symbol_picture.h"
 
 #include <gtest/gtest.h>
