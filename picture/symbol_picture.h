@@ -37,8 +37,8 @@ bool GwSymbolPictureIsTwoColour(const GwSymbolLook& look);
 // from the top-left corner in each direction, in the foreground colour when dark and the
 // background colour when light, every other pixel white. Two-colour pictures (unless depth is
 // 24) are 1-bit with the palette {background, foreground}; when both colours are the same every
-// pixel takes entry 0. Other pictures are 24-bit. With `transparent` the picture is made 1-bit
-// or 8-bit palette with entry 0 (light modules and margin) transparent. False with the reason in
-// *error for a picture wider than GW_MAX_SYMBOL_PICTURE_SIDE, an empty one (N = 0), or one that
-// cannot be created.
+// pixel takes entry 0. Other pictures are 24-bit. With `transparent` the picture is always made
+// 1-bit, the margin in entry 0 with the light modules, and entry 0 transparent. False with the
+// reason in *error for a picture wider than GW_MAX_SYMBOL_PICTURE_SIDE, an empty one (N = 0), or
+// one that cannot be created.
 bool GwPaintSymbol(const QRCodeSymbol& symbol, const GwSymbolLook& look, GwImage* image, std::string* error);
