@@ -180,6 +180,22 @@ add_executable(glyphwell_image_client ${CMAKE_CURRENT_SOURCE_DIR}/windows/image_
 target_link_libraries(glyphwell_image_client PRIVATE glyphwell_module)
 set_target_properties(glyphwell_image_client PROPERTIES RUNTIME_OUTPUT_DIRECTORY $<TARGET_FILE_DIR:glyphwell_module>)
 
+# The C interface as other languages and C programs reach the module. capi_client loads it by
+# path and looks every function up by its plain name, as VBA's Declare does, and zbar reads the
+# symbol file it wrote; the Linux build's C test program links against the import library.
+add_executable(glyphwell_capi_client ${CMAKE_CURRENT_SOURCE_DIR}/windows/capi_client.c)
+add_dependencies(glyphwell_capi_client glyphwell_module)
+add_executable(glyphwell_capi_c_test ${CMAKE_CURRENT_SOURCE_DIR}/capi/capi_test.c)
+set_target_properties(glyphwell_capi_c_test PROPERTIES C_STANDARD 90 C_STANDARD_REQUIRED ON C_EXTENSIONS OFF
+                      RUNTIME_OUTPUT_DIRECTORY $<TARGET_FILE_DIR:glyphwell_module>)
+target_compile_options(glyphwell_capi_c_test PRIVATE -pedantic)
+target_link_libraries(glyphwell_capi_c_test PRIVATE glyphwell_module)
+set(capi_dir ${CMAKE_BINARY_DIR}/capi-client)
+file(MAKE_DIRECTORY ${capi_dir})
+glyphwell_wine_test(windows.capi.by_name bash ${CMAKE_CURRENT_SOURCE_DIR}/windows/capi_client.sh
+                    $<TARGET_FILE:glyphwell_capi_client> $<TARGET_FILE:glyphwell_module> ${capi_dir}/by_name.png)
+glyphwell_wine_test(windows.capi.import_library glyphwell_capi_c_test Z:${capi_dir})
+
 # The container that embeds the control in a window of its own (control_screen.sh drives it).
 find_program(GLYPHWELL_XVFB Xvfb REQUIRED)
 add_executable(glyphwell_container ${CMAKE_CURRENT_SOURCE_DIR}/windows/control_container.cpp)
