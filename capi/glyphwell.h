@@ -2,7 +2,8 @@
  * (C, C#, Python's ctypes, Go, Delphi, VBA's Declare). Plain C types only: opaque handles, int
  * error codes and a message function. The text of a symbol is any bytes with a length (UTF-8 is
  * the usual choice; NUL and '#' are data like any other byte). Every function may be called from
- * any thread; handles are not shared between threads without the caller's own lock.
+ * any thread; handles are not shared between threads without the caller's own lock. File names
+ * are the C library's: bytes on Linux, the ANSI code page on Windows (as VBA passes a String).
  *
  * A short session:
  *     GwSymbol* symbol = 0;
