@@ -7,6 +7,7 @@
 
 class GwFile {
 public:
+    // A stream holds no state here; the concrete streams say what they own and when it goes.
     GwFile() = default;
     virtual ~GwFile() = default;
 
@@ -20,14 +21,19 @@ public:
     // origin 0 = from the start, 1 = from the current position, 2 = from the end (stdio's
     // SEEK_SET, SEEK_CUR, SEEK_END); true when the position was set.
     virtual bool Seek(long offset, int origin) = 0;
+    // The position in bytes from the start; below 0 when the stream cannot say (the readers
+    // then never seek back).
     virtual long Tell() = 0;
     // Total length in bytes, or -1 when there is nothing to measure.
     virtual long Size() = 0;
+    // Hands buffered writes to the medium; false when there is no stream or that fails.
     virtual bool Flush() = 0;
+    // True once a read has met the end (a memory stream: the position is at or past the end),
+    // and when there is no stream.
     virtual bool Eof() = 0;
     // Non-zero when the stream is in an error state; -1 when there is no stream at all.
     virtual long Error() = 0;
-    // Writes one byte; true when it was written.
+    // Writes one byte; true when it was written. By default one Write of one byte.
     virtual bool PutC(unsigned char c);
     // The next byte as 0..255, or -1 at the end or on failure.
     virtual long GetC() = 0;

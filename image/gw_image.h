@@ -132,19 +132,22 @@ struct ImageInfo {
 // A point in picture coordinates, in floats (y counts upward, as everywhere in the library).
 class GwPoint2 {
 public:
+    // The origin, or (px, py).
     GwPoint2() : x(0), y(0) {}
     GwPoint2(float px, float py) : x(px), y(py) {}
+    // Sum, difference and scaling as vectors; equality is exact, coordinate by coordinate.
     GwPoint2 operator+(const GwPoint2& p) const { return GwPoint2(x + p.x, y + p.y); }
     GwPoint2 operator-(const GwPoint2& p) const { return GwPoint2(x - p.x, y - p.y); }
     GwPoint2 operator*(float f) const { return GwPoint2(x * f, y * f); }
     bool operator==(const GwPoint2& p) const { return x == p.x && y == p.y; }
+    // The distance from the origin, and from p.
     float Length() const;
     float Distance(const GwPoint2& p) const;
     // The point turned about the origin by `degrees`, counter-clockwise; multiples of 90
     // degrees turn exactly.
     GwPoint2 Rotated(float degrees) const;
 
-    float x;
+    float x;  // the coordinates
     float y;
 };
 
@@ -154,6 +157,8 @@ public:
 // A rectangle whose width or height is not positive is empty.
 class GwRect2 {
 public:
+    // The empty rectangle at the origin, one from its four edges, or one from its low and high
+    // corners; the edges are taken as given (left beyond right gives an empty rectangle).
     GwRect2() {}
     GwRect2(float left, float bottom, float right, float top) : botLeft(left, bottom), topRight(right, top) {}
     GwRect2(const GwPoint2& low, const GwPoint2& high) : botLeft(low), topRight(high) {}
@@ -575,6 +580,7 @@ public:
                      DWORD colorsImportant = 0);
     bool Flip();    // upside down: rows reversed, with the alpha and selection planes
     bool Mirror();  // left to right: each row reversed, with the alpha and selection planes
+
     // ---- geometric transforms, resampling and dithering ----------------------------------
     // Common contract. Every operation below writes its result to `dest` when one is given
     // (this image is then left as it was) and otherwise replaces this image; the result
@@ -622,11 +628,12 @@ public:
     // onto each other ((x + 0.5) * W / newWidth - 0.5); edges are clamped.
     bool Resample(long newWidth, long newHeight, ResampleMode mode = ResampleBilinear,
                   GwImage* dest = nullptr);
-    // New size with an interpolation method and edge rule, as a separable filter whose
-    // kernel is widened by the scale when shrinking (so shrinking averages, never skips) and
-    // whose weights are normalised to 1. Support: bilinear 1, Lanczos 6, the others 2
-    // (their 4 x 4 blocks); nearest behaves as ResampleNearest. Samples beyond the edges come
-    // from the overflow rule (wrap, clamp, mirror) or are its colour (the other rules).
+    // Resample2: new size with an interpolation method and edge rule (Resample offers only the
+    // fast modes), as a separable filter whose kernel is widened by the scale when shrinking
+    // (so shrinking averages, never skips) and whose weights are normalised to 1. Support:
+    // bilinear 1, Lanczos 6, the others 2 (their 4 x 4 blocks); nearest behaves as
+    // ResampleNearest. Samples beyond the edges come from the overflow rule (wrap, clamp,
+    // mirror) or are its colour (the other rules).
     bool Resample2(long newWidth, long newHeight, InterpolationMethod method = InterpBicubic2,
                    OverflowMethod overflow = OverflowClamp, GwImage* dest = nullptr);
     // Shrinks by whole factors (>= 1) averaging xFactor x yFactor blocks, counted from pixel
@@ -651,12 +658,13 @@ public:
     static void AddAveragingCont(const RGBQUAD& color, float surface, float& r, float& g, float& b,
                                  float& a);
 
-    // Rotation by any angle about the centre. Rotate grows the canvas to hold the whole turned
-    // picture (the corners' bounding box, rounded up); Rotate2 keeps the canvas size and cuts
-    // what turns out of it. A pixel whose source point lies outside the picture (by more than
-    // half a pixel) takes `fill` (null: white, alpha 0); the others are sampled with `method`,
-    // whose neighbours beyond the edges come from `overflow`. Rotate turns multiples of 90
-    // degrees exactly (and keeps palettes and the selection); a multiple of 360 is a copy.
+    // Rotate and Rotate2 turn by any angle about the centre; Rotate grows the canvas to hold the
+    // whole turned picture (the corners' bounding box, rounded up), Rotate2 keeps the canvas
+    // size and cuts what turns out of it. A pixel whose source point lies outside the picture
+    // (by more than half a pixel) takes `fill` (null: white, alpha 0); the others are sampled
+    // with `method`, whose neighbours beyond the edges come from `overflow`. Rotate turns
+    // multiples of 90 degrees exactly (and keeps palettes and the selection); a multiple of
+    // 360 is a copy.
     bool Rotate(float angle, GwImage* dest = nullptr, InterpolationMethod method = InterpBilinear,
                 OverflowMethod overflow = OverflowClamp, RGBQUAD* const fill = nullptr);
     bool Rotate2(float angle, GwImage* dest = nullptr, InterpolationMethod method = InterpBilinear,

@@ -14,6 +14,8 @@ struct Layout;
 
 class GwBmpCodec : public GwImage {
 public:
+    // An empty image of type TypeBmp. GwImage::Decode starts it from the caller's settings and
+    // takes its picture on success; GwImage::Encode lends it the caller's picture (a ghost).
     GwBmpCodec() : GwImage(TypeBmp) {}
 
     // Decodes the stream from its current position into this object. A stream that does not

@@ -14,6 +14,8 @@ struct GwPngCodecWriter;
 
 class GwPngCodec : public GwImage {
 public:
+    // An empty image of type TypePng. GwImage::Decode starts it from the caller's settings and
+    // takes its picture on success; GwImage::Encode lends it the caller's picture (a ghost).
     GwPngCodec() : GwImage(TypePng) {}
 
     // Decodes the PNG at the stream's position into this object. false with lastError set to
