@@ -27,6 +27,10 @@ endif()
 if(TARGET glyphwell)
   install(TARGETS glyphwell RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 endif()
+# The program's QR reader, found from the program's folder (see tools/glyphwell).
+if(TARGET glyphwell_reader)
+  install(TARGETS glyphwell_reader LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}/glyphwell)
+endif()
 
 install(EXPORT GlyphwellTargets NAMESPACE Glyphwell:: FILE GlyphwellTargets.cmake
         DESTINATION ${GLYPHWELL_CMAKE_DIR})

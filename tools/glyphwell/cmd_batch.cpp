@@ -167,7 +167,7 @@ int CheckArguments(const gwcli::CommandLine& line, BatchRun* run) {
         return gwcli::UsageError(line, "--verify cannot check texts with --tilde escapes");
     if (run->verify && !gwcli::HaveSymbolReader())
         return gwcli::Failure(
-            "batch", "--verify is unavailable: this program was built without a QR reader (zxing-cpp)");
+            "batch", "--verify is unavailable: " + gwcli::SymbolReaderMissing());
     return gwcli::kContinue;
 }
 

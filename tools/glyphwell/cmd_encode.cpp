@@ -164,7 +164,7 @@ int CheckArguments(const gwcli::CommandLine& line, EncodeRun* run) {
         return gwcli::UsageError(line, "--verify cannot check a text with --tilde escapes");
     if (run->verify && !gwcli::HaveSymbolReader())
         return gwcli::Failure(
-            "encode", "--verify is unavailable: this program was built without a QR reader (zxing-cpp)");
+            "encode", "--verify is unavailable: " + gwcli::SymbolReaderMissing());
     return gwcli::kContinue;
 }
 

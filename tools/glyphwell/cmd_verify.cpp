@@ -42,7 +42,7 @@ int RunVerify(const std::vector<std::string>& args) {
     if (operands.empty()) return gwcli::UsageError(line, "give at least one FILE");
     if (!gwcli::HaveSymbolReader())
         return gwcli::Failure("verify",
-                              "unavailable: this program was built without a QR reader (zxing-cpp)");
+                              "unavailable: " + gwcli::SymbolReaderMissing());
 
     int status = kExitOk;
     for (const std::string& path : operands) {

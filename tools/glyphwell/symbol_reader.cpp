@@ -8,8 +8,13 @@
 #include "tools/glyphwell/output.h"
 
 #ifdef GLYPHWELL_HAVE_ZXING
-#define ZX_USE_UTF8 1
-#include <ZXing/ReadBarcode.h>
+#include <dlfcn.h>
+#include <unistd.h>
+
+#include <climits>
+#include <string>
+
+#include "tools/glyphwell/reader_module.h"
 #endif
 
 namespace gwcli {
@@ -18,6 +23,10 @@ namespace gwcli {
 
 bool HaveSymbolReader() {
     return false;
+}
+
+std::string SymbolReaderMissing() {
+    return "this program was built without a QR reader (zxing-cpp)";
 }
 
 SymbolReading ReadSymbol(const GwImage&) {
@@ -39,10 +48,52 @@ std::vector<uint8_t> GreyRows(const GwImage& image, int width, int height) {
     return grey;
 }
 
+// The reader module, loaded on first use from beside the program or from where an installed
+// tree keeps it: a program that only makes symbols never maps zxing-cpp and its C++ runtime,
+// which cost more at start-up than making a symbol does.
+struct ReaderModule {
+    GlyphwellReadQrFunction read = nullptr;
+    std::string problem;  // why it could not be loaded
+};
+
+std::string ProgramFolder() {
+    char path[PATH_MAX];
+    const ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
+    if (n <= 0) return "";
+    const std::string exe(path, static_cast<size_t>(n));
+    const size_t slash = exe.rfind('/');
+    return slash == std::string::npos ? "" : exe.substr(0, slash + 1);
+}
+
+const ReaderModule& Reader() {
+    static const ReaderModule module = [] {
+        ReaderModule m;
+        const std::string folder = ProgramFolder();
+        for (const std::string& place : {folder, folder + GLYPHWELL_READER_FROM_PROGRAM "/"}) {
+            void* handle = dlopen((place + GLYPHWELL_READER_FILE).c_str(), RTLD_NOW | RTLD_LOCAL);
+            if (!handle) {
+                if (m.problem.empty()) m.problem = dlerror();
+                continue;
+            }
+            m.read = reinterpret_cast<GlyphwellReadQrFunction>(dlsym(handle, GLYPHWELL_READER_ENTRY));
+            if (m.read) return m;
+            m.problem = std::string(GLYPHWELL_READER_FILE) + " has no reader entry";
+            dlclose(handle);
+        }
+        m.problem = "its QR reader module could not be loaded (" + m.problem + ")";
+        return m;
+    }();
+    return module;
+}
+
 }  // namespace
 
 bool HaveSymbolReader() {
-    return true;
+    return Reader().read != nullptr;
+}
+
+std::string SymbolReaderMissing() {
+    return Reader().read ? "" : Reader().problem;
 }
 
 SymbolReading ReadSymbol(const GwImage& image) {
@@ -52,24 +103,33 @@ SymbolReading ReadSymbol(const GwImage& image) {
         r.error = "the picture is empty";
         return r;
     }
+    if (!Reader().read) {
+        r.error = "unavailable: " + Reader().problem;
+        return r;
+    }
     const std::vector<uint8_t> grey = GreyRows(image, width, height);
-    ZXing::DecodeHints hints;
-    hints.setFormats(ZXing::BarcodeFormat::QRCode);
-    hints.setTryHarder(true);
-    const ZXing::Result result =
-        ZXing::ReadBarcode({grey.data(), width, height, ZXing::ImageFormat::Lum}, hints);
-    if (!result.isValid()) {
+    GlyphwellReaderResult result;
+    // A symbol holds at most 7,089 characters; the room is generous.
+    std::vector<unsigned char> bytes(16384);
+    const int capacity = static_cast<int>(bytes.size());
+    if (!Reader().read(grey.data(), width, height, &result, bytes.data(), capacity)) {
+        r.error = "the QR reader failed";
+        return r;
+    }
+    if (!result.found) {
         r.error = "no QR Code symbol found";
         return r;
     }
     r.found = true;
-    const auto& bytes = result.bytes();
-    r.bytes.assign(bytes.begin(), bytes.end());
-    r.level = result.ecLevel();
+    r.bytes.assign(bytes.begin(), bytes.begin() + (result.byteCount < capacity ? result.byteCount : capacity));
+    r.level = result.level;
 
     // The measures start at the symbol's top left corner and walk the finder pattern's top
     // row: its dark run is seven modules.
-    const auto corner = result.position().topLeft(), right = result.position().topRight();
+    struct Point {
+        int x, y;
+    };
+    const Point corner{result.topLeftX, result.topLeftY}, right{result.topRightX, result.topRightY};
     const auto at = [&](int x, int y) { return grey[static_cast<size_t>(y) * width + x]; };
     int x0 = std::clamp(corner.x, 0, width - 1), y0 = std::clamp(corner.y, 0, height - 1);
     const int threshold = 128;

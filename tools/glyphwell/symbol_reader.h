@@ -20,8 +20,12 @@ struct SymbolReading {
     double contrast = 0;    // (light - dark) / 255 of the grey levels at the finder, in percent
 };
 
-// True when the program has a QR reader (built with zxing-cpp).
+// True when the program has a QR reader: built with zxing-cpp, and its reader module loads.
 bool HaveSymbolReader();
+
+// Why there is no reader ("this program was built without a QR reader (zxing-cpp)" or that its
+// module could not be loaded), or "" when there is one.
+std::string SymbolReaderMissing();
 
 // Reads the first QR Code symbol in `image` (any depth; transparent pixels count as the
 // palette's colour). Without a reader, found is false and error says so.
