@@ -11,10 +11,11 @@ extern const unsigned int kGlyphwellCompiledResourcesSize;
 
 void GlyphwellDeclareResources(HINSTANCE module) {
     AfxDeclareResourceFile(module, kGlyphwellCompiledResources, kGlyphwellCompiledResourcesSize);
-    // The type library in the stand-in's own form; on Windows widl compiles it from glyphwell.idl.
-    static const std::string typelib = standin::TypeLibToText(GlyphwellTypeLibrary());
-    AfxDeclareResource(module, GLYPHWELL_RT_TYPELIB, MAKEINTRESOURCE(1), typelib.data(),
-                       static_cast<DWORD>(typelib.size()));
+    // The type library in the stand-in's own form (on Windows widl compiles it from
+    // glyphwell.idl), written out only when something looks for it: most runs of the program
+    // never do.
+    standin::RegisterResourceMaker(module, GLYPHWELL_RT_TYPELIB, MAKEINTRESOURCE(1),
+                                   [] { return standin::TypeLibToText(GlyphwellTypeLibrary()); });
 }
 
 std::string GlyphwellVersionString(const BYTE* data, DWORD size, const char* name) {

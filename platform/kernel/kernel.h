@@ -3,6 +3,8 @@
 // the module and found, loaded and locked with Win32's resource functions.
 #pragma once
 
+#include <string>
+
 #include "platform/win32_types.h"
 
 DWORD GetLastError();
@@ -63,6 +65,9 @@ HINSTANCE RegisterModule(LPCSTR name);
 // (MAKEINTRESOURCE) or strings; strings compare without regard to case and "#123" means id 123.
 // The bytes are copied. FALSE for a duplicate type and name, or null data with a size.
 BOOL RegisterResource(HINSTANCE module, LPCSTR type, LPCSTR name, const void* data, DWORD size);
+// The same for a resource whose bytes take work to make: `make` runs once, when the resource is
+// first found, so a process that never looks for it never makes it. FALSE as above, or for no maker.
+BOOL RegisterResourceMaker(HINSTANCE module, LPCSTR type, LPCSTR name, std::string (*make)());
 // Forgets every resource of a module; their handles and loaded addresses become invalid.
 void UnregisterResources(HINSTANCE module);
 }  // namespace standin

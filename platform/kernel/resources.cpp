@@ -54,7 +54,18 @@ struct Resource {
     Key name;
     std::vector<uint8_t> bytes;  // never empty, so every resource has its own address
     DWORD size = 0;
+    std::string (*make)() = nullptr;  // until first found: what makes the bytes
 };
+
+// A resource declared with a maker gets its bytes when it is first found.
+void Make(Resource* r) {
+    if (!r->make) return;
+    const std::string bytes = r->make();
+    r->make = nullptr;
+    r->bytes.assign(bytes.begin(), bytes.end());
+    if (r->bytes.empty()) r->bytes.resize(1);
+    r->size = static_cast<DWORD>(bytes.size());
+}
 
 struct State {
     std::mutex mutex;
@@ -87,7 +98,8 @@ std::string ModuleKey(LPCSTR name) {
     return key;
 }
 
-bool Add(State& s, HINSTANCE module, LPCSTR type, LPCSTR name, const void* data, DWORD size) {
+bool Add(State& s, HINSTANCE module, LPCSTR type, LPCSTR name, const void* data, DWORD size,
+         std::string (*make)() = nullptr) {
     if (!type || !name || (!data && size)) return false;
     auto r = std::make_unique<Resource>();
     r->module = Resolve(module);
@@ -98,6 +110,7 @@ bool Add(State& s, HINSTANCE module, LPCSTR type, LPCSTR name, const void* data,
     r->bytes.resize(size ? size : 1);
     if (size) std::memcpy(r->bytes.data(), data, size);
     r->size = size;
+    r->make = make;
     s.resources.push_back(std::move(r));
     return true;
 }
@@ -131,6 +144,13 @@ BOOL standin::RegisterResource(HINSTANCE module, LPCSTR type, LPCSTR name, const
     return Add(s, module, type, name, data, size) ? TRUE : FALSE;
 }
 
+BOOL standin::RegisterResourceMaker(HINSTANCE module, LPCSTR type, LPCSTR name, std::string (*make)()) {
+    if (!make) return FALSE;
+    State& s = Shared();
+    std::lock_guard<std::mutex> guard(s.mutex);
+    return Add(s, module, type, name, nullptr, 0, make) ? TRUE : FALSE;
+}
+
 void standin::UnregisterResources(HINSTANCE module) {
     State& s = Shared();
     std::lock_guard<std::mutex> guard(s.mutex);
@@ -153,7 +173,10 @@ HRSRC FindResource(HMODULE module, LPCSTR name, LPCSTR type) {
     for (const auto& r : s.resources) {
         if (r->module != m || !(r->type == typeKey)) continue;
         typeSeen = true;
-        if (r->name == nameKey) return reinterpret_cast<HRSRC>(r.get());
+        if (r->name == nameKey) {
+            Make(r.get());
+            return reinterpret_cast<HRSRC>(r.get());
+        }
     }
     SetLastError(typeSeen ? ERROR_RESOURCE_NAME_NOT_FOUND : ERROR_RESOURCE_TYPE_NOT_FOUND);
     return nullptr;
