@@ -7,6 +7,9 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
+#if defined(__x86_64__) && defined(__linux__) && defined(__GLIBC__) && __has_include(<sys/platform/x86.h>)
+#include <sys/platform/x86.h>
+#endif
 
 #include "encoder/format_info.h"
 #include "encoder/trace.h"
@@ -275,9 +278,18 @@ __attribute__((target("popcnt,bmi,bmi2"))) void ScoreMaskBitInstructions(const P
 
 void ScoreMaskPlain(const Planes& p, int k, int32_t scores[4]) { ScoreMaskWith(p, k, scores); }
 
+// Asked of the C library where it says (it has looked already, at start-up); elsewhere of the
+// compiler's runtime, whose look runs before main in every process that links it.
+bool HasBitInstructions() {
+#if defined(__linux__) && defined(__GLIBC__) && __has_include(<sys/platform/x86.h>)
+    return CPU_FEATURE_ACTIVE(POPCNT) && CPU_FEATURE_ACTIVE(BMI1) && CPU_FEATURE_ACTIVE(BMI2);
+#else
+    return __builtin_cpu_supports("popcnt") && __builtin_cpu_supports("bmi") && __builtin_cpu_supports("bmi2");
+#endif
+}
+
 void ScoreMask(const Planes& p, int k, int32_t scores[4]) {
-    static const bool hasBitInstructions =
-        __builtin_cpu_supports("popcnt") && __builtin_cpu_supports("bmi") && __builtin_cpu_supports("bmi2");
+    static const bool hasBitInstructions = HasBitInstructions();
     if (hasBitInstructions)
         ScoreMaskBitInstructions(p, k, scores);
     else
