@@ -58,6 +58,12 @@ void BitStreamRewind(BitStream* stream) {
     stream->overflow = 0;
 }
 
+void BitStreamStart(BitStream* stream) {
+    stream->count = 0;
+    stream->head = 0;
+    stream->overflow = 0;
+}
+
 bool BitStreamAppend(BitStream* stream, int64_t value, int32_t width) {
     // The head and the count together never exceed the capacity: appends go behind the bits
     // still present, and taken bits are not reused.

@@ -1,6 +1,6 @@
 // The bit stream of one encoding run: headers and segments are appended most significant bit
 // first, and the codeword builder takes it back eight bits at a time. Held as text, one '0' or
-// '1' per bit, with a fixed capacity; positions past the end hold '#'.
+// '1' per bit, with a fixed capacity; after a reset the positions past the end hold '#'.
 #pragma once
 
 #include <cstdint>
@@ -21,6 +21,11 @@ void BitStreamReset(BitStream* stream);
 // through these functions since: only the positions written since then are refilled with '#'.
 // For a stream rebuilt several times in one run.
 void BitStreamRewind(BitStream* stream);
+
+// Empties the stream without touching its text: the positions past the end keep whatever they
+// held. For a stream written and read only through these functions, which never read past the
+// end: filling sixty thousand positions costs more than a small symbol does.
+void BitStreamStart(BitStream* stream);
 
 // Appends bits width-1 .. 0 of value, most significant first (a negative value counts in two's
 // complement). Width 0 appends nothing. Returns false, appends nothing and sets the overflow

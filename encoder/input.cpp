@@ -85,12 +85,17 @@ int32_t* QRCodeKanjiValues(const unsigned char* text, int32_t length, int32_t* c
     *count = 0;
     int32_t* values = static_cast<int32_t*>(std::malloc(sizeof(int32_t) * static_cast<size_t>(pairs > 0 ? pairs : 1)));
     if (!values) return nullptr;
+    *count = QRCodeFillKanjiValues(text, length, filler, values);
+    return values;
+}
+
+int32_t QRCodeFillKanjiValues(const unsigned char* text, int32_t length, int32_t filler, int32_t* values) {
+    if (length < 0) length = 0;
     for (int32_t j = 0; 2 * j < length; ++j) {
         const int32_t low = 2 * j + 1 < length ? text[2 * j + 1] : (filler & 0xFF);
         values[j] = text[2 * j] * 256 + low;
     }
-    *count = pairs;
-    return values;
+    return (length + 1) / 2;
 }
 
 void QRCodeWriteStructuredAppend(const QRCodeSettings* settings, BitStream* stream, const int32_t* values,

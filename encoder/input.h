@@ -37,6 +37,8 @@ int32_t* QRCodeByteValues(const unsigned char* text, int32_t length);
 // the settings field, 0 in the tilde buffer), so nothing past the text is read. Sets *count to
 // ceil(length / 2). New malloc'd array the caller frees; null when memory runs out.
 int32_t* QRCodeKanjiValues(const unsigned char* text, int32_t length, int32_t* count, int32_t filler);
+// The same values written into `values` (room for ceil(length / 2)); returns their count.
+int32_t QRCodeFillKanjiValues(const unsigned char* text, int32_t length, int32_t filler, int32_t* values);
 
 // Appends the 20-bit structured-append header (0011, position - 1, total - 1 in 4 bits each,
 // parity byte of the data) when structuredAppend is set; nothing otherwise.

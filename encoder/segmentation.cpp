@@ -133,6 +133,14 @@ bool QRCodeAnalyseModes(const int32_t* values, int32_t count, int32_t version, B
         stream->overflow = 1;
         return false;
     }
+    const bool ok = QRCodeAnalyseModesWith(values, count, version, stream, modes);
+    std::free(modes);
+    return ok;
+}
+
+bool QRCodeAnalyseModesWith(const int32_t* values, int32_t count, int32_t version, BitStream* stream,
+                            int32_t* modes) {
+    if (count <= 0) return true;
     QRCodeAssignModes(values, count, version, modes);
     int32_t p = 0;
     while (p < count) {
@@ -152,6 +160,5 @@ bool QRCodeAnalyseModes(const int32_t* values, int32_t count, int32_t version, B
         }
         p = next;
     }
-    std::free(modes);
     return true;
 }

@@ -39,3 +39,6 @@ void QRCodeAssignModes(const int32_t* values, int32_t count, int32_t version, in
 // Assigns the modes and writes the segments. Returns false only when the working array cannot
 // be allocated (the stream is then marked as overflowed, so the run cannot succeed).
 bool QRCodeAnalyseModes(const int32_t* values, int32_t count, int32_t version, BitStream* stream);
+// The same, working in `modes` (room for `count`) instead of memory of its own.
+bool QRCodeAnalyseModesWith(const int32_t* values, int32_t count, int32_t version, BitStream* stream,
+                            int32_t* modes);

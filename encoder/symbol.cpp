@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <new>
+#include <vector>
 
 #include "encoder/bit_stream.h"
 #include "encoder/codewords.h"
@@ -20,6 +21,7 @@
 namespace {
 
 constexpr int32_t kEciMax = 999999;
+constexpr int32_t kMaxCodewords = 3706;  // version 40
 
 // Last version of the character-count group of v: the count widths change between groups,
 // so the stream is rebuilt when the search crosses into the next one.
@@ -35,23 +37,33 @@ struct Piece {
 };
 
 // The prepared input of one run: the data, its pieces, and the values the segment writers read
-// (one per byte, or per byte pair in kanji mode).
+// (one per byte, or per byte pair in kanji mode). The arrays keep their room from run to run.
 struct Input {
     const unsigned char* bytes = nullptr;
     int32_t length = 0;
-    Piece* pieces = nullptr;
-    int32_t pieceCount = 0;
-    int32_t* values = nullptr;
+    std::vector<Piece> pieces;
+    std::vector<int32_t> values;
     int32_t count = 0;
-
-    Input() = default;
-    Input(const Input&) = delete;
-    Input& operator=(const Input&) = delete;
-    ~Input() {
-        std::free(pieces);
-        std::free(values);
-    }
 };
+
+}  // namespace
+
+// The working memory of the road besides the matrix: kept by a workspace from symbol to symbol,
+// so that a run after the first takes nothing from the heap.
+struct QRCodeWork {
+    Input in;
+    BitStream stream;
+    int32_t codewords[kMaxCodewords];
+    std::vector<int32_t> modes;  // automatic segmentation: one mode per value
+};
+
+// A caller's workspace: the road's working memory and the matrix it builds.
+struct QRCodeWorkspace {
+    QRCodeWork work;
+    SymbolMatrix matrix;
+};
+
+namespace {
 
 // Offset of the first byte a forced mode cannot hold, or -1. Kanji takes byte pairs within each
 // piece: a pair whose first byte is no lead byte is refused there, one whose second byte is no
@@ -64,9 +76,9 @@ int32_t FirstUnencodableByte(int32_t mode, const Input& in) {
         return -1;
     }
     if (mode != QRCODE_MODE_KANJI) return -1;
-    for (int32_t k = 0; k < in.pieceCount; ++k) {
-        const int32_t end = in.pieces[k].start + in.pieces[k].length;
-        for (int32_t i = in.pieces[k].start; i < end; i += 2) {
+    for (const Piece& piece : in.pieces) {
+        const int32_t end = piece.start + piece.length;
+        for (int32_t i = piece.start; i < end; i += 2) {
             if (!QRCodeIsKanjiLead(b[i]) || i + 1 >= end) return i;
             if (!QRCodeIsKanjiTrail(b[i], b[i + 1])) return i + 1;
         }
@@ -76,7 +88,7 @@ int32_t FirstUnencodableByte(int32_t mode, const Input& in) {
 
 // True when byte `at` starts a pair of its piece.
 bool IsPairStart(const Input& in, int32_t at) {
-    for (int32_t k = in.pieceCount - 1; k >= 0; --k)
+    for (size_t k = in.pieces.size(); k-- > 0;)
         if (in.pieces[k].start <= at) return (at - in.pieces[k].start) % 2 == 0;
     return at % 2 == 0;
 }
@@ -87,22 +99,23 @@ bool PrepareInput(const QRCodeRequest& r, Input* in, QRCodeError* error) {
     in->bytes = r.data;
     in->length = r.length < 0 ? 0 : r.length;
     const int32_t marks = r.eciMarks && r.eciMarkCount > 0 ? r.eciMarkCount : 0;
-    in->pieces = static_cast<Piece*>(std::malloc(sizeof(Piece) * static_cast<size_t>(marks + 1)));
-    in->values = QRCodeByteValues(in->bytes, in->length);
-    if (!in->pieces || !in->values) {
+    try {
+        in->pieces.resize(static_cast<size_t>(marks) + 1);
+        in->values.resize(static_cast<size_t>(in->length > 0 ? in->length : 1));
+    } catch (const std::bad_alloc&) {
         error->kind = QRCODE_ERROR_NO_MEMORY;
         return false;
     }
+    for (int32_t i = 0; i < in->length; ++i) in->values[i] = in->bytes[i];
     in->count = in->length;
     in->pieces[0] = Piece{-1, 0, in->length};
-    in->pieceCount = 1;
     for (int32_t i = 0; i < marks; ++i) {
-        Piece& last = in->pieces[in->pieceCount - 1];
+        Piece& last = in->pieces[i];
         int32_t at = r.eciMarks[i].offset;
         if (at < last.start) at = last.start;
         if (at > in->length) at = in->length;
         last.length = at - last.start;
-        in->pieces[in->pieceCount++] = Piece{r.eciMarks[i].number, at, in->length - at};
+        in->pieces[i + 1] = Piece{r.eciMarks[i].number, at, in->length - at};
     }
     const int32_t offset = FirstUnencodableByte(r.mode, *in);
     if (offset >= 0) {
@@ -115,21 +128,16 @@ bool PrepareInput(const QRCodeRequest& r, Input* in, QRCodeError* error) {
         error->unpaired = r.mode == QRCODE_MODE_KANJI && QRCodeIsKanjiLead(error->byte) && IsPairStart(*in, offset);
         return false;
     }
-    if (r.mode == QRCODE_MODE_KANJI) {
-        std::free(in->values);
-        in->values = QRCodeKanjiValues(in->bytes, in->length, &in->count, 0);
-        if (!in->values) {
-            error->kind = QRCODE_ERROR_NO_MEMORY;
-            return false;
-        }
-    }
+    if (r.mode == QRCODE_MODE_KANJI) in->count = QRCodeFillKanjiValues(in->bytes, in->length, 0, in->values.data());
     return true;
 }
 
-// Writes the data of one piece by mode; `first`/`n` index the value array.
-void WriteData(int32_t mode, const int32_t* values, int32_t first, int32_t n, int32_t v, BitStream* stream) {
+// Writes the data of one piece by mode; `first`/`n` index the value array. Automatic
+// segmentation works in `modes`, which has room for every value.
+void WriteData(int32_t mode, const int32_t* values, int32_t first, int32_t n, int32_t v, BitStream* stream,
+               int32_t* modes) {
     switch (mode) {
-        case QRCODE_MODE_AUTOMATIC: QRCodeAnalyseModes(values + first, n, v, stream); break;
+        case QRCODE_MODE_AUTOMATIC: QRCodeAnalyseModesWith(values + first, n, v, stream, modes); break;
         case QRCODE_MODE_ALPHANUMERIC: QRCodeWriteAlphanumeric(values, first, n, v, stream); break;
         case QRCODE_MODE_BYTE: QRCodeWriteByte(values, first, n, v, stream); break;
         case QRCODE_MODE_NUMERIC: QRCodeWriteNumeric(values, first, n, v, stream); break;
@@ -140,13 +148,14 @@ void WriteData(int32_t mode, const int32_t* values, int32_t first, int32_t n, in
 
 int32_t ValuesPerByte(int32_t mode) { return mode == QRCODE_MODE_KANJI ? 2 : 1; }
 
-// Headers, then the data by mode, for a symbol of version v. The stream has been reset once for
-// the run; a rebuild refills only what the last build wrote.
-void BuildStream(const QRCodeBuild& b, const Input& in, int32_t v, BitStream* stream) {
+// Headers, then the data by mode, for a symbol of version v, from an empty stream.
+void BuildStream(const QRCodeBuild& b, QRCodeWork& w, int32_t v) {
     const QRCodeRequest& r = *b.request;
-    BitStreamRewind(stream);
+    const Input& in = w.in;
+    BitStream* stream = &w.stream;
+    BitStreamStart(stream);
     if (b.structuredAppend)
-        QRCodeWriteStructuredAppendHeader(stream, r.appendPosition, r.appendTotal, in.values, in.count);
+        QRCodeWriteStructuredAppendHeader(stream, r.appendPosition, r.appendTotal, in.values.data(), in.count);
     if (r.eci >= 0) QRCodeWriteEciDesignator(stream, r.eci);
     if (r.fnc1 == 1) {
         BitStreamAppend(stream, QRCODE_INDICATOR_FNC1_FIRST, 4);
@@ -154,35 +163,35 @@ void BuildStream(const QRCodeBuild& b, const Input& in, int32_t v, BitStream* st
         BitStreamAppend(stream, QRCODE_INDICATOR_FNC1_SECOND, 4);
         BitStreamAppend(stream, r.applicationIndicator & 0xFF, 8);
     }
-    if (in.pieceCount == 1) {
+    if (in.pieces.size() == 1) {
         // One character set: one run of segments over the whole data, even empty data.
-        WriteData(r.mode, in.values, 0, in.count, v, stream);
+        WriteData(r.mode, in.values.data(), 0, in.count, v, stream, w.modes.data());
         return;
     }
     const int32_t per = ValuesPerByte(r.mode);
-    for (int32_t i = 0; i < in.pieceCount; ++i) {
-        const Piece& p = in.pieces[i];
+    for (const Piece& p : in.pieces) {
         if (p.eci >= 0) QRCodeWriteEciDesignator(stream, p.eci);
-        if (p.length > 0) WriteData(r.mode, in.values, p.start / per, p.length / per, v, stream);
+        if (p.length > 0) WriteData(r.mode, in.values.data(), p.start / per, p.length / per, v, stream, w.modes.data());
     }
 }
 
 // The segments BuildStream writes at version v, as the value API reports them.
-void ListSegments(const QRCodeBuild& b, const Input& in, int32_t v, std::vector<QRCodeSegment>* out) {
+void ListSegments(const QRCodeBuild& b, QRCodeWork& w, int32_t v, std::vector<QRCodeSegment>* out) {
     const QRCodeRequest& r = *b.request;
+    const Input& in = w.in;
     if (r.mode < QRCODE_MODE_ALPHANUMERIC || r.mode > QRCODE_MODE_AUTOMATIC) return;
-    for (int32_t i = 0; i < in.pieceCount; ++i) {
+    for (size_t i = 0; i < in.pieces.size(); ++i) {
         const Piece& p = in.pieces[i];
         int32_t eci = i == 0 ? r.eci : p.eci;
-        if (p.length == 0 && in.pieceCount > 1) continue;
+        if (p.length == 0 && in.pieces.size() > 1) continue;
         if (r.mode != QRCODE_MODE_AUTOMATIC) {
             out->push_back(QRCodeSegment{r.mode, eci, p.start, p.length});
             continue;
         }
-        std::vector<int32_t> modes(static_cast<size_t>(p.length > 0 ? p.length : 1));
-        QRCodeAssignModes(in.values + p.start, p.length, v, modes.data());
+        int32_t* modes = w.modes.data();
+        QRCodeAssignModes(in.values.data() + p.start, p.length, v, modes);
         for (int32_t at = 0; at < p.length;) {
-            const int32_t run = QRCodeModeRun(modes.data(), p.length, at);
+            const int32_t run = QRCodeModeRun(modes, p.length, at);
             const int32_t m = modes[at];
             const int32_t mode = m == QRCODE_SEGMENT_NUMERIC        ? QRCODE_MODE_NUMERIC
                                  : m == QRCODE_SEGMENT_ALPHANUMERIC ? QRCODE_MODE_ALPHANUMERIC
@@ -197,15 +206,14 @@ void ListSegments(const QRCodeBuild& b, const Input& in, int32_t v, std::vector<
 // Chooses the smallest version of minVersion..maxVersion that holds the stream, leaving the
 // stream built for it and *built set to the version it was built at (the start of the last
 // group tried: the look-ahead windows of automatic segmentation depend on it). 0 when none.
-int32_t ChooseVersion(const QRCodeBuild& b, const Input& in, int32_t v, int32_t maxVersion, BitStream* stream,
-                      int32_t* built) {
+int32_t ChooseVersion(const QRCodeBuild& b, QRCodeWork& w, int32_t v, int32_t maxVersion, int32_t* built) {
     const int32_t level = b.request->level;
     for (;;) {
-        BuildStream(b, in, v, stream);
+        BuildStream(b, w, v);
         *built = v;
         const int32_t end = GroupEnd(v) < maxVersion ? GroupEnd(v) : maxVersion;
-        if (!stream->overflow) {
-            const int32_t needed = (stream->count + 7) / 8;
+        if (!w.stream.overflow) {
+            const int32_t needed = (w.stream.count + 7) / 8;
             for (int32_t i = v; i <= end; ++i)
                 if (QRCodeDataCodewords(i, level) >= needed) return i;
         }
@@ -263,54 +271,56 @@ const char* InvalidOption(const QRCodeRequest& r) {
 
 }  // namespace
 
-SymbolMatrix* QRCodeBuildSymbol(QRCodeBuild* b) {
+bool QRCodeBuildSymbolInto(QRCodeBuild* b, QRCodeWork* w, SymbolMatrix* m) {
     const QRCodeRequest& r = *b->request;
     b->error = QRCodeError();
     b->mask = -1;
-    Input in;
-    if (!PrepareInput(r, &in, &b->error)) return nullptr;
+    if (!PrepareInput(r, &w->in, &b->error)) return false;
+    if (r.mode == QRCODE_MODE_AUTOMATIC) {
+        try {
+            w->modes.resize(w->in.values.size());
+        } catch (const std::bad_alloc&) {
+            b->error.kind = QRCODE_ERROR_NO_MEMORY;
+            return false;
+        }
+    }
 
     const int32_t first = r.minVersion < 1 ? 1 : r.minVersion;
     if (first > QRCODE_VERSION_COUNT) {
         b->error.kind = QRCODE_ERROR_INVALID_OPTION;
         b->error.option = "minVersion";
-        return nullptr;
+        return false;
     }
     const int32_t last = r.maxVersion < first ? first : r.maxVersion > QRCODE_VERSION_COUNT ? QRCODE_VERSION_COUNT : r.maxVersion;
 
-    BitStream* stream = static_cast<BitStream*>(std::malloc(sizeof(BitStream)));
-    if (!stream) {
-        b->error.kind = QRCODE_ERROR_NO_MEMORY;
-        return nullptr;
-    }
-    BitStreamReset(stream);
     int32_t built = first;
-    const int32_t version = ChooseVersion(*b, in, first, last, stream, &built);
+    const int32_t version = ChooseVersion(*b, *w, first, last, &built);
     if (!version) {
         b->error.kind = QRCODE_ERROR_TOO_LONG;
         b->error.minVersion = first;
         b->error.maxVersion = last;
-        b->error.bitsNeeded = stream->count;
-        b->error.bitsNeededAtLeast = stream->overflow != 0;
+        b->error.bitsNeeded = w->stream.count;
+        b->error.bitsNeededAtLeast = w->stream.overflow != 0;
         b->error.bitsAvailable = QRCodeDataBits(last, r.level);
-        std::free(stream);
-        return nullptr;
+        return false;
     }
-    if (b->segments) ListSegments(*b, in, built, b->segments);
+    if (b->segments) {
+        try {
+            ListSegments(*b, *w, built, b->segments);
+        } catch (const std::bad_alloc&) {
+            b->error.kind = QRCODE_ERROR_NO_MEMORY;
+            return false;
+        }
+    }
 
-    int32_t count = 0;
-    int32_t* codewords = QRCodeCreateCodewordsCounted(stream, version, r.level, &count);
-    std::free(stream);
-    SymbolMatrix* m = codewords ? static_cast<SymbolMatrix*>(std::malloc(sizeof(SymbolMatrix))) : nullptr;
-    if (!m) {
-        std::free(codewords);
+    const int32_t count = QRCodeWriteCodewords(&w->stream, version, r.level, w->codewords);
+    if (!count) {
         b->error.kind = QRCODE_ERROR_NO_MEMORY;
-        return nullptr;
+        return false;
     }
     const int32_t side = QRCodeModulesPerSide(version);
     QRCodeInitMatrix(m, side, side, version);
-    QRCodePlaceCodewords(m, codewords, count);
-    std::free(codewords);
+    QRCodePlaceCodewords(m, w->codewords, count);
     if (r.mask >= 0) {
         b->mask = r.mask;
     } else {
@@ -320,7 +330,28 @@ SymbolMatrix* QRCodeBuildSymbol(QRCodeBuild* b) {
             QRCodeTrace("%d %d %d %d\t\n", scores[k][0], scores[k][1], scores[k][2], scores[k][3]);
     }
     FinishWithMask(m, r.level, b->mask);
-    return m;
+    return true;
+}
+
+QRCodeWork* QRCodeNewWork() { return new (std::nothrow) QRCodeWork; }
+
+void QRCodeFreeWork(QRCodeWork* work) { delete work; }
+
+SymbolMatrix* QRCodeBuildSymbol(QRCodeBuild* b) {
+    b->error = QRCodeError();
+    b->mask = -1;
+    QRCodeWork* w = QRCodeNewWork();
+    SymbolMatrix* m = w ? static_cast<SymbolMatrix*>(std::malloc(sizeof(SymbolMatrix))) : nullptr;
+    if (!m) {
+        QRCodeFreeWork(w);
+        b->error.kind = QRCODE_ERROR_NO_MEMORY;
+        return nullptr;
+    }
+    const bool built = QRCodeBuildSymbolInto(b, w, m);
+    QRCodeFreeWork(w);
+    if (built) return m;
+    std::free(m);
+    return nullptr;
 }
 
 QRCodeError QRCodeCheckData(const QRCodeRequest& request) {
@@ -330,41 +361,74 @@ QRCodeError QRCodeCheckData(const QRCodeRequest& request) {
     return error;
 }
 
+QRCodeWorkspace* QRCodeNewWorkspace() { return new (std::nothrow) QRCodeWorkspace; }
+
+void QRCodeFreeWorkspace(QRCodeWorkspace* workspace) { delete workspace; }
+
+namespace {
+
+// QRCodeEncodeInto, with the penalty lines written to the diagnostic sink when `traced`.
+bool EncodeInto(const QRCodeRequest& request, QRCodeWorkspace* workspace, QRCodeResult* result, bool traced) {
+    result->error = QRCodeError();
+    QRCodeSymbol& s = result->symbol;
+    s.version = s.size = s.level = s.mask = 0;
+    s.modules.clear();
+    s.segments.clear();
+    if (const char* option = InvalidOption(request)) {
+        result->error.kind = QRCODE_ERROR_INVALID_OPTION;
+        result->error.option = option;
+        return false;
+    }
+    QRCodeWorkspace* own = workspace ? nullptr : QRCodeNewWorkspace();
+    QRCodeWorkspace* w = workspace ? workspace : own;
+    if (!w) {
+        result->error.kind = QRCODE_ERROR_NO_MEMORY;
+        return false;
+    }
+    QRCodeBuild build;
+    build.request = &request;
+    build.structuredAppend = request.appendTotal > 0;
+    build.segments = &s.segments;
+    build.traced = traced;
+    const bool built = QRCodeBuildSymbolInto(&build, &w->work, &w->matrix);
+    try {
+        if (built) {
+            const SymbolMatrix& m = w->matrix;
+            s.version = m.version;
+            s.size = m.width;
+            s.level = request.level;
+            s.mask = build.mask;
+            s.modules.resize(static_cast<size_t>(s.size) * s.size);
+            uint8_t* out = s.modules.data();
+            for (int32_t x = 0; x < s.size; ++x) {
+                const int32_t* column = m.cells + x * kSymbolMatrixCapacity;
+                for (int32_t y = 0; y < s.size; ++y)
+                    out[static_cast<size_t>(y) * s.size + x] = static_cast<uint8_t>(QRCodeIsDark(column[y]));
+            }
+        } else {
+            result->error = build.error;
+            s.segments.clear();
+        }
+    } catch (const std::bad_alloc&) {
+        result->error = QRCodeError();
+        result->error.kind = QRCODE_ERROR_NO_MEMORY;
+        s = QRCodeSymbol();
+    }
+    QRCodeFreeWorkspace(own);
+    return result->Ok();
+}
+
+}  // namespace
+
+bool QRCodeEncodeInto(const QRCodeRequest& request, QRCodeWorkspace* workspace, QRCodeResult* result) {
+    return EncodeInto(request, workspace, result, false);
+}
+
 QRCodeResult QRCodeEncode(const QRCodeRequest& request) { return QRCodeEncodeWith(request, false); }
 
 QRCodeResult QRCodeEncodeWith(const QRCodeRequest& request, bool traced) {
     QRCodeResult result;
-    if (const char* option = InvalidOption(request)) {
-        result.error.kind = QRCODE_ERROR_INVALID_OPTION;
-        result.error.option = option;
-        return result;
-    }
-    try {
-        QRCodeBuild build;
-        build.request = &request;
-        build.structuredAppend = request.appendTotal > 0;
-        build.segments = &result.symbol.segments;
-        build.traced = traced;
-        SymbolMatrix* m = QRCodeBuildSymbol(&build);
-        if (!m) {
-            result.error = build.error;
-            result.symbol = QRCodeSymbol();
-            return result;
-        }
-        QRCodeSymbol& s = result.symbol;
-        s.version = m->version;
-        s.size = m->width;
-        s.level = request.level;
-        s.mask = build.mask;
-        s.modules.assign(static_cast<size_t>(s.size) * s.size, 0);
-        for (int32_t y = 0; y < s.size; ++y)
-            for (int32_t x = 0; x < s.size; ++x)
-                s.modules[static_cast<size_t>(y) * s.size + x] = static_cast<uint8_t>(QRCodeIsDark(QRCodeGetCell(m, x, y)));
-        std::free(m);
-    } catch (const std::bad_alloc&) {
-        result = QRCodeResult();
-        result.error.kind = QRCODE_ERROR_NO_MEMORY;
-    }
+    EncodeInto(request, nullptr, &result, traced);
     return result;
 }
 

@@ -100,6 +100,20 @@ struct QRCodeResult {
 // symbol. Never throws, never writes diagnostics, touches nothing but its result.
 QRCodeResult QRCodeEncode(const QRCodeRequest& request);
 
+// Working memory for encoding symbol after symbol on one thread: the bit stream, the codewords
+// and the matrix of a run, kept for the next. With the same workspace and the same result,
+// QRCodeEncodeInto takes nothing from the heap once it has made a symbol at least as large
+// from data at least as long (the result's arrays keep their room too). A workspace serves one
+// call at a time; it holds nothing a later symbol depends on.
+struct QRCodeWorkspace;
+QRCodeWorkspace* QRCodeNewWorkspace();  // about 440 KB; null when memory runs out
+void QRCodeFreeWorkspace(QRCodeWorkspace* workspace);  // null is allowed
+
+// QRCodeEncode into *result, whose previous contents are replaced (their storage reused), with
+// the working memory of *workspace (null: a workspace of its own for this call). Returns
+// result->Ok().
+bool QRCodeEncodeInto(const QRCodeRequest& request, QRCodeWorkspace* workspace, QRCodeResult* result);
+
 // One line of English saying why, without a trailing newline: e.g. "kanji mode cannot hold byte
 // 0x3F '?' at position 1", "the data needs 1868 bits but versions 1-9 at level L hold at most
 // 1856 (12 bits too many)", "invalid option: level". "" for QRCODE_ERROR_NONE.

@@ -25,9 +25,19 @@ struct QRCodeBuild {
     int32_t mask = -1;  // the mask applied
 };
 
-// Builds the symbol of build->request as a new malloc'd matrix the caller frees, or null with
+// The road's working memory besides the matrix (the data's values, the bit stream, the
+// codewords): one run at a time; its arrays keep their room for the next run.
+struct QRCodeWork;
+QRCodeWork* QRCodeNewWork();  // null when memory runs out
+void QRCodeFreeWork(QRCodeWork* work);
+
+// Builds the symbol of build->request into *m with the working memory *work; false with
 // build->error set: UNENCODABLE, INVALID_OPTION "minVersion" for a first version above 40 (after
-// the forced-mode check), TOO_LONG, or NO_MEMORY. Reads and writes nothing else.
+// the forced-mode check), TOO_LONG, or NO_MEMORY. Reads and writes nothing else. Takes nothing
+// from the heap once *work has served data as long (and, in automatic mode, segments as many).
+bool QRCodeBuildSymbolInto(QRCodeBuild* build, QRCodeWork* work, SymbolMatrix* m);
+
+// The same as a new malloc'd matrix the caller frees, or null with build->error set.
 SymbolMatrix* QRCodeBuildSymbol(QRCodeBuild* build);
 
 // QRCodeEncode, with the penalty lines written to the diagnostic sink when `traced`.

@@ -78,6 +78,11 @@ TEST_F(SymbolApi, SameSymbolsAsTheSettingsRecord) {
     std::mt19937 rng(20261208);
     const char kAlphabet[] = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ $%*+-./:abcxyz\x01\xFF";
     int compared = 0, versionsSeen[41] = {};
+    // One workspace and one result serve every case in turn, large and small, failed or not: what
+    // a run leaves in them must never show in the next symbol.
+    std::unique_ptr<QRCodeWorkspace, void (*)(QRCodeWorkspace*)> workspace(QRCodeNewWorkspace(), QRCodeFreeWorkspace);
+    ASSERT_TRUE(workspace);
+    QRCodeResult reused;
     for (int i = 0; i < 160; ++i) {
         QRCodeRequest r;
         r.level = i % 4;
@@ -115,6 +120,16 @@ TEST_F(SymbolApi, SameSymbolsAsTheSettingsRecord) {
         const std::vector<uint8_t> expected = RecordModules(r, &version);
         const QRCodeResult got = QRCodeEncode(r);
         ASSERT_EQ(got.Ok(), version != 0) << QRCodeDescribeError(got.error, r.level);
+        EXPECT_EQ(QRCodeEncodeInto(r, workspace.get(), &reused), got.Ok());
+        EXPECT_EQ(reused.error.kind, got.error.kind);
+        EXPECT_EQ(reused.error.bitsNeeded, got.error.bitsNeeded);
+        EXPECT_EQ(reused.symbol.modules, got.symbol.modules);
+        EXPECT_EQ(reused.symbol.mask, got.symbol.mask);
+        ASSERT_EQ(reused.symbol.segments.size(), got.symbol.segments.size());
+        for (size_t k = 0; k < got.symbol.segments.size(); ++k) {
+            EXPECT_EQ(reused.symbol.segments[k].mode, got.symbol.segments[k].mode);
+            EXPECT_EQ(reused.symbol.segments[k].length, got.symbol.segments[k].length);
+        }
         if (!version) {
             EXPECT_EQ(got.error.kind, QRCODE_ERROR_TOO_LONG);
             continue;
