@@ -7,8 +7,8 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
-#if defined(__x86_64__) && defined(__linux__) && defined(__GLIBC__) && __has_include(<sys/platform/x86.h>)
-#include <sys/platform/x86.h>
+#if defined(__x86_64__) && defined(__GNUC__)
+#include <cpuid.h>
 #endif
 
 #include "encoder/format_info.h"
@@ -278,14 +278,13 @@ __attribute__((target("popcnt,bmi,bmi2"))) void ScoreMaskBitInstructions(const P
 
 void ScoreMaskPlain(const Planes& p, int k, int32_t scores[4]) { ScoreMaskWith(p, k, scores); }
 
-// Asked of the C library where it says (it has looked already, at start-up); elsewhere of the
-// compiler's runtime, whose look runs before main in every process that links it.
+// Asked of the processor itself on first use: the compiler runtime's own survey would run before
+// main in every process that links the scorer, whether it encodes or not.
 bool HasBitInstructions() {
-#if defined(__linux__) && defined(__GLIBC__) && __has_include(<sys/platform/x86.h>)
-    return CPU_FEATURE_ACTIVE(POPCNT) && CPU_FEATURE_ACTIVE(BMI1) && CPU_FEATURE_ACTIVE(BMI2);
-#else
-    return __builtin_cpu_supports("popcnt") && __builtin_cpu_supports("bmi") && __builtin_cpu_supports("bmi2");
-#endif
+    unsigned a = 0, b = 0, c = 0, d = 0;
+    if (!__get_cpuid(1, &a, &b, &c, &d) || !(c & bit_POPCNT)) return false;
+    if (!__get_cpuid_count(7, 0, &a, &b, &c, &d)) return false;
+    return (b & bit_BMI) && (b & bit_BMI2);
 }
 
 void ScoreMask(const Planes& p, int k, int32_t scores[4]) {
