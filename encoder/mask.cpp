@@ -719,6 +719,36 @@ int QRCodeScoreMasks(const SymbolMatrix* m, int32_t (*out)[4]) {
     return best;
 }
 
+void QRCodeFinishWithMask(SymbolMatrix* m, int level, int k) {
+    if (!ValidSize(m) || k < 0 || k > 7) {
+        QRCodeWriteFormatInfo(m, LevelBits(level) * 8 + (k >= 0 && k <= 7 ? k : 0));
+        QRCodeWriteVersionInfo(m, m->version);
+        const int width = m->width < kSymbolMatrixCapacity ? m->width : kSymbolMatrixCapacity;
+        const int height = m->height < kSymbolMatrixCapacity ? m->height : kSymbolMatrixCapacity;
+        for (int x = 0; x < width; ++x) {
+            for (int y = 0; y < height; ++y) {
+                int32_t* cell = m->cells + x * kSymbolMatrixCapacity + y;
+                if (QRCodeIsDataCell(*cell)) *cell = MaskedValue(*cell, k, x, y);
+            }
+        }
+        return;
+    }
+    // Each column's cells a word of 64 at a time: which are data cells and which are dark, the
+    // mask's pattern over the data cells, and the final colours written back.
+    for (int x = 0; x < m->width; ++x) {
+        const uint64_t* pattern = kPatterns.column[k][x % 6];
+        int32_t* column = m->cells + x * kSymbolMatrixCapacity;
+        for (int c = 0; 64 * c < m->height; ++c) {
+            const int count = m->height - 64 * c < 64 ? m->height - 64 * c : 64;
+            uint64_t data = 0, dark = 0;
+            ReadCells(column + 64 * c, count, &data, &dark);
+            WriteDataCells(column + 64 * c, count, data, dark ^ (data & pattern[c]));
+        }
+    }
+    QRCodeWriteFormatInfo(m, LevelBits(level) * 8 + k);
+    QRCodeWriteVersionInfo(m, m->version);
+}
+
 void QRCodeMaskSymbol(SymbolMatrix* m, int level) {
     // The format and version writers only write, and only function cells: masking the data
     // cells before they run gives the same matrix as masking after them.

@@ -34,6 +34,12 @@ int QRCodeChooseMask(const SymbolMatrix* m);
 // QRCodeChooseMask without the trace lines: the scores go to scores[0..7] when it is not null.
 int QRCodeScoreMasks(const SymbolMatrix* m, int32_t (*scores)[4]);
 
+// Finishes a placed symbol with mask k (0..7): writes the format information for
+// (level bits * 8 + k) with the level mapped as below and the version information, and applies
+// the mask to the data cells, an empty cell counting as light. Afterwards no cell holds
+// CELL_EMPTY. The same cells as masking module by module with QRCodeMaskInverts.
+void QRCodeFinishWithMask(SymbolMatrix* m, int level, int k);
+
 // Finishes a placed symbol: chooses the mask, writes the format information for
 // (level bits * 8 + mask) with level 0..3 = L, M, Q, H mapped to the bits 01, 00, 11, 10
 // (any other level to 00), writes the version information, and applies the mask to the data

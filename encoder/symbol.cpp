@@ -8,7 +8,6 @@
 
 #include "encoder/bit_stream.h"
 #include "encoder/codewords.h"
-#include "encoder/format_info.h"
 #include "encoder/input.h"
 #include "encoder/mask.h"
 #include "encoder/placement.h"
@@ -222,26 +221,6 @@ int32_t ChooseVersion(const QRCodeBuild& b, QRCodeWork& w, int32_t v, int32_t ma
     }
 }
 
-// Level bits of the format information: L 01, M 00, Q 11, H 10.
-int32_t LevelBits(int32_t level) {
-    static const int32_t kBits[4] = {1, 0, 3, 2};
-    return QRCodeValidLevel(level) ? kBits[level] : 0;
-}
-
-// Format and version information for mask k, then the mask over the data cells.
-void FinishWithMask(SymbolMatrix* m, int32_t level, int32_t k) {
-    QRCodeWriteFormatInfo(m, LevelBits(level) * 8 + k);
-    QRCodeWriteVersionInfo(m, m->version);
-    for (int32_t x = 0; x < m->width; ++x) {
-        for (int32_t y = 0; y < m->height; ++y) {
-            const int32_t value = QRCodeGetCell(m, x, y);
-            if (!QRCodeIsDataCell(value)) continue;
-            const bool dark = (value == CELL_DATA_DARK) != QRCodeMaskInverts(k, y, x);
-            QRCodeSetCell(m, x, y, dark ? CELL_DATA_DARK : CELL_DATA_LIGHT);
-        }
-    }
-}
-
 bool InRange(int32_t v, int32_t lo, int32_t hi) { return v >= lo && v <= hi; }
 
 // The first field of the request that is out of range, or null.
@@ -329,7 +308,7 @@ bool QRCodeBuildSymbolInto(QRCodeBuild* b, QRCodeWork* w, SymbolMatrix* m) {
         for (int32_t k = 0; b->traced && k < 8; ++k)
             QRCodeTrace("%d %d %d %d\t\n", scores[k][0], scores[k][1], scores[k][2], scores[k][3]);
     }
-    FinishWithMask(m, r.level, b->mask);
+    QRCodeFinishWithMask(m, r.level, b->mask);
     return true;
 }
 
