@@ -638,6 +638,25 @@ int ChooseFromPlanes(const Planes& p) {
     return best;
 }
 
+int LevelBits(int level);
+
+// Applies mask k to the data cells from the planes they were read into, and writes the format
+// and version information.
+void FinishFromPlanes(SymbolMatrix* m, const Planes& p, int level, int k) {
+    for (int x = 0; x < p.width; ++x) {
+        const uint64_t* pattern = kPatterns.column[k][x % 6];
+        int32_t* column = m->cells + x * kSymbolMatrixCapacity;
+        for (int c = 0; c < p.colWords; ++c) {
+            const uint64_t data = p.dataCols[x * kMaxWords + c];
+            const uint64_t dark = p.darkCols[x * kMaxWords + c] ^ (data & pattern[c]);
+            const int count = p.height - 64 * c < 64 ? p.height - 64 * c : 64;
+            WriteDataCells(column + 64 * c, count, data, dark);
+        }
+    }
+    QRCodeWriteFormatInfo(m, LevelBits(level) * 8 + k);
+    QRCodeWriteVersionInfo(m, m->version);
+}
+
 bool ValidSize(const SymbolMatrix* m) {
     return m->width > 0 && m->height > 0 && m->width <= kSymbolMatrixCapacity && m->height <= kSymbolMatrixCapacity;
 }
@@ -768,17 +787,21 @@ void QRCodeMaskSymbol(SymbolMatrix* m, int level) {
     }
     Planes p;
     ReadMatrix(m, &p);
-    const int k = ChooseFromPlanes(p);
-    for (int x = 0; x < p.width; ++x) {
-        const uint64_t* pattern = kPatterns.column[k][x % 6];
-        int32_t* column = m->cells + x * kSymbolMatrixCapacity;
-        for (int c = 0; c < p.colWords; ++c) {
-            const uint64_t data = p.dataCols[x * kMaxWords + c];
-            const uint64_t dark = p.darkCols[x * kMaxWords + c] ^ (data & pattern[c]);
-            const int count = p.height - 64 * c < 64 ? p.height - 64 * c : 64;
-            WriteDataCells(column + 64 * c, count, data, dark);
-        }
+    FinishFromPlanes(m, p, level, ChooseFromPlanes(p));
+}
+
+int QRCodeScoreAndFinish(SymbolMatrix* m, int level, int32_t (*out)[4]) {
+    if (!ValidSize(m)) {
+        QRCodeFinishWithMask(m, level, 0);
+        return 0;
     }
-    QRCodeWriteFormatInfo(m, LevelBits(level) * 8 + k);
-    QRCodeWriteVersionInfo(m, m->version);
+    Planes p;
+    ReadMatrix(m, &p);
+    int32_t scores[8][4];
+    const int best = ScoreFromPlanes(p, scores);
+    if (out)
+        for (int k = 0; k < 8; ++k)
+            for (int r = 0; r < 4; ++r) out[k][r] = scores[k][r];
+    FinishFromPlanes(m, p, level, best);
+    return best;
 }

@@ -40,6 +40,9 @@ int QRCodeScoreMasks(const SymbolMatrix* m, int32_t (*scores)[4]);
 // CELL_EMPTY. The same cells as masking module by module with QRCodeMaskInverts.
 void QRCodeFinishWithMask(SymbolMatrix* m, int level, int k);
 
+// QRCodeScoreMasks, then QRCodeFinishWithMask with the mask it returns, reading the cells once.
+int QRCodeScoreAndFinish(SymbolMatrix* m, int level, int32_t (*scores)[4]);
+
 // Finishes a placed symbol: chooses the mask, writes the format information for
 // (level bits * 8 + mask) with level 0..3 = L, M, Q, H mapped to the bits 01, 00, 11, 10
 // (any other level to 00), writes the version information, and applies the mask to the data

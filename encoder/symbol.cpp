@@ -302,13 +302,13 @@ bool QRCodeBuildSymbolInto(QRCodeBuild* b, QRCodeWork* w, SymbolMatrix* m) {
     QRCodePlaceCodewords(m, w->codewords, count);
     if (r.mask >= 0) {
         b->mask = r.mask;
-    } else {
-        int32_t scores[8][4];
-        b->mask = QRCodeScoreMasks(m, b->traced ? scores : nullptr);
-        for (int32_t k = 0; b->traced && k < 8; ++k)
-            QRCodeTrace("%d %d %d %d\t\n", scores[k][0], scores[k][1], scores[k][2], scores[k][3]);
+        QRCodeFinishWithMask(m, r.level, b->mask);
+        return true;
     }
-    QRCodeFinishWithMask(m, r.level, b->mask);
+    int32_t scores[8][4];
+    b->mask = QRCodeScoreAndFinish(m, r.level, b->traced ? scores : nullptr);
+    for (int32_t k = 0; b->traced && k < 8; ++k)
+        QRCodeTrace("%d %d %d %d\t\n", scores[k][0], scores[k][1], scores[k][2], scores[k][3]);
     return true;
 }
 
