@@ -127,9 +127,8 @@ set(gdi_stand_in_only
   GdiBitmap.RendererSequenceMakesAWhiteBitmapWithPaintedPixels
   # Wine accepts a palette version other than the documented 0x300 and frees a selected palette.
   GdiRegion.PalettesHoldTheirEntries
-  # Undefined input that the stand-in refuses and Wine accepts: offsets past the coordinate
-  # range, deleting the wrong kind of context.
-  GdiRegion.OffsetsMoveRegionsAndRefuseOverflow
+  # Undefined input that the stand-in refuses and Wine accepts: deleting the wrong kind of
+  # context.
   GdiBitmap.StaleForeignAndMistypedHandlesAreRefused
   # Extents at the edge of the coordinate range corrupt Wine's heap; it also stretches an
   # empty source.

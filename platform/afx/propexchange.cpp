@@ -125,9 +125,6 @@ BOOL PX_Long(CPropExchange* px, const char* name, LONG& value, LONG def) {
 BOOL PX_Bool(CPropExchange* px, const char* name, BOOL& value, BOOL def) {
     return px->ExchangeProp(name, VT_BOOL, &value, &def);
 }
-BOOL PX_Color(CPropExchange* px, const char* name, DWORD& value, DWORD def) {
-    return px->ExchangeProp(name, VT_UI4, &value, &def);
-}
 BOOL PX_String(CPropExchange* px, const char* name, CString& value, const CString& def) {
     return px->ExchangeProp(name, VT_BSTR, &value, &def);
 }

@@ -50,5 +50,4 @@ public:
 BOOL PX_Short(CPropExchange* px, const char* name, short& value, short defaultValue);
 BOOL PX_Long(CPropExchange* px, const char* name, LONG& value, LONG defaultValue);
 BOOL PX_Bool(CPropExchange* px, const char* name, BOOL& value, BOOL defaultValue);
-BOOL PX_Color(CPropExchange* px, const char* name, DWORD& value, DWORD defaultValue);
 BOOL PX_String(CPropExchange* px, const char* name, CString& value, const CString& defaultValue);

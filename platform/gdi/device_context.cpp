@@ -300,12 +300,6 @@ int SetBkMode(HDC handle, int mode) {
     return old;
 }
 
-int GetBkMode(HDC handle) {
-    Guard guard(Lock());
-    DC* dc = FindDC(handle);
-    return dc ? dc->bkMode : 0;
-}
-
 int SetStretchBltMode(HDC handle, int mode) {
     Guard guard(Lock());
     DC* dc = FindDC(handle);
@@ -326,16 +320,6 @@ HBRUSH CreateSolidBrush(COLORREF color) {
     b->color = color & 0x00FFFFFFu;
     Register(b);
     return reinterpret_cast<HBRUSH>(static_cast<Object*>(b));
-}
-
-HPEN CreatePen(int style, int width, COLORREF color) {
-    if (style < PS_SOLID || style > 6) return nullptr;
-    auto* p = new Pen;
-    p->style = static_cast<UINT>(style);
-    p->width = width < 1 ? 1 : width;
-    p->color = color & 0x00FFFFFFu;
-    Register(p);
-    return reinterpret_cast<HPEN>(static_cast<Object*>(p));
 }
 
 COLORREF GetSysColor(int index) {

@@ -44,7 +44,6 @@ COLORREF GetBkColor(HDC dc);
 COLORREF SetTextColor(HDC dc, COLORREF color);
 COLORREF GetTextColor(HDC dc);
 int SetBkMode(HDC dc, int mode);
-int GetBkMode(HDC dc);
 int SetStretchBltMode(HDC dc, int mode);
 int GetStretchBltMode(HDC dc);
 
@@ -103,7 +102,6 @@ int SetDIBitsToDevice(HDC dc, int x, int y, DWORD width, DWORD height, int xSrc,
 
 // ---- Brushes and pens ------------------------------------------------------------------
 HBRUSH CreateSolidBrush(COLORREF color);
-HPEN CreatePen(int style, int width, COLORREF color);
 // The system colours (COLOR_SCROLLBAR 0 .. COLOR_MENUBAR 30) of the classic scheme.
 #define COLOR_WINDOW 5
 #define COLOR_WINDOWTEXT 8
@@ -116,9 +114,7 @@ HRGN CreateRectRgn(int left, int top, int right, int bottom);
 HRGN CreateRectRgnIndirect(const RECT* rect);
 int CombineRgn(HRGN dst, HRGN src1, HRGN src2, int mode);
 int GetRgnBox(HRGN region, LPRECT rect);
-int OffsetRgn(HRGN region, int dx, int dy);
 BOOL PtInRegion(HRGN region, int x, int y);
-BOOL RectInRegion(HRGN region, const RECT* rect);
 BOOL EqualRgn(HRGN a, HRGN b);
 BOOL SetRectRgn(HRGN region, int left, int top, int right, int bottom);
 // The clip region of a context: null region = no clipping beyond the bitmap's own bounds.
@@ -137,7 +133,6 @@ HPALETTE CreatePalette(const LOGPALETTE* palette);
 HPALETTE SelectPalette(HDC dc, HPALETTE palette, BOOL forceBackground);
 UINT RealizePalette(HDC dc);
 UINT GetPaletteEntries(HPALETTE palette, UINT start, UINT count, PALETTEENTRY* entries);
-UINT SetPaletteEntries(HPALETTE palette, UINT start, UINT count, const PALETTEENTRY* entries);
 UINT GetNearestPaletteIndex(HPALETTE palette, COLORREF color);
 
 // ---- Icons -----------------------------------------------------------------------------

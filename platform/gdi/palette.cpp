@@ -58,17 +58,6 @@ UINT GetPaletteEntries(HPALETTE palette, UINT start, UINT count, PALETTEENTRY* e
     return n;
 }
 
-UINT SetPaletteEntries(HPALETTE palette, UINT start, UINT count, const PALETTEENTRY* entries) {
-    Guard guard(Lock());
-    Palette* p = FindPalette(palette);
-    if (!p || p->stock || !entries) return 0;
-    const UINT size = static_cast<UINT>(p->entries.size());
-    if (start >= size) return 0;
-    UINT n = std::min(count, size - start);
-    std::copy_n(entries, n, p->entries.begin() + start);
-    return n;
-}
-
 UINT GetNearestPaletteIndex(HPALETTE palette, COLORREF color) {
     Guard guard(Lock());
     Palette* p = FindPalette(palette);

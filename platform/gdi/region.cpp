@@ -196,43 +196,12 @@ int GetRgnBox(HRGN region, LPRECT rect) {
     return RegionType(r->rects);
 }
 
-int OffsetRgn(HRGN region, int dx, int dy) {
-    Guard guard(Lock());
-    Region* r = FindRegion(region);
-    if (!r) return ERROR;
-    auto fits = [](long long v) { return v >= INT_MIN && v <= INT_MAX; };
-    for (const RECT& x : r->rects) {
-        if (!fits(static_cast<long long>(x.left) + dx) || !fits(static_cast<long long>(x.right) + dx) ||
-            !fits(static_cast<long long>(x.top) + dy) || !fits(static_cast<long long>(x.bottom) + dy)) {
-            return ERROR;  // nothing moved
-        }
-    }
-    for (RECT& x : r->rects) {
-        x.left += dx;
-        x.right += dx;
-        x.top += dy;
-        x.bottom += dy;
-    }
-    return RegionType(r->rects);
-}
-
 BOOL PtInRegion(HRGN region, int x, int y) {
     Guard guard(Lock());
     Region* r = FindRegion(region);
     if (!r) return FALSE;
     for (const RECT& q : r->rects) {
         if (x >= q.left && x < q.right && y >= q.top && y < q.bottom) return TRUE;
-    }
-    return FALSE;
-}
-
-BOOL RectInRegion(HRGN region, const RECT* rect) {
-    Guard guard(Lock());
-    Region* r = FindRegion(region);
-    if (!r || !rect) return FALSE;
-    RECT n = Normalised(rect->left, rect->top, rect->right, rect->bottom);
-    for (const RECT& q : r->rects) {
-        if (Intersect(q, n, nullptr)) return TRUE;
     }
     return FALSE;
 }

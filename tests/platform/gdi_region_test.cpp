@@ -65,21 +65,6 @@ TEST(GdiRegion, PiecesThatMakeARectangleMergeIntoOne) {
     for (HRGN h : {left, right, whole, top, bottom, whole2, swapped}) DeleteObject(h);
 }
 
-TEST(GdiRegion, OffsetsMoveRegionsAndRefuseOverflow) {
-    HRGN r = CreateRectRgn(0, 0, 4, 4);
-    EXPECT_EQ(OffsetRgn(r, 10, -2), SIMPLEREGION);
-    EXPECT_TRUE(PtInRegion(r, 10, -2));
-    EXPECT_FALSE(PtInRegion(r, 14, 0));
-    EXPECT_EQ(OffsetRgn(r, INT_MAX, 0), ERROR);
-    EXPECT_TRUE(PtInRegion(r, 10, -2)) << "a refused offset moves nothing";
-    RECT probe{13, 1, 20, 20};
-    EXPECT_TRUE(RectInRegion(r, &probe));
-    RECT miss{14, 0, 20, 20};
-    EXPECT_FALSE(RectInRegion(r, &miss));
-    DeleteObject(r);
-    EXPECT_EQ(OffsetRgn(r, 1, 1), ERROR);
-}
-
 TEST(GdiRegion, TheClipRegionDecidesWhatPaintingReaches) {
     TestCanvas c(10, 10);
     HRGN a = CreateRectRgn(0, 0, 2, 2);
