@@ -1,6 +1,6 @@
 // The framework's archive: a load- or store-mode view of a byte stream through which objects
 // serialise themselves. Reads past the end of the stream return short counts (and zeros for
-// the typed extractors) instead of failing, and IsBufferEmpty/AtEnd tell the reader so.
+// the typed extractors) instead of failing, and LoadFailed tells the reader so.
 #pragma once
 
 #include "platform/com/interfaces.h"
@@ -19,8 +19,6 @@ public:
     // Raw bytes; Read returns how many bytes arrived (fewer at the end of the stream).
     UINT Read(void* buffer, UINT count);
     void Write(const void* buffer, UINT count);
-    // True once a read has come up short.
-    bool AtEnd() const { return m_short; }
     // A reader that finds what it read unusable says so; the archive's owner then reports the
     // load as failed. A short read counts as such a failure too.
     void SetLoadFailed() { m_loadFailed = true; }

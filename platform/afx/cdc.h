@@ -9,7 +9,6 @@ public:
     CDC() = default;
     explicit CDC(HDC dc) : m_hDC(dc) {}
     HDC GetSafeHdc() const { return m_hDC; }
-    void Attach(HDC dc) { m_hDC = dc; }
     HDC Detach() {
         HDC dc = m_hDC;
         m_hDC = nullptr;

@@ -10,7 +10,6 @@ public:
     CRect(const RECT& r) : RECT(r) {}  // NOLINT: implicit, as the framework's
     LONG Width() const { return right - left; }
     LONG Height() const { return bottom - top; }
-    bool IsRectEmpty() const { return right <= left || bottom <= top; }
     operator LPCRECT() const { return this; }  // NOLINT
     operator LPRECT() { return this; }         // NOLINT
 };

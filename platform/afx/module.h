@@ -26,7 +26,6 @@ public:
     using CWinApp::CWinApp;
 };
 
-CWinApp* AfxGetApp();
 HINSTANCE AfxGetInstanceHandle();
 // The module's file (the shared library, or the program it is linked into).
 std::string AfxGetModuleFileName();

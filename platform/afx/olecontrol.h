@@ -335,8 +335,6 @@ public:
     void InvalidateControl(LPCRECT rect = nullptr);
     // The control's window while it is active in place, else null.
     HWND GetSafeHwnd() const { return m_inPlace.hWnd; }
-    BOOL IsInPlaceActive() const { return m_inPlace.active; }
-    BOOL IsUIActive() const { return m_inPlace.uiActive; }
 
     // Class-level description each control gives.
     virtual DWORD GetControlMiscStatus() const { return 0; }

@@ -59,17 +59,13 @@ public:
     // exchange runs in save mode. Returns the user's choice, or -1 without a template.
     INT_PTR ShowModal();
     const CString& GetCaption() const { return m_caption; }
-    UINT GetCaptionId() const { return m_idCaption; }
     // How many times the framework's post-processing ran (each OK or Apply runs it once).
     int PostProcessingCount() const { return m_postProcessed; }
 
-    // The objects the page edits (the page holds a reference on each).
-    const std::vector<IUnknown*>& GetObjects() const { return m_objects; }
     // Marks the page changed (or clean); a change is reported to the frame's site.
     void SetModifiedFlag(BOOL modified = TRUE);
     // Where the frame placed the page: its parent, rectangle and visibility while active.
     bool IsActive() const { return m_bActive; }
-    HWND GetParentWindow() const { return m_hWndParent; }
     const CRect& GetPageRect() const { return m_rcPage; }
     bool IsPageVisible() const { return m_bVisible; }
 #ifdef _WIN32

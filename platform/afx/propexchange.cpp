@@ -115,16 +115,3 @@ BOOL CResetPropExchange::ExchangeProp(const char*, VARTYPE vt, void* prop, const
     CopyDefault(vt, prop, def);
     return TRUE;
 }
-
-BOOL PX_Short(CPropExchange* px, const char* name, short& value, short def) {
-    return px->ExchangeProp(name, VT_I2, &value, &def);
-}
-BOOL PX_Long(CPropExchange* px, const char* name, LONG& value, LONG def) {
-    return px->ExchangeProp(name, VT_I4, &value, &def);
-}
-BOOL PX_Bool(CPropExchange* px, const char* name, BOOL& value, BOOL def) {
-    return px->ExchangeProp(name, VT_BOOL, &value, &def);
-}
-BOOL PX_String(CPropExchange* px, const char* name, CString& value, const CString& def) {
-    return px->ExchangeProp(name, VT_BSTR, &value, &def);
-}

@@ -46,8 +46,3 @@ public:
     BOOL ExchangeVersion(DWORD& version, DWORD defaultVersion, BOOL convert) override;
     BOOL ExchangeProp(const char* name, VARTYPE vt, void* prop, const void* defaultValue) override;
 };
-
-BOOL PX_Short(CPropExchange* px, const char* name, short& value, short defaultValue);
-BOOL PX_Long(CPropExchange* px, const char* name, LONG& value, LONG defaultValue);
-BOOL PX_Bool(CPropExchange* px, const char* name, BOOL& value, BOOL defaultValue);
-BOOL PX_String(CPropExchange* px, const char* name, CString& value, const CString& defaultValue);

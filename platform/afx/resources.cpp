@@ -41,8 +41,6 @@ void AfxDeclareResource(HINSTANCE module, LPCSTR type, LPCSTR name, const void* 
     standin::RegisterResource(module, type, name, data, size);
 }
 
-void AfxForgetResources(HINSTANCE module) { standin::UnregisterResources(module); }
-
 namespace {
 // A resource header's type or name: 0xFFFF and an ordinal, or a zero-terminated UTF-16 string.
 bool ReadIdentifier(const BYTE* data, DWORD end, DWORD* pos, std::string* text, WORD* ordinal) {

@@ -14,8 +14,6 @@
 // Names and types are MAKEINTRESOURCE ids or strings. (On Windows the resource compiler
 // puts them into the module.)
 void AfxDeclareResource(HINSTANCE module, LPCSTR type, LPCSTR name, const void* data, DWORD size);
-// Forgets every resource declared for a module (module unload).
-void AfxForgetResources(HINSTANCE module);
 // Declares every resource of a compiled resource file (the resource compiler's .res output:
 // one header per resource with its type, name and language, then its data). False, with
 // nothing declared, when the bytes are not a whole, well-formed file.

@@ -357,27 +357,6 @@ LONG RegQueryValueExA(HKEY key, LPCSTR name, DWORD*, DWORD* type, BYTE* data, DW
     return ERROR_SUCCESS;
 }
 
-LONG RegSetValueA(HKEY key, LPCSTR subKey, DWORD type, LPCSTR data, DWORD) {
-    if (type != REG_SZ || !data) return ERROR_INVALID_PARAMETER;
-    HKEY sub;
-    LONG rc = RegCreateKeyExA(key, subKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &sub, nullptr);
-    if (rc != ERROR_SUCCESS) return rc;
-    rc = RegSetValueExA(sub, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(data),
-                        static_cast<DWORD>(std::strlen(data) + 1));
-    RegCloseKey(sub);
-    return rc;
-}
-
-LONG RegDeleteValueA(HKEY key, LPCSTR name) {
-    Registry& r = Reg();
-    std::lock_guard<std::mutex> guard(r.lock);
-    Key* k = nullptr;
-    if (const LONG rc = OpenedKey(r, key, &k); rc != ERROR_SUCCESS) return rc;
-    if (!r.writable) return ERROR_ACCESS_DENIED;
-    if (!k->values.erase(Lower(name ? name : ""))) return ERROR_FILE_NOT_FOUND;
-    return Persist(r);
-}
-
 LONG RegDeleteKeyA(HKEY key, LPCSTR subKey) {
     Registry& r = Reg();
     std::lock_guard<std::mutex> guard(r.lock);
@@ -408,27 +387,6 @@ LONG RegEnumKeyA(HKEY key, DWORD index, LPSTR name, DWORD nameSize) {
     if (!name || nameSize <= n.size()) return ERROR_MORE_DATA;
     std::memcpy(name, n.c_str(), n.size() + 1);
     return ERROR_SUCCESS;
-}
-
-LONG RegEnumValueA(HKEY key, DWORD index, LPSTR name, DWORD* nameSize, DWORD*, DWORD* type, BYTE* data, DWORD* size) {
-    std::string valueName;
-    {
-        Registry& r = Reg();
-        std::lock_guard<std::mutex> guard(r.lock);
-        Key* k = nullptr;
-        if (const LONG rc = OpenedKey(r, key, &k); rc != ERROR_SUCCESS) return rc;
-        if (index >= k->values.size()) return ERROR_NO_MORE_ITEMS;
-        auto it = k->values.begin();
-        std::advance(it, index);
-        valueName = it->second.name;
-        if (!name || !nameSize || *nameSize <= valueName.size()) {
-            if (nameSize) *nameSize = static_cast<DWORD>(valueName.size() + 1);
-            return ERROR_MORE_DATA;
-        }
-        std::memcpy(name, valueName.c_str(), valueName.size() + 1);
-        *nameSize = static_cast<DWORD>(valueName.size());
-    }
-    return RegQueryValueExA(key, valueName.c_str(), nullptr, type, data, size);
 }
 
 void standin::RegistryUseMemory() {

@@ -65,24 +65,16 @@ LONG RegSetValueExA(HKEY key, LPCSTR name, DWORD reserved, DWORD type, const BYT
 // Size-query protocol as on Windows: with data null, *size receives the length; a buffer too
 // small gives ERROR_MORE_DATA with the needed length in *size.
 LONG RegQueryValueExA(HKEY key, LPCSTR name, DWORD* reserved, DWORD* type, BYTE* data, DWORD* size);
-// Creates subKey if needed and sets its default value to the zero-terminated string data.
-LONG RegSetValueA(HKEY key, LPCSTR subKey, DWORD type, LPCSTR data, DWORD size);
-LONG RegDeleteValueA(HKEY key, LPCSTR name);
 // Removes a key that has no subkeys; a key with subkeys is refused (ERROR_ACCESS_DENIED).
 LONG RegDeleteKeyA(HKEY key, LPCSTR subKey);
 LONG RegEnumKeyA(HKEY key, DWORD index, LPSTR name, DWORD nameSize);
-LONG RegEnumValueA(HKEY key, DWORD index, LPSTR name, DWORD* nameSize, DWORD* reserved, DWORD* type, BYTE* data,
-                   DWORD* size);
 
 #define RegCreateKeyEx RegCreateKeyExA
 #define RegOpenKeyEx RegOpenKeyExA
 #define RegSetValueEx RegSetValueExA
 #define RegQueryValueEx RegQueryValueExA
-#define RegSetValue RegSetValueA
-#define RegDeleteValue RegDeleteValueA
 #define RegDeleteKey RegDeleteKeyA
 #define RegEnumKey RegEnumKeyA
-#define RegEnumValue RegEnumValueA
 
 namespace standin {
 // Stand-in controls. UseMemory starts an empty tree that only this process sees.

@@ -22,12 +22,6 @@ bool MonochromeContext(const DC& dc) {
     return dc.memory && dc.bitmap && dc.bitmap->bpp == 1 && !dc.bitmap->dibSection;
 }
 
-Bitmap* SelectedDib(HDC handle) {
-    DC* dc = FindDC(handle);
-    if (!dc || !dc->bitmap || !dc->bitmap->dibSection || dc->bitmap->bpp > 8) return nullptr;
-    return dc->bitmap;
-}
-
 }  // namespace
 
 HBITMAP CreateCompatibleBitmap(HDC handle, int width, int height) {
@@ -73,22 +67,4 @@ HBITMAP CreateDIBSection(HDC handle, const BITMAPINFO* info, UINT usage, void** 
     }
     if (bits) *bits = b->bits.get();
     return Publish(std::move(b));
-}
-
-UINT GetDIBColorTable(HDC handle, UINT start, UINT count, RGBQUAD* colors) {
-    Guard guard(Lock());
-    Bitmap* b = SelectedDib(handle);
-    if (!b || !colors || start >= b->colors.size()) return 0;
-    UINT n = std::min<UINT>(count, static_cast<UINT>(b->colors.size()) - start);
-    std::copy_n(b->colors.begin() + start, n, colors);
-    return n;
-}
-
-UINT SetDIBColorTable(HDC handle, UINT start, UINT count, const RGBQUAD* colors) {
-    Guard guard(Lock());
-    Bitmap* b = SelectedDib(handle);
-    if (!b || !colors || start >= b->colors.size()) return 0;
-    UINT n = std::min<UINT>(count, static_cast<UINT>(b->colors.size()) - start);
-    std::copy_n(colors, n, b->colors.begin() + start);
-    return n;
 }

@@ -166,20 +166,6 @@ BOOL DeleteObject(HGDIOBJ object) {
     return TRUE;
 }
 
-HGDIOBJ GetCurrentObject(HDC handle, UINT type) {
-    Guard guard(Lock());
-    DC* dc = FindDC(handle);
-    if (!dc) return nullptr;
-    switch (type) {
-        case OBJ_BITMAP: return static_cast<Object*>(dc->bitmap);
-        case OBJ_BRUSH: return static_cast<Object*>(dc->brush);
-        case OBJ_PEN: return static_cast<Object*>(dc->pen);
-        case OBJ_FONT: return static_cast<Object*>(dc->font);
-        case OBJ_PAL: return static_cast<Object*>(dc->palette);
-        default: return nullptr;
-    }
-}
-
 DWORD GetObjectType(HGDIOBJ object) {
     Guard guard(Lock());
     Object* o = Find(object);
@@ -270,12 +256,6 @@ COLORREF SetBkColor(HDC handle, COLORREF color) {
     return old;
 }
 
-COLORREF GetBkColor(HDC handle) {
-    Guard guard(Lock());
-    DC* dc = FindDC(handle);
-    return dc ? dc->bkColor : CLR_INVALID;
-}
-
 COLORREF SetTextColor(HDC handle, COLORREF color) {
     Guard guard(Lock());
     DC* dc = FindDC(handle);
@@ -283,12 +263,6 @@ COLORREF SetTextColor(HDC handle, COLORREF color) {
     COLORREF old = dc->textColor;
     dc->textColor = color & 0x00FFFFFFu;
     return old;
-}
-
-COLORREF GetTextColor(HDC handle) {
-    Guard guard(Lock());
-    DC* dc = FindDC(handle);
-    return dc ? dc->textColor : CLR_INVALID;
 }
 
 int SetBkMode(HDC handle, int mode) {
@@ -307,12 +281,6 @@ int SetStretchBltMode(HDC handle, int mode) {
     int old = dc->stretchMode;
     dc->stretchMode = mode;
     return old;
-}
-
-int GetStretchBltMode(HDC handle) {
-    Guard guard(Lock());
-    DC* dc = FindDC(handle);
-    return dc ? dc->stretchMode : 0;
 }
 
 HBRUSH CreateSolidBrush(COLORREF color) {

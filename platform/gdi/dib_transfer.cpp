@@ -1,5 +1,5 @@
 // Moving scan lines between bitmaps and caller-described DIBs: GetDIBits (with the header
-// fill-in and the colour tables of shallow depths), SetDIBits and CreateDIBitmap. Scan line n
+// fill-in and the colour tables of shallow depths) and CreateDIBitmap. Scan line n
 // of a bottom-up DIB is row n from the bitmap's bottom; of a top-down DIB, row n from its top.
 #include "platform/gdi/gdi_internal.h"
 
@@ -192,17 +192,6 @@ int GetDIBits(HDC handle, HBITMAP bitmap, UINT start, UINT lines, LPVOID bits, B
         }
     }
     return static_cast<int>(band);
-}
-
-int SetDIBits(HDC handle, HBITMAP bitmap, UINT start, UINT lines, const void* bits, const BITMAPINFO* info,
-              UINT usage) {
-    Guard guard(Lock());
-    DC* dc = handle ? FindDC(handle) : nullptr;
-    Bitmap* b = FindBitmap(bitmap);
-    if ((handle && !dc) || !b || !bits || (usage == DIB_PAL_COLORS && !dc)) return 0;
-    DibFormat f;
-    if (!ParseDib(info, usage, dc, &f)) return 0;
-    return WriteLines(*b, f, bits, start, lines);
 }
 
 HBITMAP CreateDIBitmap(HDC handle, const BITMAPINFOHEADER* header, DWORD init, const void* bits,

@@ -31,21 +31,16 @@ HGDIOBJ SelectObject(HDC dc, HGDIOBJ object);
 // are never deleted (TRUE, nothing happens).
 BOOL DeleteObject(HGDIOBJ object);
 HGDIOBJ GetStockObject(int index);
-HGDIOBJ GetCurrentObject(HDC dc, UINT type);
 DWORD GetObjectType(HGDIOBJ object);
 // Fills a BITMAP (or a DIBSECTION for a DIB section when the buffer has room for one),
 // LOGBRUSH, LOGPEN, LOGFONT or a WORD entry count for a palette. With a null buffer, returns
 // the size needed. 0 for an invalid handle or a buffer too small.
 int GetObject(HANDLE object, int size, LPVOID buffer);
-inline int GetObjectA(HANDLE object, int size, LPVOID buffer) { return GetObject(object, size, buffer); }
 
 COLORREF SetBkColor(HDC dc, COLORREF color);
-COLORREF GetBkColor(HDC dc);
 COLORREF SetTextColor(HDC dc, COLORREF color);
-COLORREF GetTextColor(HDC dc);
 int SetBkMode(HDC dc, int mode);
 int SetStretchBltMode(HDC dc, int mode);
-int GetStretchBltMode(HDC dc);
 
 // ---- Bitmaps ---------------------------------------------------------------------------
 // Device-dependent bitmaps: 32 bpp like the screen, or 1 bpp when the reference context has a
@@ -59,8 +54,6 @@ HBITMAP CreateBitmap(int width, int height, UINT planes, UINT bitsPerPixel, cons
 // zero-filled, owned by the bitmap. hSection must be null (file mappings are not supported).
 HBITMAP CreateDIBSection(HDC dc, const BITMAPINFO* info, UINT usage, void** bits, HANDLE section,
                          DWORD offset);
-UINT GetDIBColorTable(HDC dc, UINT start, UINT count, RGBQUAD* colors);
-UINT SetDIBColorTable(HDC dc, UINT start, UINT count, const RGBQUAD* colors);
 // A device-dependent bitmap compatible with dc (32 bpp when dc is null), initialised from the
 // DIB when init has CBM_INIT.
 HBITMAP CreateDIBitmap(HDC dc, const BITMAPINFOHEADER* header, DWORD init, const void* bits,
@@ -71,17 +64,12 @@ HBITMAP CreateDIBitmap(HDC dc, const BITMAPINFOHEADER* header, DWORD init, const
 // the number of scan lines copied, 0 on failure. The bitmap may be selected into a context.
 int GetDIBits(HDC dc, HBITMAP bitmap, UINT start, UINT lines, LPVOID bits, BITMAPINFO* info,
               UINT usage);
-int SetDIBits(HDC dc, HBITMAP bitmap, UINT start, UINT lines, const void* bits,
-              const BITMAPINFO* info, UINT usage);
 
 // ---- Pixels, fills and transfers ---------------------------------------------------------
 // SetPixel returns the colour actually set, CLR_INVALID when (x, y) is outside the bitmap or
 // the clip region; GetPixel likewise.
 COLORREF SetPixel(HDC dc, int x, int y, COLORREF color);
 COLORREF GetPixel(HDC dc, int x, int y);
-// Fills, with the current brush, the area around (x, y) bounded by the colour border.
-BOOL FloodFill(HDC dc, int x, int y, COLORREF border);
-BOOL ExtFloodFill(HDC dc, int x, int y, COLORREF color, UINT type);
 // Fills left..right-1, top..bottom-1. The brush may also be a system colour index + 1.
 int FillRect(HDC dc, const RECT* rect, HBRUSH brush);
 BOOL PatBlt(HDC dc, int x, int y, int width, int height, DWORD rop);
@@ -114,26 +102,18 @@ HRGN CreateRectRgn(int left, int top, int right, int bottom);
 HRGN CreateRectRgnIndirect(const RECT* rect);
 int CombineRgn(HRGN dst, HRGN src1, HRGN src2, int mode);
 int GetRgnBox(HRGN region, LPRECT rect);
-BOOL PtInRegion(HRGN region, int x, int y);
-BOOL EqualRgn(HRGN a, HRGN b);
 BOOL SetRectRgn(HRGN region, int left, int top, int right, int bottom);
 // The clip region of a context: null region = no clipping beyond the bitmap's own bounds.
 int SelectClipRgn(HDC dc, HRGN region);
 int ExtSelectClipRgn(HDC dc, HRGN region, int mode);
 int IntersectClipRect(HDC dc, int left, int top, int right, int bottom);
-int ExcludeClipRect(HDC dc, int left, int top, int right, int bottom);
-// 1 and a copy of the clip in region, 0 when there is none, -1 on error.
-int GetClipRgn(HDC dc, HRGN region);
 int GetClipBox(HDC dc, LPRECT rect);
 BOOL RectVisible(HDC dc, const RECT* rect);
-BOOL PtVisible(HDC dc, int x, int y);
 
 // ---- Palettes --------------------------------------------------------------------------
 HPALETTE CreatePalette(const LOGPALETTE* palette);
 HPALETTE SelectPalette(HDC dc, HPALETTE palette, BOOL forceBackground);
 UINT RealizePalette(HDC dc);
-UINT GetPaletteEntries(HPALETTE palette, UINT start, UINT count, PALETTEENTRY* entries);
-UINT GetNearestPaletteIndex(HPALETTE palette, COLORREF color);
 
 // ---- Icons -----------------------------------------------------------------------------
 // The icon keeps its own copies of the bitmaps; GetIconInfo hands out new copies that the
@@ -141,46 +121,14 @@ UINT GetNearestPaletteIndex(HPALETTE palette, COLORREF color);
 HICON CreateIconIndirect(PICONINFO info);
 BOOL GetIconInfo(HICON icon, PICONINFO info);
 BOOL DestroyIcon(HICON icon);
-BOOL DrawIcon(HDC dc, int x, int y, HICON icon);
 
 // ---- Fonts and text ----------------------------------------------------------------------
 // Faces come from fontconfig (Windows face names such as "Arial" resolve through its aliases);
 // glyphs are rasterised by FreeType without anti-aliasing (1-bit coverage). A negative height
 // is the em size in pixels, a positive one the cell height (ascent + descent), 0 a default.
 HFONT CreateFontIndirect(const LOGFONTA* font);
-inline HFONT CreateFontIndirectA(const LOGFONTA* font) { return CreateFontIndirect(font); }
-HFONT CreateFont(int height, int width, int escapement, int orientation, int weight, DWORD italic,
-                 DWORD underline, DWORD strikeOut, DWORD charSet, DWORD outPrecision,
-                 DWORD clipPrecision, DWORD quality, DWORD pitchAndFamily, LPCSTR face);
-inline HFONT CreateFontA(int height, int width, int escapement, int orientation, int weight,
-                         DWORD italic, DWORD underline, DWORD strikeOut, DWORD charSet,
-                         DWORD outPrecision, DWORD clipPrecision, DWORD quality,
-                         DWORD pitchAndFamily, LPCSTR face) {
-    return CreateFont(height, width, escapement, orientation, weight, italic, underline, strikeOut,
-                      charSet, outPrecision, clipPrecision, quality, pitchAndFamily, face);
-}
-BOOL GetTextMetrics(HDC dc, TEXTMETRICA* metrics);
-inline BOOL GetTextMetricsA(HDC dc, TEXTMETRICA* metrics) { return GetTextMetrics(dc, metrics); }
-// Text is ANSI (Windows-1252). The extent is the sum of the advance widths by the cell height.
-BOOL GetTextExtentPoint32(HDC dc, LPCSTR text, int length, LPSIZE size);
-inline BOOL GetTextExtentPoint32A(HDC dc, LPCSTR text, int length, LPSIZE size) {
-    return GetTextExtentPoint32(dc, text, length, size);
-}
-// (x, y) is the top-left corner of the text's cell.
-BOOL TextOut(HDC dc, int x, int y, LPCSTR text, int length);
-inline BOOL TextOutA(HDC dc, int x, int y, LPCSTR text, int length) {
-    return TextOut(dc, x, y, text, length);
-}
-BOOL ExtTextOut(HDC dc, int x, int y, UINT options, const RECT* rect, LPCSTR text, UINT length,
-                const INT* dx);
-inline BOOL ExtTextOutA(HDC dc, int x, int y, UINT options, const RECT* rect, LPCSTR text,
-                        UINT length, const INT* dx) {
-    return ExtTextOut(dc, x, y, options, rect, text, length, dx);
-}
 // Supports DT_LEFT/CENTER/RIGHT, DT_TOP/VCENTER/BOTTOM (single line), DT_SINGLELINE,
 // DT_WORDBREAK, DT_EXPANDTABS, DT_NOCLIP, DT_CALCRECT and DT_NOPREFIX (without it "&x"
-// underlines x and "&&" draws one ampersand). Returns the text height, 0 on failure.
+// underlines x and "&&" draws one ampersand). Text is ANSI (Windows-1252). Returns the text
+// height, 0 on failure.
 int DrawText(HDC dc, LPCSTR text, int length, LPRECT rect, UINT format);
-inline int DrawTextA(HDC dc, LPCSTR text, int length, LPRECT rect, UINT format) {
-    return DrawText(dc, text, length, rect, format);
-}

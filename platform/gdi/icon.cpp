@@ -6,8 +6,6 @@ using namespace gw::gdi;
 
 namespace {
 
-constexpr long long kIconSize = 32;  // the system's icon width and height (SM_CXICON, SM_CYICON)
-
 Icon* FindIcon(HICON h) { return FindAs<Icon>(h, Kind::Icon); }
 
 HBITMAP PublishCopy(const Bitmap& b) {
@@ -77,31 +75,5 @@ BOOL DestroyIcon(HICON handle) {
     Icon* icon = FindIcon(handle);
     if (!icon) return FALSE;
     Destroy(icon);
-    return TRUE;
-}
-
-BOOL DrawIcon(HDC handle, int x, int y, HICON iconHandle) {
-    Guard guard(Lock());
-    DC* dc = FindDC(handle);
-    Icon* icon = FindIcon(iconHandle);
-    if (!dc || !icon) return FALSE;
-    // The screen is ANDed with the mask and XORed with the image; a monochrome mask converts
-    // through black text on a white background, whatever the context's colours are.
-    const COLORREF text = dc->textColor, bk = dc->bkColor;
-    dc->textColor = RGB(0, 0, 0);
-    dc->bkColor = RGB(255, 255, 255);
-    BlitSource mask{ViewOf(*icon->mask), RGB(255, 255, 255)};
-    // DrawIcon draws at the system's icon size, whatever size the icon was made at.
-    const long long w = icon->color ? icon->color->width : icon->mask->width;
-    const long long h = icon->color ? icon->color->height : icon->mask->height / 2;
-    RunTransfer(*dc, x, y, kIconSize, kIconSize, &mask, 0, 0, w, h, SRCAND);
-    if (icon->color) {
-        BlitSource color{ViewOf(*icon->color), RGB(255, 255, 255)};
-        RunTransfer(*dc, x, y, kIconSize, kIconSize, &color, 0, 0, w, h, SRCINVERT);
-    } else {
-        RunTransfer(*dc, x, y, kIconSize, kIconSize, &mask, 0, h, w, h, SRCINVERT);
-    }
-    dc->textColor = text;
-    dc->bkColor = bk;
     return TRUE;
 }

@@ -1,8 +1,6 @@
 // Logical palettes: creating them, selecting them into contexts (where they give shallow
-// GetDIBits reads their colour tables) and reading and changing their entries.
+// GetDIBits reads their colour tables).
 #include "platform/gdi/gdi_internal.h"
-
-#include <algorithm>
 
 using namespace gw::gdi;
 
@@ -44,25 +42,4 @@ UINT RealizePalette(HDC handle) {
     if (!dc) return GDI_ERROR;
     // A true-colour device maps every entry straight to its colour.
     return dc->palette ? static_cast<UINT>(dc->palette->entries.size()) : 0;
-}
-
-UINT GetPaletteEntries(HPALETTE palette, UINT start, UINT count, PALETTEENTRY* entries) {
-    Guard guard(Lock());
-    Palette* p = FindPalette(palette);
-    if (!p) return 0;
-    const UINT size = static_cast<UINT>(p->entries.size());
-    if (!entries) return size;
-    if (start >= size) return 0;
-    UINT n = std::min(count, size - start);
-    std::copy_n(p->entries.begin() + start, n, entries);
-    return n;
-}
-
-UINT GetNearestPaletteIndex(HPALETTE palette, COLORREF color) {
-    Guard guard(Lock());
-    Palette* p = FindPalette(palette);
-    if (!p || p->entries.empty()) return CLR_INVALID;
-    std::vector<RGBQUAD> quads;
-    for (const PALETTEENTRY& e : p->entries) quads.push_back(RGBQUAD{e.peBlue, e.peGreen, e.peRed, 0});
-    return NearestIndex(quads.data(), static_cast<int>(quads.size()), RgbFromColorref(color));
 }

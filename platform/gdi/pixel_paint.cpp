@@ -1,5 +1,5 @@
-// Painting single pixels and areas with solid colours: SetPixel, GetPixel, the flood fills
-// and FillRect, all confined to the bitmap and the clip region.
+// Painting single pixels and areas with solid colours: SetPixel, GetPixel and FillRect, all
+// confined to the bitmap and the clip region.
 #include "platform/gdi/gdi_internal.h"
 
 #include <algorithm>
@@ -62,66 +62,6 @@ COLORREF GetPixel(HDC handle, int x, int y) {
         return CLR_INVALID;
     }
     return ColorrefFromRgb(ViewOf(*dc->bitmap).rgb(x, y));
-}
-
-BOOL ExtFloodFill(HDC handle, int x, int y, COLORREF color, UINT type) {
-    Guard guard(Lock());
-    DC* dc = FindDC(handle);
-    if (!dc || !dc->bitmap || (type != FLOODFILLBORDER && type != FLOODFILLSURFACE)) return FALSE;
-    if (dc->brush && dc->brush->style == BS_NULL) return FALSE;
-    std::vector<RECT> visible = VisibleRects(*dc);
-    if (!Inside(visible, x, y)) return FALSE;
-    PixelView view = ViewOf(*dc->bitmap);
-    const int w = view.width, h = view.height;
-    // Colours compare as the device stores them, so a colour the device cannot hold
-    // exactly matches what it would have been stored as.
-    const uint32_t target = view.fromRgb(RgbFromColorref(color));
-    const uint32_t fill = BrushWork(*dc, view);
-    auto fillable = [&](int px, int py) {
-        uint32_t here = view.work(px, py);
-        return type == FLOODFILLBORDER ? here != target : here == target;
-    };
-    if (!fillable(x, y)) return FALSE;
-
-    // One bit per pixel remembers what has been filled, since the fill colour may itself be
-    // fillable; the clip is folded in so that the scan never steps outside it.
-    std::vector<uint8_t> done((static_cast<size_t>(w) * static_cast<size_t>(h) + 7) / 8, 0);
-    auto index = [w](int px, int py) { return static_cast<size_t>(py) * static_cast<size_t>(w) + static_cast<size_t>(px); };
-    auto isDone = [&](int px, int py) { size_t i = index(px, py); return (done[i >> 3] >> (i & 7)) & 1; };
-    auto setDone = [&](int px, int py) { size_t i = index(px, py); done[i >> 3] |= static_cast<uint8_t>(1u << (i & 7)); };
-    const bool clipped = dc->hasClip;
-    auto open = [&](int px, int py) {
-        return !isDone(px, py) && (!clipped || Inside(visible, px, py)) && fillable(px, py);
-    };
-
-    std::vector<std::pair<int, int>> stack;
-    stack.emplace_back(x, y);
-    while (!stack.empty()) {
-        auto [sx, sy] = stack.back();
-        stack.pop_back();
-        if (!open(sx, sy)) continue;
-        int left = sx, right = sx;
-        while (left > 0 && open(left - 1, sy)) --left;
-        while (right + 1 < w && open(right + 1, sy)) ++right;
-        for (int px = left; px <= right; ++px) {
-            view.setWork(px, sy, fill);
-            setDone(px, sy);
-        }
-        for (int ny : {sy - 1, sy + 1}) {
-            if (ny < 0 || ny >= h) continue;
-            bool inRun = false;
-            for (int px = left; px <= right; ++px) {
-                bool o = open(px, ny);
-                if (o && !inRun) stack.emplace_back(px, ny);
-                inRun = o;
-            }
-        }
-    }
-    return TRUE;
-}
-
-BOOL FloodFill(HDC handle, int x, int y, COLORREF border) {
-    return ExtFloodFill(handle, x, y, border, FLOODFILLBORDER);
 }
 
 int FillRect(HDC handle, const RECT* rect, HBRUSH brush) {

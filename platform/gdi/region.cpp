@@ -196,24 +196,6 @@ int GetRgnBox(HRGN region, LPRECT rect) {
     return RegionType(r->rects);
 }
 
-BOOL PtInRegion(HRGN region, int x, int y) {
-    Guard guard(Lock());
-    Region* r = FindRegion(region);
-    if (!r) return FALSE;
-    for (const RECT& q : r->rects) {
-        if (x >= q.left && x < q.right && y >= q.top && y < q.bottom) return TRUE;
-    }
-    return FALSE;
-}
-
-BOOL EqualRgn(HRGN a, HRGN b) {
-    Guard guard(Lock());
-    Region* ra = FindRegion(a);
-    Region* rb = FindRegion(b);
-    if (!ra || !rb) return FALSE;
-    return CombineRects(ra->rects, rb->rects, RGN_XOR).empty() ? TRUE : FALSE;
-}
-
 BOOL SetRectRgn(HRGN region, int left, int top, int right, int bottom) {
     Guard guard(Lock());
     Region* r = FindRegion(region);
@@ -260,24 +242,6 @@ int IntersectClipRect(HDC handle, int left, int top, int right, int bottom) {
     return SetClip(dc, CombineRects(CurrentClip(*dc), box, RGN_AND));
 }
 
-int ExcludeClipRect(HDC handle, int left, int top, int right, int bottom) {
-    Guard guard(Lock());
-    DC* dc = FindDC(handle);
-    if (!dc) return ERROR;
-    std::vector<RECT> box{Normalised(left, top, right, bottom)};
-    return SetClip(dc, CombineRects(CurrentClip(*dc), box, RGN_DIFF));
-}
-
-int GetClipRgn(HDC handle, HRGN region) {
-    Guard guard(Lock());
-    DC* dc = FindDC(handle);
-    Region* r = FindRegion(region);
-    if (!dc || !r) return -1;
-    if (!dc->hasClip) return 0;
-    r->rects = dc->clip;
-    return 1;
-}
-
 int GetClipBox(HDC handle, LPRECT rect) {
     Guard guard(Lock());
     DC* dc = FindDC(handle);
@@ -294,16 +258,6 @@ BOOL RectVisible(HDC handle, const RECT* rect) {
     RECT n = Normalised(rect->left, rect->top, rect->right, rect->bottom);
     for (const RECT& v : VisibleRects(*dc)) {
         if (Intersect(v, n, nullptr)) return TRUE;
-    }
-    return FALSE;
-}
-
-BOOL PtVisible(HDC handle, int x, int y) {
-    Guard guard(Lock());
-    DC* dc = FindDC(handle);
-    if (!dc) return FALSE;
-    for (const RECT& v : VisibleRects(*dc)) {
-        if (x >= v.left && x < v.right && y >= v.top && y < v.bottom) return TRUE;
     }
     return FALSE;
 }

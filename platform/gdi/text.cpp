@@ -1,6 +1,5 @@
-// Fonts as GDI objects and text output: measuring (GetTextExtentPoint32, GetTextMetrics),
-// TextOut and ExtTextOut, and DrawText's line splitting, word breaking, alignment, ampersand
-// prefixes and clipping. Text is ANSI (Windows-1252).
+// Fonts as GDI objects and text output: DrawText's measuring, line splitting, word breaking,
+// alignment, ampersand prefixes and clipping. Text is ANSI (Windows-1252).
 #include "platform/gdi/font_cache.h"
 
 #include <algorithm>
@@ -199,91 +198,6 @@ HFONT CreateFontIndirect(const LOGFONTA* logFont) {
     f->logFont.lfFaceName[LF_FACESIZE - 1] = '\0';
     Register(f);
     return reinterpret_cast<HFONT>(static_cast<Object*>(f));
-}
-
-HFONT CreateFont(int height, int width, int escapement, int orientation, int weight, DWORD italic,
-                 DWORD underline, DWORD strikeOut, DWORD charSet, DWORD outPrecision, DWORD clipPrecision,
-                 DWORD quality, DWORD pitchAndFamily, LPCSTR face) {
-    LOGFONTA lf{};
-    lf.lfHeight = height;
-    lf.lfWidth = width;
-    lf.lfEscapement = escapement;
-    lf.lfOrientation = orientation;
-    lf.lfWeight = weight;
-    lf.lfItalic = static_cast<BYTE>(italic != 0);
-    lf.lfUnderline = static_cast<BYTE>(underline != 0);
-    lf.lfStrikeOut = static_cast<BYTE>(strikeOut != 0);
-    lf.lfCharSet = static_cast<BYTE>(charSet);
-    lf.lfOutPrecision = static_cast<BYTE>(outPrecision);
-    lf.lfClipPrecision = static_cast<BYTE>(clipPrecision);
-    lf.lfQuality = static_cast<BYTE>(quality);
-    lf.lfPitchAndFamily = static_cast<BYTE>(pitchAndFamily);
-    if (face) std::strncpy(lf.lfFaceName, face, LF_FACESIZE - 1);
-    return CreateFontIndirect(&lf);
-}
-
-BOOL GetTextMetrics(HDC handle, TEXTMETRICA* metrics) {
-    Guard guard(Lock());
-    DC* dc = FindDC(handle);
-    if (!dc || !metrics) return FALSE;
-    const RealFont* f = Realize(dc->font);
-    if (!f) return FALSE;
-    TEXTMETRICA tm{};
-    tm.tmHeight = f->height;
-    tm.tmAscent = f->ascent;
-    tm.tmDescent = f->descent;
-    tm.tmInternalLeading = f->internalLeading;
-    tm.tmAveCharWidth = f->aveWidth;
-    tm.tmMaxCharWidth = f->maxWidth;
-    tm.tmWeight = f->weight;
-    tm.tmDigitizedAspectX = kGdiScreenDpi;
-    tm.tmDigitizedAspectY = kGdiScreenDpi;
-    tm.tmFirstChar = 0x20;
-    tm.tmLastChar = 0xFF;
-    tm.tmDefaultChar = 0x1F;
-    tm.tmBreakChar = 0x20;
-    tm.tmItalic = f->italic ? 1 : 0;
-    tm.tmUnderlined = f->underline ? 1 : 0;
-    tm.tmStruckOut = f->strikeOut ? 1 : 0;
-    tm.tmCharSet = dc->font ? dc->font->logFont.lfCharSet : ANSI_CHARSET;
-    *metrics = tm;
-    return TRUE;
-}
-
-BOOL GetTextExtentPoint32(HDC handle, LPCSTR text, int length, LPSIZE size) {
-    Guard guard(Lock());
-    DC* dc = FindDC(handle);
-    int n = 0;
-    if (!dc || !size || length < 0 || !TextArgs(text, length, &n)) return FALSE;
-    const RealFont* f = Realize(dc->font);
-    if (!f) return FALSE;
-    long long w = Width(f, std::string(text ? text : "", static_cast<size_t>(n)));
-    size->cx = static_cast<LONG>(std::min<long long>(w, INT_MAX));
-    size->cy = f->height;
-    return TRUE;
-}
-
-BOOL ExtTextOut(HDC handle, int x, int y, UINT options, const RECT* rect, LPCSTR text, UINT length,
-                const INT* dx) {
-    Guard guard(Lock());
-    DC* dc = FindDC(handle);
-    if (!dc || !dc->bitmap || (length && !text) || length > static_cast<UINT>(kMaxTextLength)) return FALSE;
-    if ((options & (ETO_OPAQUE | ETO_CLIPPED)) && !rect) return FALSE;
-    if (options & ETO_OPAQUE) {
-        Pixels all = PixelsOf(dc, nullptr);
-        FillArea(all, rect->left, rect->top, rect->right, rect->bottom, dc->bkColor);
-    }
-    if (length == 0) return TRUE;
-    const RealFont* f = Realize(dc->font);
-    if (!f) return FALSE;
-    Pixels p = PixelsOf(dc, (options & ETO_CLIPPED) ? rect : nullptr);
-    DrawRun(p, f, x, y, std::string(text, length), dc->bkMode == OPAQUE, -1, dx);
-    return TRUE;
-}
-
-BOOL TextOut(HDC handle, int x, int y, LPCSTR text, int length) {
-    if (length < 0) return FALSE;
-    return ExtTextOut(handle, x, y, 0, nullptr, text, static_cast<UINT>(length), nullptr);
 }
 
 int DrawText(HDC handle, LPCSTR text, int length, LPRECT rect, UINT format) {

@@ -1,6 +1,6 @@
 // Global memory blocks. A fixed block's handle is its address; a movable block's handle is
-// a separate record, so the handle stays valid while the block's address changes. Every
-// handle is checked against the table of live blocks before it is used.
+// a separate record that GlobalLock turns into the address. Every handle is checked against
+// the table of live blocks before it is used.
 #include "platform/kernel/kernel.h"
 
 #include <cstdlib>
@@ -13,7 +13,6 @@ namespace {
 struct Block {
     uint8_t* data = nullptr;  // null for a discarded movable block
     size_t size = 0;          // bytes requested
-    size_t capacity = 0;      // bytes allocated
     bool moveable = false;
     unsigned locks = 0;
 };
@@ -62,7 +61,6 @@ HGLOBAL GlobalAlloc(UINT flags, SIZE_T bytes) {
             SetLastError(ERROR_NOT_ENOUGH_MEMORY);
             return nullptr;
         }
-        block->capacity = bytes ? bytes : 1;
     }
     std::lock_guard<std::mutex> guard(TableLock());
     HGLOBAL handle = HandleOf(block);
@@ -124,81 +122,5 @@ HGLOBAL GlobalFree(HGLOBAL mem) {
     Table().erase(mem);
     std::free(block->data);
     delete block;
-    return nullptr;
-}
-
-HGLOBAL GlobalReAlloc(HGLOBAL mem, SIZE_T bytes, UINT flags) {
-    std::lock_guard<std::mutex> guard(TableLock());
-    Block* block = Lookup(mem);
-    if (!block || (flags & GMEM_MODIFY)) {
-        SetLastError(block ? ERROR_INVALID_PARAMETER : ERROR_INVALID_HANDLE);
-        return nullptr;
-    }
-    if (bytes > kGlobalMaxBytes) {
-        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-        return nullptr;
-    }
-    const bool zero = (flags & GMEM_ZEROINIT) != 0;
-    const size_t oldSize = block->data ? block->size : 0;
-
-    if (block->moveable && bytes == 0) {  // discard: the handle stays, the memory goes
-        if (block->locks) {
-            SetLastError(ERROR_INVALID_PARAMETER);
-            return nullptr;
-        }
-        std::free(block->data);
-        block->data = nullptr;
-        block->size = 0;
-        block->capacity = 0;
-        return mem;
-    }
-    if (block->data && bytes <= block->capacity) {  // fits where it is
-        if (zero && bytes > oldSize) std::memset(block->data + oldSize, 0, bytes - oldSize);
-        block->size = bytes;
-        return mem;
-    }
-    // The block has to move: only a movable, unlocked block, or a fixed one whose caller
-    // allowed a new address.
-    const bool mayMove = block->moveable ? block->locks == 0 : (flags & GMEM_MOVEABLE) != 0;
-    if (!mayMove) {
-        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-        return nullptr;
-    }
-    uint8_t* fresh = Allocate(bytes, false);
-    if (!fresh) {
-        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-        return nullptr;
-    }
-    if (oldSize) std::memcpy(fresh, block->data, oldSize < bytes ? oldSize : bytes);
-    if (zero && bytes > oldSize) std::memset(fresh + oldSize, 0, bytes - oldSize);
-    std::free(block->data);
-    if (!block->moveable) Table().erase(mem);
-    block->data = fresh;
-    block->size = bytes;
-    block->capacity = bytes ? bytes : 1;
-    HGLOBAL handle = HandleOf(block);
-    Table()[handle] = block;
-    return handle;
-}
-
-UINT GlobalFlags(HGLOBAL mem) {
-    std::lock_guard<std::mutex> guard(TableLock());
-    Block* block = Lookup(mem);
-    if (!block) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return GMEM_INVALID_HANDLE;
-    }
-    UINT flags = block->locks & GMEM_LOCKCOUNT;
-    if (block->moveable && !block->data) flags |= GMEM_DISCARDED;
-    return flags;
-}
-
-HGLOBAL GlobalHandle(LPCVOID address) {
-    if (!address) return nullptr;
-    std::lock_guard<std::mutex> guard(TableLock());
-    for (const auto& entry : Table()) {
-        if (entry.second->data == address) return HandleOf(entry.second);
-    }
-    SetLastError(ERROR_INVALID_HANDLE);
     return nullptr;
 }

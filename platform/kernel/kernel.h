@@ -13,7 +13,6 @@ void SetLastError(DWORD error);
 // ---- Global memory ----------------------------------------------------------------------
 // A block larger than kGlobalMaxBytes is refused (null, ERROR_NOT_ENOUGH_MEMORY).
 constexpr unsigned long long kGlobalMaxBytes = 2ull << 30;
-#define GMEM_DISCARDED 0x4000
 
 // GMEM_FIXED: the handle is the block's address. GMEM_MOVEABLE: an opaque handle that
 // GlobalLock turns into the address; a movable block of 0 bytes is a discarded block that
@@ -28,14 +27,6 @@ BOOL GlobalUnlock(HGLOBAL mem);
 SIZE_T GlobalSize(HGLOBAL mem);
 // Null on success, the handle itself when it is not a live block. Locked blocks are freed too.
 HGLOBAL GlobalFree(HGLOBAL mem);
-// Resizes a block. A movable block keeps its handle; while it is locked it can only shrink.
-// A fixed block moves (new handle) only when flags has GMEM_MOVEABLE, otherwise it can only
-// shrink in place. GMEM_ZEROINIT zero-fills the grown part. Null on failure, the block intact.
-HGLOBAL GlobalReAlloc(HGLOBAL mem, SIZE_T bytes, UINT flags);
-// Lock count and GMEM_DISCARDED, or GMEM_INVALID_HANDLE.
-UINT GlobalFlags(HGLOBAL mem);
-// The handle of the block whose address is given, null if none.
-HGLOBAL GlobalHandle(LPCVOID address);
 
 // ---- Code pages -----------------------------------------------------------------------------
 // Conversions between UTF-16 and byte strings: the system's ANSI code page (CP_ACP, Windows-1252
@@ -72,15 +63,7 @@ BOOL RegisterResourceMaker(HINSTANCE module, LPCSTR type, LPCSTR name, std::stri
 void UnregisterResources(HINSTANCE module);
 }  // namespace standin
 
-HMODULE GetModuleHandle(LPCSTR name);
-inline HMODULE GetModuleHandleA(LPCSTR name) { return GetModuleHandle(name); }
-
 HRSRC FindResource(HMODULE module, LPCSTR name, LPCSTR type);
-inline HRSRC FindResourceA(HMODULE module, LPCSTR name, LPCSTR type) {
-    return FindResource(module, name, type);
-}
 HGLOBAL LoadResource(HMODULE module, HRSRC resource);
 DWORD SizeofResource(HMODULE module, HRSRC resource);
 LPVOID LockResource(HGLOBAL loaded);
-// Resources are never unloaded; like Win32's, this returns FALSE.
-BOOL FreeResource(HGLOBAL loaded);

@@ -126,18 +126,6 @@ HINSTANCE standin::RegisterModule(LPCSTR name) {
     return reinterpret_cast<HINSTANCE>(slot.get());
 }
 
-HMODULE GetModuleHandle(LPCSTR name) {
-    if (!name) return ProgramModule();
-    State& s = Shared();
-    std::lock_guard<std::mutex> guard(s.mutex);
-    auto it = s.modules.find(ModuleKey(name));
-    if (it == s.modules.end()) {
-        SetLastError(126);  // ERROR_MOD_NOT_FOUND
-        return nullptr;
-    }
-    return reinterpret_cast<HMODULE>(it->second.get());
-}
-
 BOOL standin::RegisterResource(HINSTANCE module, LPCSTR type, LPCSTR name, const void* data, DWORD size) {
     State& s = Shared();
     std::lock_guard<std::mutex> guard(s.mutex);
@@ -213,5 +201,3 @@ LPVOID LockResource(HGLOBAL loaded) {
     }
     return nullptr;
 }
-
-BOOL FreeResource(HGLOBAL) { return FALSE; }

@@ -104,7 +104,6 @@ typedef PAINTSTRUCT* LPPAINTSTRUCT;
 // windows of the class exist (ERROR_CLASS_HAS_WINDOWS).
 ATOM RegisterClassA(const WNDCLASSA* windowClass);
 BOOL UnregisterClassA(LPCSTR className, HINSTANCE instance);
-BOOL GetClassInfoA(HINSTANCE instance, LPCSTR className, WNDCLASSA* windowClass);
 
 // ---- Windows ------------------------------------------------------------------------------
 // Sends WM_NCCREATE and WM_CREATE (lParam: the CREATESTRUCTA); a refusal (FALSE, -1) destroys

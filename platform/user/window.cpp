@@ -166,17 +166,6 @@ BOOL UnregisterClassA(LPCSTR className, HINSTANCE instance) {
     return TRUE;
 }
 
-BOOL GetClassInfoA(HINSTANCE instance, LPCSTR className, WNDCLASSA* windowClass) {
-    Guard guard(Lock());
-    WindowClass* c = FindClass(className, instance);
-    if (!c) {
-        SetLastError(ERROR_CLASS_DOES_NOT_EXIST);
-        return FALSE;
-    }
-    if (windowClass) *windowClass = c->wc;
-    return TRUE;
-}
-
 HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD style, int x, int y, int width,
                      int height, HWND parent, HMENU menu, HINSTANCE instance, LPVOID param) {
     width = std::max(width, 0);

@@ -350,8 +350,8 @@ TEST(Draw2, PixelsOfTheTransparentColourKeepTheDestination) {
                 << x << "," << row;
         }
     device.ExpectUntouchedOutside(1, 1, 9, 7, kYellow);
-    EXPECT_EQ(GetTextColor(device.dc()), text);
-    EXPECT_EQ(GetBkColor(device.dc()), back);
+    EXPECT_EQ(SetTextColor(device.dc(), text), text);
+    EXPECT_EQ(SetBkColor(device.dc(), back), back);
 
     // A 24-bit image uses its transparent colour.
     GwImage rgb(2, 1, 24);

@@ -8,6 +8,7 @@
 
 #include "image/gw_image.h"
 #include "platform/win32.h"
+#include "tests/support/region_probe.h"
 
 namespace {
 
@@ -180,10 +181,10 @@ TEST(WindowsBridge, SelectionBecomesRegionInDeviceCoordinates) {
         for (int x = 0; x < 6; ++x) {
             const int y = 3 - row;
             const bool selected = image.SelectionIsInside(x, y);
-            EXPECT_EQ(PtInRegion(region, x, row) != FALSE, selected) << x << "," << row;
+            EXPECT_EQ(gwtest::InRegion(region, x, row), selected) << x << "," << row;
         }
     }
-    EXPECT_TRUE(PtInRegion(region, 5, 3));
+    EXPECT_TRUE(gwtest::InRegion(region, 5, 3));
     DeleteObject(region);
 
     GwImage none(3, 3, 24);

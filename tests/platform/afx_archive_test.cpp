@@ -13,10 +13,13 @@ std::vector<BYTE> Store(DWORD version, short s, BOOL b, const CString& text) {
         CArchivePropExchange px(ar);
         DWORD v = version;
         px.ExchangeVersion(v, version, TRUE);
-        PX_Short(&px, "S", s, 0);
-        PX_Bool(&px, "B", b, FALSE);
+        const short noShort = 0;
+        const BOOL noBool = FALSE;
+        const CString noText;
+        px.ExchangeProp("S", VT_I2, &s, &noShort);
+        px.ExchangeProp("B", VT_BOOL, &b, &noBool);
         CString t = text;
-        PX_String(&px, "T", t, CString());
+        px.ExchangeProp("T", VT_BSTR, &t, &noText);
     }
     std::vector<BYTE> bytes = stream->Bytes();
     stream->Release();
@@ -40,9 +43,12 @@ Loaded Load(const std::vector<BYTE>& bytes, DWORD current, BOOL convert = TRUE) 
         CArchivePropExchange px(ar);
         l.version = current;
         l.ok[0] = px.ExchangeVersion(l.version, current, convert);
-        l.ok[1] = PX_Short(&px, "S", l.s, -5);
-        l.ok[2] = PX_Bool(&px, "B", l.b, FALSE);
-        l.ok[3] = PX_String(&px, "T", l.t, CString("default"));
+        const short shortDefault = -5;
+        const BOOL boolDefault = FALSE;
+        const CString textDefault("default");
+        l.ok[1] = px.ExchangeProp("S", VT_I2, &l.s, &shortDefault);
+        l.ok[2] = px.ExchangeProp("B", VT_BOOL, &l.b, &boolDefault);
+        l.ok[3] = px.ExchangeProp("T", VT_BSTR, &l.t, &textDefault);
         l.failed = px.Failed();
     }
     stream->Release();
@@ -69,9 +75,9 @@ TEST(AfxArchive, TypedValuesAndShortReads) {
     WORD w;
     DWORD d = 99;
     ar >> b >> w;
-    EXPECT_FALSE(ar.AtEnd());
+    EXPECT_FALSE(ar.LoadFailed());
     ar >> d;
-    EXPECT_TRUE(ar.AtEnd());
+    EXPECT_TRUE(ar.LoadFailed()) << "a short read fails the load";
     EXPECT_EQ(b, 1);
     EXPECT_EQ(w, 0x0203);
     EXPECT_EQ(d, 0u);  // a short typed read gives zero, not half a value
@@ -121,8 +127,10 @@ TEST(AfxPropExchange, ResetGivesDefaults) {
     DWORD version = 0;
     EXPECT_TRUE(px.ExchangeVersion(version, 0x00010000, TRUE));
     EXPECT_EQ(version, 0x00010000u);
-    PX_Short(&px, "S", s, -1);
-    PX_Bool(&px, "B", b, FALSE);
+    const short shortDefault = -1;
+    const BOOL boolDefault = FALSE;
+    px.ExchangeProp("S", VT_I2, &s, &shortDefault);
+    px.ExchangeProp("B", VT_BOOL, &b, &boolDefault);
     EXPECT_EQ(s, -1);
     EXPECT_EQ(b, FALSE);
     EXPECT_TRUE(px.IsLoading());

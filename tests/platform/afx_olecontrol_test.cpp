@@ -22,7 +22,8 @@ public:
     }
     void DoPropExchange(CPropExchange* px) override {
         ExchangeVersion(px, 0x00020003, TRUE);
-        PX_Long(px, "Stored", m_stored, 5);
+        const LONG storedDefault = 5;
+        px->ExchangeProp("Stored", VT_I4, &m_stored, &storedDefault);
         COleControl::DoPropExchange(px);
     }
     short m_short = 1;

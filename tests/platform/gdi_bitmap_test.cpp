@@ -1,9 +1,10 @@
 // Device contexts and bitmaps: the screen and memory contexts, selection and deletion rules,
-// handle validation, size refusals, pixels, flood fills and what GetObject reports.
+// handle validation, size refusals, pixels and what GetObject reports.
 #include "platform/win32.h"
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <thread>
 #include <vector>
 
@@ -40,7 +41,7 @@ TEST(GdiBitmap, RendererSequenceMakesAWhiteBitmapWithPaintedPixels) {
     EXPECT_EQ(GetObjectType(previous), static_cast<DWORD>(OBJ_BITMAP));
 
     EXPECT_EQ(GetPixel(dc, 4, 4), RGB(0, 0, 0));  // fresh compatible bitmaps are black
-    ASSERT_TRUE(FloodFill(dc, 2, 2, RGB(255, 255, 255)));
+    ASSERT_TRUE(PatBlt(dc, 0, 0, 9, 7, WHITENESS));
     for (int y = 0; y < 7; ++y)
         for (int x = 0; x < 9; ++x) ASSERT_EQ(GetPixel(dc, x, y), RGB(255, 255, 255)) << x << "," << y;
 
@@ -80,15 +81,23 @@ TEST(GdiBitmap, PixelsOutsideTheBitmapAreInvalid) {
 TEST(GdiBitmap, FreshMemoryContextHoldsAMonochromeBitmapAndMakesMonochromeBitmaps) {
     HDC dc = CreateCompatibleDC(nullptr);
     ASSERT_NE(dc, nullptr);
-    HGDIOBJ initial = GetCurrentObject(dc, OBJ_BITMAP);
+    // What a selection hands back is what the fresh context held.
+    HBITMAP probe = CreateBitmap(1, 1, 1, 1, nullptr);
+    HGDIOBJ initial = SelectObject(dc, probe);
     BITMAP bm{};
     ASSERT_NE(GetObject(initial, sizeof bm, &bm), 0);
     EXPECT_EQ(bm.bmWidth, 1);
     EXPECT_EQ(bm.bmHeight, 1);
     EXPECT_EQ(bm.bmBitsPixel, 1);
-    EXPECT_EQ(GetObjectType(GetCurrentObject(dc, OBJ_BRUSH)), static_cast<DWORD>(OBJ_BRUSH));
-    EXPECT_EQ(GetCurrentObject(dc, OBJ_BRUSH), GetStockObject(WHITE_BRUSH));
-    EXPECT_EQ(GetCurrentObject(dc, OBJ_PEN), GetStockObject(BLACK_PEN));
+    EXPECT_EQ(SelectObject(dc, initial), static_cast<HGDIOBJ>(probe));
+    DeleteObject(probe);
+    HGDIOBJ brush = SelectObject(dc, GetStockObject(BLACK_BRUSH));
+    EXPECT_EQ(GetObjectType(brush), static_cast<DWORD>(OBJ_BRUSH));
+    EXPECT_EQ(brush, GetStockObject(WHITE_BRUSH));
+    SelectObject(dc, brush);
+    HGDIOBJ pen = SelectObject(dc, GetStockObject(WHITE_PEN));
+    EXPECT_EQ(pen, GetStockObject(BLACK_PEN));
+    SelectObject(dc, pen);
 
     HBITMAP mono = CreateCompatibleBitmap(dc, 20, 2);
     ASSERT_NE(GetObject(mono, sizeof bm, &bm), 0);
@@ -193,41 +202,6 @@ TEST(GdiBitmap, SelectedBrushDeletionIsDeferredAndStockObjectsSurvive) {
     DeleteDC(dc);
 }
 
-TEST(GdiBitmap, FloodFillStopsAtTheBorderColourAndTheClip) {
-    MemoryBitmap m(8, 8);
-    // A white square outline from (2,2) to (5,5), black elsewhere.
-    for (int i = 2; i <= 5; ++i) {
-        SetPixel(m.dc, i, 2, RGB(255, 255, 255));
-        SetPixel(m.dc, i, 5, RGB(255, 255, 255));
-        SetPixel(m.dc, 2, i, RGB(255, 255, 255));
-        SetPixel(m.dc, 5, i, RGB(255, 255, 255));
-    }
-    HBRUSH red = CreateSolidBrush(RGB(255, 0, 0));
-    HGDIOBJ oldBrush = SelectObject(m.dc, red);
-    ASSERT_TRUE(FloodFill(m.dc, 3, 3, RGB(255, 255, 255)));
-    EXPECT_EQ(GetPixel(m.dc, 3, 3), RGB(255, 0, 0));
-    EXPECT_EQ(GetPixel(m.dc, 4, 4), RGB(255, 0, 0));
-    EXPECT_EQ(GetPixel(m.dc, 2, 3), RGB(255, 255, 255));
-    EXPECT_EQ(GetPixel(m.dc, 0, 0), RGB(0, 0, 0));
-    // Starting on the border colour fills nothing.
-    EXPECT_FALSE(FloodFill(m.dc, 2, 2, RGB(255, 255, 255)));
-    EXPECT_FALSE(FloodFill(m.dc, -1, 0, RGB(255, 255, 255)));
-    // Outside, under a clip that covers only the top two rows.
-    IntersectClipRect(m.dc, 0, 0, 8, 2);
-    ASSERT_TRUE(FloodFill(m.dc, 0, 0, RGB(255, 255, 255)));
-    EXPECT_EQ(GetPixel(m.dc, 7, 1), RGB(255, 0, 0));
-    SelectClipRgn(m.dc, nullptr);
-    EXPECT_EQ(GetPixel(m.dc, 0, 6), RGB(0, 0, 0));
-    EXPECT_EQ(GetPixel(m.dc, 7, 2), RGB(0, 0, 0));
-    // A surface fill replaces exactly the connected pixels of one colour.
-    ASSERT_TRUE(ExtFloodFill(m.dc, 0, 7, RGB(0, 0, 0), FLOODFILLSURFACE));
-    EXPECT_EQ(GetPixel(m.dc, 0, 7), RGB(255, 0, 0));
-    EXPECT_EQ(GetPixel(m.dc, 7, 2), RGB(255, 0, 0));
-    EXPECT_EQ(GetPixel(m.dc, 2, 2), RGB(255, 255, 255));
-    SelectObject(m.dc, oldBrush);
-    DeleteObject(red);
-}
-
 TEST(GdiBitmap, FillRectCoversLeftTopButNotRightBottomEdges) {
     MemoryBitmap m(6, 6);
     HBRUSH green = CreateSolidBrush(RGB(0, 200, 0));
@@ -293,7 +267,11 @@ TEST(GdiBitmap, EveryObjectMadeIsFreedWhenItsOwnerLetsGo) {
         HBITMAP colour = CreateCompatibleBitmap(screen, 4, 4);
         HBITMAP mask = CreateBitmap(4, 4, 1, 1, nullptr);
         HBRUSH brush = CreateSolidBrush(RGB(1, 1, 1));
-        HFONT font = CreateFont(-12, 0, 0, 0, FW_NORMAL, 0, 0, 0, 0, 0, 0, 0, 0, "Arial");
+        LOGFONTA lf{};
+        lf.lfHeight = -12;
+        lf.lfWeight = FW_NORMAL;
+        std::strcpy(lf.lfFaceName, "Arial");
+        HFONT font = CreateFontIndirect(&lf);
         HRGN region = CreateRectRgn(0, 0, 2, 2);
         SelectObject(dc, colour);
         SelectObject(dc, brush);

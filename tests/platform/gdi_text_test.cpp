@@ -1,6 +1,6 @@
-// Fonts and text with a real font stack: face resolution (Arial is Liberation Sans), metrics,
-// extents, DrawText's measuring, alignment, prefixes, line breaking and clipping, and that
-// drawn text lights pixels only inside the box it measured.
+// Fonts and text with a real font stack: face resolution (Arial is Liberation Sans), line
+// heights and widths as DrawText measures them, alignment, prefixes, line breaking and
+// clipping, and that drawn text lights pixels only inside the box it measured.
 #include "platform/win32.h"
 #include "tests/platform/gdi_test_canvas.h"
 #include "tests/support/wine.h"
@@ -22,10 +22,19 @@ struct WithFont {
     HGDIOBJ old;
     WithFont(HDC d, int height, const char* face, int weight = FW_NORMAL, bool italic = false)
         : dc(d),
-          // Plain pixels, whatever the system's smoothing: the checks below count exact colours.
-          font(CreateFont(height, 0, 0, 0, weight, italic, 0, 0, DEFAULT_CHARSET, 0, 0, NONANTIALIASED_QUALITY, 0,
-                          face)),
+          font(Make(height, face, weight, italic)),
           old(SelectObject(d, font)) {}
+    static HFONT Make(int height, const char* face, int weight, bool italic) {
+        LOGFONTA lf{};
+        lf.lfHeight = height;
+        lf.lfWeight = weight;
+        lf.lfItalic = italic ? 1 : 0;
+        lf.lfCharSet = DEFAULT_CHARSET;
+        // Plain pixels, whatever the system's smoothing: the checks below count exact colours.
+        lf.lfQuality = NONANTIALIASED_QUALITY;
+        std::strncpy(lf.lfFaceName, face, LF_FACESIZE - 1);
+        return CreateFontIndirect(&lf);
+    }
     ~WithFont() {
         SelectObject(dc, old);
         DeleteObject(font);
@@ -46,67 +55,55 @@ RECT Ink(const TestCanvas& c, COLORREF background = kWhite) {
     return r;
 }
 
+// One line of text as DrawText measures it: the sum of the advance widths by the cell height.
 SIZE Extent(HDC dc, const char* s) {
-    SIZE size{-1, -1};
-    EXPECT_TRUE(GetTextExtentPoint32(dc, s, static_cast<int>(std::strlen(s)), &size));
-    return size;
+    RECT r{0, 0, 0, 0};
+    DrawText(dc, s, -1, &r, DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
+    return SIZE{r.right - r.left, r.bottom - r.top};
 }
 
 TEST(GdiText, ArialResolvesToLiberationSans) {
     TestCanvas c(10, 10);
-    TEXTMETRIC arial{}, liberation{}, other{};
     SIZE a, l, o;
     {
         WithFont f(c.dc, -20, "Arial");
-        ASSERT_TRUE(GetTextMetrics(c.dc, &arial));
         a = Extent(c.dc, "Glyphwell QR 0123");
     }
     {
         WithFont f(c.dc, -20, "Liberation Sans");
-        ASSERT_TRUE(GetTextMetrics(c.dc, &liberation));
         l = Extent(c.dc, "Glyphwell QR 0123");
     }
     {
         WithFont f(c.dc, -20, "DejaVu Sans Mono");
-        ASSERT_TRUE(GetTextMetrics(c.dc, &other));
         o = Extent(c.dc, "Glyphwell QR 0123");
     }
     EXPECT_EQ(a.cx, l.cx);
-    EXPECT_EQ(arial.tmHeight, liberation.tmHeight);
+    EXPECT_EQ(a.cy, l.cy);
     EXPECT_NE(a.cx, o.cx) << "a different face measures differently";
-    // Liberation Sans' Windows metrics (ascent 1854, descent 434 of 2048 units) at a 20 pixel em.
-    EXPECT_EQ(arial.tmAscent, 18);
-    EXPECT_EQ(arial.tmDescent, 4);
-    EXPECT_EQ(arial.tmHeight, 22);
+    // Liberation Sans' Windows metrics (ascent 1854, descent 434 of 2048 units) at a 20 pixel
+    // em: a cell of 18 + 4 pixels.
     EXPECT_EQ(a.cy, 22);
 }
 
 TEST(GdiText, HeightsSelectEmOrCellAndExtentsAddUp) {
     TestCanvas c(10, 10);
-    TEXTMETRIC em{}, cell{};
+    SIZE em, cell;
     {
         WithFont f(c.dc, -30, "Arial");
-        GetTextMetrics(c.dc, &em);
+        em = Extent(c.dc, "X");
     }
     {
         WithFont f(c.dc, 30, "Arial");
-        GetTextMetrics(c.dc, &cell);
+        cell = Extent(c.dc, "X");
     }
-    EXPECT_EQ(cell.tmHeight, 30) << "a positive height is the cell height";
-    EXPECT_GT(em.tmHeight, 30) << "a negative height is the em, smaller than the cell";
-    // A 30 pixel cell holds an em of 30 * 2048 / 2288 = 26.9, so 27 pixels, and 3 of leading.
-    EXPECT_EQ(cell.tmInternalLeading, 3);
+    EXPECT_EQ(cell.cy, 30) << "a positive height is the cell height";
+    EXPECT_GT(em.cy, 30) << "a negative height is the em, smaller than the cell";
 
     WithFont f(c.dc, -20, "Arial");
     SIZE ab = Extent(c.dc, "ab"), a = Extent(c.dc, "a"), b = Extent(c.dc, "b");
     EXPECT_EQ(ab.cx, a.cx + b.cx);
     EXPECT_EQ(Extent(c.dc, "").cx, 0);
     EXPECT_GT(Extent(c.dc, "WWW").cx, Extent(c.dc, "iii").cx);
-    SIZE s{};
-    EXPECT_FALSE(GetTextExtentPoint32(c.dc, "abc", -1, &s));
-    if (!gwtest::RunningOnWine()) {  // Wine measures a null string
-        EXPECT_FALSE(GetTextExtentPoint32(c.dc, nullptr, 3, &s));
-    }
     const LONG regular = Extent(c.dc, "Glyphwell").cx;
     {
         WithFont bold(c.dc, -20, "Arial", FW_BOLD);
@@ -122,6 +119,7 @@ TEST(GdiText, DrawnTextStaysInsideTheMeasuredBox) {
     int height = DrawText(c.dc, text, -1, &box, DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
     SIZE extent = Extent(c.dc, text);
     EXPECT_EQ(height, extent.cy);
+    EXPECT_EQ(box.left, 17) << "measuring keeps the rectangle's corner";
     EXPECT_EQ(box.right - box.left, extent.cx);
     EXPECT_EQ(box.bottom - box.top, extent.cy);
     EXPECT_EQ(c.Count(kWhite), 200 * 60) << "measuring draws nothing";
@@ -231,7 +229,8 @@ TEST(GdiText, BackgroundModeAndClippingGovernWhatIsPainted) {
     SetBkColor(c.dc, RGB(0, 0, 255));
     SetTextColor(c.dc, RGB(255, 0, 0));
     SIZE extent = Extent(c.dc, "Opaque");
-    ASSERT_TRUE(TextOut(c.dc, 5, 5, "Opaque", 6));
+    RECT at{5, 5, 120, 40};
+    ASSERT_NE(DrawText(c.dc, "Opaque", -1, &at, DT_SINGLELINE | DT_NOCLIP), 0);
     const int red = c.Count(RGB(255, 0, 0)), blue = c.Count(RGB(0, 0, 255));
     EXPECT_GT(red, 0);
     EXPECT_EQ(red + blue, extent.cx * extent.cy) << "opaque mode fills the text cell";
@@ -239,7 +238,8 @@ TEST(GdiText, BackgroundModeAndClippingGovernWhatIsPainted) {
 
     c.Fill(kWhite);
     SetBkMode(c.dc, TRANSPARENT);
-    TextOut(c.dc, 5, 5, "Opaque", 6);
+    at = RECT{5, 5, 120, 40};
+    DrawText(c.dc, "Opaque", -1, &at, DT_SINGLELINE | DT_NOCLIP);
     EXPECT_EQ(c.Count(RGB(0, 0, 255)), 0);
     EXPECT_EQ(c.Count(RGB(255, 0, 0)), red);
 
@@ -252,18 +252,13 @@ TEST(GdiText, BackgroundModeAndClippingGovernWhatIsPainted) {
     EXPECT_LE(ink.right, 20);
     EXPECT_LE(ink.bottom, 12);
 
-    // ExtTextOut with ETO_OPAQUE fills the rectangle in the background colour (FillSolidRect).
-    c.Fill(kWhite);
-    RECT fill{2, 3, 12, 9};
-    ASSERT_TRUE(ExtTextOut(c.dc, 0, 0, ETO_OPAQUE, &fill, nullptr, 0, nullptr));
-    EXPECT_EQ(c.Count(RGB(0, 0, 255)), 60);
-
     // Text far off the bitmap, or straddling its edges, writes nothing outside it.
     c.Fill(kWhite);
     WithFont big(c.dc, -200, "Arial");
-    EXPECT_TRUE(TextOut(c.dc, -50, -80, "Edge", 4));
-    EXPECT_TRUE(TextOut(c.dc, 100, 20, "Edge", 4));
-    EXPECT_TRUE(TextOut(c.dc, INT_MAX - 10, INT_MIN + 10, "Edge", 4));
+    for (RECT edge :
+         {RECT{-50, -80, 0, 0}, RECT{100, 20, 100, 20}, RECT{INT_MAX - 10, INT_MIN + 10, INT_MAX, 0}}) {
+        EXPECT_NE(DrawText(c.dc, "Edge", -1, &edge, DT_SINGLELINE | DT_NOCLIP), 0);
+    }
     RECT huge{INT_MIN, INT_MIN, INT_MAX, INT_MAX};
     EXPECT_NE(DrawText(c.dc, "Edge", -1, &huge, DT_CENTER | DT_VCENTER | DT_SINGLELINE), 0);
 }
@@ -277,10 +272,9 @@ TEST(GdiText, StockAndDefaultFontsAreUsable) {
     ASSERT_EQ(GetObject(gui, sizeof lf, &lf), static_cast<int>(sizeof lf));
     EXPECT_LT(lf.lfHeight, 0);
     HGDIOBJ old = SelectObject(c.dc, gui);
-    TEXTMETRIC tm{};
-    ASSERT_TRUE(GetTextMetrics(c.dc, &tm));
-    EXPECT_GT(tm.tmHeight, 10);
-    EXPECT_LT(tm.tmHeight, 20);
+    const LONG line = Extent(c.dc, "X").cy;
+    EXPECT_GT(line, 10);
+    EXPECT_LT(line, 20);
     SelectObject(c.dc, old);
 
     LOGFONTA named{};

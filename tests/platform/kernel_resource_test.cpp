@@ -25,7 +25,6 @@ TEST(KernelResource, FindLoadLockAndSizeAResourceById) {
     ASSERT_NE(bytes, nullptr);
     EXPECT_EQ(std::memcmp(bytes, kBitmapBytes, sizeof kBitmapBytes), 0);
     EXPECT_NE(bytes, static_cast<const void*>(kBitmapBytes)) << "the bytes are the module's own copy";
-    EXPECT_FALSE(FreeResource(loaded));
     EXPECT_NE(LockResource(loaded), nullptr) << "resources stay loaded";
 
     SetLastError(0);
@@ -41,10 +40,6 @@ TEST(KernelResource, NamesCompareWithoutCaseAndModulesAreSeparate) {
     HINSTANCE b = standin::RegisterModule("resource-test-b");
     EXPECT_NE(a, b);
     EXPECT_EQ(standin::RegisterModule("RESOURCE-TEST-A"), a);
-    EXPECT_EQ(GetModuleHandle("Resource-Test-A"), a);
-    EXPECT_EQ(GetModuleHandle("resource-test-unknown"), nullptr);
-    EXPECT_NE(GetModuleHandle(nullptr), nullptr);
-    EXPECT_NE(GetModuleHandle(nullptr), a);
 
     ASSERT_TRUE(standin::RegisterResource(a, "TYPELIB", "Glyphwell", kText, sizeof kText));
     HRSRC r = FindResource(a, "GLYPHWELL", "typelib");
