@@ -1,4 +1,4 @@
-# `cmake --install`: the encoder, image and symbol picture libraries (with the platform library
+# `cmake --install`: the encoder, image and symbol picture libraries (with the GDI/kernel library
 # they stand on) for other projects, their headers under include/glyphwell/ mirroring the tree,
 # the module and the program, a CMake package (find_package(Glyphwell): Glyphwell::encoder,
 # Glyphwell::image, Glyphwell::picture) and a pkg-config file (glyphwell.pc).
@@ -6,7 +6,7 @@ include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
 
 set(GLYPHWELL_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/Glyphwell)
-set(glyphwell_public glyphwell_picture glyphwell_encoder glyphwell_image glyphwell_platform)
+set(glyphwell_public glyphwell_picture glyphwell_encoder glyphwell_image glyphwell_gdi)
 foreach(lib IN LISTS glyphwell_public)
   string(REPLACE "glyphwell_" "" short ${lib})
   set_target_properties(${lib} PROPERTIES EXPORT_NAME ${short})
@@ -34,9 +34,9 @@ endif()
 
 install(EXPORT GlyphwellTargets NAMESPACE Glyphwell:: FILE GlyphwellTargets.cmake
         DESTINATION ${GLYPHWELL_CMAKE_DIR})
-# The platform library draws text through FreeType and fontconfig when they were found.
-get_target_property(platform_links glyphwell_platform INTERFACE_LINK_LIBRARIES)
-if("PkgConfig::FREETYPE" IN_LIST platform_links)
+# The GDI library draws text through FreeType and fontconfig when they were found.
+get_target_property(gdi_links glyphwell_gdi INTERFACE_LINK_LIBRARIES)
+if("PkgConfig::FREETYPE" IN_LIST gdi_links)
   set(GLYPHWELL_WITH_FONTS ON)
   set(GLYPHWELL_PC_FONTS " freetype2 fontconfig")
 else()

@@ -36,7 +36,8 @@ HGLOBAL GlobalFree(HGLOBAL mem);
 // fails with ERROR_INSUFFICIENT_BUFFER. Characters a code page lacks become its default
 // character ('?'), and *usedDefault (not allowed with CP_UTF8) says whether that happened;
 // MB_ERR_INVALID_CHARS makes bytes that are no character of the code page fail the call with
-// ERROR_NO_UNICODE_TRANSLATION.
+// ERROR_NO_UNICODE_TRANSLATION. They are built with COM (com/code_pages.cpp), over the
+// framework's conversions, since only the control converts text.
 #define CP_ACP 0
 #define CP_UTF8 65001
 #define WC_NO_BEST_FIT_CHARS 0x00000400
