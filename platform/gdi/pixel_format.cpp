@@ -142,78 +142,101 @@ size_t ColorTableEntries(const BITMAPINFOHEADER& h) {
     return h.biClrUsed;
 }
 
-bool ParseDib(const BITMAPINFO* info, UINT usage, DC* dc, DibFormat* out, bool readColors) {
-    if (!info || !out || (usage != DIB_RGB_COLORS && usage != DIB_PAL_COLORS)) return false;
-    DibFormat f;
-    DWORD headerSize = info->bmiHeader.biSize;
-    const auto* base = reinterpret_cast<const uint8_t*>(info);
-    size_t tableOffset = 0;
+namespace {
+
+// Where a DIB's colour table lies and how it is laid out, as its header describes it.
+struct ColorTableLayout {
+    size_t offset = 0;     // from the start of the BITMAPINFO
     size_t entries = 0;
-    bool triples = false;
+    bool triples = false;  // RGBTRIPLEs after a core header, RGBQUADs otherwise
+};
+
+// Reads a core or an info header (of any version up to the fifth) into f: size, orientation,
+// depth, compression and masks. False for what this GDI does not draw.
+bool ParseDibHeader(const BITMAPINFO* info, DibFormat* f, ColorTableLayout* table) {
+    const DWORD headerSize = info->bmiHeader.biSize;
+    const auto* base = reinterpret_cast<const uint8_t*>(info);
     if (headerSize == sizeof(BITMAPCOREHEADER)) {
         BITMAPCOREHEADER core;
         std::memcpy(&core, base, sizeof core);
-        f.width = core.bcWidth;
-        f.height = core.bcHeight;
-        f.bpp = core.bcBitCount;
-        if (!SupportedDepth(f.bpp) || f.bpp == 16 || f.bpp == 32) return false;
-        tableOffset = sizeof core;
-        entries = f.bpp <= 8 ? (size_t{1} << f.bpp) : 0;
-        triples = true;
+        f->width = core.bcWidth;
+        f->height = core.bcHeight;
+        f->bpp = core.bcBitCount;
+        if (!SupportedDepth(f->bpp) || f->bpp == 16 || f->bpp == 32) return false;
+        table->offset = sizeof core;
+        table->entries = f->bpp <= 8 ? (size_t{1} << f->bpp) : 0;
+        table->triples = true;
     } else if (headerSize >= sizeof(BITMAPINFOHEADER) && headerSize <= 124) {
         const BITMAPINFOHEADER& h = info->bmiHeader;
-        f.width = h.biWidth;
+        f->width = h.biWidth;
         if (h.biHeight == INT32_MIN) return false;
-        f.topDown = h.biHeight < 0;
-        f.height = f.topDown ? -h.biHeight : h.biHeight;
-        f.bpp = h.biBitCount;
-        f.compression = h.biCompression;
-        if (!SupportedDepth(f.bpp)) return false;
-        switch (f.compression) {
+        f->topDown = h.biHeight < 0;
+        f->height = f->topDown ? -h.biHeight : h.biHeight;
+        f->bpp = h.biBitCount;
+        f->compression = h.biCompression;
+        if (!SupportedDepth(f->bpp)) return false;
+        switch (f->compression) {
             case BI_RGB: break;
             case BI_BITFIELDS:
-                if (f.bpp != 16 && f.bpp != 32) return false;
-                f.bitfields = true;
-                std::memcpy(f.masks, base + sizeof(BITMAPINFOHEADER), sizeof f.masks);
-                for (DWORD m : f.masks) {
-                    if (!Contiguous(m) || (f.bpp == 16 && m > 0xFFFF)) return false;
+                if (f->bpp != 16 && f->bpp != 32) return false;
+                f->bitfields = true;
+                std::memcpy(f->masks, base + sizeof(BITMAPINFOHEADER), sizeof f->masks);
+                for (DWORD m : f->masks) {
+                    if (!Contiguous(m) || (f->bpp == 16 && m > 0xFFFF)) return false;
                 }
                 break;
             default: return false;
         }
-        tableOffset = headerSize;
-        if (headerSize == sizeof(BITMAPINFOHEADER) && f.bitfields) tableOffset += 3 * sizeof(DWORD);
-        entries = ColorTableEntries(h);
+        table->offset = headerSize;
+        if (headerSize == sizeof(BITMAPINFOHEADER) && f->bitfields) table->offset += 3 * sizeof(DWORD);
+        table->entries = ColorTableEntries(h);
     } else {
         return false;
     }
-    if (f.width <= 0 || f.height <= 0) return false;
+    return f->width > 0 && f->height > 0;
+}
+
+// The colour table as colours: RGBQUADs or RGBTRIPLEs as they are, DIB_PAL_COLORS entries
+// through the context's palette (the default palette without one; an index past its end is
+// black).
+void ReadColorTable(const uint8_t* table, const ColorTableLayout& layout, UINT usage, const DC* dc,
+                    std::vector<RGBQUAD>* colors) {
+    colors->resize(layout.entries);
+    if (usage == DIB_PAL_COLORS) {
+        const Palette* pal = (dc && dc->palette) ? dc->palette : static_cast<Palette*>(Stock(DEFAULT_PALETTE));
+        for (size_t i = 0; i < layout.entries; ++i) {
+            WORD index;
+            std::memcpy(&index, table + i * sizeof(WORD), sizeof index);
+            RGBQUAD q{0, 0, 0, 0};
+            if (pal && index < pal->entries.size()) {
+                const PALETTEENTRY& e = pal->entries[index];
+                q = RGBQUAD{e.peBlue, e.peGreen, e.peRed, 0};
+            }
+            (*colors)[i] = q;
+        }
+    } else if (layout.triples) {
+        for (size_t i = 0; i < layout.entries; ++i) {
+            const uint8_t* t = table + i * 3;
+            (*colors)[i] = RGBQUAD{t[0], t[1], t[2], 0};
+        }
+    } else {
+        std::memcpy(colors->data(), table, layout.entries * sizeof(RGBQUAD));
+    }
+}
+
+}  // namespace
+
+bool ParseDib(const BITMAPINFO* info, UINT usage, DC* dc, DibFormat* out, bool readColors) {
+    if (!info || !out || (usage != DIB_RGB_COLORS && usage != DIB_PAL_COLORS)) return false;
+    DibFormat f;
+    ColorTableLayout table;
+    if (!ParseDibHeader(info, &f, &table)) return false;
     if (!f.bitfields && (f.bpp == 16 || f.bpp == 32)) DefaultMasks(f.bpp, f.masks);
 
-    if (entries && !readColors) {
-        f.colors.assign(entries, RGBQUAD{0, 0, 0, 0});
-    } else if (entries) {
-        f.colors.resize(entries);
-        if (usage == DIB_PAL_COLORS) {
-            Palette* pal = (dc && dc->palette) ? dc->palette : static_cast<Palette*>(Stock(DEFAULT_PALETTE));
-            for (size_t i = 0; i < entries; ++i) {
-                WORD index;
-                std::memcpy(&index, base + tableOffset + i * sizeof(WORD), sizeof index);
-                RGBQUAD q{0, 0, 0, 0};
-                if (pal && index < pal->entries.size()) {
-                    const PALETTEENTRY& e = pal->entries[index];
-                    q = RGBQUAD{e.peBlue, e.peGreen, e.peRed, 0};
-                }
-                f.colors[i] = q;
-            }
-        } else if (triples) {
-            for (size_t i = 0; i < entries; ++i) {
-                const uint8_t* t = base + tableOffset + i * 3;
-                f.colors[i] = RGBQUAD{t[0], t[1], t[2], 0};
-            }
-        } else {
-            std::memcpy(f.colors.data(), base + tableOffset, entries * sizeof(RGBQUAD));
-        }
+    if (table.entries && !readColors) {
+        f.colors.assign(table.entries, RGBQUAD{0, 0, 0, 0});
+    } else if (table.entries) {
+        ReadColorTable(reinterpret_cast<const uint8_t*>(info) + table.offset, table, usage, dc, &f.colors);
     }
 
     if (!RowBytes(f.width, f.bpp, 4, &f.stride)) return false;

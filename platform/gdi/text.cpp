@@ -74,11 +74,10 @@ long long Width(const RealFont* font, const std::string& text) {
 // Draws one run with its cell's top-left corner at (x, top). `underlined` marks one
 // character (an ampersand prefix) to underline, -1 for none; `dx` overrides advances.
 void DrawRun(const Pixels& p, const RealFont* font, long long x, long long top, const std::string& text,
-             bool opaque, long long underlined, const INT* dx) {
+             bool opaque, long long underlined) {
     const DC& dc = *p.dc;
     long long width = 0;
-    for (size_t i = 0; i < text.size(); ++i)
-        width += dx ? dx[i] : Advance(font, static_cast<unsigned char>(text[i]));
+    for (size_t i = 0; i < text.size(); ++i) width += Advance(font, static_cast<unsigned char>(text[i]));
     if (opaque) FillArea(p, x, top, x + width, top + font->height, dc.bkColor);
     const uint32_t ink = p.view.fromRgb(RgbFromColorref(dc.textColor));
     const long long baseline = top + font->ascent;
@@ -96,7 +95,7 @@ void DrawRun(const Pixels& p, const RealFont* font, long long x, long long top, 
                 }
             }
         }
-        long long step = dx ? dx[i] : g->advance;
+        long long step = g->advance;
         if (static_cast<long long>(i) == underlined) {
             for (int t = 0; t < font->lineThickness; ++t) HLine(p, pen, pen + step, baseline + font->underlineOffset + t, ink);
         }
@@ -189,6 +188,47 @@ std::vector<std::string> BreakWords(const RealFont* font, const std::string& s, 
     return out;
 }
 
+// The text's lines: every line break ends one, except in a single line, which drops them.
+std::vector<std::string> SplitLines(const std::string& all, bool single) {
+    std::vector<std::string> lines;
+    std::string s;
+    for (size_t i = 0; i < all.size(); ++i) {
+        if (all[i] != '\r' && all[i] != '\n') {
+            s.push_back(all[i]);
+        } else if (!single) {
+            lines.push_back(s);
+            s.clear();
+            if (all[i] == '\r' && i + 1 < all.size() && all[i + 1] == '\n') ++i;
+        }
+    }
+    lines.push_back(s);
+    return lines;
+}
+
+// Expands tabs, breaks words to the rectangle's width and strips ampersand prefixes, as the
+// format asks, and measures each line that results.
+std::vector<Line> LayOutLines(const RealFont* f, const std::vector<std::string>& rawLines, UINT format,
+                              long long rectWidth) {
+    const bool single = (format & DT_SINGLELINE) != 0;
+    std::vector<Line> lines;
+    for (std::string raw : rawLines) {
+        if (format & DT_EXPANDTABS) raw = ExpandTabs(f, raw);
+        std::vector<std::string> pieces{raw};
+        if ((format & DT_WORDBREAK) && !single) pieces = BreakWords(f, raw, rectWidth);
+        for (const std::string& piece : pieces) {
+            Line line;
+            if (format & DT_NOPREFIX) {
+                line.text = piece;
+            } else {
+                line = StripPrefixes(piece);
+            }
+            line.width = Width(f, line.text);
+            lines.push_back(std::move(line));
+        }
+    }
+    return lines;
+}
+
 }  // namespace
 
 HFONT CreateFontIndirect(const LOGFONTA* logFont) {
@@ -207,54 +247,16 @@ int DrawText(HDC handle, LPCSTR text, int length, LPRECT rect, UINT format) {
     if (!dc || !dc->bitmap || !rect || !TextArgs(text, length, &n)) return 0;
     const RealFont* f = Realize(dc->font);
     if (!f) return 0;
-    const std::string all(text ? text : "", static_cast<size_t>(n));
     const bool single = (format & DT_SINGLELINE) != 0;
-
-    std::vector<std::string> rawLines;
-    if (single) {
-        std::string s;
-        for (char ch : all) {
-            if (ch != '\r' && ch != '\n') s.push_back(ch);
-        }
-        rawLines.push_back(s);
-    } else {
-        std::string s;
-        for (size_t i = 0; i < all.size(); ++i) {
-            if (all[i] == '\r' || all[i] == '\n') {
-                rawLines.push_back(s);
-                s.clear();
-                if (all[i] == '\r' && i + 1 < all.size() && all[i + 1] == '\n') ++i;
-            } else {
-                s.push_back(all[i]);
-            }
-        }
-        rawLines.push_back(s);
-    }
-
     const long long rectWidth = static_cast<long long>(rect->right) - rect->left;
-    std::vector<Line> lines;
-    for (std::string raw : rawLines) {
-        if (format & DT_EXPANDTABS) raw = ExpandTabs(f, raw);
-        std::vector<std::string> pieces{raw};
-        if ((format & DT_WORDBREAK) && !single) pieces = BreakWords(f, raw, rectWidth);
-        for (const std::string& piece : pieces) {
-            Line line;
-            if (format & DT_NOPREFIX) {
-                line.text = piece;
-            } else {
-                line = StripPrefixes(piece);
-            }
-            line.width = Width(f, line.text);
-            lines.push_back(std::move(line));
-        }
-    }
+    const std::vector<Line> lines =
+        LayOutLines(f, SplitLines(std::string(text ? text : "", static_cast<size_t>(n)), single), format, rectWidth);
 
     const long long lineHeight = f->height;
     const long long total = lineHeight * static_cast<long long>(lines.size());
-    long long widest = 0;
-    for (const Line& l : lines) widest = std::max(widest, l.width);
-
     if (format & DT_CALCRECT) {
+        long long widest = 0;
+        for (const Line& l : lines) widest = std::max(widest, l.width);
         rect->right = static_cast<LONG>(std::min<long long>(rect->left + widest, INT_MAX));
         rect->bottom = static_cast<LONG>(std::min<long long>(rect->top + total, INT_MAX));
         return static_cast<int>(std::min<long long>(total, INT_MAX));
@@ -275,8 +277,7 @@ int DrawText(HDC handle, LPCSTR text, int length, LPRECT rect, UINT format) {
         } else if (format & DT_RIGHT) {
             x = rect->right - l.width;
         }
-        DrawRun(p, f, x, y + lineHeight * static_cast<long long>(i), l.text, dc->bkMode == OPAQUE, l.prefix,
-                nullptr);
+        DrawRun(p, f, x, y + lineHeight * static_cast<long long>(i), l.text, dc->bkMode == OPAQUE, l.prefix);
     }
     long long result = (single && (format & (DT_VCENTER | DT_BOTTOM))) ? (y + total - rect->top) : total;
     return static_cast<int>(std::max<long long>(std::min<long long>(result, INT_MAX), 0));
