@@ -51,21 +51,32 @@ public:
     }
 };
 
-// Constructed in this order when the module loads, destroyed in reverse when it unloads.
-CGlyphwellApp theApp;
-CGlyphwellCtrlFactory theCtrlFactory;
-CGlyphwellPropPageFactory thePageFactory;
+// The application and the two factories, constructed in this order on the module's first use
+// (an entry point called, a control or page made) and destroyed in reverse when it unloads: a
+// program that links the module but never uses it, like the command line making a symbol, does
+// not declare its resources and factories before main.
+struct Module {
+    CGlyphwellApp app;
+    CGlyphwellCtrlFactory ctrlFactory;
+    CGlyphwellPropPageFactory pageFactory;
+};
+
+Module& TheModule() {
+    static Module module;
+    return module;
+}
 
 std::mutex g_typeLibLock;
 ITypeLib* g_typeLib = nullptr;
 
 }  // namespace
 
-void GlyphwellModuleEnsureLoaded() {}
+void GlyphwellModuleEnsureLoaded() { TheModule(); }
 
-HINSTANCE GlyphwellModuleInstance() { return theApp.m_hInstance; }
+HINSTANCE GlyphwellModuleInstance() { return TheModule().app.m_hInstance; }
 
 HRESULT GlyphwellModuleTypeLib(LCID, ITypeLib** lib) {
+    GlyphwellModuleEnsureLoaded();
     if (!lib) return E_POINTER;
     std::lock_guard<std::mutex> guard(g_typeLibLock);
     if (!g_typeLib) {
@@ -84,6 +95,7 @@ HRESULT GlyphwellModuleTypeLib(LCID, ITypeLib** lib) {
 }
 
 extern "C" HRESULT STDAPICALLTYPE DllRegisterServer() {
+    GlyphwellModuleEnsureLoaded();
     AFX_MANAGE_STATE(AfxGetStaticModuleState());
     if (!AfxOleRegisterTypeLib(AfxGetInstanceHandle(), LIBID_GLYPHWELLLib)) return SELFREG_E_TYPELIB;
     if (!COleObjectFactory::UpdateRegistryAll(TRUE)) return SELFREG_E_CLASS;
@@ -91,6 +103,7 @@ extern "C" HRESULT STDAPICALLTYPE DllRegisterServer() {
 }
 
 extern "C" HRESULT STDAPICALLTYPE DllUnregisterServer() {
+    GlyphwellModuleEnsureLoaded();
     AFX_MANAGE_STATE(AfxGetStaticModuleState());
     if (!AfxOleUnregisterTypeLib(LIBID_GLYPHWELLLib, kGlyphwellTypeLibMajor, kGlyphwellTypeLibMinor,
                                  kGlyphwellTypeLibLcid))
@@ -100,11 +113,13 @@ extern "C" HRESULT STDAPICALLTYPE DllUnregisterServer() {
 }
 
 extern "C" HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID clsid, REFIID iid, void** object) {
+    GlyphwellModuleEnsureLoaded();
     AFX_MANAGE_STATE(AfxGetStaticModuleState());
     return AfxDllGetClassObject(clsid, iid, object);
 }
 
 extern "C" HRESULT STDAPICALLTYPE DllCanUnloadNow() {
+    GlyphwellModuleEnsureLoaded();
     AFX_MANAGE_STATE(AfxGetStaticModuleState());
     return AfxDllCanUnloadNow();
 }

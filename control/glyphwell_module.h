@@ -18,8 +18,9 @@ GLYPHWELL_EXPORT HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID clsid, REFIID
 GLYPHWELL_EXPORT HRESULT STDAPICALLTYPE DllCanUnloadNow();
 }
 
-// Makes sure the module's objects (application, factories, resources) are part of the program;
-// the control and page constructors call it.
+// Makes the module's objects (application, factories, resources) on first use, once; the entry
+// points and the control and page constructors call it, and so does anything else that needs
+// them before either (the command line's control host finding a class).
 void GlyphwellModuleEnsureLoaded();
 // The module's instance handle (its resources are declared under it).
 HINSTANCE GlyphwellModuleInstance();

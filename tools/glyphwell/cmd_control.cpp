@@ -46,6 +46,7 @@ int Failure(const std::string& message) {
 // The control's class from its ProgID: the registry when the module is registered, else the
 // module's own class objects.
 CLSID ControlClass() {
+    GlyphwellModuleEnsureLoaded();  // its class objects are made on first use
     CLSID clsid = CLSID_Glyphwell;
 #ifndef _WIN32
     standin::RegistryUseFile(standin::RegistryDefaultPath());
