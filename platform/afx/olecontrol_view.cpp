@@ -129,8 +129,9 @@ bool IsMetafile(HDC dc) {
 // draw in those pixels until the scope ends.
 class DevicePixels {
 public:
-    DevicePixels(HDC dc, const RECTL& bounds) : m_dc(dc) {
+    DevicePixels(HDC dc, const RECTL& bounds) {
 #ifdef _WIN32
+        m_dc = dc;
         POINT corners[2] = {{bounds.left, bounds.top}, {bounds.right, bounds.bottom}};
         LPtoDP(dc, corners, 2);
         m_saved = SaveDC(dc);
@@ -140,6 +141,7 @@ public:
         m_rect = {std::min(corners[0].x, corners[1].x), std::min(corners[0].y, corners[1].y),
                   std::max(corners[0].x, corners[1].x), std::max(corners[0].y, corners[1].y)};
 #else
+        (void)dc;
         m_rect = {std::min(bounds.left, bounds.right), std::min(bounds.top, bounds.bottom),
                   std::max(bounds.left, bounds.right), std::max(bounds.top, bounds.bottom)};
 #endif
@@ -154,8 +156,10 @@ public:
     const RECTL& Rect() const { return m_rect; }
 
 private:
-    HDC m_dc;
+#ifdef _WIN32
+    HDC m_dc = nullptr;
     int m_saved = 0;
+#endif
     RECTL m_rect{0, 0, 0, 0};
 };
 
