@@ -3,6 +3,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -15,6 +16,7 @@
 #endif
 
 #include "encoder/format_info.h"
+#include "encoder/placement.h"
 #include "encoder/trace.h"
 
 namespace {
@@ -541,6 +543,8 @@ void ReadCells(const int32_t* cells, int count, uint64_t* data, uint64_t* dark) 
     *dark = isDark;
 }
 
+void TransposePlanes(Planes* p);
+
 // Fills the planes of a matrix of valid size: columns from the cells, rows by transposition.
 void ReadPlanes(const SymbolMatrix* m, Planes* p) {
     p->width = m->width;
@@ -554,6 +558,11 @@ void ReadPlanes(const SymbolMatrix* m, Planes* p) {
             ReadCells(column + 64 * c, count, &p->dataCols[x * kMaxWords + c], &p->darkCols[x * kMaxWords + c]);
         }
     }
+    TransposePlanes(p);
+}
+
+// Fills the row planes from the column planes.
+void TransposePlanes(Planes* p) {
     if (p->width <= 32 && p->height <= 32) {
         // Both planes in one block (versions 1 to 3): column x's colours in the low half of word
         // x and its data cells in the high half, so rows y and 32 + y come out as the two planes.
@@ -571,9 +580,16 @@ void ReadPlanes(const SymbolMatrix* m, Planes* p) {
     Transpose(p->dataCols, p->width, p->height, p->dataRows);
 }
 
+void PackLines(Planes* p);
+
 // Fills the planes of a matrix of valid size, and their packed lines where they fit one word.
 void ReadMatrix(const SymbolMatrix* m, Planes* p) {
     ReadPlanes(m, p);
+    PackLines(p);
+}
+
+// Copies the lines of planes that fit one word into the packed lines.
+void PackLines(Planes* p) {
     p->packed = p->colWords == 1 && p->rowWords == 1;
     if (!p->packed) return;
     p->packedDarkCols[0] = p->packedDataCols[0] = p->packedDarkRows[0] = p->packedDataRows[0] = 0;
@@ -676,9 +692,148 @@ int LevelBits(int level) {
     }
 }
 
+// ---- the road of a version whose layout is kept -------------------------------------------
+// Such a version's function modules and data cells are the same in every symbol, so they are
+// read into planes once, with the cells its codeword bits go to; a symbol's bits are then laid
+// into a byte per module and packed into the colour plane without reading a cell, and the cells
+// are written once, at the end, from the layout and the masked planes.
+
+// A version's layout: its dark modules and its data cells, 64 modules of a column to a word
+// (column x, word c at [x * Words(side) + c]), and its data cells in placement order as indices
+// x * side + y.
+struct LayoutPlanes {
+    uint64_t* dark = nullptr;
+    uint64_t* data = nullptr;
+    uint16_t* order = nullptr;
+    int32_t orderCount = 0;
+};
+LayoutPlanes layoutPlanes[QRCODE_LAYOUT_VERSIONS + 1];
+std::once_flag layoutPlanesMade[QRCODE_LAYOUT_VERSIONS + 1];
+
+// On an allocation failure the version simply takes the cell-by-cell road.
+void MakeLayoutPlanes(int version, const int32_t* layout, const uint16_t* order, int32_t orderCount) {
+    const int side = 17 + 4 * version;
+    const int words = Words(side);
+    uint64_t* planes = static_cast<uint64_t*>(std::malloc(sizeof(uint64_t) * 2 * side * words));
+    uint16_t* at = static_cast<uint16_t*>(std::malloc(sizeof(uint16_t) * (orderCount > 0 ? orderCount : 1)));
+    if (!planes || !at) {
+        std::free(planes);
+        std::free(at);
+        return;
+    }
+    uint64_t* data = planes + side * words;
+    for (int x = 0; x < side; ++x) {
+        for (int c = 0; c < words; ++c) {
+            const int count = side - 64 * c < 64 ? side - 64 * c : 64;
+            ReadCells(layout + x * side + 64 * c, count, &data[x * words + c], &planes[x * words + c]);
+        }
+    }
+    for (int32_t i = 0; i < orderCount; ++i) {
+        const int x = order[i] / kSymbolMatrixCapacity;
+        at[i] = static_cast<uint16_t>(x * side + order[i] - x * kSymbolMatrixCapacity);
+    }
+    layoutPlanes[version].dark = planes;
+    layoutPlanes[version].data = data;
+    layoutPlanes[version].order = at;
+    layoutPlanes[version].orderCount = orderCount;
+}
+
+// The largest version's cells, one byte each, and room for PackBytes to read a whole 64 bytes
+// past the last line's start.
+constexpr int kPlacedBytes = (17 + 4 * QRCODE_LAYOUT_VERSIONS) * (17 + 4 * QRCODE_LAYOUT_VERSIONS) + 64;
+
+// Bit i set for each of the first n (at most 64) bytes that is 1 (bytes are 0 or 1); may read
+// up to 64 bytes.
+uint64_t PackBytes(const uint8_t* bytes, int n) {
+    uint64_t word = 0;
+#if defined(__SSE2__)
+    for (int i = 0; i < 64; i += 16) {
+        // Bit 0 of each byte moved to its top bit, where the byte mask reads it.
+        const __m128i v = _mm_slli_epi64(_mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i)), 7);
+        word |= static_cast<uint64_t>(static_cast<uint32_t>(_mm_movemask_epi8(v))) << i;
+    }
+#else
+    for (int i = 0; i < 64; ++i) word |= static_cast<uint64_t>(bytes[i] & 1) << i;
+#endif
+    return n < 64 ? word & ((uint64_t{1} << n) - 1) : word;
+}
+
 }  // namespace
 
-bool QRCodeMaskInverts(int k, int i, int j) { return Inverts(k, i, j); }
+int QRCodePlaceAndMask(SymbolMatrix* m, int version, const int32_t* codewords, int count, int level, int k,
+                       int32_t (*scores)[4]) {
+    if (version < 1 || version > QRCODE_LAYOUT_VERSIONS || !codewords || count <= 0 || k > 7) return -1;
+    const int32_t* layout = QRCodeVersionLayout(version);
+    if (!layout) return -1;
+    int32_t orderCount = 0;
+    const uint16_t* order = QRCodePlacementOrder(version, &orderCount);
+    if (!order) return -1;
+    std::call_once(layoutPlanesMade[version], MakeLayoutPlanes, version, layout, order, orderCount);
+    const LayoutPlanes& lp = layoutPlanes[version];
+    if (!lp.dark) return -1;
+
+    const int side = 17 + 4 * version;
+    const int words = Words(side);
+    Planes p;
+    p.width = p.height = side;
+    p.colWords = p.rowWords = words;
+    for (int x = 0; x < side; ++x) {
+        for (int c = 0; c < words; ++c) {
+            p.darkCols[x * kMaxWords + c] = lp.dark[x * words + c];
+            p.dataCols[x * kMaxWords + c] = lp.data[x * words + c];
+        }
+    }
+    // The codewords' bits, most significant bit of each first, as one byte per cell of the
+    // version's columns (stride side), every other byte 0; then 64 bytes to a word, over the
+    // layout's dark modules. Data cells past the last bit (the remainder) stay light, as the
+    // layout has them.
+    alignas(16) uint8_t placed[kPlacedBytes];
+    std::memset(placed, 0, static_cast<size_t>(side) * side + 64);
+    const int32_t bits = count * 8 < lp.orderCount ? count * 8 : lp.orderCount;
+    const uint16_t* at = lp.order;
+    int32_t i = 0;
+    for (; i + 8 <= bits; i += 8, at += 8) {
+        const int32_t c = codewords[i >> 3];
+        placed[at[0]] = static_cast<uint8_t>((c >> 7) & 1);
+        placed[at[1]] = static_cast<uint8_t>((c >> 6) & 1);
+        placed[at[2]] = static_cast<uint8_t>((c >> 5) & 1);
+        placed[at[3]] = static_cast<uint8_t>((c >> 4) & 1);
+        placed[at[4]] = static_cast<uint8_t>((c >> 3) & 1);
+        placed[at[5]] = static_cast<uint8_t>((c >> 2) & 1);
+        placed[at[6]] = static_cast<uint8_t>((c >> 1) & 1);
+        placed[at[7]] = static_cast<uint8_t>(c & 1);
+    }
+    for (; i < bits; ++i)
+        placed[lp.order[i]] = static_cast<uint8_t>((codewords[i >> 3] >> (7 - (i & 7))) & 1);
+    for (int x = 0; x < side; ++x) {
+        for (int c = 0; c < words; ++c) {
+            const int n = side - 64 * c < 64 ? side - 64 * c : 64;
+            p.darkCols[x * kMaxWords + c] |= PackBytes(placed + x * side + 64 * c, n);
+        }
+    }
+    TransposePlanes(&p);
+    if (k < 0) {
+        PackLines(&p);
+        int32_t all[8][4];
+        k = ScoreFromPlanes(p, all);
+        if (scores)
+            for (int j = 0; j < 8; ++j)
+                for (int r = 0; r < 4; ++r) scores[j][r] = all[j][r];
+    }
+
+    m->version = version;
+    m->width = m->height = side;
+    for (int x = 0; x < side; ++x) {
+        int32_t* column = m->cells + x * kSymbolMatrixCapacity;
+        std::memcpy(column, layout + x * side, sizeof(int32_t) * side);
+    }
+    FinishFromPlanes(m, p, level, k);
+    return k;
+}
+
+bool QRCodeMaskInverts(int k, int i, int j) {
+    return Inverts(k, i, j);
+}
 
 int32_t* QRCodeApplyMask(const SymbolMatrix* m, int k) {
     const int W = m->width;

@@ -48,3 +48,15 @@ int QRCodeScoreAndFinish(SymbolMatrix* m, int level, int32_t (*scores)[4]);
 // (any other level to 00), writes the version information, and applies the mask to the data
 // cells. Afterwards no cell holds CELL_EMPTY.
 void QRCodeMaskSymbol(SymbolMatrix* m, int level);
+
+// Versions a kept layout can serve (see QRCodeVersionLayout).
+constexpr int QRCODE_LAYOUT_VERSIONS = 40;
+
+// Lays out, places `count` codewords, masks and finishes a symbol of `version` in one go once
+// the version's layout is kept: the same cells as QRCodeInitMatrix, QRCodePlaceCodewords and
+// then QRCodeFinishWithMask with mask k (0..7), or with k -1 QRCodeScoreAndFinish (the eight
+// masks' scores to scores[0..7] when it is not null). Returns the mask applied, or -1 with *m
+// untouched while the version's layout is not kept (or a table could not be made): the caller
+// then takes those steps itself.
+int QRCodePlaceAndMask(SymbolMatrix* m, int version, const int32_t* codewords, int count, int level, int k,
+                       int32_t (*scores)[4]);

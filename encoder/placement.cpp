@@ -75,22 +75,30 @@ void BuildOrder(int version, const int32_t* layout) {
     orders[version].cells = cells;
 }
 
+// The order of a version whose layout is kept, else null.
+const VersionOrder* KeptOrder(int version) {
+    if (version < 1 || version > QRCODE_VERSION_COUNT) return nullptr;
+    const int32_t* layout = QRCodeVersionLayout(version);
+    if (!layout) return nullptr;
+    std::call_once(built[version], BuildOrder, version, layout);
+    const VersionOrder& o = orders[version];
+    return o.cells ? &o : nullptr;
+}
+
 // The order of m's version when the version's layout is kept and m is laid out exactly so,
 // else null.
 const VersionOrder* OrderFor(const SymbolMatrix* m) {
     const int version = m->version;
-    const int32_t* layout = QRCodeVersionLayout(version);
-    if (!layout) return nullptr;
+    const VersionOrder* o = KeptOrder(version);
+    if (!o) return nullptr;
     const int side = QRCodeModulesPerSide(version);
     if (m->width != side || m->height != side) return nullptr;
-    std::call_once(built[version], BuildOrder, version, layout);
-    const VersionOrder& o = orders[version];
-    if (!o.cells) return nullptr;
+    const int32_t* layout = QRCodeVersionLayout(version);
     for (int x = 0; x < side; ++x) {
         if (std::memcmp(layout + x * side, m->cells + x * kSymbolMatrixCapacity, sizeof(int32_t) * side) != 0)
             return nullptr;
     }
-    return &o;
+    return o;
 }
 
 // Writes `bits` bits (at most o.count) into the listed cells, a codeword at a time.
@@ -136,4 +144,10 @@ void QRCodePlaceCodewords(SymbolMatrix* m, const int32_t* codewords, int count) 
         m->cells[x * kSymbolMatrixCapacity + y] = CellFor(codewords, next);
         return ++next < bits;
     });
+}
+
+const uint16_t* QRCodePlacementOrder(int version, int32_t* count) {
+    const VersionOrder* o = KeptOrder(version);
+    *count = o ? o->count : 0;
+    return o ? o->cells : nullptr;
 }

@@ -13,3 +13,9 @@
 // placement stops when its cursors run off the left edge, so it never writes outside the
 // symbol. The pipeline passes the count left by QRCodeCreateCodewords.
 void QRCodePlaceCodewords(SymbolMatrix* m, const int32_t* codewords, int count);
+
+// The cells a version's codeword bits go to, in placement order, as indices
+// x * kSymbolMatrixCapacity + y; *count receives how many. Null (and *count 0) until the
+// version's layout is kept (see QRCodeVersionLayout); from then on made once and only read,
+// from any thread.
+const uint16_t* QRCodePlacementOrder(int version, int32_t* count);

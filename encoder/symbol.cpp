@@ -297,6 +297,17 @@ bool QRCodeBuildSymbolInto(QRCodeBuild* b, QRCodeWork* w, SymbolMatrix* m) {
         b->error.kind = QRCODE_ERROR_NO_MEMORY;
         return false;
     }
+    // From a version's second symbol on its layout is kept, and the symbol is made from it in
+    // one go.
+    int32_t scores[8][4];
+    const int chosen = QRCodePlaceAndMask(m, version, w->codewords, count, r.level, r.mask >= 0 ? r.mask : -1,
+                                          b->traced && r.mask < 0 ? scores : nullptr);
+    if (chosen >= 0) {
+        b->mask = chosen;
+        for (int32_t k = 0; b->traced && r.mask < 0 && k < 8; ++k)
+            QRCodeTrace("%d %d %d %d\t\n", scores[k][0], scores[k][1], scores[k][2], scores[k][3]);
+        return true;
+    }
     const int32_t side = QRCodeModulesPerSide(version);
     QRCodeInitMatrix(m, side, side, version);
     QRCodePlaceCodewords(m, w->codewords, count);
@@ -305,7 +316,6 @@ bool QRCodeBuildSymbolInto(QRCodeBuild* b, QRCodeWork* w, SymbolMatrix* m) {
         QRCodeFinishWithMask(m, r.level, b->mask);
         return true;
     }
-    int32_t scores[8][4];
     b->mask = QRCodeScoreAndFinish(m, r.level, b->traced ? scores : nullptr);
     for (int32_t k = 0; b->traced && k < 8; ++k)
         QRCodeTrace("%d %d %d %d\t\n", scores[k][0], scores[k][1], scores[k][2], scores[k][3]);

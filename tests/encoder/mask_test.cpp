@@ -379,4 +379,46 @@ TEST(MaskSymbol, WritesFormatForLevelAndMaskAndLeavesNoEmptyCell) {
     }
 }
 
+// Once a version's layout is kept, a symbol is made in one go from it; every version, level and
+// mask choice (chosen or given, all codewords or fewer) must give the cells and scores of the
+// step-by-step road.
+TEST(MaskSymbol, OneGoFromAKeptLayoutMakesTheCellsOfLayoutPlacementAndMask) {
+    auto slow = std::make_unique<SymbolMatrix>();
+    auto fast = std::make_unique<SymbolMatrix>();
+    std::mt19937 rng(2953);
+    for (int version = 1; version <= QRCODE_VERSION_COUNT; ++version) {
+        const int side = 17 + 4 * version;
+        for (int pass = 0; pass < 2; ++pass)
+            QRCodeInitMatrix(slow.get(), side, side, version);  // kept from now on
+        for (int k : {-1, version % 8}) {
+            std::vector<int32_t> codewords(QRCodeTotalCodewords(version));
+            for (int32_t& c : codewords) c = static_cast<int32_t>(rng() & 0xFF);
+            const int count =
+                k < 0 ? static_cast<int>(codewords.size()) : static_cast<int>(codewords.size()) / 2;
+            const int level = (version + k) & 3;
+            QRCodeInitMatrix(slow.get(), side, side, version);
+            QRCodePlaceCodewords(slow.get(), codewords.data(), count);
+            int32_t slowScores[8][4] = {}, fastScores[8][4] = {};
+            int slowMask = k;
+            if (k < 0)
+                slowMask = QRCodeScoreAndFinish(slow.get(), level, slowScores);
+            else
+                QRCodeFinishWithMask(slow.get(), level, k);
+            std::memset(fast->cells, 0x5A, sizeof(fast->cells));
+            const int fastMask =
+                QRCodePlaceAndMask(fast.get(), version, codewords.data(), count, level, k, fastScores);
+            ASSERT_EQ(fastMask, slowMask) << "version " << version << ", mask " << k;
+            EXPECT_EQ(std::memcmp(slowScores, fastScores, sizeof(slowScores)), 0) << "version " << version;
+            ASSERT_EQ(fast->width, side);
+            ASSERT_EQ(fast->height, side);
+            int differing = 0;
+            for (int x = 0; x < side; ++x)
+                for (int y = 0; y < side; ++y)
+                    differing += QRCodeGetCell(slow.get(), x, y) != QRCodeGetCell(fast.get(), x, y);
+            EXPECT_EQ(differing, 0) << "version " << version << ", mask " << k << ", " << count
+                                    << " codewords";
+        }
+    }
+}
+
 }  // namespace
