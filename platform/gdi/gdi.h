@@ -65,11 +65,7 @@ HBITMAP CreateDIBitmap(HDC dc, const BITMAPINFOHEADER* header, DWORD init, const
 int GetDIBits(HDC dc, HBITMAP bitmap, UINT start, UINT lines, LPVOID bits, BITMAPINFO* info,
               UINT usage);
 
-// ---- Pixels, fills and transfers ---------------------------------------------------------
-// SetPixel returns the colour actually set, CLR_INVALID when (x, y) is outside the bitmap or
-// the clip region; GetPixel likewise.
-COLORREF SetPixel(HDC dc, int x, int y, COLORREF color);
-COLORREF GetPixel(HDC dc, int x, int y);
+// ---- Fills and transfers -----------------------------------------------------------------
 // Fills left..right-1, top..bottom-1. The brush may also be a system colour index + 1.
 int FillRect(HDC dc, const RECT* rect, HBRUSH brush);
 BOOL PatBlt(HDC dc, int x, int y, int width, int height, DWORD rop);

@@ -1,5 +1,5 @@
-// Painting single pixels and areas with solid colours: SetPixel, GetPixel and FillRect, all
-// confined to the bitmap and the clip region.
+// Painting areas with solid colours (FillRect), confined to the bitmap and the clip region, and
+// the brush colour the raster operations fill with.
 #include "platform/gdi/gdi_internal.h"
 
 #include <algorithm>
@@ -19,13 +19,6 @@ uint32_t BrushWork(const DC& dc, const PixelView& view) {
 
 namespace {
 
-bool Inside(const std::vector<RECT>& visible, int x, int y) {
-    for (const RECT& r : visible) {
-        if (x >= r.left && x < r.right && y >= r.top && y < r.bottom) return true;
-    }
-    return false;
-}
-
 void FillVisible(const DC& dc, const RECT& area, uint32_t work) {
     PixelView view = ViewOf(*dc.bitmap);
     for (const RECT& v : VisibleRects(dc)) {
@@ -38,31 +31,6 @@ void FillVisible(const DC& dc, const RECT& area, uint32_t work) {
 }
 
 }  // namespace
-
-COLORREF SetPixel(HDC handle, int x, int y, COLORREF color) {
-    Guard guard(Lock());
-    DC* dc = FindDC(handle);
-    if (!dc || !dc->bitmap) return CLR_INVALID;
-    if (dc->hasClip ? !Inside(VisibleRects(*dc), x, y)
-                    : (x < 0 || y < 0 || x >= dc->bitmap->width || y >= dc->bitmap->height)) {
-        return CLR_INVALID;
-    }
-    PixelView view = ViewOf(*dc->bitmap);
-    uint32_t work = view.fromRgb(RgbFromColorref(color));
-    view.setWork(x, y, work);
-    return ColorrefFromRgb(view.rgb(x, y));
-}
-
-COLORREF GetPixel(HDC handle, int x, int y) {
-    Guard guard(Lock());
-    DC* dc = FindDC(handle);
-    if (!dc || !dc->bitmap) return CLR_INVALID;
-    if (dc->hasClip ? !Inside(VisibleRects(*dc), x, y)
-                    : (x < 0 || y < 0 || x >= dc->bitmap->width || y >= dc->bitmap->height)) {
-        return CLR_INVALID;
-    }
-    return ColorrefFromRgb(ViewOf(*dc->bitmap).rgb(x, y));
-}
 
 int FillRect(HDC handle, const RECT* rect, HBRUSH brush) {
     Guard guard(Lock());

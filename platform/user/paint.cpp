@@ -1,4 +1,4 @@
-// Painting: the update region (InvalidateRect, ValidateRect, GetUpdateRect), WM_PAINT through
+// Painting: the update region (InvalidateRect), WM_PAINT through
 // UpdateWindow, BeginPaint/EndPaint with background erasing, the default window procedure, and
 // device contexts on the screen and on windows.
 #include <algorithm>
@@ -55,23 +55,6 @@ bool HasUpdate(const Window& window) {
     return GetRgnBox(window.update, &box) > NULLREGION;
 }
 
-// Sends WM_ERASEBKGND over the update region when an invalidation asked for it; true when the
-// window procedure erased.
-bool Erase(HWND handle) {
-    HDC dc;
-    {
-        Guard guard(Lock());
-        Window* w = Find(handle);
-        if (!w || !w->erase) return true;
-        w->erase = false;
-        dc = ContextOn(*w, w->update);
-    }
-    if (!dc) return false;
-    const bool erased = SendMessageA(handle, WM_ERASEBKGND, reinterpret_cast<WPARAM>(dc), 0) != 0;
-    gdi::FreeDisplayContext(dc);
-    return erased;
-}
-
 void PaintTree(HWND handle) {
     std::vector<HWND> children;
     bool paint;
@@ -87,6 +70,22 @@ void PaintTree(HWND handle) {
 }
 
 }  // namespace
+
+bool Erase(HWND handle) {
+    HDC dc;
+    {
+        Guard guard(Lock());
+        Window* w = Find(handle);
+        if (!w || !w->erase) return true;
+        w->erase = false;
+        dc = ContextOn(*w, w->update);
+    }
+    if (!dc) return false;
+    const bool erased = SendMessageA(handle, WM_ERASEBKGND, reinterpret_cast<WPARAM>(dc), 0) != 0;
+    gdi::FreeDisplayContext(dc);
+    return erased;
+}
+
 }  // namespace user
 }  // namespace gw
 
@@ -102,41 +101,6 @@ BOOL InvalidateRect(HWND handle, const RECT* rect, BOOL erase) {
     if (!w) return FALSE;
     AddUpdate(*w, rect, erase != FALSE);
     return TRUE;
-}
-
-BOOL ValidateRect(HWND handle, const RECT* rect) {
-    Guard guard(Lock());
-    Window* w = Find(handle);
-    if (!w) return FALSE;
-    if (!rect) {
-        SetRectRgn(w->update, 0, 0, 0, 0);
-    } else {
-        HRGN r = CreateRectRgnIndirect(rect);
-        CombineRgn(w->update, w->update, r, RGN_DIFF);
-        DeleteObject(r);
-    }
-    if (!HasUpdate(*w)) w->erase = false;
-    return TRUE;
-}
-
-BOOL GetUpdateRect(HWND handle, LPRECT rect, BOOL erase) {
-    {
-        Guard guard(Lock());
-        Window* w = Find(handle);
-        if (!w) return FALSE;
-        if (!HasUpdate(*w)) {
-            if (rect) *rect = {0, 0, 0, 0};
-            return FALSE;
-        }
-    }
-    if (erase) Erase(handle);
-    Guard guard(Lock());
-    Window* w = Find(handle);
-    if (!w) return FALSE;
-    RECT box{0, 0, 0, 0};
-    GetRgnBox(w->update, &box);
-    if (rect) *rect = box;
-    return HasUpdate(*w) ? TRUE : FALSE;
 }
 
 BOOL UpdateWindow(HWND handle) {

@@ -119,8 +119,6 @@ HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD s
 // (ERROR_ACCESS_DENIED).
 BOOL DestroyWindow(HWND window);
 BOOL IsWindow(HWND window);
-// The parent of a child window; null for a top-level window.
-HWND GetParent(HWND window);
 // The previous visibility. Showing a hidden window makes its client area invalid.
 BOOL ShowWindow(HWND window, int command);
 // TRUE when the window and all its ancestors have WS_VISIBLE.
@@ -134,15 +132,9 @@ BOOL MoveWindow(HWND window, int x, int y, int width, int height, BOOL repaint);
 BOOL GetClientRect(HWND window, LPRECT rect);
 // In screen coordinates.
 BOOL GetWindowRect(HWND window, LPRECT rect);
-// Converts points from one window's client coordinates to another's (null: the screen).
-// Returns the horizontal offset in the low word and the vertical in the high word; 0 and
-// ERROR_INVALID_WINDOW_HANDLE for a bad handle.
-int MapWindowPoints(HWND from, HWND to, LPPOINT points, UINT count);
 // The window region limits where the window is visible and can paint. The system owns the
-// region from then on (the caller must not use it again); null removes it. GetWindowRgn copies
-// it into `region` and returns its type, ERROR when the window has none.
+// region from then on (the caller must not use it again); null removes it.
 int SetWindowRgn(HWND window, HRGN region, BOOL redraw);
-int GetWindowRgn(HWND window, HRGN region);
 
 // GWLP_USERDATA is the window's own value; GWL_STYLE can be read. Others: ERROR_INVALID_INDEX.
 LONG_PTR SetWindowLongPtrA(HWND window, int index, LONG_PTR value);
@@ -159,9 +151,6 @@ LRESULT DefWindowProcA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 // Adds `rect` (the client area when null) to the update region; erase asks BeginPaint to erase.
 // A window that is not visible has nothing to update. A null window invalidates all windows.
 BOOL InvalidateRect(HWND window, const RECT* rect, BOOL erase);
-BOOL ValidateRect(HWND window, const RECT* rect);
-// The bounding box of the update region; FALSE (and an empty rectangle) when it is empty.
-BOOL GetUpdateRect(HWND window, LPRECT rect, BOOL erase);
 // Sends WM_PAINT when the update region is not empty.
 BOOL UpdateWindow(HWND window);
 // A context on the window clipped to its update region (and window region), with rcPaint the

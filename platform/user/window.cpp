@@ -252,12 +252,6 @@ BOOL IsWindow(HWND handle) {
     return Find(handle) ? TRUE : FALSE;
 }
 
-HWND GetParent(HWND handle) {
-    Guard guard(Lock());
-    Window* w = Find(handle);
-    return w ? w->parent : nullptr;
-}
-
 BOOL ShowWindow(HWND handle, int command) {
     bool was;
     {
@@ -350,8 +344,8 @@ BOOL GetClientRect(HWND handle, LPRECT rect) {
     return TRUE;
 }
 
-namespace {
-// The screen position of a window's client origin. Under the lock.
+namespace gw {
+namespace user {
 POINT Origin(const Window& window) {
     POINT p{0, 0};
     for (const Window* w = &window; w; w = w->parent ? Find(w->parent) : nullptr) {
@@ -360,7 +354,8 @@ POINT Origin(const Window& window) {
     }
     return p;
 }
-}  // namespace
+}  // namespace user
+}  // namespace gw
 
 BOOL GetWindowRect(HWND handle, LPRECT rect) {
     Guard guard(Lock());
@@ -369,28 +364,6 @@ BOOL GetWindowRect(HWND handle, LPRECT rect) {
     const POINT o = Origin(*w);
     *rect = {o.x, o.y, o.x + w->Width(), o.y + w->Height()};
     return TRUE;
-}
-
-int MapWindowPoints(HWND from, HWND to, LPPOINT points, UINT count) {
-    Guard guard(Lock());
-    POINT a{0, 0}, b{0, 0};
-    if (from) {
-        Window* w = Find(from);
-        if (!w) return 0;
-        a = Origin(*w);
-    }
-    if (to) {
-        Window* w = Find(to);
-        if (!w) return 0;
-        b = Origin(*w);
-    }
-    const LONG dx = a.x - b.x, dy = a.y - b.y;
-    for (UINT i = 0; points && i < count; ++i) {
-        points[i].x += dx;
-        points[i].y += dy;
-    }
-    SetLastError(NO_ERROR);  // a zero offset is then told from a failure
-    return MAKELONG(dx, dy);
 }
 
 int SetWindowRgn(HWND handle, HRGN region, BOOL redraw) {
@@ -403,13 +376,6 @@ int SetWindowRgn(HWND handle, HRGN region, BOOL redraw) {
     if (region) CombineRgn(w->update, w->update, region, RGN_AND);
     if (redraw) AddUpdate(*w, nullptr, true);
     return 1;
-}
-
-int GetWindowRgn(HWND handle, HRGN region) {
-    Guard guard(Lock());
-    Window* w = Find(handle);
-    if (!w || !w->windowRegion || !region) return ERROR;
-    return CombineRgn(region, w->windowRegion, nullptr, RGN_COPY);
 }
 
 LONG_PTR SetWindowLongPtrA(HWND handle, int index, LONG_PTR value) {

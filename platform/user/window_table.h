@@ -56,6 +56,11 @@ bool Visible(const Window& window);
 void AddUpdate(Window& window, const RECT* rect, bool erase);
 // The same for the window and every visible descendant: what becomes visible must be painted.
 void AddUpdateTree(Window& window);
+// Sends WM_ERASEBKGND over the update region when an invalidation asked for it; true when the
+// window procedure erased. Not under the lock.
+bool Erase(HWND handle);
+// The screen position of a window's client origin. Under the lock.
+POINT Origin(const Window& window);
 
 }  // namespace user
 }  // namespace gw

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "tests/control/control_host.h"
+#include "tests/support/win32_probes.h"
 
 namespace {
 

@@ -10,6 +10,7 @@
 #include "control/glyphwell_module.h"
 #include "platform/win32.h"
 #include "tests/support/qr_decode.h"
+#include "tests/support/win32_probes.h"
 
 namespace gwtest {
 

@@ -9,6 +9,7 @@
 #include "image/gw_image.h"
 #include "platform/win32.h"
 #include "tests/support/region_probe.h"
+#include "tests/support/win32_probes.h"
 
 namespace {
 

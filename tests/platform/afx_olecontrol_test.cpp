@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/afx/afxctl.h"
+#include "tests/support/win32_probes.h"
 
 namespace {
 

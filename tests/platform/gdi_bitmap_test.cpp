@@ -1,6 +1,7 @@
 // Device contexts and bitmaps: the screen and memory contexts, selection and deletion rules,
 // handle validation, size refusals, pixels and what GetObject reports.
 #include "platform/win32.h"
+#include "tests/support/win32_probes.h"
 
 #include <gtest/gtest.h>
 

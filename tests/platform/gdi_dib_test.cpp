@@ -3,6 +3,7 @@
 // malformed descriptions, and icons.
 #include "platform/win32.h"
 #include "tests/platform/gdi_test_canvas.h"
+#include "tests/support/win32_probes.h"
 #include "tests/support/wine.h"
 
 #include <gtest/gtest.h>

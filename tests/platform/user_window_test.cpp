@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/win32.h"
+#include "tests/support/win32_probes.h"
 
 namespace {
 
