@@ -646,6 +646,15 @@ int ScoreFromPlanes(const Planes& p, int32_t scores[8][4]) {
     return best;
 }
 
+// Scores the masks like ScoreFromPlanes and copies the eight masks' rule values to out when
+// the caller wants them.
+int ScoreInto(const Planes& p, int32_t (*out)[4]) {
+    int32_t scores[8][4];
+    const int best = ScoreFromPlanes(p, scores);
+    if (out) std::memcpy(out, scores, sizeof scores);
+    return best;
+}
+
 // Chooses the mask of a matrix of valid size from its planes; writes the trace lines.
 int ChooseFromPlanes(const Planes& p) {
     int32_t scores[8][4];
@@ -814,11 +823,7 @@ int QRCodePlaceAndMask(SymbolMatrix* m, int version, const int32_t* codewords, i
     TransposePlanes(&p);
     if (k < 0) {
         PackLines(&p);
-        int32_t all[8][4];
-        k = ScoreFromPlanes(p, all);
-        if (scores)
-            for (int j = 0; j < 8; ++j)
-                for (int r = 0; r < 4; ++r) scores[j][r] = all[j][r];
+        k = ScoreInto(p, scores);
     }
 
     m->version = version;
@@ -885,11 +890,7 @@ int QRCodeScoreMasks(const SymbolMatrix* m, int32_t (*out)[4]) {
     if (!ValidSize(m)) return 0;
     Planes p;
     ReadMatrix(m, &p);
-    int32_t scores[8][4];
-    const int best = ScoreFromPlanes(p, scores);
-    if (out)
-        for (int k = 0; k < 8; ++k)
-            for (int r = 0; r < 4; ++r) out[k][r] = scores[k][r];
+    const int best = ScoreInto(p, out);
     return best;
 }
 
@@ -952,11 +953,7 @@ int QRCodeScoreAndFinish(SymbolMatrix* m, int level, int32_t (*out)[4]) {
     }
     Planes p;
     ReadMatrix(m, &p);
-    int32_t scores[8][4];
-    const int best = ScoreFromPlanes(p, scores);
-    if (out)
-        for (int k = 0; k < 8; ++k)
-            for (int r = 0; r < 4; ++r) out[k][r] = scores[k][r];
+    const int best = ScoreInto(p, out);
     FinishFromPlanes(m, p, level, best);
     return best;
 }
