@@ -19,19 +19,15 @@ const int32_t VersionInfoBits[34] = {
     0x228BA, 0x2379F, 0x24B0B, 0x2542E, 0x26A64, 0x27541, 0x28C69,
 };
 
-namespace {
-
-int32_t FormatWord(int index) {
+int32_t QRCodeFormatWord(int index) {
     if (index < 0 || index > 31) return 0;
     int32_t word = 0;
     for (const char* p = FormatInfoStrings[index]; *p; ++p) word = (word << 1) | (*p == '1' ? 1 : 0);
     return word;
 }
 
-}  // namespace
-
 void QRCodeWriteFormatInfo(SymbolMatrix* m, int index) {
-    const int32_t word = FormatWord(index);
+    const int32_t word = QRCodeFormatWord(index);
     for (int k = 0; k < 15; ++k) {
         const int32_t value = ((word >> k) & 1) ? CELL_FORMAT_DARK : CELL_FORMAT_LIGHT;
         for (int copy = 0; copy < 2; ++copy) {

@@ -16,6 +16,10 @@ extern const char* const FormatInfoStrings[32];
 // The 18-bit version words of versions 7 to 40, in order (ISO/IEC 18004 Annex D Table D.1).
 extern const int32_t VersionInfoBits[34];
 
+// The format word of `index` (0..31) as a number, bit 14 the first of FormatInfoStrings; 0 for
+// an index outside 0..31 (all cells light).
+int32_t QRCodeFormatWord(int index);
+
 // Writes the format word of `index` (0..31) into both copies at QRCodeFormatCell, as
 // CELL_FORMAT_DARK / CELL_FORMAT_LIGHT, and sets the dark module. An index outside 0..31 writes
 // all 30 cells light, so that no table is read out of range.

@@ -456,12 +456,20 @@ bool HasWideLanes() {
     return __get_cpuid_count(7, 0, &a, &b, &c, &d) && (b & bit_AVX2);
 }
 
+bool BitInstructions() {
+    static const bool has = HasBitInstructions();
+    return has;
+}
+
+bool WideLanes() {
+    static const bool has = BitInstructions() && HasWideLanes();
+    return has;
+}
+
 void ScoreMask(const Planes& p, int k, int32_t scores[4]) {
-    static const bool hasBitInstructions = HasBitInstructions();
-    static const bool hasWideLanes = hasBitInstructions && HasWideLanes();
-    if (hasWideLanes && p.packed)
+    if (WideLanes() && p.packed)
         ScoreMaskWide(p, k, scores);
-    else if (hasBitInstructions)
+    else if (BitInstructions())
         ScoreMaskBitInstructions(p, k, scores);
     else
         ScoreMaskPlain(p, k, scores);
@@ -472,18 +480,29 @@ void ScoreMask(const Planes& p, int k, int32_t scores[4]) { ScoreMaskWith(p, k, 
 
 // ---- from cells to planes and back ----------------------------------------------------------
 
-// Transposes a 64 x 64 bit block in place: afterwards bit i of a[j] is what bit j of a[i] was.
-// Swaps ever smaller sub-blocks across the diagonal: halves of 32, then quarters of 16, down
-// to single bits.
-void Transpose64(uint64_t a[64]) {
-    uint64_t mask = 0x00000000FFFFFFFFull;
-    for (int j = 32; j != 0; j >>= 1, mask ^= (mask << j)) {
-        for (int k = 0; k < 64; k = ((k | j) + 1) & ~j) {
-            const uint64_t t = ((a[k] >> j) ^ a[k | j]) & mask;
-            a[k] ^= t << j;
-            a[k | j] ^= t;
+// One step of Transpose64: in every pair of J-line groups, the upper J bits of each line in the
+// first group trade places with the lower J bits of the matching line in the second.
+template <int J>
+GW_INLINE void SwapAcross(uint64_t a[64], uint64_t mask) {
+    for (int b = 0; b < 64; b += 2 * J) {
+        for (int i = b; i < b + J; ++i) {
+            const uint64_t t = ((a[i] >> J) ^ a[i + J]) & mask;
+            a[i] ^= t << J;
+            a[i + J] ^= t;
         }
     }
+}
+
+// Transposes a 64 x 64 bit block in place: afterwards bit i of a[j] is what bit j of a[i] was.
+// Swaps ever smaller sub-blocks across the diagonal: halves of 32, then quarters of 16, down
+// to single bits; each step's strides are constants, so the compiler unrolls and widens it.
+void Transpose64(uint64_t a[64]) {
+    SwapAcross<32>(a, 0x00000000FFFFFFFFull);
+    SwapAcross<16>(a, 0x0000FFFF0000FFFFull);
+    SwapAcross<8>(a, 0x00FF00FF00FF00FFull);
+    SwapAcross<4>(a, 0x0F0F0F0F0F0F0F0Full);
+    SwapAcross<2>(a, 0x3333333333333333ull);
+    SwapAcross<1>(a, 0x5555555555555555ull);
 }
 
 // rows[y] bit x = cols[x] bit y, for x < width and y < height; row bits from width on are 0.
@@ -703,48 +722,133 @@ int LevelBits(int level) {
 
 // ---- the road of a version whose layout is kept -------------------------------------------
 // Such a version's function modules and data cells are the same in every symbol, so they are
-// read into planes once, with the cells its codeword bits go to; a symbol's bits are then laid
-// into a byte per module and packed into the colour plane without reading a cell, and the cells
-// are written once, at the end, from the layout and the masked planes.
+// read into planes once (the data cells' rows too), with where its codewords go; a symbol's
+// bits are then laid into a byte per module and packed into the colour plane without reading a
+// cell, only the colour plane is turned into rows, and each cell is written once, at the end,
+// from the layout or the masked planes.
 
-// A version's layout: its dark modules and its data cells, 64 modules of a column to a word
-// (column x, word c at [x * Words(side) + c]), and its data cells in placement order as indices
-// x * side + y.
+// How a codeword's eight cells lie: most codewords fill four rows of a two-column strip, the
+// right column's cells at `at` .. `at` + 3 (stride 1 along a column) and the left column's `side`
+// cells before them, bits alternating right and left, upwards or downwards; they are written as
+// two four-byte words. Codewords that turn a corner or pass a function pattern are written a
+// bit at a time.
+enum : uint32_t { kScattered = 0, kUpwards = 1, kDownwards = 2 };
+
+// The four bytes of each column of a regular codeword, lowest row first: for an upward strip the
+// right column holds bits 1, 3, 5, 7 (bit 7 the codeword's first) and the left bits 0, 2, 4, 6;
+// downwards the right holds 7, 5, 3, 1 and the left 6, 4, 2, 0.
+struct StripBytes {
+    uint32_t right[3][256], left[3][256];
+};
+
+constexpr uint32_t FourBits(int c, int b0, int b1, int b2, int b3) {
+    return static_cast<uint32_t>((c >> b0) & 1) | static_cast<uint32_t>((c >> b1) & 1) << 8 |
+           static_cast<uint32_t>((c >> b2) & 1) << 16 | static_cast<uint32_t>((c >> b3) & 1) << 24;
+}
+
+constexpr StripBytes BuildStripBytes() {
+    StripBytes s{};
+    for (int c = 0; c < 256; ++c) {
+        s.right[kUpwards][c] = FourBits(c, 1, 3, 5, 7);
+        s.left[kUpwards][c] = FourBits(c, 0, 2, 4, 6);
+        s.right[kDownwards][c] = FourBits(c, 7, 5, 3, 1);
+        s.left[kDownwards][c] = FourBits(c, 6, 4, 2, 0);
+    }
+    return s;
+}
+
+constexpr StripBytes kStripBytes = BuildStripBytes();
+
+// A version's layout: its dark modules and its data cells as column planes, 64 modules of a
+// column to a word (column x, word c at [x * Words(side) + c]), its data cells as row planes
+// (stride kMaxWords), its data cells in placement order as indices x * side + y, each whole
+// codeword's lie (kind in the low two bits, the right column's lowest index above them), and
+// the cells of the format and version information as indices into a matrix's cells.
 struct LayoutPlanes {
     uint64_t* dark = nullptr;
     uint64_t* data = nullptr;
+    uint64_t* dataRows = nullptr;
     uint16_t* order = nullptr;
+    uint32_t* lie = nullptr;
     int32_t orderCount = 0;
+    int32_t formatAt[15][2] = {};
+    int32_t versionAt[18][2] = {};
 };
 LayoutPlanes layoutPlanes[QRCODE_LAYOUT_VERSIONS + 1];
 std::once_flag layoutPlanesMade[QRCODE_LAYOUT_VERSIONS + 1];
+
+// The lie of the codeword whose bits go to at[0..7] (indices with column stride `side`).
+uint32_t CodewordLie(const uint16_t* at, int side) {
+    const int right = at[0];
+    bool up = true, down = true;
+    for (int b = 0; b < 8; ++b) {
+        const int column = b % 2 ? right - side : right;
+        up = up && at[b] == column - b / 2;
+        down = down && at[b] == column + b / 2;
+    }
+    if (up) return static_cast<uint32_t>(right - 3) << 2 | kUpwards;
+    if (down) return static_cast<uint32_t>(right) << 2 | kDownwards;
+    return kScattered;
+}
+
+// Where the information cells of a version lie, found by the matrix's own rules; false when
+// memory runs out.
+bool FindInformationCells(int version, LayoutPlanes* lp) {
+    SymbolMatrix* probe = static_cast<SymbolMatrix*>(std::malloc(sizeof(SymbolMatrix)));
+    if (!probe) return false;
+    probe->version = version;
+    probe->width = probe->height = 17 + 4 * version;
+    for (int k = 0; k < 15; ++k)
+        for (int copy = 0; copy < 2; ++copy) {
+            const QRCodeCell c = QRCodeFormatCell(probe, k, copy);
+            lp->formatAt[k][copy] = c.x * kSymbolMatrixCapacity + c.y;
+        }
+    for (int k = 0; k < 18; ++k)
+        for (int copy = 0; copy < 2; ++copy) {
+            const QRCodeCell c = QRCodeVersionCell(probe, k, copy);
+            lp->versionAt[k][copy] = c.x * kSymbolMatrixCapacity + c.y;
+        }
+    std::free(probe);
+    return true;
+}
 
 // On an allocation failure the version simply takes the cell-by-cell road.
 void MakeLayoutPlanes(int version, const int32_t* layout, const uint16_t* order, int32_t orderCount) {
     const int side = 17 + 4 * version;
     const int words = Words(side);
-    uint64_t* planes = static_cast<uint64_t*>(std::malloc(sizeof(uint64_t) * 2 * side * words));
+    const int32_t codewords = orderCount / 8;
+    uint64_t* planes = static_cast<uint64_t*>(std::malloc(sizeof(uint64_t) * (2 * side * words + side * kMaxWords)));
     uint16_t* at = static_cast<uint16_t*>(std::malloc(sizeof(uint16_t) * (orderCount > 0 ? orderCount : 1)));
-    if (!planes || !at) {
+    uint32_t* lie = static_cast<uint32_t*>(std::malloc(sizeof(uint32_t) * (codewords > 0 ? codewords : 1)));
+    LayoutPlanes& lp = layoutPlanes[version];
+    if (!planes || !at || !lie || !FindInformationCells(version, &lp)) {
         std::free(planes);
         std::free(at);
+        std::free(lie);
         return;
     }
     uint64_t* data = planes + side * words;
+    uint64_t* dataRows = data + side * words;
+    uint64_t dataCols[kSymbolMatrixCapacity * kMaxWords];
     for (int x = 0; x < side; ++x) {
         for (int c = 0; c < words; ++c) {
             const int count = side - 64 * c < 64 ? side - 64 * c : 64;
             ReadCells(layout + x * side + 64 * c, count, &data[x * words + c], &planes[x * words + c]);
+            dataCols[x * kMaxWords + c] = data[x * words + c];
         }
     }
+    Transpose(dataCols, side, side, dataRows);
     for (int32_t i = 0; i < orderCount; ++i) {
         const int x = order[i] / kSymbolMatrixCapacity;
         at[i] = static_cast<uint16_t>(x * side + order[i] - x * kSymbolMatrixCapacity);
     }
-    layoutPlanes[version].dark = planes;
-    layoutPlanes[version].data = data;
-    layoutPlanes[version].order = at;
-    layoutPlanes[version].orderCount = orderCount;
+    for (int32_t i = 0; i < codewords; ++i) lie[i] = CodewordLie(at + 8 * i, side);
+    lp.dark = planes;
+    lp.data = data;
+    lp.dataRows = dataRows;
+    lp.order = at;
+    lp.lie = lie;
+    lp.orderCount = orderCount;
 }
 
 // The largest version's cells, one byte each, and room for PackBytes to read a whole 64 bytes
@@ -767,6 +871,113 @@ uint64_t PackBytes(const uint8_t* bytes, int n) {
     return n < 64 ? word & ((uint64_t{1} << n) - 1) : word;
 }
 
+// The codewords' bits, most significant bit of each first, as one byte per cell of the
+// version's columns (stride side), every other byte 0. Data cells past the last bit (the
+// remainder) stay light, as the layout has them.
+void LayBits(const LayoutPlanes& lp, int side, const int32_t* codewords, int count, uint8_t* placed) {
+    std::memset(placed, 0, static_cast<size_t>(side) * side + 64);
+    const int32_t whole = count < lp.orderCount / 8 ? count : lp.orderCount / 8;
+    for (int32_t i = 0; i < whole; ++i) {
+        const uint32_t lie = lp.lie[i];
+        const int c = codewords[i] & 0xFF;
+        const uint32_t kind = lie & 3;
+        if (kind != kScattered) {
+            const uint32_t right = lie >> 2;
+            std::memcpy(placed + right, &kStripBytes.right[kind][c], 4);
+            std::memcpy(placed + right - side, &kStripBytes.left[kind][c], 4);
+            continue;
+        }
+        const uint16_t* at = lp.order + 8 * i;
+        for (int b = 0; b < 8; ++b) placed[at[b]] = static_cast<uint8_t>((c >> (7 - b)) & 1);
+    }
+}
+
+// Writes the final cells of one column stretch: where bit i of `data` is set, cell i is
+// CELL_DATA_DARK or CELL_DATA_LIGHT by bit i of `dark`, else it is the layout's cell.
+GW_INLINE void WriteCellsPlain(int32_t* out, const int32_t* layout, int count, uint64_t data, uint64_t dark) {
+    static_assert(CELL_DATA_LIGHT == 0 && CELL_DATA_DARK == 0x10, "a data cell's value is its colour bit << 4");
+    for (int i = 0; i < count; ++i)
+        out[i] = (data >> i) & 1 ? static_cast<int32_t>((dark >> i) & 1) << 4 : layout[i];
+}
+
+// The final cells of a symbol from the masked planes and the layout, then the format
+// information of `format` (the version information is the version's own).
+template <bool Wide>
+GW_INLINE void WriteSymbolCells(SymbolMatrix* m, const int32_t* layout, const LayoutPlanes& lp, const Planes& p,
+                                int k, int32_t format);
+
+#if defined(__x86_64__) && defined(__GNUC__)
+// Eight cells per step: each cell's lane picks its data bit and colour bit out of a byte.
+__attribute__((target("avx2"))) void WriteCellsWide(int32_t* out, const int32_t* layout, int count, uint64_t data, uint64_t dark) {
+    const __m256i lane = _mm256_setr_epi32(1, 2, 4, 8, 16, 32, 64, 128);
+    const __m256i darkValue = _mm256_set1_epi32(CELL_DATA_DARK);
+    int i = 0;
+    for (; i + 8 <= count; i += 8) {
+        const __m256i take = _mm256_cmpeq_epi32(
+            _mm256_and_si256(_mm256_set1_epi32(static_cast<int>((data >> i) & 0xFF)), lane), lane);
+        const __m256i colour = _mm256_and_si256(
+            _mm256_cmpeq_epi32(_mm256_and_si256(_mm256_set1_epi32(static_cast<int>((dark >> i) & 0xFF)), lane), lane),
+            darkValue);
+        const __m256i cells = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(layout + i));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i), _mm256_blendv_epi8(cells, colour, take));
+    }
+    WriteCellsPlain(out + i, layout + i, count - i, data >> (i & 63), dark >> (i & 63));
+}
+#endif
+
+template <bool Wide>
+GW_INLINE void WriteSymbolCells(SymbolMatrix* m, const int32_t* layout, const LayoutPlanes& lp, const Planes& p,
+                                int k, int32_t format) {
+    const int side = p.width;
+    for (int x = 0; x < side; ++x) {
+        const uint64_t* pattern = kPatterns.column[k][x % 6];
+        int32_t* column = m->cells + x * kSymbolMatrixCapacity;
+        for (int c = 0; c < p.colWords; ++c) {
+            const uint64_t data = p.dataCols[x * kMaxWords + c];
+            const uint64_t dark = p.darkCols[x * kMaxWords + c] ^ (data & pattern[c]);
+            const int count = side - 64 * c < 64 ? side - 64 * c : 64;
+#if defined(__x86_64__) && defined(__GNUC__)
+            if (Wide) {
+                WriteCellsWide(column + 64 * c, layout + x * side + 64 * c, count, data, dark);
+                continue;
+            }
+#endif
+            WriteCellsPlain(column + 64 * c, layout + x * side + 64 * c, count, data, dark);
+        }
+    }
+    for (int b = 0; b < 15; ++b) {
+        const int32_t value = (format >> b) & 1 ? CELL_FORMAT_DARK : CELL_FORMAT_LIGHT;
+        m->cells[lp.formatAt[b][0]] = value;
+        m->cells[lp.formatAt[b][1]] = value;
+    }
+    if (m->version < 7) return;
+    const int32_t word = VersionInfoBits[m->version - 7];
+    for (int b = 0; b < 18; ++b) {
+        const int32_t value = (word >> b) & 1 ? CELL_VERSION_DARK : CELL_VERSION_LIGHT;
+        m->cells[lp.versionAt[b][0]] = value;
+        m->cells[lp.versionAt[b][1]] = value;
+    }
+}
+
+#if defined(__x86_64__) && defined(__GNUC__)
+__attribute__((target("avx2,popcnt,bmi,bmi2"))) void WriteSymbolWide(SymbolMatrix* m, const int32_t* layout,
+                                                                      const LayoutPlanes& lp, const Planes& p, int k,
+                                                                      int32_t format) {
+    WriteSymbolCells<true>(m, layout, lp, p, k, format);
+}
+#endif
+
+void WriteSymbol(SymbolMatrix* m, const int32_t* layout, const LayoutPlanes& lp, const Planes& p, int k,
+                 int32_t format) {
+#if defined(__x86_64__) && defined(__GNUC__)
+    if (WideLanes()) {
+        WriteSymbolWide(m, layout, lp, p, k, format);
+        return;
+    }
+#endif
+    WriteSymbolCells<false>(m, layout, lp, p, k, format);
+}
+
 }  // namespace
 
 int QRCodePlaceAndMask(SymbolMatrix* m, int version, const int32_t* codewords, int count, int level, int k,
@@ -783,56 +994,27 @@ int QRCodePlaceAndMask(SymbolMatrix* m, int version, const int32_t* codewords, i
 
     const int side = 17 + 4 * version;
     const int words = Words(side);
+    alignas(16) uint8_t placed[kPlacedBytes];
+    LayBits(lp, side, codewords, count, placed);
     Planes p;
     p.width = p.height = side;
     p.colWords = p.rowWords = words;
     for (int x = 0; x < side; ++x) {
         for (int c = 0; c < words; ++c) {
-            p.darkCols[x * kMaxWords + c] = lp.dark[x * words + c];
+            const int n = side - 64 * c < 64 ? side - 64 * c : 64;
+            p.darkCols[x * kMaxWords + c] = lp.dark[x * words + c] | PackBytes(placed + x * side + 64 * c, n);
             p.dataCols[x * kMaxWords + c] = lp.data[x * words + c];
         }
     }
-    // The codewords' bits, most significant bit of each first, as one byte per cell of the
-    // version's columns (stride side), every other byte 0; then 64 bytes to a word, over the
-    // layout's dark modules. Data cells past the last bit (the remainder) stay light, as the
-    // layout has them.
-    alignas(16) uint8_t placed[kPlacedBytes];
-    std::memset(placed, 0, static_cast<size_t>(side) * side + 64);
-    const int32_t bits = count * 8 < lp.orderCount ? count * 8 : lp.orderCount;
-    const uint16_t* at = lp.order;
-    int32_t i = 0;
-    for (; i + 8 <= bits; i += 8, at += 8) {
-        const int32_t c = codewords[i >> 3];
-        placed[at[0]] = static_cast<uint8_t>((c >> 7) & 1);
-        placed[at[1]] = static_cast<uint8_t>((c >> 6) & 1);
-        placed[at[2]] = static_cast<uint8_t>((c >> 5) & 1);
-        placed[at[3]] = static_cast<uint8_t>((c >> 4) & 1);
-        placed[at[4]] = static_cast<uint8_t>((c >> 3) & 1);
-        placed[at[5]] = static_cast<uint8_t>((c >> 2) & 1);
-        placed[at[6]] = static_cast<uint8_t>((c >> 1) & 1);
-        placed[at[7]] = static_cast<uint8_t>(c & 1);
-    }
-    for (; i < bits; ++i)
-        placed[lp.order[i]] = static_cast<uint8_t>((codewords[i >> 3] >> (7 - (i & 7))) & 1);
-    for (int x = 0; x < side; ++x) {
-        for (int c = 0; c < words; ++c) {
-            const int n = side - 64 * c < 64 ? side - 64 * c : 64;
-            p.darkCols[x * kMaxWords + c] |= PackBytes(placed + x * side + 64 * c, n);
-        }
-    }
-    TransposePlanes(&p);
+    std::memcpy(p.dataRows, lp.dataRows, sizeof(uint64_t) * side * kMaxWords);
+    Transpose(p.darkCols, side, side, p.darkRows);
     if (k < 0) {
         PackLines(&p);
         k = ScoreInto(p, scores);
     }
-
     m->version = version;
     m->width = m->height = side;
-    for (int x = 0; x < side; ++x) {
-        int32_t* column = m->cells + x * kSymbolMatrixCapacity;
-        std::memcpy(column, layout + x * side, sizeof(int32_t) * side);
-    }
-    FinishFromPlanes(m, p, level, k);
+    WriteSymbol(m, layout, lp, p, k, QRCodeFormatWord(LevelBits(level) * 8 + k));
     return k;
 }
 
