@@ -88,6 +88,25 @@ bool BitStreamAppend(BitStream* stream, int64_t value, int32_t width) {
     return true;
 }
 
+bool BitStreamAppendBytes(BitStream* stream, const int32_t* values, int32_t n) {
+    const int32_t used = stream->head + stream->count;
+    const int32_t room = used < QRCODE_BITSTREAM_CAPACITY ? (QRCODE_BITSTREAM_CAPACITY - used) / 8 : 0;
+    const int32_t fit = n < room ? n : room;
+    char* out = stream->bits + used;
+    for (int32_t i = 0; i < fit; ++i) std::memcpy(out + 8 * i, kByteTexts.text[values[i] & 0xFF], 8);
+    if (fit > 0) stream->count += 8 * fit;
+    if (fit == n || n < 0) return true;
+    stream->overflow = 1;
+    return false;
+}
+
+void BitStreamTakeBytes(BitStream* stream, int32_t n, uint8_t* out) {
+    const char* in = stream->bits + stream->head;
+    for (int32_t i = 0; i < n; ++i) out[i] = static_cast<uint8_t>(EightBits(in + 8 * i));
+    stream->head += 8 * n;
+    stream->count -= 8 * n;
+}
+
 uint32_t BitsToInt(const char* bits, int32_t width) {
     uint32_t result = 0;
     int32_t i = 0;

@@ -32,9 +32,17 @@ void BitStreamStart(BitStream* stream);
 // mark when the bits do not fit the capacity or the width is outside 0..32.
 bool BitStreamAppend(BitStream* stream, int64_t value, int32_t width);
 
+// BitStreamAppend(stream, values[i] & 0xFF, 8) for i = 0..n-1 in turn, with one capacity check:
+// the bytes that fit are appended, and false with the overflow mark when not all of them did.
+bool BitStreamAppendBytes(BitStream* stream, const int32_t* values, int32_t n);
+
 // Removes the first `width` (0..32) bits and returns them as an unsigned number, the first bit
 // most significant. Bits missing at the end of the stream read as 0; a bad width reads nothing.
 uint32_t BitStreamTake(BitStream* stream, int32_t width);
+
+// Removes the first 8 * n bits as n bytes into out, as n calls of BitStreamTake(stream, 8) would;
+// the caller keeps n <= count / 8.
+void BitStreamTakeBytes(BitStream* stream, int32_t n, uint8_t* out);
 
 // Reads `width` (0..32) bits of stream text, '1' as one and anything else as zero, first bit
 // most significant.

@@ -43,9 +43,8 @@ bool CloseStream(BitStream* stream, int32_t version, int32_t level) {
 // The data codewords: the stream's bytes, then the two pad codewords in turn up to the
 // version's count.
 void TakeDataCodewords(BitStream* stream, int32_t dataCodewords, uint8_t* data) {
-    const int32_t streamCodewords = stream->count / 8;
-    int32_t i = 0;
-    for (; i < streamCodewords; ++i) data[i] = static_cast<uint8_t>(BitStreamTake(stream, 8));
+    int32_t i = stream->count / 8;
+    BitStreamTakeBytes(stream, i, data);
     for (int32_t pad = 0; i < dataCodewords; ++i, ++pad)
         data[i] = static_cast<uint8_t>(kPadCodewords[pad % 2]);
 }

@@ -329,8 +329,8 @@ struct WideTally {
     __m256i run, finder, dark, block;
 };
 
-// Rules 1 and 3 of four masked lines a.
-GW_WIDE void LineRules(__m256i a, __m256i valid, WideTally* t) {
+// Rules 1 and 3 of four masked lines a; returns `same` (modules i and i + 1 of one colour).
+GW_WIDE __m256i LineRules(__m256i a, __m256i valid, WideTally* t) {
     const __m256i next = _mm256_srli_epi64(a, 1);
     const __m256i same = _mm256_andnot_si256(_mm256_xor_si256(a, next), valid);
     // Rule 1: five(i) = modules i .. i + 4 of one colour; a run scores count(five) + 2 per start.
@@ -348,82 +348,55 @@ GW_WIDE void LineRules(__m256i a, __m256i valid, WideTally* t) {
     const __m256i match = _mm256_andnot_si256(
         _mm256_slli_epi64(a, 1),
         _mm256_and_si256(lead, _mm256_and_si256(_mm256_srli_epi64(core, 2), _mm256_srli_epi64(tail, 5))));
-    t->finder = _mm256_add_epi64(t->finder, LaneSums(ByteCounts(match)));
+    if (!_mm256_testz_si256(match, match))  // rare in any symbol
+        t->finder = _mm256_add_epi64(t->finder, LaneSums(ByteCounts(match)));
+    return same;
 }
 
+// Each lane's line before it: lane j gets lane j - 1 of `lines`, lane 0 lane 3 of `before`.
+GW_WIDE __m256i LinesBefore(__m256i lines, __m256i before) {
+    return _mm256_blend_epi32(_mm256_permute4x64_epi64(lines, 0x90), _mm256_permute4x64_epi64(before, 0xFF), 0x03);
+}
+
+// Columns and rows four at a time, side by side. Lanes past the last line are cleared (and
+// score nothing), so no line is left for a one-at-a-time pass; they may read lines past the
+// last, which the packed planes have room for.
 __attribute__((target("avx2,popcnt,bmi,bmi2"))) void ScoreMaskWide(const Planes& p, int k, int32_t scores[4]) {
     WideTally t = {_mm256_setzero_si256(), _mm256_setzero_si256(), _mm256_setzero_si256(), _mm256_setzero_si256()};
-    const __m256i ones = _mm256_set1_epi64x(-1);
-    // Columns: rules 1 to 3 and the dark count. Line l's left neighbour is line l - 1, the light
-    // line before the first for column 0, whose block lane is dropped.
-    {
-        const __m256i valid = _mm256_set1_epi64x(static_cast<long long>(LowBits<1>(p.height - 1).w[0]));
-        const uint64_t* dark = p.packedDarkCols + 1;
-        const uint64_t* data = p.packedDataCols + 1;
-        int x = 0;
-        for (; x + 4 <= p.width; x += 4) {
-            const __m256i pattern = Load(kLanePatterns.column[k][x % 6]);
-            const __m256i a = _mm256_xor_si256(Load(dark + x), _mm256_and_si256(Load(data + x), pattern));
-            LineRules(a, valid, &t);
-            t.dark = _mm256_add_epi64(t.dark, LaneSums(ByteCounts(a)));
-            const __m256i leftPattern = Load(kLanePatterns.column[k][(x + 5) % 6]);
-            const __m256i left = _mm256_xor_si256(Load(dark + x - 1), _mm256_and_si256(Load(data + x - 1), leftPattern));
-            const __m256i leftSame =
-                _mm256_andnot_si256(_mm256_xor_si256(left, _mm256_srli_epi64(left, 1)), valid);
-            const __m256i across = _mm256_xor_si256(_mm256_xor_si256(left, a), ones);
-            __m256i block = _mm256_and_si256(_mm256_and_si256(across, _mm256_srli_epi64(across, 1)), leftSame);
-            if (x == 0) block = _mm256_blend_epi32(block, _mm256_setzero_si256(), 0x03);
-            t.block = _mm256_add_epi64(t.block, LaneSums(ByteCounts(block)));
-        }
-        // The last lines one at a time, as the word-wise scorer reads them.
-        Tally rest;
-        Bits<1> left{}, leftSame{};
-        const Bits<1> valid1 = LowBits<1>(p.height - 1);
-        if (x > 0) {
-            left.w[0] = dark[x - 1] ^ (data[x - 1] & kPatterns.column[k][(x - 1) % 6][0]);
-            leftSame.w[0] = ~(left.w[0] ^ (left.w[0] >> 1)) & valid1.w[0];
-        }
-        for (; x < p.width; ++x) {
-            Bits<1> a;
-            a.w[0] = dark[x] ^ (data[x] & kPatterns.column[k][x % 6][0]);
-            const Bits<1> next = Ahead(a, 1);
-            Bits<1> same;
-            same.w[0] = ~(a.w[0] ^ next.w[0]) & valid1.w[0];
-            rest.rule1 += RunPoints(same);
-            rest.rule3 += FinderPoints(a, next);
-            rest.dark += Count(a);
-            if (x > 0) rest.rule2 += BlockPoints(left, a, leftSame);
-            left = a;
-            leftSame = same;
-        }
-        scores[0] = rest.rule1;
-        scores[1] = rest.rule2 + 3 * static_cast<int32_t>(LaneTotal(t.block));
-        scores[2] = rest.rule3;
-        scores[3] = BalancePoints(rest.dark + LaneTotal(t.dark), static_cast<long>(p.width) * p.height);
+    const __m256i ones = _mm256_set1_epi64x(-1), lanes = _mm256_setr_epi64x(0, 1, 2, 3);
+    const __m256i columnValid = _mm256_set1_epi64x(static_cast<long long>(LowBits<1>(p.height - 1).w[0]));
+    const __m256i rowValid = _mm256_set1_epi64x(static_cast<long long>(LowBits<1>(p.width - 1).w[0]));
+    // The light line before column 0, with no module like its neighbour: no block lies across it.
+    __m256i left = _mm256_setzero_si256(), leftSame = _mm256_setzero_si256();
+    const int lines = p.width > p.height ? p.width : p.height;
+    for (int n = 0; n < lines; n += 4) {
+        // Columns: rules 1 to 3 and the dark count.
+        const __m256i columnLive = _mm256_cmpgt_epi64(_mm256_set1_epi64x(p.width - n), lanes);
+        const __m256i a = _mm256_and_si256(
+            _mm256_xor_si256(Load(p.packedDarkCols + 1 + n),
+                             _mm256_and_si256(Load(p.packedDataCols + 1 + n), Load(kLanePatterns.column[k][n % 6]))),
+            columnLive);
+        const __m256i same = LineRules(a, _mm256_and_si256(columnValid, columnLive), &t);
+        t.dark = _mm256_add_epi64(t.dark, LaneSums(ByteCounts(a)));
+        const __m256i before = LinesBefore(a, left), beforeSame = LinesBefore(same, leftSame);
+        const __m256i across = _mm256_xor_si256(_mm256_xor_si256(before, a), ones);
+        const __m256i block = _mm256_and_si256(_mm256_and_si256(across, _mm256_srli_epi64(across, 1)),
+                                               _mm256_and_si256(beforeSame, columnLive));
+        t.block = _mm256_add_epi64(t.block, LaneSums(ByteCounts(block)));
+        left = a;
+        leftSame = same;
+        // Rows: rules 1 and 3.
+        const __m256i rowLive = _mm256_cmpgt_epi64(_mm256_set1_epi64x(p.height - n), lanes);
+        const __m256i r = _mm256_and_si256(
+            _mm256_xor_si256(Load(p.packedDarkRows + 1 + n),
+                             _mm256_and_si256(Load(p.packedDataRows + 1 + n), Load(kLanePatterns.row[k][n % 12]))),
+            rowLive);
+        LineRules(r, _mm256_and_si256(rowValid, rowLive), &t);
     }
-    // Rows: rules 1 and 3.
-    {
-        const __m256i valid = _mm256_set1_epi64x(static_cast<long long>(LowBits<1>(p.width - 1).w[0]));
-        const uint64_t* dark = p.packedDarkRows + 1;
-        const uint64_t* data = p.packedDataRows + 1;
-        int y = 0;
-        for (; y + 4 <= p.height; y += 4) {
-            const __m256i pattern = Load(kLanePatterns.row[k][y % 12]);
-            LineRules(_mm256_xor_si256(Load(dark + y), _mm256_and_si256(Load(data + y), pattern)), valid, &t);
-        }
-        const Bits<1> valid1 = LowBits<1>(p.width - 1);
-        for (; y < p.height; ++y) {
-            Bits<1> a;
-            a.w[0] = dark[y] ^ (data[y] & kPatterns.row[k][y % 12][0]);
-            const Bits<1> next = Ahead(a, 1);
-            Bits<1> same;
-            same.w[0] = ~(a.w[0] ^ next.w[0]) & valid1.w[0];
-            scores[0] += RunPoints(same);
-            scores[2] += FinderPoints(a, next);
-        }
-    }
-    scores[0] += static_cast<int32_t>(LaneTotal(t.run));
-    scores[2] += 40 * static_cast<int32_t>(LaneTotal(t.finder));
+    scores[0] = static_cast<int32_t>(LaneTotal(t.run));
+    scores[1] = 3 * static_cast<int32_t>(LaneTotal(t.block));
+    scores[2] = 40 * static_cast<int32_t>(LaneTotal(t.finder));
+    scores[3] = BalancePoints(LaneTotal(t.dark), static_cast<long>(p.width) * p.height);
 }
 #endif
 
@@ -907,21 +880,39 @@ GW_INLINE void WriteSymbolCells(SymbolMatrix* m, const int32_t* layout, const La
                                 int k, int32_t format);
 
 #if defined(__x86_64__) && defined(__GNUC__)
-// Eight cells per step: each cell's lane picks its data bit and colour bit out of a byte.
-__attribute__((target("avx2"))) void WriteCellsWide(int32_t* out, const int32_t* layout, int count, uint64_t data, uint64_t dark) {
-    const __m256i lane = _mm256_setr_epi32(1, 2, 4, 8, 16, 32, 64, 128);
+// Eight cells per step: a byte of data bits and a byte of dark data bits each pick their lanes
+// out of a table; the last step of a column reads and writes only the cells it has.
+struct ByteLanes {
+    int32_t lanes[256][8];  // lane i is -1 where bit i of the byte is set, else 0
+};
+
+constexpr ByteLanes BuildByteLanes() {
+    ByteLanes t{};
+    for (int b = 0; b < 256; ++b)
+        for (int i = 0; i < 8; ++i) t.lanes[b][i] = (b >> i) & 1 ? -1 : 0;
+    return t;
+}
+
+alignas(32) constexpr ByteLanes kByteLanes = BuildByteLanes();
+
+__attribute__((target("avx2"))) void WriteCellsWide(int32_t* out, const int32_t* layout, int count, uint64_t data,
+                                                    uint64_t dark) {
     const __m256i darkValue = _mm256_set1_epi32(CELL_DATA_DARK);
-    int i = 0;
-    for (; i + 8 <= count; i += 8) {
-        const __m256i take = _mm256_cmpeq_epi32(
-            _mm256_and_si256(_mm256_set1_epi32(static_cast<int>((data >> i) & 0xFF)), lane), lane);
+    const uint64_t darkData = dark & data;
+    for (int i = 0; i < count; i += 8) {
+        const __m256i take =
+            _mm256_load_si256(reinterpret_cast<const __m256i*>(kByteLanes.lanes[(data >> i) & 0xFF]));
         const __m256i colour = _mm256_and_si256(
-            _mm256_cmpeq_epi32(_mm256_and_si256(_mm256_set1_epi32(static_cast<int>((dark >> i) & 0xFF)), lane), lane),
-            darkValue);
-        const __m256i cells = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(layout + i));
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i), _mm256_blendv_epi8(cells, colour, take));
+            _mm256_load_si256(reinterpret_cast<const __m256i*>(kByteLanes.lanes[(darkData >> i) & 0xFF])), darkValue);
+        if (i + 8 <= count) {
+            const __m256i cells = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(layout + i));
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i), _mm256_or_si256(_mm256_andnot_si256(take, cells), colour));
+        } else {
+            const __m256i live = _mm256_cmpgt_epi32(_mm256_set1_epi32(count - i), _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7));
+            const __m256i cells = _mm256_maskload_epi32(layout + i, live);
+            _mm256_maskstore_epi32(out + i, live, _mm256_or_si256(_mm256_andnot_si256(take, cells), colour));
+        }
     }
-    WriteCellsPlain(out + i, layout + i, count - i, data >> (i & 63), dark >> (i & 63));
 }
 #endif
 

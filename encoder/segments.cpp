@@ -94,7 +94,7 @@ int32_t QRCodeWriteAlphanumeric(const int32_t* values, int32_t p, int32_t n, int
 int32_t QRCodeWriteByte(const int32_t* values, int32_t p, int32_t n, int32_t version, BitStream* stream) {
     if (n < 0) n = 0;
     WriteHeader(stream, QRCODE_INDICATOR_BYTE, QRCODE_COUNT_BYTE, n, version);
-    for (int32_t i = 0; i < n; ++i) BitStreamAppend(stream, values[p + i] & 0xFF, 8);
+    BitStreamAppendBytes(stream, values + p, n);
     return p + n;
 }
 
