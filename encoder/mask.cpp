@@ -453,14 +453,14 @@ void ScoreMask(const Planes& p, int k, int32_t scores[4]) { ScoreMaskWith(p, k, 
 
 // ---- from cells to planes and back ----------------------------------------------------------
 
-// One step of Transpose64: in every pair of J-line groups, the upper J bits of each line in the
-// first group trade places with the lower J bits of the matching line in the second.
-template <int J>
-GW_INLINE void SwapAcross(uint64_t a[64], uint64_t mask) {
-    for (int b = 0; b < 64; b += 2 * J) {
+// One step of a bit-block transposition: in every pair of J-line groups, the upper J bits of each
+// line in the first group trade places with the lower J bits of the matching line in the second.
+template <int J, typename Word, int Lines>
+GW_INLINE void SwapAcross(Word a[Lines], Word mask) {
+    for (int b = 0; b < Lines; b += 2 * J) {
         for (int i = b; i < b + J; ++i) {
-            const uint64_t t = ((a[i] >> J) ^ a[i + J]) & mask;
-            a[i] ^= t << J;
+            const Word t = static_cast<Word>(((a[i] >> J) ^ a[i + J]) & mask);
+            a[i] ^= static_cast<Word>(t << J);
             a[i + J] ^= t;
         }
     }
@@ -470,16 +470,32 @@ GW_INLINE void SwapAcross(uint64_t a[64], uint64_t mask) {
 // Swaps ever smaller sub-blocks across the diagonal: halves of 32, then quarters of 16, down
 // to single bits; each step's strides are constants, so the compiler unrolls and widens it.
 void Transpose64(uint64_t a[64]) {
-    SwapAcross<32>(a, 0x00000000FFFFFFFFull);
-    SwapAcross<16>(a, 0x0000FFFF0000FFFFull);
-    SwapAcross<8>(a, 0x00FF00FF00FF00FFull);
-    SwapAcross<4>(a, 0x0F0F0F0F0F0F0F0Full);
-    SwapAcross<2>(a, 0x3333333333333333ull);
-    SwapAcross<1>(a, 0x5555555555555555ull);
+    SwapAcross<32, uint64_t, 64>(a, 0x00000000FFFFFFFFull);
+    SwapAcross<16, uint64_t, 64>(a, 0x0000FFFF0000FFFFull);
+    SwapAcross<8, uint64_t, 64>(a, 0x00FF00FF00FF00FFull);
+    SwapAcross<4, uint64_t, 64>(a, 0x0F0F0F0F0F0F0F0Full);
+    SwapAcross<2, uint64_t, 64>(a, 0x3333333333333333ull);
+    SwapAcross<1, uint64_t, 64>(a, 0x5555555555555555ull);
+}
+
+// The same for a 32 x 32 block: versions 1 to 3 fit one.
+void Transpose32(uint32_t a[32]) {
+    SwapAcross<16, uint32_t, 32>(a, 0x0000FFFFu);
+    SwapAcross<8, uint32_t, 32>(a, 0x00FF00FFu);
+    SwapAcross<4, uint32_t, 32>(a, 0x0F0F0F0Fu);
+    SwapAcross<2, uint32_t, 32>(a, 0x33333333u);
+    SwapAcross<1, uint32_t, 32>(a, 0x55555555u);
 }
 
 // rows[y] bit x = cols[x] bit y, for x < width and y < height; row bits from width on are 0.
 void Transpose(const uint64_t* cols, int width, int height, uint64_t* rows) {
+    if (width <= 32 && height <= 32) {
+        uint32_t small[32] = {};
+        for (int x = 0; x < width; ++x) small[x] = static_cast<uint32_t>(cols[x * kMaxWords]);
+        Transpose32(small);
+        for (int y = 0; y < height; ++y) rows[y * kMaxWords] = small[y];
+        return;
+    }
     uint64_t block[64];
     for (int bx = 0; bx < Words(width); ++bx) {
         for (int by = 0; by < Words(height); ++by) {
@@ -700,18 +716,18 @@ int LevelBits(int level) {
 // cell, only the colour plane is turned into rows, and each cell is written once, at the end,
 // from the layout or the masked planes.
 
-// How a codeword's eight cells lie: most codewords fill four rows of a two-column strip, the
-// right column's cells at `at` .. `at` + 3 (stride 1 along a column) and the left column's `side`
-// cells before them, bits alternating right and left, upwards or downwards; they are written as
-// two four-byte words. Codewords that turn a corner or pass a function pattern are written a
-// bit at a time.
+// How a codeword's eight cells lie: most codewords fill four rows of each column of a
+// two-column strip, bits alternating between the columns, upwards or downwards; they are written
+// as two four-byte words, one per column. The column of the codeword's first bit is the right one
+// unless a function module beside the strip has shifted the alternation. Codewords that turn a
+// corner or pass a function pattern are written a bit at a time.
 enum : uint32_t { kScattered = 0, kUpwards = 1, kDownwards = 2 };
 
-// The four bytes of each column of a regular codeword, lowest row first: for an upward strip the
-// right column holds bits 1, 3, 5, 7 (bit 7 the codeword's first) and the left bits 0, 2, 4, 6;
-// downwards the right holds 7, 5, 3, 1 and the left 6, 4, 2, 0.
+// The four bytes of each column of a regular codeword, lowest row first: upwards the column of
+// the first bit holds bits 1, 3, 5, 7 (bit 7 the codeword's first) and the other 0, 2, 4, 6;
+// downwards 7, 5, 3, 1 and 6, 4, 2, 0.
 struct StripBytes {
-    uint32_t right[3][256], left[3][256];
+    uint32_t first[3][256], second[3][256];
 };
 
 constexpr uint32_t FourBits(int c, int b0, int b1, int b2, int b3) {
@@ -722,27 +738,39 @@ constexpr uint32_t FourBits(int c, int b0, int b1, int b2, int b3) {
 constexpr StripBytes BuildStripBytes() {
     StripBytes s{};
     for (int c = 0; c < 256; ++c) {
-        s.right[kUpwards][c] = FourBits(c, 1, 3, 5, 7);
-        s.left[kUpwards][c] = FourBits(c, 0, 2, 4, 6);
-        s.right[kDownwards][c] = FourBits(c, 7, 5, 3, 1);
-        s.left[kDownwards][c] = FourBits(c, 6, 4, 2, 0);
+        s.first[kUpwards][c] = FourBits(c, 1, 3, 5, 7);
+        s.second[kUpwards][c] = FourBits(c, 0, 2, 4, 6);
+        s.first[kDownwards][c] = FourBits(c, 7, 5, 3, 1);
+        s.second[kDownwards][c] = FourBits(c, 6, 4, 2, 0);
     }
     return s;
 }
 
 constexpr StripBytes kStripBytes = BuildStripBytes();
 
+// A codeword's lie: its kind, and the lowest cell index of each of its two columns (15 bits each:
+// the largest version has 31,329 cells).
+struct Lie {
+    uint32_t word;
+    static Lie Of(uint32_t kind, int first, int second) {
+        return Lie{kind | static_cast<uint32_t>(first) << 2 | static_cast<uint32_t>(second) << 17};
+    }
+    uint32_t Kind() const { return word & 3; }
+    int First() const { return static_cast<int>((word >> 2) & 0x7FFF); }
+    int Second() const { return static_cast<int>(word >> 17); }
+};
+
 // A version's layout: its dark modules and its data cells as column planes, 64 modules of a
 // column to a word (column x, word c at [x * Words(side) + c]), its data cells as row planes
 // (stride kMaxWords), its data cells in placement order as indices x * side + y, each whole
-// codeword's lie (kind in the low two bits, the right column's lowest index above them), and
+// codeword's lie, and
 // the cells of the format and version information as indices into a matrix's cells.
 struct LayoutPlanes {
     uint64_t* dark = nullptr;
     uint64_t* data = nullptr;
     uint64_t* dataRows = nullptr;
     uint16_t* order = nullptr;
-    uint32_t* lie = nullptr;
+    Lie* lie = nullptr;
     int32_t orderCount = 0;
     int32_t formatAt[15][2] = {};
     int32_t versionAt[18][2] = {};
@@ -751,17 +779,18 @@ LayoutPlanes layoutPlanes[QRCODE_LAYOUT_VERSIONS + 1];
 std::once_flag layoutPlanesMade[QRCODE_LAYOUT_VERSIONS + 1];
 
 // The lie of the codeword whose bits go to at[0..7] (indices with column stride `side`).
-uint32_t CodewordLie(const uint16_t* at, int side) {
-    const int right = at[0];
+Lie CodewordLie(const uint16_t* at, int side) {
+    const int first = at[0], second = at[1];
+    if (second != first - side && second != first + side) return Lie{kScattered};
     bool up = true, down = true;
     for (int b = 0; b < 8; ++b) {
-        const int column = b % 2 ? right - side : right;
+        const int column = b % 2 ? second : first;
         up = up && at[b] == column - b / 2;
         down = down && at[b] == column + b / 2;
     }
-    if (up) return static_cast<uint32_t>(right - 3) << 2 | kUpwards;
-    if (down) return static_cast<uint32_t>(right) << 2 | kDownwards;
-    return kScattered;
+    if (up) return Lie::Of(kUpwards, first - 3, second - 3);
+    if (down) return Lie::Of(kDownwards, first, second);
+    return Lie{kScattered};
 }
 
 // Where the information cells of a version lie, found by the matrix's own rules; false when
@@ -792,7 +821,7 @@ void MakeLayoutPlanes(int version, const int32_t* layout, const uint16_t* order,
     const int32_t codewords = orderCount / 8;
     uint64_t* planes = static_cast<uint64_t*>(std::malloc(sizeof(uint64_t) * (2 * side * words + side * kMaxWords)));
     uint16_t* at = static_cast<uint16_t*>(std::malloc(sizeof(uint16_t) * (orderCount > 0 ? orderCount : 1)));
-    uint32_t* lie = static_cast<uint32_t*>(std::malloc(sizeof(uint32_t) * (codewords > 0 ? codewords : 1)));
+    Lie* lie = static_cast<Lie*>(std::malloc(sizeof(Lie) * (codewords > 0 ? codewords : 1)));
     LayoutPlanes& lp = layoutPlanes[version];
     if (!planes || !at || !lie || !FindInformationCells(version, &lp)) {
         std::free(planes);
@@ -851,13 +880,12 @@ void LayBits(const LayoutPlanes& lp, int side, const int32_t* codewords, int cou
     std::memset(placed, 0, static_cast<size_t>(side) * side + 64);
     const int32_t whole = count < lp.orderCount / 8 ? count : lp.orderCount / 8;
     for (int32_t i = 0; i < whole; ++i) {
-        const uint32_t lie = lp.lie[i];
+        const Lie lie = lp.lie[i];
         const int c = codewords[i] & 0xFF;
-        const uint32_t kind = lie & 3;
+        const uint32_t kind = lie.Kind();
         if (kind != kScattered) {
-            const uint32_t right = lie >> 2;
-            std::memcpy(placed + right, &kStripBytes.right[kind][c], 4);
-            std::memcpy(placed + right - side, &kStripBytes.left[kind][c], 4);
+            std::memcpy(placed + lie.First(), &kStripBytes.first[kind][c], 4);
+            std::memcpy(placed + lie.Second(), &kStripBytes.second[kind][c], 4);
             continue;
         }
         const uint16_t* at = lp.order + 8 * i;
