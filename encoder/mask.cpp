@@ -11,12 +11,10 @@
 #if defined(__x86_64__) && defined(__GNUC__)
 #include <immintrin.h>
 #endif
-#if defined(__x86_64__) && defined(__GNUC__)
-#include <cpuid.h>
-#endif
 
 #include "encoder/format_info.h"
 #include "encoder/placement.h"
+#include "encoder/processor.h"
 #include "encoder/trace.h"
 
 namespace {
@@ -410,39 +408,10 @@ __attribute__((target("popcnt,bmi,bmi2"))) void ScoreMaskBitInstructions(const P
 
 void ScoreMaskPlain(const Planes& p, int k, int32_t scores[4]) { ScoreMaskWith(p, k, scores); }
 
-// Asked of the processor itself on first use: the compiler runtime's own survey would run before
-// main in every process that links the scorer, whether it encodes or not.
-bool HasBitInstructions() {
-    unsigned a = 0, b = 0, c = 0, d = 0;
-    if (!__get_cpuid(1, &a, &b, &c, &d) || !(c & bit_POPCNT)) return false;
-    if (!__get_cpuid_count(7, 0, &a, &b, &c, &d)) return false;
-    return (b & bit_BMI) && (b & bit_BMI2);
-}
-
-// 256-bit integer lanes: the processor has them and the system saves their registers.
-bool HasWideLanes() {
-    unsigned a = 0, b = 0, c = 0, d = 0;
-    if (!__get_cpuid(1, &a, &b, &c, &d) || !(c & bit_OSXSAVE) || !(c & bit_AVX)) return false;
-    unsigned low = 0, high = 0;
-    __asm__("xgetbv" : "=a"(low), "=d"(high) : "c"(0));
-    if ((low & 6) != 6) return false;
-    return __get_cpuid_count(7, 0, &a, &b, &c, &d) && (b & bit_AVX2);
-}
-
-bool BitInstructions() {
-    static const bool has = HasBitInstructions();
-    return has;
-}
-
-bool WideLanes() {
-    static const bool has = BitInstructions() && HasWideLanes();
-    return has;
-}
-
 void ScoreMask(const Planes& p, int k, int32_t scores[4]) {
-    if (WideLanes() && p.packed)
+    if (QRCodeHasWideLanes() && p.packed)
         ScoreMaskWide(p, k, scores);
-    else if (BitInstructions())
+    else if (QRCodeHasBitInstructions())
         ScoreMaskBitInstructions(p, k, scores);
     else
         ScoreMaskPlain(p, k, scores);
@@ -989,7 +958,7 @@ __attribute__((target("avx2,popcnt,bmi,bmi2"))) void WriteSymbolWide(SymbolMatri
 void WriteSymbol(SymbolMatrix* m, const int32_t* layout, const LayoutPlanes& lp, const Planes& p, int k,
                  int32_t format) {
 #if defined(__x86_64__) && defined(__GNUC__)
-    if (WideLanes()) {
+    if (QRCodeHasWideLanes()) {
         WriteSymbolWide(m, layout, lp, p, k, format);
         return;
     }

@@ -6,6 +6,12 @@
 #include <cstring>
 #include <mutex>
 
+#if defined(__x86_64__) && defined(__GNUC__)
+#include <immintrin.h>
+#endif
+
+#include "encoder/processor.h"
+
 namespace {
 
 struct FieldTables {
@@ -194,12 +200,47 @@ int32_t GFMultiply(const RSCodec* codec, int32_t a, int32_t b) {
     return FastMultiply(a, b);
 }
 
+namespace {
+
+#if defined(__x86_64__) && defined(__GNUC__)
+// The division with the whole remainder in one 256-bit register, for blocks of at most 32
+// error-correction codewords (every block of a symbol has at most 30): per data codeword the
+// register moves down a byte and one product row is XORed in. Rows are read 32 bytes at a time,
+// past their end into the next rows; the bytes from n on are cleared each step.
+__attribute__((target("avx2"))) void DivideWide(const uint8_t* products, int32_t stride, const int32_t* data,
+                                                int32_t k, int32_t n, int32_t* ec) {
+    alignas(32) uint8_t keep[32];
+    for (int32_t j = 0; j < 32; ++j) keep[j] = j < n ? 0xFF : 0;
+    const __m256i live = _mm256_load_si256(reinterpret_cast<const __m256i*>(keep));
+    __m256i remainder = _mm256_setzero_si256();
+    for (int32_t i = 0; i < k; ++i) {
+        const int32_t f = (_mm256_cvtsi256_si32(remainder) ^ data[i]) & 0xFF;
+        const __m256i high = _mm256_permute2x128_si256(remainder, remainder, 0x81);
+        const __m256i row = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(products + f * stride));
+        remainder = _mm256_and_si256(_mm256_xor_si256(_mm256_alignr_epi8(high, remainder, 1), row), live);
+    }
+    alignas(32) uint8_t out[32];
+    _mm256_store_si256(reinterpret_cast<__m256i*>(out), remainder);
+    for (int32_t j = 0; j < n; ++j) ec[j] = out[j];
+}
+#endif
+
+}  // namespace
+
 bool RSEncodeBlock(RSCodec* codec, int32_t* block, int32_t k, int32_t n) {
     const int32_t row = RowFor(n);
     if (k < 0 || row < 0) return false;
     codec->generator = kGenerators.rows[row];
     codec->degree = kDegrees[row];
     const uint8_t* products = ProductsOf(row, k);
+#if defined(__x86_64__) && defined(__GNUC__)
+    // The rows of the largest generator end the table: none lies past a row read whole.
+    static_assert(kDegrees[QRCODE_GENERATOR_COUNT - 1] > 32, "a 32-byte read stays inside the product table");
+    if (products && n <= 32 && QRCodeHasWideLanes()) {
+        DivideWide(products, RowStride(n), block, k, n, block + k);
+        return true;
+    }
+#endif
     const int16_t* g = kGeneratorLogs.rows[row];
     // Long division of d(x) * x^n by g(x), one data codeword at a time. The running remainder,
     // highest degree first, lives in a byte buffer twice the longest remainder: instead of

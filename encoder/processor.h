@@ -1,0 +1,10 @@
+// What the processor offers the encoder's word-parallel code, asked of the processor itself on
+// first use: the compiler runtime's own survey would run before main in every process that links
+// the encoder, whether it encodes or not.
+#pragma once
+
+// A population count instruction and the three-operand bit instructions (BMI1, BMI2).
+bool QRCodeHasBitInstructions();
+
+// 256-bit integer lanes (AVX2), with the bit instructions, on a system that saves their registers.
+bool QRCodeHasWideLanes();
