@@ -326,19 +326,32 @@ QRCodeWork* QRCodeNewWork() { return new (std::nothrow) QRCodeWork; }
 
 void QRCodeFreeWork(QRCodeWork* work) { delete work; }
 
+namespace {
+
+// The working memory of the runs on this thread, kept from run to run like the rest of the
+// record road's working state: a run after the first takes only its result from the heap.
+QRCodeWork* ThreadWork() {
+    struct Kept {
+        QRCodeWork* work = QRCodeNewWork();
+        ~Kept() { QRCodeFreeWork(work); }
+    };
+    thread_local Kept kept;
+    if (!kept.work) kept.work = QRCodeNewWork();
+    return kept.work;
+}
+
+}  // namespace
+
 SymbolMatrix* QRCodeBuildSymbol(QRCodeBuild* b) {
     b->error = QRCodeError();
     b->mask = -1;
-    QRCodeWork* w = QRCodeNewWork();
+    QRCodeWork* w = ThreadWork();
     SymbolMatrix* m = w ? static_cast<SymbolMatrix*>(std::malloc(sizeof(SymbolMatrix))) : nullptr;
     if (!m) {
-        QRCodeFreeWork(w);
         b->error.kind = QRCODE_ERROR_NO_MEMORY;
         return nullptr;
     }
-    const bool built = QRCodeBuildSymbolInto(b, w, m);
-    QRCodeFreeWork(w);
-    if (built) return m;
+    if (QRCodeBuildSymbolInto(b, w, m)) return m;
     std::free(m);
     return nullptr;
 }

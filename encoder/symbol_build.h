@@ -37,7 +37,8 @@ void QRCodeFreeWork(QRCodeWork* work);
 // from the heap once *work has served data as long (and, in automatic mode, segments as many).
 bool QRCodeBuildSymbolInto(QRCodeBuild* build, QRCodeWork* work, SymbolMatrix* m);
 
-// The same as a new malloc'd matrix the caller frees, or null with build->error set.
+// The same as a new malloc'd matrix the caller frees, or null with build->error set, with
+// working memory kept per thread (runs on one thread never overlap).
 SymbolMatrix* QRCodeBuildSymbol(QRCodeBuild* build);
 
 // QRCodeEncode, with the penalty lines written to the diagnostic sink when `traced`.
