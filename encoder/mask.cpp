@@ -447,6 +447,43 @@ void Transpose64(uint64_t a[64]) {
     SwapAcross<1, uint64_t, 64>(a, 0x5555555555555555ull);
 }
 
+#if defined(__x86_64__) && defined(__GNUC__)
+// The same steps four lines to a 256-bit register where the processor has the lanes: the steps
+// of 32 down to 4 pair whole registers, those of 2 and 1 pair lanes of one register.
+template <int J, int Apart>
+GW_WIDE void SwapRegisters(__m256i v[16], uint64_t mask) {
+    const __m256i m = _mm256_set1_epi64x(static_cast<long long>(mask));
+    for (int b = 0; b < 16; b += 2 * Apart) {
+        for (int i = b; i < b + Apart; ++i) {
+            const __m256i t = _mm256_and_si256(_mm256_xor_si256(_mm256_srli_epi64(v[i], J), v[i + Apart]), m);
+            v[i] = _mm256_xor_si256(v[i], _mm256_slli_epi64(t, J));
+            v[i + Apart] = _mm256_xor_si256(v[i + Apart], t);
+        }
+    }
+}
+
+__attribute__((target("avx2,popcnt,bmi,bmi2"))) void Transpose64Wide(uint64_t a[64]) {
+    __m256i v[16];
+    for (int i = 0; i < 16; ++i) v[i] = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(a + 4 * i));
+    SwapRegisters<32, 8>(v, 0x00000000FFFFFFFFull);
+    SwapRegisters<16, 4>(v, 0x0000FFFF0000FFFFull);
+    SwapRegisters<8, 2>(v, 0x00FF00FF00FF00FFull);
+    SwapRegisters<4, 1>(v, 0x0F0F0F0F0F0F0F0Full);
+    // Lanes 0 and 1 with lanes 2 and 3, then lanes 0 and 2 with lanes 1 and 3: each pair's
+    // exchange is found in the lower lane and moved to the upper one.
+    const __m256i two = _mm256_set1_epi64x(0x3333333333333333ll), one = _mm256_set1_epi64x(0x5555555555555555ll);
+    for (int i = 0; i < 16; ++i) {
+        __m256i t = _mm256_and_si256(_mm256_xor_si256(_mm256_srli_epi64(v[i], 2), _mm256_permute4x64_epi64(v[i], 0x4E)), two);
+        t = _mm256_blend_epi32(t, _mm256_setzero_si256(), 0xF0);
+        v[i] = _mm256_xor_si256(_mm256_xor_si256(v[i], _mm256_slli_epi64(t, 2)), _mm256_permute4x64_epi64(t, 0x4E));
+        t = _mm256_and_si256(_mm256_xor_si256(_mm256_srli_epi64(v[i], 1), _mm256_shuffle_epi32(v[i], 0x4E)), one);
+        t = _mm256_blend_epi32(t, _mm256_setzero_si256(), 0xCC);
+        v[i] = _mm256_xor_si256(_mm256_xor_si256(v[i], _mm256_slli_epi64(t, 1)), _mm256_shuffle_epi32(t, 0x4E));
+    }
+    for (int i = 0; i < 16; ++i) _mm256_storeu_si256(reinterpret_cast<__m256i*>(a + 4 * i), v[i]);
+}
+#endif
+
 // The same for a 32 x 32 block: versions 1 to 3 fit one.
 void Transpose32(uint32_t a[32]) {
     SwapAcross<16, uint32_t, 32>(a, 0x0000FFFFu);
@@ -467,13 +504,18 @@ void Transpose(const uint64_t* cols, int width, int height, uint64_t* rows) {
     }
     uint64_t block[64];
     for (int bx = 0; bx < Words(width); ++bx) {
+        const int lines = width - 64 * bx < 64 ? width - 64 * bx : 64;
         for (int by = 0; by < Words(height); ++by) {
-            for (int i = 0; i < 64; ++i) {
-                const int x = bx * 64 + i;
-                block[i] = x < width ? cols[x * kMaxWords + by] : 0;
-            }
-            Transpose64(block);
-            for (int j = 0; j < 64 && by * 64 + j < height; ++j) rows[(by * 64 + j) * kMaxWords + bx] = block[j];
+            for (int i = 0; i < lines; ++i) block[i] = cols[(64 * bx + i) * kMaxWords + by];
+            for (int i = lines; i < 64; ++i) block[i] = 0;
+#if defined(__x86_64__) && defined(__GNUC__)
+            if (QRCodeHasWideLanes())
+                Transpose64Wide(block);
+            else
+#endif
+                Transpose64(block);
+            const int out = height - 64 * by < 64 ? height - 64 * by : 64;
+            for (int j = 0; j < out; ++j) rows[(64 * by + j) * kMaxWords + bx] = block[j];
         }
     }
 }
@@ -688,7 +730,8 @@ int LevelBits(int level) {
 // How a codeword's eight cells lie: most codewords fill four rows of each column of a
 // two-column strip, bits alternating between the columns, upwards or downwards; they are written
 // as two four-byte words, one per column. The column of the codeword's first bit is the right one
-// unless a function module beside the strip has shifted the alternation. Codewords that turn a
+// unless a function module beside the strip has shifted the alternation, and then the columns'
+// four rows are a row apart. Codewords that turn a
 // corner or pass a function pattern are written a bit at a time.
 enum : uint32_t { kScattered = 0, kUpwards = 1, kDownwards = 2 };
 
@@ -747,10 +790,10 @@ struct LayoutPlanes {
 LayoutPlanes layoutPlanes[QRCODE_LAYOUT_VERSIONS + 1];
 std::once_flag layoutPlanesMade[QRCODE_LAYOUT_VERSIONS + 1];
 
-// The lie of the codeword whose bits go to at[0..7] (indices with column stride `side`).
-Lie CodewordLie(const uint16_t* at, int side) {
+// The lie of the codeword whose bits go to the cells at[0..7], four consecutive cells of one
+// column each for the even and the odd bits when it is regular.
+Lie CodewordLie(const uint16_t* at) {
     const int first = at[0], second = at[1];
-    if (second != first - side && second != first + side) return Lie{kScattered};
     bool up = true, down = true;
     for (int b = 0; b < 8; ++b) {
         const int column = b % 2 ? second : first;
@@ -813,7 +856,7 @@ void MakeLayoutPlanes(int version, const int32_t* layout, const uint16_t* order,
         const int x = order[i] / kSymbolMatrixCapacity;
         at[i] = static_cast<uint16_t>(x * side + order[i] - x * kSymbolMatrixCapacity);
     }
-    for (int32_t i = 0; i < codewords; ++i) lie[i] = CodewordLie(at + 8 * i, side);
+    for (int32_t i = 0; i < codewords; ++i) lie[i] = CodewordLie(at + 8 * i);
     lp.dark = planes;
     lp.data = data;
     lp.dataRows = dataRows;
