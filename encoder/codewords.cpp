@@ -52,9 +52,6 @@ void TakeDataCodewords(BitStream* stream, int32_t dataCodewords, uint8_t* data) 
 // Splits the data into the version's blocks in table order (shorter blocks first) and computes
 // each block's error correction into ec. Returns the number of blocks.
 int32_t EncodeBlocks(int32_t version, int32_t level, const uint8_t* data, uint8_t* ec, Block* blocks) {
-    int32_t scratch[256];  // one block: the longest is 153 codewords (k + c - k)
-    RSCodec codec;
-    RSCodecInit(&codec);
     int32_t blockCount = 0, dataUsed = 0, ecUsed = 0;
     const int32_t rows = BlockEntryCount(version);
     for (int32_t r = 0; r < rows; ++r) {
@@ -63,9 +60,7 @@ int32_t EncodeBlocks(int32_t version, int32_t level, const uint8_t* data, uint8_
         const int32_t k = row[QRCODE_EB_BLOCK_DATA];
         const int32_t n = row[QRCODE_EB_BLOCK_CODEWORDS] - k;
         for (int32_t b = 0; b < row[QRCODE_EB_BLOCKS] && blockCount < kMaxBlocks; ++b) {
-            for (int32_t j = 0; j < k; ++j) scratch[j] = data[dataUsed + j];
-            RSEncodeBlock(&codec, scratch, k, n);
-            for (int32_t j = 0; j < n; ++j) ec[ecUsed + j] = static_cast<uint8_t>(scratch[k + j]);
+            RSEncodeBytes(data + dataUsed, k, n, ec + ecUsed);
             blocks[blockCount++] = Block{dataUsed, k, n, ecUsed};
             dataUsed += k;
             ecUsed += n;
@@ -74,32 +69,30 @@ int32_t EncodeBlocks(int32_t version, int32_t level, const uint8_t* data, uint8_
     return blockCount;
 }
 
+// Codeword t of every block in turn, from `parts` (each block's part `length` long from
+// `start`); t runs over the longest part. The parts every block has are taken without asking.
+template <int32_t Block::*Start, int32_t Block::*Length>
+int32_t InterleaveParts(const Block* blocks, int32_t blockCount, const uint8_t* parts, int32_t* out) {
+    int32_t shortest = blockCount ? blocks[0].*Length : 0, longest = 0;
+    for (int32_t b = 0; b < blockCount; ++b) {
+        if (blocks[b].*Length < shortest) shortest = blocks[b].*Length;
+        if (blocks[b].*Length > longest) longest = blocks[b].*Length;
+    }
+    int32_t n = 0;
+    for (int32_t t = 0; t < shortest; ++t)
+        for (int32_t b = 0; b < blockCount; ++b) out[n++] = parts[blocks[b].*Start + t];
+    for (int32_t t = shortest; t < longest; ++t)
+        for (int32_t b = 0; b < blockCount; ++b)
+            if (t < blocks[b].*Length) out[n++] = parts[blocks[b].*Start + t];
+    return n;
+}
+
 // Codeword t of every block in turn, the data parts first, then the error-correction parts.
 // Returns the number written.
 int32_t Interleave(const Block* blocks, int32_t blockCount, const uint8_t* data, const uint8_t* ec,
                    int32_t* out) {
-    int32_t n = 0;
-    for (int32_t t = 0;; ++t) {
-        bool any = false;
-        for (int32_t b = 0; b < blockCount; ++b) {
-            if (t < blocks[b].data) {
-                out[n++] = data[blocks[b].start + t];
-                any = true;
-            }
-        }
-        if (!any) break;
-    }
-    for (int32_t t = 0;; ++t) {
-        bool any = false;
-        for (int32_t b = 0; b < blockCount; ++b) {
-            if (t < blocks[b].ec) {
-                out[n++] = ec[blocks[b].ecStart + t];
-                any = true;
-            }
-        }
-        if (!any) break;
-    }
-    return n;
+    const int32_t n = InterleaveParts<&Block::start, &Block::data>(blocks, blockCount, data, out);
+    return n + InterleaveParts<&Block::ecStart, &Block::ec>(blocks, blockCount, ec, out + n);
 }
 
 }  // namespace

@@ -775,17 +775,18 @@ struct Lie {
 // A version's layout: its dark modules and its data cells as column planes, 64 modules of a
 // column to a word (column x, word c at [x * Words(side) + c]), its data cells as row planes
 // (stride kMaxWords), its data cells in placement order as indices x * side + y, each whole
-// codeword's lie, and
-// the cells of the format and version information as indices into a matrix's cells.
+// codeword's lie, the cells every symbol of the version shares (column by column, stride side:
+// the layout with its data cells light and its version information written), and the cells of
+// the format information as indices into a matrix's cells.
 struct LayoutPlanes {
     uint64_t* dark = nullptr;
     uint64_t* data = nullptr;
     uint64_t* dataRows = nullptr;
     uint16_t* order = nullptr;
     Lie* lie = nullptr;
+    int32_t* cells = nullptr;
     int32_t orderCount = 0;
     int32_t formatAt[15][2] = {};
-    int32_t versionAt[18][2] = {};
 };
 LayoutPlanes layoutPlanes[QRCODE_LAYOUT_VERSIONS + 1];
 std::once_flag layoutPlanesMade[QRCODE_LAYOUT_VERSIONS + 1];
@@ -805,22 +806,33 @@ Lie CodewordLie(const uint16_t* at) {
     return Lie{kScattered};
 }
 
-// Where the information cells of a version lie, found by the matrix's own rules; false when
-// memory runs out.
-bool FindInformationCells(int version, LayoutPlanes* lp) {
+// The cells every symbol of a version shares, from its layout: data cells light, version
+// information written (by the matrix's own rules); and where its format information lies.
+// False when memory runs out.
+bool MakeSharedCells(int version, const int32_t* layout, LayoutPlanes* lp) {
+    const int side = 17 + 4 * version;
     SymbolMatrix* probe = static_cast<SymbolMatrix*>(std::malloc(sizeof(SymbolMatrix)));
-    if (!probe) return false;
+    lp->cells = static_cast<int32_t*>(std::malloc(sizeof(int32_t) * side * side));
+    if (!probe || !lp->cells) {
+        std::free(probe);
+        std::free(lp->cells);
+        lp->cells = nullptr;
+        return false;
+    }
     probe->version = version;
-    probe->width = probe->height = 17 + 4 * version;
+    probe->width = probe->height = side;
+    for (int x = 0; x < side; ++x)
+        for (int y = 0; y < side; ++y) {
+            const int32_t cell = layout[x * side + y];
+            probe->cells[x * kSymbolMatrixCapacity + y] = QRCodeIsDataCell(cell) ? CELL_DATA_LIGHT : cell;
+        }
+    QRCodeWriteVersionInfo(probe, version);
+    for (int x = 0; x < side; ++x)
+        std::memcpy(lp->cells + x * side, probe->cells + x * kSymbolMatrixCapacity, sizeof(int32_t) * side);
     for (int k = 0; k < 15; ++k)
         for (int copy = 0; copy < 2; ++copy) {
             const QRCodeCell c = QRCodeFormatCell(probe, k, copy);
             lp->formatAt[k][copy] = c.x * kSymbolMatrixCapacity + c.y;
-        }
-    for (int k = 0; k < 18; ++k)
-        for (int copy = 0; copy < 2; ++copy) {
-            const QRCodeCell c = QRCodeVersionCell(probe, k, copy);
-            lp->versionAt[k][copy] = c.x * kSymbolMatrixCapacity + c.y;
         }
     std::free(probe);
     return true;
@@ -835,7 +847,7 @@ void MakeLayoutPlanes(int version, const int32_t* layout, const uint16_t* order,
     uint16_t* at = static_cast<uint16_t*>(std::malloc(sizeof(uint16_t) * (orderCount > 0 ? orderCount : 1)));
     Lie* lie = static_cast<Lie*>(std::malloc(sizeof(Lie) * (codewords > 0 ? codewords : 1)));
     LayoutPlanes& lp = layoutPlanes[version];
-    if (!planes || !at || !lie || !FindInformationCells(version, &lp)) {
+    if (!planes || !at || !lie || !MakeSharedCells(version, layout, &lp)) {
         std::free(planes);
         std::free(at);
         std::free(lie);
@@ -905,75 +917,63 @@ void LayBits(const LayoutPlanes& lp, int side, const int32_t* codewords, int cou
     }
 }
 
-// Writes the final cells of one column stretch: where bit i of `data` is set, cell i is
-// CELL_DATA_DARK or CELL_DATA_LIGHT by bit i of `dark`, else it is the layout's cell.
-GW_INLINE void WriteCellsPlain(int32_t* out, const int32_t* layout, int count, uint64_t data, uint64_t dark) {
+// Writes the final cells of one column stretch: the shared cells, with bit i of darkData making
+// data cell i dark.
+GW_INLINE void WriteCellsPlain(int32_t* out, const int32_t* shared, int count, uint64_t darkData) {
     static_assert(CELL_DATA_LIGHT == 0 && CELL_DATA_DARK == 0x10, "a data cell's value is its colour bit << 4");
-    for (int i = 0; i < count; ++i)
-        out[i] = (data >> i) & 1 ? static_cast<int32_t>((dark >> i) & 1) << 4 : layout[i];
+    for (int i = 0; i < count; ++i) out[i] = shared[i] | static_cast<int32_t>((darkData >> i) & 1) << 4;
 }
 
-// The final cells of a symbol from the masked planes and the layout, then the format
-// information of `format` (the version information is the version's own).
-template <bool Wide>
-GW_INLINE void WriteSymbolCells(SymbolMatrix* m, const int32_t* layout, const LayoutPlanes& lp, const Planes& p,
-                                int k, int32_t format);
-
 #if defined(__x86_64__) && defined(__GNUC__)
-// Eight cells per step: a byte of data bits and a byte of dark data bits each pick their lanes
-// out of a table; the last step of a column reads and writes only the cells it has.
+// Eight cells per step: a byte of dark data bits picks its lanes' colour out of a table; the last
+// step of a column reads and writes only the cells it has.
 struct ByteLanes {
-    int32_t lanes[256][8];  // lane i is -1 where bit i of the byte is set, else 0
+    int32_t lanes[256][8];  // lane i is CELL_DATA_DARK where bit i of the byte is set, else 0
 };
 
 constexpr ByteLanes BuildByteLanes() {
     ByteLanes t{};
     for (int b = 0; b < 256; ++b)
-        for (int i = 0; i < 8; ++i) t.lanes[b][i] = (b >> i) & 1 ? -1 : 0;
+        for (int i = 0; i < 8; ++i) t.lanes[b][i] = (b >> i) & 1 ? CELL_DATA_DARK : 0;
     return t;
 }
 
 alignas(32) constexpr ByteLanes kByteLanes = BuildByteLanes();
 
-__attribute__((target("avx2"))) void WriteCellsWide(int32_t* out, const int32_t* layout, int count, uint64_t data,
-                                                    uint64_t dark) {
-    const __m256i darkValue = _mm256_set1_epi32(CELL_DATA_DARK);
-    const uint64_t darkData = dark & data;
+__attribute__((target("avx2"))) void WriteCellsWide(int32_t* out, const int32_t* shared, int count, uint64_t darkData) {
     for (int i = 0; i < count; i += 8) {
-        const __m256i take =
-            _mm256_load_si256(reinterpret_cast<const __m256i*>(kByteLanes.lanes[(data >> i) & 0xFF]));
-        const __m256i colour = _mm256_and_si256(
-            _mm256_load_si256(reinterpret_cast<const __m256i*>(kByteLanes.lanes[(darkData >> i) & 0xFF])), darkValue);
+        const __m256i colour =
+            _mm256_load_si256(reinterpret_cast<const __m256i*>(kByteLanes.lanes[(darkData >> i) & 0xFF]));
         if (i + 8 <= count) {
-            const __m256i cells = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(layout + i));
-            _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i), _mm256_or_si256(_mm256_andnot_si256(take, cells), colour));
+            const __m256i cells = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(shared + i));
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i), _mm256_or_si256(cells, colour));
         } else {
             const __m256i live = _mm256_cmpgt_epi32(_mm256_set1_epi32(count - i), _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7));
-            const __m256i cells = _mm256_maskload_epi32(layout + i, live);
-            _mm256_maskstore_epi32(out + i, live, _mm256_or_si256(_mm256_andnot_si256(take, cells), colour));
+            _mm256_maskstore_epi32(out + i, live, _mm256_or_si256(_mm256_maskload_epi32(shared + i, live), colour));
         }
     }
 }
 #endif
 
+// The final cells of a symbol from the masked planes and the shared cells, then the format
+// information of `format`.
 template <bool Wide>
-GW_INLINE void WriteSymbolCells(SymbolMatrix* m, const int32_t* layout, const LayoutPlanes& lp, const Planes& p,
-                                int k, int32_t format) {
+GW_INLINE void WriteSymbolCells(SymbolMatrix* m, const LayoutPlanes& lp, const Planes& p, int k, int32_t format) {
     const int side = p.width;
     for (int x = 0; x < side; ++x) {
         const uint64_t* pattern = kPatterns.column[k][x % 6];
         int32_t* column = m->cells + x * kSymbolMatrixCapacity;
         for (int c = 0; c < p.colWords; ++c) {
             const uint64_t data = p.dataCols[x * kMaxWords + c];
-            const uint64_t dark = p.darkCols[x * kMaxWords + c] ^ (data & pattern[c]);
+            const uint64_t darkData = (p.darkCols[x * kMaxWords + c] ^ (data & pattern[c])) & data;
             const int count = side - 64 * c < 64 ? side - 64 * c : 64;
 #if defined(__x86_64__) && defined(__GNUC__)
             if (Wide) {
-                WriteCellsWide(column + 64 * c, layout + x * side + 64 * c, count, data, dark);
+                WriteCellsWide(column + 64 * c, lp.cells + x * side + 64 * c, count, darkData);
                 continue;
             }
 #endif
-            WriteCellsPlain(column + 64 * c, layout + x * side + 64 * c, count, data, dark);
+            WriteCellsPlain(column + 64 * c, lp.cells + x * side + 64 * c, count, darkData);
         }
     }
     for (int b = 0; b < 15; ++b) {
@@ -981,32 +981,23 @@ GW_INLINE void WriteSymbolCells(SymbolMatrix* m, const int32_t* layout, const La
         m->cells[lp.formatAt[b][0]] = value;
         m->cells[lp.formatAt[b][1]] = value;
     }
-    if (m->version < 7) return;
-    const int32_t word = VersionInfoBits[m->version - 7];
-    for (int b = 0; b < 18; ++b) {
-        const int32_t value = (word >> b) & 1 ? CELL_VERSION_DARK : CELL_VERSION_LIGHT;
-        m->cells[lp.versionAt[b][0]] = value;
-        m->cells[lp.versionAt[b][1]] = value;
-    }
 }
 
 #if defined(__x86_64__) && defined(__GNUC__)
-__attribute__((target("avx2,popcnt,bmi,bmi2"))) void WriteSymbolWide(SymbolMatrix* m, const int32_t* layout,
-                                                                      const LayoutPlanes& lp, const Planes& p, int k,
-                                                                      int32_t format) {
-    WriteSymbolCells<true>(m, layout, lp, p, k, format);
+__attribute__((target("avx2"))) void WriteSymbolWide(SymbolMatrix* m, const LayoutPlanes& lp, const Planes& p, int k,
+                                                     int32_t format) {
+    WriteSymbolCells<true>(m, lp, p, k, format);
 }
 #endif
 
-void WriteSymbol(SymbolMatrix* m, const int32_t* layout, const LayoutPlanes& lp, const Planes& p, int k,
-                 int32_t format) {
+void WriteSymbol(SymbolMatrix* m, const LayoutPlanes& lp, const Planes& p, int k, int32_t format) {
 #if defined(__x86_64__) && defined(__GNUC__)
     if (QRCodeHasWideLanes()) {
-        WriteSymbolWide(m, layout, lp, p, k, format);
+        WriteSymbolWide(m, lp, p, k, format);
         return;
     }
 #endif
-    WriteSymbolCells<false>(m, layout, lp, p, k, format);
+    WriteSymbolCells<false>(m, lp, p, k, format);
 }
 
 }  // namespace
@@ -1045,7 +1036,7 @@ int QRCodePlaceAndMask(SymbolMatrix* m, int version, const int32_t* codewords, i
     }
     m->version = version;
     m->width = m->height = side;
-    WriteSymbol(m, layout, lp, p, k, QRCodeFormatWord(LevelBits(level) * 8 + k));
+    WriteSymbol(m, lp, p, k, QRCodeFormatWord(LevelBits(level) * 8 + k));
     return k;
 }
 

@@ -207,8 +207,9 @@ namespace {
 // error-correction codewords (every block of a symbol has at most 30): per data codeword the
 // register moves down a byte and one product row is XORed in. Rows are read 32 bytes at a time,
 // past their end into the next rows; the bytes from n on are cleared each step.
-__attribute__((target("avx2"))) void DivideWide(const uint8_t* products, int32_t stride, const int32_t* data,
-                                                int32_t k, int32_t n, int32_t* ec) {
+template <typename T>
+__attribute__((target("avx2"), always_inline)) inline void DivideWide(const uint8_t* products, int32_t stride,
+                                                                       const T* data, int32_t k, int32_t n, T* ec) {
     alignas(32) uint8_t keep[32];
     for (int32_t j = 0; j < 32; ++j) keep[j] = j < n ? 0xFF : 0;
     const __m256i live = _mm256_load_si256(reinterpret_cast<const __m256i*>(keep));
@@ -223,22 +224,37 @@ __attribute__((target("avx2"))) void DivideWide(const uint8_t* products, int32_t
     _mm256_store_si256(reinterpret_cast<__m256i*>(out), remainder);
     for (int32_t j = 0; j < n; ++j) ec[j] = out[j];
 }
+
+__attribute__((target("avx2"))) void DivideWideWords(const uint8_t* products, int32_t stride, const int32_t* data,
+                                                     int32_t k, int32_t n, int32_t* ec) {
+    DivideWide(products, stride, data, k, n, ec);
+}
+
+__attribute__((target("avx2"))) void DivideWideBytes(const uint8_t* products, int32_t stride, const uint8_t* data,
+                                                     int32_t k, int32_t n, uint8_t* ec) {
+    DivideWide(products, stride, data, k, n, ec);
+}
+
+void DivideWideInto(const uint8_t* products, int32_t stride, const int32_t* data, int32_t k, int32_t n, int32_t* ec) {
+    DivideWideWords(products, stride, data, k, n, ec);
+}
+
+void DivideWideInto(const uint8_t* products, int32_t stride, const uint8_t* data, int32_t k, int32_t n, uint8_t* ec) {
+    DivideWideBytes(products, stride, data, k, n, ec);
+}
 #endif
 
-}  // namespace
-
-bool RSEncodeBlock(RSCodec* codec, int32_t* block, int32_t k, int32_t n) {
-    const int32_t row = RowFor(n);
-    if (k < 0 || row < 0) return false;
-    codec->generator = kGenerators.rows[row];
-    codec->degree = kDegrees[row];
+// Long division of d(x) * x^n by g(x) for the generator of row `row`, k data codewords (the low
+// eight bits of each) into the n error-correction codewords, highest degree first.
+template <typename T>
+void Divide(int32_t row, const T* data, int32_t k, int32_t n, T* ec) {
     const uint8_t* products = ProductsOf(row, k);
 #if defined(__x86_64__) && defined(__GNUC__)
     // The rows of the largest generator end the table: none lies past a row read whole.
     static_assert(kDegrees[QRCODE_GENERATOR_COUNT - 1] > 32, "a 32-byte read stays inside the product table");
     if (products && n <= 32 && QRCodeHasWideLanes()) {
-        DivideWide(products, RowStride(n), block, k, n, block + k);
-        return true;
+        DivideWideInto(products, RowStride(n), data, k, n, ec);
+        return;
     }
 #endif
     const int16_t* g = kGeneratorLogs.rows[row];
@@ -253,7 +269,7 @@ bool RSEncodeBlock(RSCodec* codec, int32_t* block, int32_t k, int32_t n) {
     int32_t start = 0;
     std::memset(buffer, 0, sizeof buffer);
     for (int32_t i = 0; i < k; ++i) {
-        const int32_t f = buffer[start] ^ (block[i] & 0xFF);
+        const int32_t f = buffer[start] ^ (data[i] & 0xFF);
         if (start + n + 1 > kBufferSize) {
             std::memmove(buffer, buffer + start + 1, static_cast<size_t>(n - 1));
             start = 0;
@@ -277,6 +293,23 @@ bool RSEncodeBlock(RSCodec* codec, int32_t* block, int32_t k, int32_t n) {
             for (int32_t j = 0; j < n; ++j) e[j] ^= kProduct.antilog[lf + g[j]];
         }
     }
-    for (int32_t j = 0; j < n; ++j) block[k + j] = buffer[start + j];
+    for (int32_t j = 0; j < n; ++j) ec[j] = static_cast<T>(buffer[start + j]);
+}
+
+}  // namespace
+
+bool RSEncodeBlock(RSCodec* codec, int32_t* block, int32_t k, int32_t n) {
+    const int32_t row = RowFor(n);
+    if (k < 0 || row < 0) return false;
+    codec->generator = kGenerators.rows[row];
+    codec->degree = kDegrees[row];
+    Divide(row, block, k, n, block + k);
+    return true;
+}
+
+bool RSEncodeBytes(const uint8_t* data, int32_t k, int32_t n, uint8_t* ec) {
+    const int32_t row = RowFor(n);
+    if (k < 0 || row < 0) return false;
+    Divide(row, data, k, n, ec);
     return true;
 }

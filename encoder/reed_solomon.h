@@ -39,3 +39,7 @@ int32_t GFMultiply(const RSCodec* codec, int32_t a, int32_t b);
 // codewords (the remainder of d(x) * x^n divided by g(x), highest degree first) after the
 // data. Returns false and writes nothing when n has no generator or k is negative.
 bool RSEncodeBlock(RSCodec* codec, int32_t* block, int32_t k, int32_t n);
+
+// RSEncodeBlock for a block of bytes: the n error-correction codewords of data[0..k-1] go to
+// ec[0..n-1]. False, writing nothing, when n has no generator or k is negative.
+bool RSEncodeBytes(const uint8_t* data, int32_t k, int32_t n, uint8_t* ec);
