@@ -323,21 +323,25 @@ GW_WIDE long LaneTotal(__m256i v) {
     return static_cast<long>(lanes[0] + lanes[1] + lanes[2] + lanes[3]);
 }
 
+// What four lines at a time add up: rule 1, the dark modules and rule 2 as byte counts (at most
+// 8 per byte per step, 16 steps for 64 lines: they fit a byte), summed per lane at the end; rule 3
+// as lane sums. And the last lines seen, for the blocks across to the next column.
 struct WideTally {
-    __m256i run, finder, dark, block;
+    __m256i columnRun, rowRun, dark, block, finder;
+    __m256i left, leftSame;
 };
 
-// Rules 1 and 3 of four masked lines a; returns `same` (modules i and i + 1 of one colour).
-GW_WIDE __m256i LineRules(__m256i a, __m256i valid, WideTally* t) {
+// Rules 1 and 3 of four masked lines a: adds rule 1's byte counts to *run; returns `same`
+// (modules i and i + 1 of one colour).
+GW_WIDE __m256i LineRules(__m256i a, __m256i valid, __m256i* run, __m256i* finder) {
     const __m256i next = _mm256_srli_epi64(a, 1);
     const __m256i same = _mm256_andnot_si256(_mm256_xor_si256(a, next), valid);
-    // Rule 1: five(i) = modules i .. i + 4 of one colour; a run scores count(five) + 2 per start.
+    // Rule 1: a run of L >= 5 modules scores L - 2: its modules from the first to the third from
+    // last, which are those within two after a module that starts five of one colour.
     const __m256i pairs = _mm256_and_si256(same, _mm256_srli_epi64(same, 1));
     const __m256i five = _mm256_and_si256(pairs, _mm256_srli_epi64(pairs, 2));
-    const __m256i starts = _mm256_andnot_si256(_mm256_slli_epi64(five, 1), five);
-    const __m256i startCounts = ByteCounts(starts);
-    t->run = _mm256_add_epi64(
-        t->run, LaneSums(_mm256_add_epi8(ByteCounts(five), _mm256_add_epi8(startCounts, startCounts))));
+    const __m256i cover = _mm256_or_si256(five, _mm256_or_si256(_mm256_slli_epi64(five, 1), _mm256_slli_epi64(five, 2)));
+    *run = _mm256_add_epi8(*run, ByteCounts(cover));
     // Rule 3: dark-light at i, three dark at i + 2, light-dark-light at i + 5, light at i - 1.
     const __m256i next2 = _mm256_srli_epi64(a, 2);
     const __m256i lead = _mm256_andnot_si256(next, a);
@@ -347,7 +351,7 @@ GW_WIDE __m256i LineRules(__m256i a, __m256i valid, WideTally* t) {
         _mm256_slli_epi64(a, 1),
         _mm256_and_si256(lead, _mm256_and_si256(_mm256_srli_epi64(core, 2), _mm256_srli_epi64(tail, 5))));
     if (!_mm256_testz_si256(match, match))  // rare in any symbol
-        t->finder = _mm256_add_epi64(t->finder, LaneSums(ByteCounts(match)));
+        *finder = _mm256_add_epi64(*finder, LaneSums(ByteCounts(match)));
     return same;
 }
 
@@ -356,45 +360,54 @@ GW_WIDE __m256i LinesBefore(__m256i lines, __m256i before) {
     return _mm256_blend_epi32(_mm256_permute4x64_epi64(lines, 0x90), _mm256_permute4x64_epi64(before, 0xFF), 0x03);
 }
 
+// Columns n .. n + 3 (rules 1 to 3, dark modules) and rows n .. n + 3 (rules 1 and 3) of mask k's
+// patterns `column` and `row` for those lines. Lanes outside `columnLive`/`rowLive` are cleared
+// and score nothing; `columnValid`/`rowValid` hold only live lanes.
+GW_WIDE void ScoreLines(const Planes& p, const uint64_t* column, const uint64_t* row, int n, __m256i columnLive,
+                        __m256i rowLive, __m256i columnValid, __m256i rowValid, WideTally* t) {
+    const __m256i a = _mm256_and_si256(
+        _mm256_xor_si256(Load(p.packedDarkCols + 1 + n), _mm256_and_si256(Load(p.packedDataCols + 1 + n), Load(column))),
+        columnLive);
+    const __m256i same = LineRules(a, columnValid, &t->columnRun, &t->finder);
+    t->dark = _mm256_add_epi8(t->dark, ByteCounts(a));
+    // Rule 2: rows y and y + 1 agree across the column and the one before, which agrees with itself.
+    const __m256i across = _mm256_xor_si256(LinesBefore(a, t->left), _mm256_xor_si256(a, _mm256_set1_epi64x(-1)));
+    const __m256i block = _mm256_and_si256(_mm256_and_si256(across, _mm256_srli_epi64(across, 1)),
+                                           _mm256_and_si256(LinesBefore(same, t->leftSame), columnLive));
+    t->block = _mm256_add_epi8(t->block, ByteCounts(block));
+    t->left = a;
+    t->leftSame = same;
+    const __m256i r = _mm256_and_si256(
+        _mm256_xor_si256(Load(p.packedDarkRows + 1 + n), _mm256_and_si256(Load(p.packedDataRows + 1 + n), Load(row))),
+        rowLive);
+    LineRules(r, rowValid, &t->rowRun, &t->finder);
+}
+
 // Columns and rows four at a time, side by side. Lanes past the last line are cleared (and
 // score nothing), so no line is left for a one-at-a-time pass; they may read lines past the
 // last, which the packed planes have room for.
 __attribute__((target("avx2,popcnt,bmi,bmi2"))) void ScoreMaskWide(const Planes& p, int k, int32_t scores[4]) {
-    WideTally t = {_mm256_setzero_si256(), _mm256_setzero_si256(), _mm256_setzero_si256(), _mm256_setzero_si256()};
-    const __m256i ones = _mm256_set1_epi64x(-1), lanes = _mm256_setr_epi64x(0, 1, 2, 3);
+    const __m256i zero = _mm256_setzero_si256(), ones = _mm256_set1_epi64x(-1);
+    // The light line before column 0, with no module like its neighbour: no block lies across it.
+    WideTally t = {zero, zero, zero, zero, zero, zero, zero};
     const __m256i columnValid = _mm256_set1_epi64x(static_cast<long long>(LowBits<1>(p.height - 1).w[0]));
     const __m256i rowValid = _mm256_set1_epi64x(static_cast<long long>(LowBits<1>(p.width - 1).w[0]));
-    // The light line before column 0, with no module like its neighbour: no block lies across it.
-    __m256i left = _mm256_setzero_si256(), leftSame = _mm256_setzero_si256();
+    const int whole = p.width < p.height ? p.width : p.height;
     const int lines = p.width > p.height ? p.width : p.height;
-    for (int n = 0; n < lines; n += 4) {
-        // Columns: rules 1 to 3 and the dark count.
+    int n = 0;
+    for (int c = 0, r = 0; n + 4 <= whole; n += 4, c = c < 2 ? c + 4 : c - 2, r = r < 8 ? r + 4 : 0)
+        ScoreLines(p, kLanePatterns.column[k][c], kLanePatterns.row[k][r], n, ones, ones, columnValid, rowValid, &t);
+    const __m256i lanes = _mm256_setr_epi64x(0, 1, 2, 3);
+    for (; n < lines; n += 4) {
         const __m256i columnLive = _mm256_cmpgt_epi64(_mm256_set1_epi64x(p.width - n), lanes);
-        const __m256i a = _mm256_and_si256(
-            _mm256_xor_si256(Load(p.packedDarkCols + 1 + n),
-                             _mm256_and_si256(Load(p.packedDataCols + 1 + n), Load(kLanePatterns.column[k][n % 6]))),
-            columnLive);
-        const __m256i same = LineRules(a, _mm256_and_si256(columnValid, columnLive), &t);
-        t.dark = _mm256_add_epi64(t.dark, LaneSums(ByteCounts(a)));
-        const __m256i before = LinesBefore(a, left), beforeSame = LinesBefore(same, leftSame);
-        const __m256i across = _mm256_xor_si256(_mm256_xor_si256(before, a), ones);
-        const __m256i block = _mm256_and_si256(_mm256_and_si256(across, _mm256_srli_epi64(across, 1)),
-                                               _mm256_and_si256(beforeSame, columnLive));
-        t.block = _mm256_add_epi64(t.block, LaneSums(ByteCounts(block)));
-        left = a;
-        leftSame = same;
-        // Rows: rules 1 and 3.
         const __m256i rowLive = _mm256_cmpgt_epi64(_mm256_set1_epi64x(p.height - n), lanes);
-        const __m256i r = _mm256_and_si256(
-            _mm256_xor_si256(Load(p.packedDarkRows + 1 + n),
-                             _mm256_and_si256(Load(p.packedDataRows + 1 + n), Load(kLanePatterns.row[k][n % 12]))),
-            rowLive);
-        LineRules(r, _mm256_and_si256(rowValid, rowLive), &t);
+        ScoreLines(p, kLanePatterns.column[k][n % 6], kLanePatterns.row[k][n % 12], n, columnLive, rowLive,
+                   _mm256_and_si256(columnValid, columnLive), _mm256_and_si256(rowValid, rowLive), &t);
     }
-    scores[0] = static_cast<int32_t>(LaneTotal(t.run));
-    scores[1] = 3 * static_cast<int32_t>(LaneTotal(t.block));
+    scores[0] = static_cast<int32_t>(LaneTotal(LaneSums(t.columnRun)) + LaneTotal(LaneSums(t.rowRun)));
+    scores[1] = 3 * static_cast<int32_t>(LaneTotal(LaneSums(t.block)));
     scores[2] = 40 * static_cast<int32_t>(LaneTotal(t.finder));
-    scores[3] = BalancePoints(LaneTotal(t.dark), static_cast<long>(p.width) * p.height);
+    scores[3] = BalancePoints(LaneTotal(LaneSums(t.dark)), static_cast<long>(p.width) * p.height);
 }
 #endif
 
