@@ -147,18 +147,20 @@ GW_INLINE int Count(const Bits<N>& a) {
 // `same` bit i says that modules i and i + 1 of the line have one colour (bits 0 .. n - 2 only).
 
 // Adjacent modules in a row or column in the same colour: a run of 5 + i modules of one colour
-// scores 3 + i. five(i) = modules i .. i + 4 of one colour, so a run of L >= 5 holds L - 4 of
-// them, and exactly one that has none before it: the run's points are count(five) + 2 for its start.
+// scores 3 + i. five(i) = modules i .. i + 4 of one colour; a run of L >= 5 scores L - 2, the
+// number of its modules from the first to the third from last, which are those within two
+// after a module that starts five of one colour.
 template <int N>
 GW_INLINE int RunPoints(const Bits<N>& same) {
-    Bits<N> pairs, five, starts;
+    Bits<N> pairs, five, cover;
     const Bits<N> same1 = Ahead(same, 1);
     for (int i = 0; i < N; ++i) pairs.w[i] = same.w[i] & same1.w[i];  // modules i .. i + 2
     const Bits<N> pairs2 = Ahead(pairs, 2);
     for (int i = 0; i < N; ++i) five.w[i] = pairs.w[i] & pairs2.w[i];
-    const Bits<N> before = Behind(five);
-    for (int i = 0; i < N; ++i) starts.w[i] = five.w[i] & ~before.w[i];
-    return Count(five) + 2 * Count(starts);
+    const Bits<N> five1 = Behind(five);
+    const Bits<N> five2 = Behind(five1);
+    for (int i = 0; i < N; ++i) cover.w[i] = five.w[i] | five1.w[i] | five2.w[i];
+    return Count(cover);
 }
 
 // 1 : 1 : 3 : 1 : 1 ratio (dark : light : dark : light : dark) pattern in a row or column, with a
