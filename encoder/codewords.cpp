@@ -78,9 +78,13 @@ int32_t InterleaveParts(const Block* blocks, int32_t blockCount, const uint8_t* 
         if (blocks[b].*Length < shortest) shortest = blocks[b].*Length;
         if (blocks[b].*Length > longest) longest = blocks[b].*Length;
     }
-    int32_t n = 0;
-    for (int32_t t = 0; t < shortest; ++t)
-        for (int32_t b = 0; b < blockCount; ++b) out[n++] = parts[blocks[b].*Start + t];
+    // Codeword t < shortest of block b goes to t * blockCount + b.
+    for (int32_t b = 0; b < blockCount; ++b) {
+        const uint8_t* part = parts + blocks[b].*Start;
+        int32_t* to = out + b;
+        for (int32_t t = 0; t < shortest; ++t) to[t * blockCount] = part[t];
+    }
+    int32_t n = shortest * blockCount;
     for (int32_t t = shortest; t < longest; ++t)
         for (int32_t b = 0; b < blockCount; ++b)
             if (t < blocks[b].*Length) out[n++] = parts[blocks[b].*Start + t];
