@@ -28,21 +28,41 @@ namespace {
 
 constexpr int kMaxWords = (kSymbolMatrixCapacity + 63) / 64;
 
-// Line l, word w of a plane lives at [l * kMaxWords + w].
+constexpr int Words(int n) { return (n + 63) / 64; }
+
+// The planes of a symbol: line l, word w of a column plane lives at [l * colWords + w], of a row
+// plane at [l * rowWords + w]; each line takes as many words as it needs (a column Words(height),
+// a row Words(width)), so the lines of a symbol up to 64 modules a side lie one word each, side by
+// side, as the scorer that reads four at once wants them.
 struct Planes {
     int width = 0, height = 0;
-    int colWords = 0, rowWords = 0;  // words in use per column and per row
-    uint64_t darkCols[kSymbolMatrixCapacity * kMaxWords];
-    uint64_t dataCols[kSymbolMatrixCapacity * kMaxWords];
-    uint64_t darkRows[kSymbolMatrixCapacity * kMaxWords];
-    uint64_t dataRows[kSymbolMatrixCapacity * kMaxWords];
-    // Symbols of at most 64 modules a side (versions 1 to 11) also keep their lines packed, one
-    // word each, line l at [1 + l] behind a light line 0, for the scorer that reads four at once.
-    bool packed = false;
-    uint64_t packedDarkCols[1 + 64], packedDataCols[1 + 64], packedDarkRows[1 + 64], packedDataRows[1 + 64];
+    int colWords = 0, rowWords = 0;
+    const uint64_t* darkCols = nullptr;
+    const uint64_t* dataCols = nullptr;
+    const uint64_t* darkRows = nullptr;
+    const uint64_t* dataRows = nullptr;
 };
 
-constexpr int Words(int n) { return (n + 63) / 64; }
+// Room for the planes of any symbol, and for the reads of the four-lane scorer, which may go up
+// to three lines past the last.
+constexpr int kPlaneRoom = kSymbolMatrixCapacity * kMaxWords + 3;
+struct PlaneStore {
+    uint64_t darkCols[kPlaneRoom], dataCols[kPlaneRoom], darkRows[kPlaneRoom], dataRows[kPlaneRoom];
+};
+
+// A view of the planes in s for a width x height symbol.
+Planes PlanesIn(PlaneStore* s, int width, int height) {
+    Planes p;
+    p.width = width;
+    p.height = height;
+    p.colWords = Words(height);
+    p.rowWords = Words(width);
+    p.darkCols = s->darkCols;
+    p.dataCols = s->dataCols;
+    p.darkRows = s->darkRows;
+    p.dataRows = s->dataRows;
+    return p;
+}
 
 // ---- the eight data masks ---------------------------------------------------------------------
 
@@ -210,12 +230,12 @@ struct Tally {
     long dark = 0;
 };
 
-// Line `l` of a plane pair under a mask pattern (null: as it stands).
+// Line `l` of a plane pair of N words a line under a mask pattern.
 template <int N>
 GW_INLINE Bits<N> MaskedLine(const uint64_t* dark, const uint64_t* data, int l, const uint64_t* pattern) {
     Bits<N> a;
-    const uint64_t* d = dark + l * kMaxWords;
-    const uint64_t* m = data + l * kMaxWords;
+    const uint64_t* d = dark + l * N;
+    const uint64_t* m = data + l * N;
     for (int i = 0; i < N; ++i) a.w[i] = d[i] ^ (m[i] & pattern[i]);
     return a;
 }
@@ -368,7 +388,7 @@ GW_WIDE __m256i LinesBefore(__m256i lines, __m256i before) {
 GW_WIDE void ScoreLines(const Planes& p, const uint64_t* column, const uint64_t* row, int n, __m256i columnLive,
                         __m256i rowLive, __m256i columnValid, __m256i rowValid, WideTally* t) {
     const __m256i a = _mm256_and_si256(
-        _mm256_xor_si256(Load(p.packedDarkCols + 1 + n), _mm256_and_si256(Load(p.packedDataCols + 1 + n), Load(column))),
+        _mm256_xor_si256(Load(p.darkCols + n), _mm256_and_si256(Load(p.dataCols + n), Load(column))),
         columnLive);
     const __m256i same = LineRules(a, columnValid, &t->columnRun, &t->finder);
     t->dark = _mm256_add_epi8(t->dark, ByteCounts(a));
@@ -380,14 +400,14 @@ GW_WIDE void ScoreLines(const Planes& p, const uint64_t* column, const uint64_t*
     t->left = a;
     t->leftSame = same;
     const __m256i r = _mm256_and_si256(
-        _mm256_xor_si256(Load(p.packedDarkRows + 1 + n), _mm256_and_si256(Load(p.packedDataRows + 1 + n), Load(row))),
+        _mm256_xor_si256(Load(p.darkRows + n), _mm256_and_si256(Load(p.dataRows + n), Load(row))),
         rowLive);
     LineRules(r, rowValid, &t->rowRun, &t->finder);
 }
 
 // Columns and rows four at a time, side by side. Lanes past the last line are cleared (and
 // score nothing), so no line is left for a one-at-a-time pass; they may read lines past the
-// last, which the packed planes have room for.
+// last, which the planes have room for.
 __attribute__((target("avx2,popcnt,bmi,bmi2"))) void ScoreMaskWide(const Planes& p, int k, int32_t scores[4]) {
     const __m256i zero = _mm256_setzero_si256(), ones = _mm256_set1_epi64x(-1);
     // The light line before column 0, with no module like its neighbour: no block lies across it.
@@ -424,7 +444,7 @@ __attribute__((target("popcnt,bmi,bmi2"))) void ScoreMaskBitInstructions(const P
 void ScoreMaskPlain(const Planes& p, int k, int32_t scores[4]) { ScoreMaskWith(p, k, scores); }
 
 void ScoreMask(const Planes& p, int k, int32_t scores[4]) {
-    if (QRCodeHasWideLanes() && p.packed)
+    if (QRCodeHasWideLanes() && p.colWords == 1 && p.rowWords == 1)
         ScoreMaskWide(p, k, scores);
     else if (QRCodeHasBitInstructions())
         ScoreMaskBitInstructions(p, k, scores);
@@ -509,19 +529,21 @@ void Transpose32(uint32_t a[32]) {
 }
 
 // rows[y] bit x = cols[x] bit y, for x < width and y < height; row bits from width on are 0.
+// Columns take Words(height) words each, rows Words(width).
 void Transpose(const uint64_t* cols, int width, int height, uint64_t* rows) {
+    const int colWords = Words(height), rowWords = Words(width);
     if (width <= 32 && height <= 32) {
         uint32_t small[32] = {};
-        for (int x = 0; x < width; ++x) small[x] = static_cast<uint32_t>(cols[x * kMaxWords]);
+        for (int x = 0; x < width; ++x) small[x] = static_cast<uint32_t>(cols[x]);
         Transpose32(small);
-        for (int y = 0; y < height; ++y) rows[y * kMaxWords] = small[y];
+        for (int y = 0; y < height; ++y) rows[y] = small[y];
         return;
     }
     uint64_t block[64];
     for (int bx = 0; bx < Words(width); ++bx) {
         const int lines = width - 64 * bx < 64 ? width - 64 * bx : 64;
         for (int by = 0; by < Words(height); ++by) {
-            for (int i = 0; i < lines; ++i) block[i] = cols[(64 * bx + i) * kMaxWords + by];
+            for (int i = 0; i < lines; ++i) block[i] = cols[(64 * bx + i) * colWords + by];
             for (int i = lines; i < 64; ++i) block[i] = 0;
 #if defined(__x86_64__) && defined(__GNUC__)
             if (QRCodeHasWideLanes())
@@ -530,7 +552,7 @@ void Transpose(const uint64_t* cols, int width, int height, uint64_t* rows) {
 #endif
                 Transpose64(block);
             const int out = height - 64 * by < 64 ? height - 64 * by : 64;
-            for (int j = 0; j < out; ++j) rows[(64 * by + j) * kMaxWords + bx] = block[j];
+            for (int j = 0; j < out; ++j) rows[(64 * by + j) * rowWords + bx] = block[j];
         }
     }
 }
@@ -577,64 +599,19 @@ void ReadCells(const int32_t* cells, int count, uint64_t* data, uint64_t* dark) 
     *dark = isDark;
 }
 
-void TransposePlanes(Planes* p);
-
-// Fills the planes of a matrix of valid size: columns from the cells, rows by transposition.
-void ReadPlanes(const SymbolMatrix* m, Planes* p) {
-    p->width = m->width;
-    p->height = m->height;
-    p->colWords = Words(p->height);
-    p->rowWords = Words(p->width);
-    for (int x = 0; x < p->width; ++x) {
+// Fills the planes of a matrix of valid size in s: columns from the cells, rows by transposition.
+Planes ReadMatrix(const SymbolMatrix* m, PlaneStore* s) {
+    const Planes p = PlanesIn(s, m->width, m->height);
+    for (int x = 0; x < p.width; ++x) {
         const int32_t* column = m->cells + x * kSymbolMatrixCapacity;
-        for (int c = 0; c < p->colWords; ++c) {
-            const int count = p->height - 64 * c < 64 ? p->height - 64 * c : 64;
-            ReadCells(column + 64 * c, count, &p->dataCols[x * kMaxWords + c], &p->darkCols[x * kMaxWords + c]);
+        for (int c = 0; c < p.colWords; ++c) {
+            const int count = p.height - 64 * c < 64 ? p.height - 64 * c : 64;
+            ReadCells(column + 64 * c, count, &s->dataCols[x * p.colWords + c], &s->darkCols[x * p.colWords + c]);
         }
     }
-    TransposePlanes(p);
-}
-
-// Fills the row planes from the column planes.
-void TransposePlanes(Planes* p) {
-    if (p->width <= 32 && p->height <= 32) {
-        // Both planes in one block (versions 1 to 3): column x's colours in the low half of word
-        // x and its data cells in the high half, so rows y and 32 + y come out as the two planes.
-        uint64_t block[64] = {};
-        for (int x = 0; x < p->width; ++x)
-            block[x] = p->darkCols[x * kMaxWords] | p->dataCols[x * kMaxWords] << 32;
-        Transpose64(block);
-        for (int y = 0; y < p->height; ++y) {
-            p->darkRows[y * kMaxWords] = block[y];
-            p->dataRows[y * kMaxWords] = block[32 + y];
-        }
-        return;
-    }
-    Transpose(p->darkCols, p->width, p->height, p->darkRows);
-    Transpose(p->dataCols, p->width, p->height, p->dataRows);
-}
-
-void PackLines(Planes* p);
-
-// Fills the planes of a matrix of valid size, and their packed lines where they fit one word.
-void ReadMatrix(const SymbolMatrix* m, Planes* p) {
-    ReadPlanes(m, p);
-    PackLines(p);
-}
-
-// Copies the lines of planes that fit one word into the packed lines.
-void PackLines(Planes* p) {
-    p->packed = p->colWords == 1 && p->rowWords == 1;
-    if (!p->packed) return;
-    p->packedDarkCols[0] = p->packedDataCols[0] = p->packedDarkRows[0] = p->packedDataRows[0] = 0;
-    for (int x = 0; x < p->width; ++x) {
-        p->packedDarkCols[1 + x] = p->darkCols[x * kMaxWords];
-        p->packedDataCols[1 + x] = p->dataCols[x * kMaxWords];
-    }
-    for (int y = 0; y < p->height; ++y) {
-        p->packedDarkRows[1 + y] = p->darkRows[y * kMaxWords];
-        p->packedDataRows[1 + y] = p->dataRows[y * kMaxWords];
-    }
+    Transpose(s->darkCols, p.width, p.height, s->darkRows);
+    Transpose(s->dataCols, p.width, p.height, s->dataRows);
+    return p;
 }
 
 // Writes the final colours into the data cells of `count` (at most 64) cells: where bit i of
@@ -706,8 +683,8 @@ void FinishFromPlanes(SymbolMatrix* m, const Planes& p, int level, int k) {
         const uint64_t* pattern = kPatterns.column[k][x % 6];
         int32_t* column = m->cells + x * kSymbolMatrixCapacity;
         for (int c = 0; c < p.colWords; ++c) {
-            const uint64_t data = p.dataCols[x * kMaxWords + c];
-            const uint64_t dark = p.darkCols[x * kMaxWords + c] ^ (data & pattern[c]);
+            const uint64_t data = p.dataCols[x * p.colWords + c];
+            const uint64_t dark = p.darkCols[x * p.colWords + c] ^ (data & pattern[c]);
             const int count = p.height - 64 * c < 64 ? p.height - 64 * c : 64;
             WriteDataCells(column + 64 * c, count, data, dark);
         }
@@ -789,7 +766,7 @@ struct Lie {
 
 // A version's layout: its dark modules and its data cells as column planes, 64 modules of a
 // column to a word (column x, word c at [x * Words(side) + c]), its data cells as row planes
-// (stride kMaxWords), its data cells in placement order as indices x * side + y, each whole
+// (the same way), each plane with room for three lines past the last; its data cells in placement order as indices x * side + y, each whole
 // codeword's lie, the cells every symbol of the version shares (column by column, stride side:
 // the layout with its data cells light and its version information written), and the cells of
 // the format information as indices into a matrix's cells.
@@ -858,7 +835,8 @@ void MakeLayoutPlanes(int version, const int32_t* layout, const uint16_t* order,
     const int side = 17 + 4 * version;
     const int words = Words(side);
     const int32_t codewords = orderCount / 8;
-    uint64_t* planes = static_cast<uint64_t*>(std::malloc(sizeof(uint64_t) * (2 * side * words + side * kMaxWords)));
+    const int room = side * words + 3;
+    uint64_t* planes = static_cast<uint64_t*>(std::calloc(3 * room, sizeof(uint64_t)));
     uint16_t* at = static_cast<uint16_t*>(std::malloc(sizeof(uint16_t) * (orderCount > 0 ? orderCount : 1)));
     Lie* lie = static_cast<Lie*>(std::malloc(sizeof(Lie) * (codewords > 0 ? codewords : 1)));
     LayoutPlanes& lp = layoutPlanes[version];
@@ -868,17 +846,15 @@ void MakeLayoutPlanes(int version, const int32_t* layout, const uint16_t* order,
         std::free(lie);
         return;
     }
-    uint64_t* data = planes + side * words;
-    uint64_t* dataRows = data + side * words;
-    uint64_t dataCols[kSymbolMatrixCapacity * kMaxWords];
+    uint64_t* data = planes + room;
+    uint64_t* dataRows = data + room;
     for (int x = 0; x < side; ++x) {
         for (int c = 0; c < words; ++c) {
             const int count = side - 64 * c < 64 ? side - 64 * c : 64;
             ReadCells(layout + x * side + 64 * c, count, &data[x * words + c], &planes[x * words + c]);
-            dataCols[x * kMaxWords + c] = data[x * words + c];
         }
     }
-    Transpose(dataCols, side, side, dataRows);
+    Transpose(data, side, side, dataRows);
     for (int32_t i = 0; i < orderCount; ++i) {
         const int x = order[i] / kSymbolMatrixCapacity;
         at[i] = static_cast<uint16_t>(x * side + order[i] - x * kSymbolMatrixCapacity);
@@ -979,8 +955,8 @@ GW_INLINE void WriteSymbolCells(SymbolMatrix* m, const LayoutPlanes& lp, const P
         const uint64_t* pattern = kPatterns.column[k][x % 6];
         int32_t* column = m->cells + x * kSymbolMatrixCapacity;
         for (int c = 0; c < p.colWords; ++c) {
-            const uint64_t data = p.dataCols[x * kMaxWords + c];
-            const uint64_t darkData = (p.darkCols[x * kMaxWords + c] ^ (data & pattern[c])) & data;
+            const uint64_t data = p.dataCols[x * p.colWords + c];
+            const uint64_t darkData = (p.darkCols[x * p.colWords + c] ^ (data & pattern[c])) & data;
             const int count = side - 64 * c < 64 ? side - 64 * c : 64;
 #if defined(__x86_64__) && defined(__GNUC__)
             if (Wide) {
@@ -1033,22 +1009,23 @@ int QRCodePlaceAndMask(SymbolMatrix* m, int version, const int32_t* codewords, i
     const int words = Words(side);
     alignas(16) uint8_t placed[kPlacedBytes];
     LayBits(lp, side, codewords, count, placed);
-    Planes p;
-    p.width = p.height = side;
-    p.colWords = p.rowWords = words;
+    // The colour planes are the symbol's own; the data cells' are the version's.
+    uint64_t darkCols[kPlaneRoom], darkRows[kPlaneRoom];
     for (int x = 0; x < side; ++x) {
         for (int c = 0; c < words; ++c) {
             const int n = side - 64 * c < 64 ? side - 64 * c : 64;
-            p.darkCols[x * kMaxWords + c] = lp.dark[x * words + c] | PackBytes(placed + x * side + 64 * c, n);
-            p.dataCols[x * kMaxWords + c] = lp.data[x * words + c];
+            darkCols[x * words + c] = lp.dark[x * words + c] | PackBytes(placed + x * side + 64 * c, n);
         }
     }
-    std::memcpy(p.dataRows, lp.dataRows, sizeof(uint64_t) * side * kMaxWords);
-    Transpose(p.darkCols, side, side, p.darkRows);
-    if (k < 0) {
-        PackLines(&p);
-        k = ScoreInto(p, scores);
-    }
+    Transpose(darkCols, side, side, darkRows);
+    Planes p;
+    p.width = p.height = side;
+    p.colWords = p.rowWords = words;
+    p.darkCols = darkCols;
+    p.darkRows = darkRows;
+    p.dataCols = lp.data;
+    p.dataRows = lp.dataRows;
+    if (k < 0) k = ScoreInto(p, scores);
     m->version = version;
     m->width = m->height = side;
     WriteSymbol(m, lp, p, k, QRCodeFormatWord(LevelBits(level) * 8 + k));
@@ -1079,36 +1056,32 @@ void QRCodeScorePenalties(const int32_t* cells, int width, int height, int32_t s
     if (!cells || width <= 0 || height <= 0 || width > kSymbolMatrixCapacity || height > kSymbolMatrixCapacity)
         return;
     // The cells as they stand: no data cells, so any mask's pattern leaves them alone.
-    Planes p;
-    p.width = width;
-    p.height = height;
-    p.colWords = Words(height);
-    p.rowWords = Words(width);
+    PlaneStore s;
+    const Planes p = PlanesIn(&s, width, height);
     for (int x = 0; x < width; ++x) {
         for (int c = 0; c < p.colWords; ++c) {
             uint64_t ignored = 0;
             const int count = height - 64 * c < 64 ? height - 64 * c : 64;
-            ReadCells(cells + x * height + 64 * c, count, &ignored, &p.darkCols[x * kMaxWords + c]);
-            p.dataCols[x * kMaxWords + c] = 0;
+            ReadCells(cells + x * height + 64 * c, count, &ignored, &s.darkCols[x * p.colWords + c]);
+            s.dataCols[x * p.colWords + c] = 0;
         }
     }
-    for (int y = 0; y < height; ++y)
-        for (int c = 0; c < p.rowWords; ++c) p.dataRows[y * kMaxWords + c] = 0;
-    Transpose(p.darkCols, width, height, p.darkRows);
+    for (int i = 0; i < height * p.rowWords; ++i) s.dataRows[i] = 0;
+    Transpose(s.darkCols, width, height, s.darkRows);
     ScoreMask(p, 0, scores);
 }
 
 int QRCodeChooseMask(const SymbolMatrix* m) {
     if (!ValidSize(m)) return 0;
-    Planes p;
-    ReadMatrix(m, &p);
+    PlaneStore s;
+    const Planes p = ReadMatrix(m, &s);
     return ChooseFromPlanes(p);
 }
 
 int QRCodeScoreMasks(const SymbolMatrix* m, int32_t (*out)[4]) {
     if (!ValidSize(m)) return 0;
-    Planes p;
-    ReadMatrix(m, &p);
+    PlaneStore s;
+    const Planes p = ReadMatrix(m, &s);
     const int best = ScoreInto(p, out);
     return best;
 }
@@ -1160,8 +1133,8 @@ void QRCodeMaskSymbol(SymbolMatrix* m, int level) {
         }
         return;
     }
-    Planes p;
-    ReadMatrix(m, &p);
+    PlaneStore s;
+    const Planes p = ReadMatrix(m, &s);
     FinishFromPlanes(m, p, level, ChooseFromPlanes(p));
 }
 
@@ -1170,8 +1143,8 @@ int QRCodeScoreAndFinish(SymbolMatrix* m, int level, int32_t (*out)[4]) {
         QRCodeFinishWithMask(m, level, 0);
         return 0;
     }
-    Planes p;
-    ReadMatrix(m, &p);
+    PlaneStore s;
+    const Planes p = ReadMatrix(m, &s);
     const int best = ScoreInto(p, out);
     FinishFromPlanes(m, p, level, best);
     return best;
