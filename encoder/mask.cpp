@@ -723,15 +723,15 @@ int LevelBits(int level) {
 // two-column strip, bits alternating between the columns, upwards or downwards; they are written
 // as two four-byte words, one per column. The column of the codeword's first bit is the right one
 // unless a function module beside the strip has shifted the alternation, and then the columns'
-// four rows are a row apart. Codewords that turn a
-// corner or pass a function pattern are written a bit at a time.
-enum : uint32_t { kScattered = 0, kUpwards = 1, kDownwards = 2 };
+// four rows are a row apart. Codewords that turn a corner or pass a function pattern are
+// scattered: written a bit at a time.
+enum : int { kUpwards = 0, kDownwards = 1 };
 
 // The four bytes of each column of a regular codeword, lowest row first: upwards the column of
 // the first bit holds bits 1, 3, 5, 7 (bit 7 the codeword's first) and the other 0, 2, 4, 6;
 // downwards 7, 5, 3, 1 and 6, 4, 2, 0.
 struct StripBytes {
-    uint32_t first[3][256], second[3][256];
+    uint32_t first[2][256], second[2][256];
 };
 
 constexpr uint32_t FourBits(int c, int b0, int b1, int b2, int b3) {
@@ -752,16 +752,9 @@ constexpr StripBytes BuildStripBytes() {
 
 constexpr StripBytes kStripBytes = BuildStripBytes();
 
-// A codeword's lie: its kind, and the lowest cell index of each of its two columns (15 bits each:
-// the largest version has 31,329 cells).
-struct Lie {
-    uint32_t word;
-    static Lie Of(uint32_t kind, int first, int second) {
-        return Lie{kind | static_cast<uint32_t>(first) << 2 | static_cast<uint32_t>(second) << 17};
-    }
-    uint32_t Kind() const { return word & 3; }
-    int First() const { return static_cast<int>((word >> 2) & 0x7FFF); }
-    int Second() const { return static_cast<int>(word >> 17); }
+// A regular codeword: its number and the lowest cell index of each of its two columns.
+struct StripCodeword {
+    uint16_t index, first, second;
 };
 
 // A version's layout: its dark modules and its data cells as column planes, 64 modules of a
@@ -775,7 +768,10 @@ struct LayoutPlanes {
     uint64_t* data = nullptr;
     uint64_t* dataRows = nullptr;
     uint16_t* order = nullptr;
-    Lie* lie = nullptr;
+    StripCodeword* strips[2] = {};  // upwards, downwards
+    int32_t stripCount[2] = {};
+    uint16_t* scattered = nullptr;
+    int32_t scatteredCount = 0;
     int32_t* cells = nullptr;
     int32_t orderCount = 0;
     int32_t formatAt[15][2] = {};
@@ -783,9 +779,9 @@ struct LayoutPlanes {
 LayoutPlanes layoutPlanes[QRCODE_LAYOUT_VERSIONS + 1];
 std::once_flag layoutPlanesMade[QRCODE_LAYOUT_VERSIONS + 1];
 
-// The lie of the codeword whose bits go to the cells at[0..7], four consecutive cells of one
-// column each for the even and the odd bits when it is regular.
-Lie CodewordLie(const uint16_t* at) {
+// Sorts codeword i, whose bits go to the cells at[0..7], into the upward or downward strips of lp
+// (four consecutive cells of one column each for its even and its odd bits) or the scattered ones.
+void SortCodeword(int32_t i, const uint16_t* at, LayoutPlanes* lp) {
     const int first = at[0], second = at[1];
     bool up = true, down = true;
     for (int b = 0; b < 8; ++b) {
@@ -793,9 +789,14 @@ Lie CodewordLie(const uint16_t* at) {
         up = up && at[b] == column - b / 2;
         down = down && at[b] == column + b / 2;
     }
-    if (up) return Lie::Of(kUpwards, first - 3, second - 3);
-    if (down) return Lie::Of(kDownwards, first, second);
-    return Lie{kScattered};
+    if (up || down) {
+        const int kind = up ? kUpwards : kDownwards;
+        const int lowest = up ? 3 : 0;
+        lp->strips[kind][lp->stripCount[kind]++] = StripCodeword{
+            static_cast<uint16_t>(i), static_cast<uint16_t>(first - lowest), static_cast<uint16_t>(second - lowest)};
+    } else {
+        lp->scattered[lp->scatteredCount++] = static_cast<uint16_t>(i);
+    }
 }
 
 // The cells every symbol of a version shares, from its layout: data cells light, version
@@ -838,12 +839,16 @@ void MakeLayoutPlanes(int version, const int32_t* layout, const uint16_t* order,
     const int room = side * words + 3;
     uint64_t* planes = static_cast<uint64_t*>(std::calloc(3 * room, sizeof(uint64_t)));
     uint16_t* at = static_cast<uint16_t*>(std::malloc(sizeof(uint16_t) * (orderCount > 0 ? orderCount : 1)));
-    Lie* lie = static_cast<Lie*>(std::malloc(sizeof(Lie) * (codewords > 0 ? codewords : 1)));
+    // One list with room for every codeword twice over: upward, downward and scattered ones.
+    const size_t listed = static_cast<size_t>(codewords > 0 ? codewords : 1);
+    StripCodeword* strips = static_cast<StripCodeword*>(std::malloc(sizeof(StripCodeword) * 2 * listed));
+    uint16_t* scattered = static_cast<uint16_t*>(std::malloc(sizeof(uint16_t) * listed));
     LayoutPlanes& lp = layoutPlanes[version];
-    if (!planes || !at || !lie || !MakeSharedCells(version, layout, &lp)) {
+    if (!planes || !at || !strips || !scattered || !MakeSharedCells(version, layout, &lp)) {
         std::free(planes);
         std::free(at);
-        std::free(lie);
+        std::free(strips);
+        std::free(scattered);
         return;
     }
     uint64_t* data = planes + room;
@@ -859,12 +864,14 @@ void MakeLayoutPlanes(int version, const int32_t* layout, const uint16_t* order,
         const int x = order[i] / kSymbolMatrixCapacity;
         at[i] = static_cast<uint16_t>(x * side + order[i] - x * kSymbolMatrixCapacity);
     }
-    for (int32_t i = 0; i < codewords; ++i) lie[i] = CodewordLie(at + 8 * i);
+    lp.strips[kUpwards] = strips;
+    lp.strips[kDownwards] = strips + listed;
+    lp.scattered = scattered;
+    for (int32_t i = 0; i < codewords; ++i) SortCodeword(i, at + 8 * i, &lp);
     lp.dark = planes;
     lp.data = data;
     lp.dataRows = dataRows;
     lp.order = at;
-    lp.lie = lie;
     lp.orderCount = orderCount;
 }
 
@@ -894,15 +901,20 @@ uint64_t PackBytes(const uint8_t* bytes, int n) {
 void LayBits(const LayoutPlanes& lp, int side, const int32_t* codewords, int count, uint8_t* placed) {
     std::memset(placed, 0, static_cast<size_t>(side) * side + 64);
     const int32_t whole = count < lp.orderCount / 8 ? count : lp.orderCount / 8;
-    for (int32_t i = 0; i < whole; ++i) {
-        const Lie lie = lp.lie[i];
-        const int c = codewords[i] & 0xFF;
-        const uint32_t kind = lie.Kind();
-        if (kind != kScattered) {
-            std::memcpy(placed + lie.First(), &kStripBytes.first[kind][c], 4);
-            std::memcpy(placed + lie.Second(), &kStripBytes.second[kind][c], 4);
-            continue;
+    for (int kind = kUpwards; kind <= kDownwards; ++kind) {
+        const StripCodeword* strip = lp.strips[kind];
+        for (int32_t e = 0; e < lp.stripCount[kind]; ++e) {
+            const StripCodeword w = strip[e];
+            if (w.index >= whole) continue;
+            const int c = codewords[w.index] & 0xFF;
+            std::memcpy(placed + w.first, &kStripBytes.first[kind][c], 4);
+            std::memcpy(placed + w.second, &kStripBytes.second[kind][c], 4);
         }
+    }
+    for (int32_t e = 0; e < lp.scatteredCount; ++e) {
+        const int32_t i = lp.scattered[e];
+        if (i >= whole) continue;
+        const int c = codewords[i] & 0xFF;
         const uint16_t* at = lp.order + 8 * i;
         for (int b = 0; b < 8; ++b) placed[at[b]] = static_cast<uint8_t>((c >> (7 - b)) & 1);
     }
