@@ -1044,6 +1044,48 @@ int QRCodePlaceAndMask(SymbolMatrix* m, int version, const int32_t* codewords, i
     return k;
 }
 
+namespace {
+
+// Each byte value spread over eight bytes, bit i to byte i (1 for a set bit).
+struct ByteSpread {
+    uint64_t bytes[256];
+};
+
+constexpr ByteSpread BuildByteSpread() {
+    ByteSpread t{};
+    for (int v = 0; v < 256; ++v)
+        for (int i = 0; i < 8; ++i) t.bytes[v] |= static_cast<uint64_t>((v >> i) & 1) << (8 * i);
+    return t;
+}
+
+constexpr ByteSpread kByteSpread = BuildByteSpread();
+
+}  // namespace
+
+void QRCodeModuleBytes(const SymbolMatrix* m, uint8_t* out) {
+    if (!ValidSize(m)) return;
+    // The colours a column at a time into a plane, turned into rows, and each row's bits spread
+    // eight bytes at a time.
+    PlaneStore s;
+    const Planes p = PlanesIn(&s, m->width, m->height);
+    for (int x = 0; x < p.width; ++x) {
+        const int32_t* column = m->cells + x * kSymbolMatrixCapacity;
+        for (int c = 0; c < p.colWords; ++c) {
+            uint64_t data = 0;
+            const int count = p.height - 64 * c < 64 ? p.height - 64 * c : 64;
+            ReadCells(column + 64 * c, count, &data, &s.darkCols[x * p.colWords + c]);
+        }
+    }
+    Transpose(s.darkCols, p.width, p.height, s.darkRows);
+    for (int y = 0; y < p.height; ++y) {
+        uint8_t* row = out + static_cast<size_t>(y) * p.width;
+        const uint64_t* bits = s.darkRows + y * p.rowWords;
+        int x = 0;
+        for (; x + 8 <= p.width; x += 8) std::memcpy(row + x, &kByteSpread.bytes[(bits[x / 64] >> (x % 64)) & 0xFF], 8);
+        for (; x < p.width; ++x) row[x] = static_cast<uint8_t>((bits[x / 64] >> (x % 64)) & 1);
+    }
+}
+
 bool QRCodeMaskInverts(int k, int i, int j) {
     return Inverts(k, i, j);
 }

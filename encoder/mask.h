@@ -60,3 +60,8 @@ constexpr int QRCODE_LAYOUT_VERSIONS = 40;
 // then takes those steps itself.
 int QRCodePlaceAndMask(SymbolMatrix* m, int version, const int32_t* codewords, int count, int level, int k,
                        int32_t (*scores)[4]);
+
+// The colours of a matrix of valid size row by row into out (width * height bytes): module
+// (x, y) at out[y * width + x], 1 for a dark cell by QRCodeIsDark, else 0. Writes nothing for a
+// size outside the grid.
+void QRCodeModuleBytes(const SymbolMatrix* m, uint8_t* out);

@@ -401,12 +401,7 @@ bool EncodeInto(const QRCodeRequest& request, QRCodeWorkspace* workspace, QRCode
             s.level = request.level;
             s.mask = build.mask;
             s.modules.resize(static_cast<size_t>(s.size) * s.size);
-            uint8_t* out = s.modules.data();
-            for (int32_t x = 0; x < s.size; ++x) {
-                const int32_t* column = m.cells + x * kSymbolMatrixCapacity;
-                for (int32_t y = 0; y < s.size; ++y)
-                    out[static_cast<size_t>(y) * s.size + x] = static_cast<uint8_t>(QRCodeIsDark(column[y]));
-            }
+            QRCodeModuleBytes(&m, s.modules.data());
         } else {
             result->error = build.error;
             s.segments.clear();
