@@ -599,6 +599,27 @@ void ReadCells(const int32_t* cells, int count, uint64_t* data, uint64_t* dark) 
     *dark = isDark;
 }
 
+// ReadCells' dark word alone: bit i set for each of the first `count` (at most 64) cells that is
+// dark by QRCodeIsDark.
+uint64_t ReadDarkCells(const int32_t* cells, int count) {
+    uint64_t dark = 0;
+    int i = 0;
+#if defined(__SSE2__)
+    const __m128i empty = _mm_set1_epi32(CELL_EMPTY), colour = _mm_set1_epi32(0xF0), zero = _mm_setzero_si128();
+    for (; i + 16 <= count; i += 16) {
+        __m128i light[4];
+        for (int q = 0; q < 4; ++q) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(cells + i + 4 * q));
+            light[q] = _mm_or_si128(_mm_cmpeq_epi32(v, empty), _mm_cmpeq_epi32(_mm_and_si128(v, colour), zero));
+        }
+        const __m128i bytes = _mm_packs_epi16(_mm_packs_epi32(light[0], light[1]), _mm_packs_epi32(light[2], light[3]));
+        dark |= static_cast<uint64_t>(static_cast<uint32_t>(~_mm_movemask_epi8(bytes) & 0xFFFF)) << i;
+    }
+#endif
+    for (; i < count; ++i) dark |= static_cast<uint64_t>(QRCodeIsDark(cells[i])) << i;
+    return dark;
+}
+
 // Fills the planes of a matrix of valid size in s: columns from the cells, rows by transposition.
 Planes ReadMatrix(const SymbolMatrix* m, PlaneStore* s) {
     const Planes p = PlanesIn(s, m->width, m->height);
@@ -1071,9 +1092,8 @@ void QRCodeModuleBytes(const SymbolMatrix* m, uint8_t* out) {
     for (int x = 0; x < p.width; ++x) {
         const int32_t* column = m->cells + x * kSymbolMatrixCapacity;
         for (int c = 0; c < p.colWords; ++c) {
-            uint64_t data = 0;
             const int count = p.height - 64 * c < 64 ? p.height - 64 * c : 64;
-            ReadCells(column + 64 * c, count, &data, &s.darkCols[x * p.colWords + c]);
+            s.darkCols[x * p.colWords + c] = ReadDarkCells(column + 64 * c, count);
         }
     }
     Transpose(s.darkCols, p.width, p.height, s.darkRows);

@@ -1,5 +1,6 @@
 #include "tools/glyphwell/symbol_writer.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <utility>
 #include <vector>
@@ -30,6 +31,10 @@ std::string HexColour(uint32_t bgr) {
 // The text's bytes under the character-set rule (see FillInput); sets *eci when the rule puts
 // the text behind the UTF-8 ECI.
 std::string SymbolBytes(const SymbolStyle& style, const std::string& text, int32_t* eci) {
+    // Plain ASCII is the same bytes in every character set the rule can choose outside kanji mode,
+    // and needs no ECI: the conversions would give the text back.
+    const bool ascii = std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    if (ascii && style.request.mode != QRCODE_MODE_KANJI) return text;
     const GwOleString wide = GwWideFromUtf8(text);
     const bool utf8 = GwUtf8FromWide(wide.data(), wide.size()) == text;
     if (style.bytesAsGiven || !utf8 || style.request.eci >= 0) return text;
