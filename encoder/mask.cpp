@@ -733,6 +733,34 @@ int LevelBits(int level) {
     }
 }
 
+// Each byte value spread over eight bytes, bit i to byte i (1 for a set bit).
+struct ByteSpread {
+    uint64_t bytes[256];
+};
+
+constexpr ByteSpread BuildByteSpread() {
+    ByteSpread t{};
+    for (int v = 0; v < 256; ++v)
+        for (int i = 0; i < 8; ++i) t.bytes[v] |= static_cast<uint64_t>((v >> i) & 1) << (8 * i);
+    return t;
+}
+
+constexpr ByteSpread kByteSpread = BuildByteSpread();
+
+// Row y of a symbol's final colours as bytes (1 dark) from its row planes under mask k.
+void SpreadRow(const Planes& p, int k, int y, uint8_t* out) {
+    const uint64_t* dark = p.darkRows + y * p.rowWords;
+    const uint64_t* data = p.dataRows + y * p.rowWords;
+    const uint64_t* pattern = kPatterns.row[k][y % 12];
+    for (int c = 0; c < p.rowWords; ++c) {
+        const uint64_t bits = dark[c] ^ (data[c] & pattern[c]);
+        const int n = p.width - 64 * c < 64 ? p.width - 64 * c : 64;
+        int x = 0;
+        for (; x + 8 <= n; x += 8) std::memcpy(out + 64 * c + x, &kByteSpread.bytes[(bits >> x) & 0xFF], 8);
+        for (; x < n; ++x) out[64 * c + x] = static_cast<uint8_t>((bits >> x) & 1);
+    }
+}
+
 // ---- the road of a version whose layout is kept -------------------------------------------
 // Such a version's function modules and data cells are the same in every symbol, so they are
 // read into planes once (the data cells' rows too), with where its codewords go; a symbol's
@@ -796,6 +824,8 @@ struct LayoutPlanes {
     int32_t* cells = nullptr;
     int32_t orderCount = 0;
     int32_t formatAt[15][2] = {};
+    int32_t informationAt[66] = {};  // the format and version cells, as x * kSymbolMatrixCapacity + y
+    int32_t informationCount = 0;
 };
 LayoutPlanes layoutPlanes[QRCODE_LAYOUT_VERSIONS + 1];
 std::once_flag layoutPlanesMade[QRCODE_LAYOUT_VERSIONS + 1];
@@ -847,6 +877,12 @@ bool MakeSharedCells(int version, const int32_t* layout, LayoutPlanes* lp) {
         for (int copy = 0; copy < 2; ++copy) {
             const QRCodeCell c = QRCodeFormatCell(probe, k, copy);
             lp->formatAt[k][copy] = c.x * kSymbolMatrixCapacity + c.y;
+            lp->informationAt[lp->informationCount++] = lp->formatAt[k][copy];
+        }
+    for (int k = 0; version >= 7 && k < 18; ++k)
+        for (int copy = 0; copy < 2; ++copy) {
+            const QRCodeCell c = QRCodeVersionCell(probe, k, copy);
+            lp->informationAt[lp->informationCount++] = c.x * kSymbolMatrixCapacity + c.y;
         }
     std::free(probe);
     return true;
@@ -1027,7 +1063,7 @@ void WriteSymbol(SymbolMatrix* m, const LayoutPlanes& lp, const Planes& p, int k
 }  // namespace
 
 int QRCodePlaceAndMask(SymbolMatrix* m, int version, const int32_t* codewords, int count, int level, int k,
-                       int32_t (*scores)[4]) {
+                       int32_t (*scores)[4], uint8_t* rows) {
     if (version < 1 || version > QRCODE_LAYOUT_VERSIONS || !codewords || count <= 0 || k > 7) return -1;
     const int32_t* layout = QRCodeVersionLayout(version);
     if (!layout) return -1;
@@ -1062,26 +1098,17 @@ int QRCodePlaceAndMask(SymbolMatrix* m, int version, const int32_t* codewords, i
     m->version = version;
     m->width = m->height = side;
     WriteSymbol(m, lp, p, k, QRCodeFormatWord(LevelBits(level) * 8 + k));
+    if (rows) {
+        // The planes hold the information cells as reserved (light); the matrix has them written.
+        for (int y = 0; y < side; ++y) SpreadRow(p, k, y, rows + static_cast<size_t>(y) * side);
+        for (int i = 0; i < lp.informationCount; ++i) {
+            const int at = lp.informationAt[i], x = at / kSymbolMatrixCapacity, y = at % kSymbolMatrixCapacity;
+            rows[static_cast<size_t>(y) * side + x] = static_cast<uint8_t>(QRCodeIsDark(m->cells[at]));
+        }
+    }
     return k;
 }
 
-namespace {
-
-// Each byte value spread over eight bytes, bit i to byte i (1 for a set bit).
-struct ByteSpread {
-    uint64_t bytes[256];
-};
-
-constexpr ByteSpread BuildByteSpread() {
-    ByteSpread t{};
-    for (int v = 0; v < 256; ++v)
-        for (int i = 0; i < 8; ++i) t.bytes[v] |= static_cast<uint64_t>((v >> i) & 1) << (8 * i);
-    return t;
-}
-
-constexpr ByteSpread kByteSpread = BuildByteSpread();
-
-}  // namespace
 
 void QRCodeModuleBytes(const SymbolMatrix* m, uint8_t* out) {
     if (!ValidSize(m)) return;

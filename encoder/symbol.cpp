@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <new>
 #include <vector>
 
@@ -21,6 +22,7 @@ namespace {
 
 constexpr int32_t kEciMax = 999999;
 constexpr int32_t kMaxCodewords = 3706;  // version 40
+constexpr int32_t kLargestSide = 177;    // version 40
 
 // Last version of the character-count group of v: the count widths change between groups,
 // so the stream is rebuilt when the search crosses into the next one.
@@ -54,6 +56,7 @@ struct QRCodeWork {
     BitStream stream;
     int32_t codewords[kMaxCodewords];
     std::vector<int32_t> modes;  // automatic segmentation: one mode per value
+    uint8_t modules[kLargestSide * kLargestSide];  // the colours row by row, when the build asks
 };
 
 // A caller's workspace: the road's working memory and the matrix it builds.
@@ -300,10 +303,13 @@ bool QRCodeBuildSymbolInto(QRCodeBuild* b, QRCodeWork* w, SymbolMatrix* m) {
     // From a version's second symbol on its layout is kept, and the symbol is made from it in
     // one go.
     int32_t scores[8][4];
+    b->modulesWritten = false;
+    uint8_t* rows = b->modules ? w->modules : nullptr;
     const int chosen = QRCodePlaceAndMask(m, version, w->codewords, count, r.level, r.mask >= 0 ? r.mask : -1,
-                                          b->traced && r.mask < 0 ? scores : nullptr);
+                                          b->traced && r.mask < 0 ? scores : nullptr, rows);
     if (chosen >= 0) {
         b->mask = chosen;
+        b->modulesWritten = rows != nullptr;
         for (int32_t k = 0; b->traced && r.mask < 0 && k < 8; ++k)
             QRCodeTrace("%d %d %d %d\t\n", scores[k][0], scores[k][1], scores[k][2], scores[k][3]);
         return true;
@@ -392,6 +398,7 @@ bool EncodeInto(const QRCodeRequest& request, QRCodeWorkspace* workspace, QRCode
     build.structuredAppend = request.appendTotal > 0;
     build.segments = &s.segments;
     build.traced = traced;
+    build.modules = true;
     const bool built = QRCodeBuildSymbolInto(&build, &w->work, &w->matrix);
     try {
         if (built) {
@@ -401,7 +408,10 @@ bool EncodeInto(const QRCodeRequest& request, QRCodeWorkspace* workspace, QRCode
             s.level = request.level;
             s.mask = build.mask;
             s.modules.resize(static_cast<size_t>(s.size) * s.size);
-            QRCodeModuleBytes(&m, s.modules.data());
+            if (build.modulesWritten)
+                std::memcpy(s.modules.data(), w->work.modules, s.modules.size());
+            else
+                QRCodeModuleBytes(&m, s.modules.data());
         } else {
             result->error = build.error;
             s.segments.clear();

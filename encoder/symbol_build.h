@@ -19,10 +19,14 @@ struct QRCodeBuild {
     // record's road); otherwise the mask is chosen without a word.
     bool traced = false;
     std::vector<QRCodeSegment>* segments = nullptr;  // when set, receives the segments written
+    // Keep the symbol's colours row by row (one byte per module, 1 dark) in the working memory
+    // when the road has them at hand; modulesWritten says whether it did.
+    bool modules = false;
 
     // Out.
     QRCodeError error;
     int32_t mask = -1;  // the mask applied
+    bool modulesWritten = false;
 };
 
 // The road's working memory besides the matrix (the data's values, the bit stream, the

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 #include "image/gw_image.h"
@@ -34,6 +35,27 @@ void PutRow(GwImage* image, long side, long row, const BYTE* bytes) {
                 image->GetEffWidth());
 }
 
+// The bits of eight modules of `size` (1 to 7) pixels each, the first module's highest: entry b
+// has module i dark where bit i of b is set, so a row is painted eight modules at a time.
+struct ModuleSpread {
+    uint64_t bits[256];
+    explicit ModuleSpread(long size) {
+        const uint64_t ones = (uint64_t{1} << size) - 1;
+        for (int b = 0; b < 256; ++b) {
+            uint64_t v = 0;
+            for (int i = 0; i < 8; ++i) v = (v << size) | ((b >> i) & 1 ? ones : 0);
+            bits[b] = v;
+        }
+    }
+};
+
+// The next eight of a row's module bytes (0 or 1) as a byte, module i in bit i.
+unsigned EightModules(const uint8_t* modules) {
+    unsigned b = 0;
+    for (int i = 0; i < 8; ++i) b |= static_cast<unsigned>(modules[i] != 0) << i;
+    return b;
+}
+
 // 1-bit picture: the margin and light modules are entry 0 (zero bits, which deflate best, as do
 // the unused bits at the end of each row), dark modules entry 1 unless both colours are the same.
 void PaintOneBit(const QRCodeSymbol& s, const GwSymbolLook& look, long side, GwImage* image) {
@@ -44,6 +66,8 @@ void PaintOneBit(const QRCodeSymbol& s, const GwSymbolLook& look, long side, GwI
     const long size = look.pixelSize, margin = look.margin;
     std::vector<BYTE> marginRow(stride, 0), moduleRow(stride);
     const long symbolEnd = size > 0 ? margin + s.size * size : margin;
+    // Eight modules' bits and up to seven pending ones fit the accumulator below 8 pixels a module.
+    std::unique_ptr<ModuleSpread> spread(darkBit && size >= 1 && size <= 7 ? new ModuleSpread(size) : nullptr);
     for (long row = 0; row < margin; ++row) PutRow(image, side, row, marginRow.data());
     for (int y = 0; size > 0 && y < s.size; ++y) {
         std::fill(moduleRow.begin(), moduleRow.end(), 0);
@@ -55,7 +79,13 @@ void PaintOneBit(const QRCodeSymbol& s, const GwSymbolLook& look, long side, GwI
             uint64_t pending = 0;
             int count = static_cast<int>(margin & 7);
             const uint64_t ones = (uint64_t{1} << size) - 1;
-            for (int x = 0; x < s.size; ++x) {
+            int x = 0;
+            for (; spread && x + 8 <= s.size; x += 8) {
+                pending = (pending << (8 * size)) | spread->bits[EightModules(modules + x)];
+                for (count += static_cast<int>(8 * size); count >= 8; count -= 8)
+                    *out++ = static_cast<BYTE>(pending >> (count - 8));
+            }
+            for (; x < s.size; ++x) {
                 pending = (pending << size) | (ones & (0 - static_cast<uint64_t>(modules[x] != 0)));
                 for (count += static_cast<int>(size); count >= 8; count -= 8)
                     *out++ = static_cast<BYTE>(pending >> (count - 8));
