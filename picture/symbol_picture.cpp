@@ -3,10 +3,13 @@
 
 #include <algorithm>
 #include <cstring>
-#include <memory>
 #include <vector>
 
 #include "image/gw_image.h"
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace {
 
@@ -35,25 +38,30 @@ void PutRow(GwImage* image, long side, long row, const BYTE* bytes) {
                 image->GetEffWidth());
 }
 
-// The bits of eight modules of `size` (1 to 7) pixels each, the first module's highest: entry b
-// has module i dark where bit i of b is set, so a row is painted eight modules at a time.
+// The bits of four modules of `size` (1 to 14) pixels each, the first module's highest: entry n
+// has module i dark where bit i of n is set, so a row is painted four modules at a time.
 struct ModuleSpread {
-    uint64_t bits[256];
+    uint64_t bits[16];
     explicit ModuleSpread(long size) {
         const uint64_t ones = (uint64_t{1} << size) - 1;
-        for (int b = 0; b < 256; ++b) {
+        for (int n = 0; n < 16; ++n) {
             uint64_t v = 0;
-            for (int i = 0; i < 8; ++i) v = (v << size) | ((b >> i) & 1 ? ones : 0);
-            bits[b] = v;
+            for (int i = 0; i < 4; ++i) v = (v << size) | ((n >> i) & 1 ? ones : 0);
+            bits[n] = v;
         }
     }
 };
 
-// The next eight of a row's module bytes (0 or 1) as a byte, module i in bit i.
-unsigned EightModules(const uint8_t* modules) {
+// Sixteen of a row's module bytes as bits, module i in bit i (dark: any byte but 0).
+unsigned SixteenModules(const uint8_t* modules) {
+#if defined(__SSE2__)
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(modules));
+    return ~static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_setzero_si128()))) & 0xFFFF;
+#else
     unsigned b = 0;
-    for (int i = 0; i < 8; ++i) b |= static_cast<unsigned>(modules[i] != 0) << i;
+    for (int i = 0; i < 16; ++i) b |= static_cast<unsigned>(modules[i] != 0) << i;
     return b;
+#endif
 }
 
 // 1-bit picture: the margin and light modules are entry 0 (zero bits, which deflate best, as do
@@ -66,8 +74,9 @@ void PaintOneBit(const QRCodeSymbol& s, const GwSymbolLook& look, long side, GwI
     const long size = look.pixelSize, margin = look.margin;
     std::vector<BYTE> marginRow(stride, 0), moduleRow(stride);
     const long symbolEnd = size > 0 ? margin + s.size * size : margin;
-    // Eight modules' bits and up to seven pending ones fit the accumulator below 8 pixels a module.
-    std::unique_ptr<ModuleSpread> spread(darkBit && size >= 1 && size <= 7 ? new ModuleSpread(size) : nullptr);
+    // Four modules' bits and up to seven pending ones fit the accumulator below 15 pixels a module.
+    const bool spreads = darkBit && size >= 1 && size <= 14;
+    const ModuleSpread spread(spreads ? size : 1);
     for (long row = 0; row < margin; ++row) PutRow(image, side, row, marginRow.data());
     for (int y = 0; size > 0 && y < s.size; ++y) {
         std::fill(moduleRow.begin(), moduleRow.end(), 0);
@@ -80,10 +89,13 @@ void PaintOneBit(const QRCodeSymbol& s, const GwSymbolLook& look, long side, GwI
             int count = static_cast<int>(margin & 7);
             const uint64_t ones = (uint64_t{1} << size) - 1;
             int x = 0;
-            for (; spread && x + 8 <= s.size; x += 8) {
-                pending = (pending << (8 * size)) | spread->bits[EightModules(modules + x)];
-                for (count += static_cast<int>(8 * size); count >= 8; count -= 8)
-                    *out++ = static_cast<BYTE>(pending >> (count - 8));
+            for (; spreads && x + 16 <= s.size; x += 16) {
+                const unsigned sixteen = SixteenModules(modules + x);
+                for (int q = 0; q < 16; q += 4) {
+                    pending = (pending << (4 * size)) | spread.bits[(sixteen >> q) & 15];
+                    for (count += static_cast<int>(4 * size); count >= 8; count -= 8)
+                        *out++ = static_cast<BYTE>(pending >> (count - 8));
+                }
             }
             for (; x < s.size; ++x) {
                 pending = (pending << size) | (ones & (0 - static_cast<uint64_t>(modules[x] != 0)));
