@@ -206,14 +206,13 @@ GW_INLINE int FinderPoints(const Bits<N>& a, const Bits<N>& next) {
 }
 
 // Block of modules in the same colour: every 2 x 2 window of one colour scores 3, windows
-// overlapping. Between columns `left` and `right`: rows y and y + 1 agree across the pair and
-// the left column agrees with itself (leftSame).
+// overlapping. Between columns `left` and `right`: rows y and y + 1 agree in each column
+// (leftSame, rightSame) and the columns agree in row y.
 template <int N>
-GW_INLINE int BlockPoints(const Bits<N>& left, const Bits<N>& right, const Bits<N>& leftSame) {
-    Bits<N> across, block;
-    for (int i = 0; i < N; ++i) across.w[i] = ~(left.w[i] ^ right.w[i]);
-    const Bits<N> across1 = Ahead(across, 1);
-    for (int i = 0; i < N; ++i) block.w[i] = across.w[i] & across1.w[i] & leftSame.w[i];
+GW_INLINE int BlockPoints(const Bits<N>& left, const Bits<N>& right, const Bits<N>& leftSame,
+                          const Bits<N>& rightSame) {
+    Bits<N> block;
+    for (int i = 0; i < N; ++i) block.w[i] = ~(left.w[i] ^ right.w[i]) & leftSame.w[i] & rightSame.w[i];
     return 3 * Count(block);
 }
 
@@ -253,7 +252,7 @@ GW_INLINE void ScoreColumns(const Planes& p, int k, Tally* t) {
         t->rule1 += RunPoints(same);
         t->rule3 += FinderPoints(a, next);
         t->dark += Count(a);
-        if (x > 0) t->rule2 += BlockPoints(left, a, leftSame);
+        if (x > 0) t->rule2 += BlockPoints(left, a, leftSame, same);
         left = a;
         leftSame = same;
     }
@@ -392,10 +391,10 @@ GW_WIDE void ScoreLines(const Planes& p, const uint64_t* column, const uint64_t*
         columnLive);
     const __m256i same = LineRules(a, columnValid, &t->columnRun, &t->finder);
     t->dark = _mm256_add_epi8(t->dark, ByteCounts(a));
-    // Rule 2: rows y and y + 1 agree across the column and the one before, which agrees with itself.
-    const __m256i across = _mm256_xor_si256(LinesBefore(a, t->left), _mm256_xor_si256(a, _mm256_set1_epi64x(-1)));
-    const __m256i block = _mm256_and_si256(_mm256_and_si256(across, _mm256_srli_epi64(across, 1)),
-                                           _mm256_and_si256(LinesBefore(same, t->leftSame), columnLive));
+    // Rule 2: rows y and y + 1 agree in the column and in the one before, and the two agree in row y.
+    const __m256i block = _mm256_andnot_si256(
+        _mm256_xor_si256(LinesBefore(a, t->left), a),
+        _mm256_and_si256(same, _mm256_and_si256(LinesBefore(same, t->leftSame), columnLive)));
     t->block = _mm256_add_epi8(t->block, ByteCounts(block));
     t->left = a;
     t->leftSame = same;
