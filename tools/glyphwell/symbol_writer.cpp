@@ -213,11 +213,30 @@ std::string CheckStyle(const SymbolStyle& style, SymbolFormat format) {
     return "";
 }
 
+namespace {
+
+// The encoder's working memory for this thread's symbols, kept from symbol to symbol (a batch's
+// workers make many); null when memory ran out, and each symbol then takes its own.
+QRCodeWorkspace* ThreadWorkspace() {
+    struct Kept {
+        QRCodeWorkspace* workspace = QRCodeNewWorkspace();
+        ~Kept() { QRCodeFreeWorkspace(workspace); }
+    };
+    thread_local Kept kept;
+    return kept.workspace;
+}
+
+}  // namespace
+
 bool MakeSymbol(const SymbolStyle& style, SymbolFormat format, const std::string& text, bool traced,
                 MadeSymbol* made, std::string* error) {
     SymbolInput input;
     FillInput(style, text, &input);
-    QRCodeResult result = traced ? QRCodeEncodeTraced(input.request) : QRCodeEncode(input.request);
+    QRCodeResult result;
+    if (traced)
+        result = QRCodeEncodeTraced(input.request);
+    else
+        QRCodeEncodeInto(input.request, ThreadWorkspace(), &result);
     if (!result.Ok()) {
         const QRCodeError& why = result.error;
         if (why.kind == QRCODE_ERROR_TOO_LONG)
