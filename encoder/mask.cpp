@@ -823,8 +823,7 @@ struct LayoutPlanes {
     int32_t* cells = nullptr;
     int32_t orderCount = 0;
     int32_t formatAt[15][2] = {};
-    int32_t informationAt[66] = {};  // the format and version cells, as x * kSymbolMatrixCapacity + y
-    int32_t informationCount = 0;
+    int32_t versionAt[18][2] = {};  // from version 7 on; the same indexing as formatAt
 };
 LayoutPlanes layoutPlanes[QRCODE_LAYOUT_VERSIONS + 1];
 std::once_flag layoutPlanesMade[QRCODE_LAYOUT_VERSIONS + 1];
@@ -876,12 +875,11 @@ bool MakeSharedCells(int version, const int32_t* layout, LayoutPlanes* lp) {
         for (int copy = 0; copy < 2; ++copy) {
             const QRCodeCell c = QRCodeFormatCell(probe, k, copy);
             lp->formatAt[k][copy] = c.x * kSymbolMatrixCapacity + c.y;
-            lp->informationAt[lp->informationCount++] = lp->formatAt[k][copy];
         }
     for (int k = 0; version >= 7 && k < 18; ++k)
         for (int copy = 0; copy < 2; ++copy) {
             const QRCodeCell c = QRCodeVersionCell(probe, k, copy);
-            lp->informationAt[lp->informationCount++] = c.x * kSymbolMatrixCapacity + c.y;
+            lp->versionAt[k][copy] = c.x * kSymbolMatrixCapacity + c.y;
         }
     std::free(probe);
     return true;
@@ -1059,10 +1057,28 @@ void WriteSymbol(SymbolMatrix* m, const LayoutPlanes& lp, const Planes& p, int k
     WriteSymbolCells<false>(m, lp, p, k, format);
 }
 
+// The symbol's colours row by row into rows (1 dark) from the planes under mask k. The planes hold
+// the information cells as reserved (light): their bits come from the format word and the
+// version's word.
+void WriteRows(const LayoutPlanes& lp, const Planes& p, int k, int32_t format, int version, uint8_t* rows) {
+    const int side = p.width;
+    for (int y = 0; y < side; ++y) SpreadRow(p, k, y, rows + static_cast<size_t>(y) * side);
+    auto put = [&](int32_t at, int bit) {
+        const int x = at / kSymbolMatrixCapacity, y = at % kSymbolMatrixCapacity;
+        rows[static_cast<size_t>(y) * side + x] = static_cast<uint8_t>(bit);
+    };
+    for (int b = 0; b < 15; ++b)
+        for (int copy = 0; copy < 2; ++copy) put(lp.formatAt[b][copy], (format >> b) & 1);
+    if (version < 7) return;
+    const int32_t word = VersionInfoBits[version - 7];
+    for (int b = 0; b < 18; ++b)
+        for (int copy = 0; copy < 2; ++copy) put(lp.versionAt[b][copy], (word >> b) & 1);
+}
+
 }  // namespace
 
 int QRCodePlaceAndMask(SymbolMatrix* m, int version, const int32_t* codewords, int count, int level, int k,
-                       int32_t (*scores)[4], uint8_t* rows) {
+                       int32_t (*scores)[4], uint8_t* rows, bool cells) {
     if (version < 1 || version > QRCODE_LAYOUT_VERSIONS || !codewords || count <= 0 || k > 7) return -1;
     const int32_t* layout = QRCodeVersionLayout(version);
     if (!layout) return -1;
@@ -1096,15 +1112,9 @@ int QRCodePlaceAndMask(SymbolMatrix* m, int version, const int32_t* codewords, i
     if (k < 0) k = ScoreInto(p, scores);
     m->version = version;
     m->width = m->height = side;
-    WriteSymbol(m, lp, p, k, QRCodeFormatWord(LevelBits(level) * 8 + k));
-    if (rows) {
-        // The planes hold the information cells as reserved (light); the matrix has them written.
-        for (int y = 0; y < side; ++y) SpreadRow(p, k, y, rows + static_cast<size_t>(y) * side);
-        for (int i = 0; i < lp.informationCount; ++i) {
-            const int at = lp.informationAt[i], x = at / kSymbolMatrixCapacity, y = at % kSymbolMatrixCapacity;
-            rows[static_cast<size_t>(y) * side + x] = static_cast<uint8_t>(QRCodeIsDark(m->cells[at]));
-        }
-    }
+    const int32_t format = QRCodeFormatWord(LevelBits(level) * 8 + k);
+    if (cells) WriteSymbol(m, lp, p, k, format);
+    if (rows) WriteRows(lp, p, k, format, version, rows);
     return k;
 }
 

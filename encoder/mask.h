@@ -56,11 +56,12 @@ constexpr int QRCODE_LAYOUT_VERSIONS = 40;
 // the version's layout is kept: the same cells as QRCodeInitMatrix, QRCodePlaceCodewords and
 // then QRCodeFinishWithMask with mask k (0..7), or with k -1 QRCodeScoreAndFinish (the eight
 // masks' scores to scores[0..7] when it is not null). When `rows` is not null it receives the
-// symbol's colours as QRCodeModuleBytes gives them (side * side bytes). Returns the mask applied,
-// or -1 with *m and rows untouched while the version's layout is not kept (or a table could not
-// be made): the caller then takes those steps itself.
+// symbol's colours as QRCodeModuleBytes gives them (side * side bytes); with `cells` false only
+// they are written, and of *m only its version, width and height. Returns the mask applied, or -1
+// with *m and rows untouched while the version's layout is not kept (or a table could not be
+// made): the caller then takes those steps itself.
 int QRCodePlaceAndMask(SymbolMatrix* m, int version, const int32_t* codewords, int count, int level, int k,
-                       int32_t (*scores)[4], uint8_t* rows = nullptr);
+                       int32_t (*scores)[4], uint8_t* rows = nullptr, bool cells = true);
 
 // The colours of a matrix of valid size row by row into out (width * height bytes): module
 // (x, y) at out[y * width + x], 1 for a dark cell by QRCodeIsDark, else 0. Writes nothing for a

@@ -306,7 +306,7 @@ bool QRCodeBuildSymbolInto(QRCodeBuild* b, QRCodeWork* w, SymbolMatrix* m) {
     b->modulesWritten = false;
     uint8_t* rows = b->modules ? w->modules : nullptr;
     const int chosen = QRCodePlaceAndMask(m, version, w->codewords, count, r.level, r.mask >= 0 ? r.mask : -1,
-                                          b->traced && r.mask < 0 ? scores : nullptr, rows);
+                                          b->traced && r.mask < 0 ? scores : nullptr, rows, !b->modulesOnly);
     if (chosen >= 0) {
         b->mask = chosen;
         b->modulesWritten = rows != nullptr;
@@ -399,6 +399,7 @@ bool EncodeInto(const QRCodeRequest& request, QRCodeWorkspace* workspace, QRCode
     build.segments = &s.segments;
     build.traced = traced;
     build.modules = true;
+    build.modulesOnly = true;
     const bool built = QRCodeBuildSymbolInto(&build, &w->work, &w->matrix);
     try {
         if (built) {

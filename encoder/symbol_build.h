@@ -22,6 +22,9 @@ struct QRCodeBuild {
     // Keep the symbol's colours row by row (one byte per module, 1 dark) in the working memory
     // when the road has them at hand; modulesWritten says whether it did.
     bool modules = false;
+    // With modules: the caller reads the colours only, so the matrix's cells may be left unwritten
+    // where the row bytes are (only its version, width and height are then set).
+    bool modulesOnly = false;
 
     // Out.
     QRCodeError error;
