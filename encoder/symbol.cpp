@@ -205,12 +205,34 @@ void ListSegments(const QRCodeBuild& b, QRCodeWork& w, int32_t v, std::vector<QR
     }
 }
 
+// The fewest bits any stream of `count` values in `mode` spends on the values themselves (no
+// headers): 10 bits per three digits, 11 per two alphanumeric characters, 8 per byte, 13 per
+// kanji pair; automatic segmentation may choose numeric for every value.
+int64_t FewestDataBits(int32_t mode, int32_t count) {
+    const int64_t n = count > 0 ? count : 0;
+    switch (mode) {
+        case QRCODE_MODE_NUMERIC:
+        case QRCODE_MODE_AUTOMATIC: return 10 * n / 3;
+        case QRCODE_MODE_ALPHANUMERIC: return 11 * n / 2;
+        case QRCODE_MODE_BYTE: return 8 * n;
+        case QRCODE_MODE_KANJI: return 13 * n;
+        default: return 0;
+    }
+}
+
 // Chooses the smallest version of minVersion..maxVersion that holds the stream, leaving the
 // stream built for it and *built set to the version it was built at (the start of the last
 // group tried: the look-ahead windows of automatic segmentation depend on it). 0 when none.
 int32_t ChooseVersion(const QRCodeBuild& b, QRCodeWork& w, int32_t v, int32_t maxVersion, int32_t* built) {
     const int32_t level = b.request->level;
+    const int64_t fewest = FewestDataBits(b.request->mode, w.in.count);
     for (;;) {
+        // A group whose largest version cannot hold the data alone is passed over unbuilt; the
+        // last group is always built, for the stream a failure reports.
+        if (GroupEnd(v) < maxVersion && fewest > QRCodeDataBits(GroupEnd(v), level)) {
+            v = GroupEnd(v) + 1;
+            continue;
+        }
         BuildStream(b, w, v);
         *built = v;
         const int32_t end = GroupEnd(v) < maxVersion ? GroupEnd(v) : maxVersion;
