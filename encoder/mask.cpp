@@ -469,21 +469,33 @@ GW_INLINE void SwapAcross(Word a[Lines], Word mask) {
     }
 }
 
-// Transposes a 64 x 64 bit block in place: afterwards bit i of a[j] is what bit j of a[i] was.
-// Swaps ever smaller sub-blocks across the diagonal: halves of 32, then quarters of 16, down
-// to single bits; each step's strides are constants, so the compiler unrolls and widens it.
-void Transpose64(uint64_t a[64]) {
-    SwapAcross<32, uint64_t, 64>(a, 0x00000000FFFFFFFFull);
-    SwapAcross<16, uint64_t, 64>(a, 0x0000FFFF0000FFFFull);
-    SwapAcross<8, uint64_t, 64>(a, 0x00FF00FF00FF00FFull);
-    SwapAcross<4, uint64_t, 64>(a, 0x0F0F0F0F0F0F0F0Full);
-    SwapAcross<2, uint64_t, 64>(a, 0x3333333333333333ull);
-    SwapAcross<1, uint64_t, 64>(a, 0x5555555555555555ull);
+// The mask of the step that trades J-bit groups: the lower J bits of every 2J.
+constexpr uint64_t LowHalves(int j) {
+    uint64_t mask = 0;
+    for (int i = 0; i < 64; ++i)
+        if ((i / j) % 2 == 0) mask |= uint64_t{1} << i;
+    return mask;
+}
+
+// Transposes a square block of as many lines as a Word has bits, in place: afterwards bit i of
+// a[j] is what bit j of a[i] was. Swaps ever smaller sub-blocks across the diagonal: halves,
+// then quarters, down to single bits; each step's strides are constants, so the compiler unrolls
+// and widens it. Symbols of versions 1 to 3 fit a 32 x 32 block.
+template <typename Word>
+void TransposeBlock(Word* a) {
+    constexpr int kLines = 8 * sizeof(Word);
+    if constexpr (kLines == 64) SwapAcross<32, Word, kLines>(a, static_cast<Word>(LowHalves(32)));
+    SwapAcross<16, Word, kLines>(a, static_cast<Word>(LowHalves(16)));
+    SwapAcross<8, Word, kLines>(a, static_cast<Word>(LowHalves(8)));
+    SwapAcross<4, Word, kLines>(a, static_cast<Word>(LowHalves(4)));
+    SwapAcross<2, Word, kLines>(a, static_cast<Word>(LowHalves(2)));
+    SwapAcross<1, Word, kLines>(a, static_cast<Word>(LowHalves(1)));
 }
 
 #if defined(__x86_64__) && defined(__GNUC__)
-// The same steps four lines to a 256-bit register where the processor has the lanes: the steps
-// of 32 down to 4 pair whole registers, those of 2 and 1 pair lanes of one register.
+// TransposeBlock's steps on a 64 x 64 block, four lines to a 256-bit register where the processor
+// has the lanes: the steps of 32 down to 4 pair whole registers, those of 2 and 1 pair lanes of
+// one register.
 template <int J, int Apart>
 GW_WIDE void SwapRegisters(__m256i v[16], uint64_t mask) {
     const __m256i m = _mm256_set1_epi64x(static_cast<long long>(mask));
@@ -499,13 +511,14 @@ GW_WIDE void SwapRegisters(__m256i v[16], uint64_t mask) {
 __attribute__((target("avx2,popcnt,bmi,bmi2"))) void Transpose64Wide(uint64_t a[64]) {
     __m256i v[16];
     for (int i = 0; i < 16; ++i) v[i] = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(a + 4 * i));
-    SwapRegisters<32, 8>(v, 0x00000000FFFFFFFFull);
-    SwapRegisters<16, 4>(v, 0x0000FFFF0000FFFFull);
-    SwapRegisters<8, 2>(v, 0x00FF00FF00FF00FFull);
-    SwapRegisters<4, 1>(v, 0x0F0F0F0F0F0F0F0Full);
+    SwapRegisters<32, 8>(v, LowHalves(32));
+    SwapRegisters<16, 4>(v, LowHalves(16));
+    SwapRegisters<8, 2>(v, LowHalves(8));
+    SwapRegisters<4, 1>(v, LowHalves(4));
     // Lanes 0 and 1 with lanes 2 and 3, then lanes 0 and 2 with lanes 1 and 3: each pair's
     // exchange is found in the lower lane and moved to the upper one.
-    const __m256i two = _mm256_set1_epi64x(0x3333333333333333ll), one = _mm256_set1_epi64x(0x5555555555555555ll);
+    const __m256i two = _mm256_set1_epi64x(static_cast<long long>(LowHalves(2)));
+    const __m256i one = _mm256_set1_epi64x(static_cast<long long>(LowHalves(1)));
     for (int i = 0; i < 16; ++i) {
         __m256i t = _mm256_and_si256(_mm256_xor_si256(_mm256_srli_epi64(v[i], 2), _mm256_permute4x64_epi64(v[i], 0x4E)), two);
         t = _mm256_blend_epi32(t, _mm256_setzero_si256(), 0xF0);
@@ -518,15 +531,6 @@ __attribute__((target("avx2,popcnt,bmi,bmi2"))) void Transpose64Wide(uint64_t a[
 }
 #endif
 
-// The same for a 32 x 32 block: versions 1 to 3 fit one.
-void Transpose32(uint32_t a[32]) {
-    SwapAcross<16, uint32_t, 32>(a, 0x0000FFFFu);
-    SwapAcross<8, uint32_t, 32>(a, 0x00FF00FFu);
-    SwapAcross<4, uint32_t, 32>(a, 0x0F0F0F0Fu);
-    SwapAcross<2, uint32_t, 32>(a, 0x33333333u);
-    SwapAcross<1, uint32_t, 32>(a, 0x55555555u);
-}
-
 // rows[y] bit x = cols[x] bit y, for x < width and y < height; row bits from width on are 0.
 // Columns take Words(height) words each, rows Words(width).
 void Transpose(const uint64_t* cols, int width, int height, uint64_t* rows) {
@@ -534,7 +538,7 @@ void Transpose(const uint64_t* cols, int width, int height, uint64_t* rows) {
     if (width <= 32 && height <= 32) {
         uint32_t small[32] = {};
         for (int x = 0; x < width; ++x) small[x] = static_cast<uint32_t>(cols[x]);
-        Transpose32(small);
+        TransposeBlock(small);
         for (int y = 0; y < height; ++y) rows[y] = small[y];
         return;
     }
@@ -549,7 +553,7 @@ void Transpose(const uint64_t* cols, int width, int height, uint64_t* rows) {
                 Transpose64Wide(block);
             else
 #endif
-                Transpose64(block);
+                TransposeBlock(block);
             const int out = height - 64 * by < 64 ? height - 64 * by : 64;
             for (int j = 0; j < out; ++j) rows[(64 * by + j) * rowWords + bx] = block[j];
         }
