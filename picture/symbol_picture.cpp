@@ -32,11 +32,52 @@ void SetRun(BYTE* row, long from, long to) {
     row[last] |= static_cast<BYTE>(tail);
 }
 
-// Writes `bytes` as picture row `row` counted from the top (the image keeps its bottom row first).
-void PutRow(GwImage* image, long side, long row, const BYTE* bytes) {
-    std::memcpy(image->GetBits(0) + static_cast<size_t>(side - 1 - row) * image->GetEffWidth(), bytes,
-                image->GetEffWidth());
-}
+// The picture's rows counted from the top (the image keeps its bottom row first).
+class TopRows {
+public:
+    TopRows(GwImage* image, long side) : last_(image->GetBits(0)), stride_(image->GetEffWidth()) {
+        last_ += static_cast<size_t>(side - 1) * stride_;
+    }
+    size_t Stride() const { return stride_; }
+    // Writes `bytes` as row `row`.
+    void Put(long row, const BYTE* bytes) const { std::memcpy(last_ - row * stride_, bytes, stride_); }
+
+private:
+    BYTE* last_;
+    size_t stride_;
+};
+
+// Appends bit strings of up to 56 bits to a row, most significant bit first, eight bytes at a
+// time; the row needs eight bytes to spare past its last bit.
+class BitRowWriter {
+public:
+    BitRowWriter(BYTE* out, int zeros) : out_(out), filled_(zeros) {}
+    void Append(uint64_t bits, int n) {
+        const int total = filled_ + n;
+        if (total < 64) {
+            acc_ |= bits << (64 - total);
+            filled_ = total;
+            return;
+        }
+        acc_ |= bits >> (total - 64);
+        Store();
+        filled_ = total - 64;
+        acc_ = filled_ ? bits << (64 - filled_) : 0;
+    }
+    // Writes the last, partly filled word (its unused bits are zeros).
+    void Finish() {
+        if (filled_) Store();
+    }
+
+private:
+    void Store() {
+        for (int i = 0; i < 8; ++i) out_[i] = static_cast<BYTE>(acc_ >> (56 - 8 * i));
+        out_ += 8;
+    }
+    BYTE* out_;
+    uint64_t acc_ = 0;
+    int filled_;
+};
 
 // The bits of four modules of `size` (1 to 14) pixels each, the first module's highest: entry n
 // has module i dark where bit i of n is set, so a row is painted four modules at a time.
@@ -70,51 +111,43 @@ void PaintOneBit(const QRCodeSymbol& s, const GwSymbolLook& look, long side, GwI
     RGBQUAD palette[2] = {Quad(look.background), Quad(look.foreground)};
     image->SetPalette(palette, 2);
     const bool darkBit = look.foreground != look.background;
-    const size_t stride = image->GetEffWidth();
+    const TopRows rows(image, side);
+    const size_t stride = rows.Stride();
     const long size = look.pixelSize, margin = look.margin;
-    std::vector<BYTE> marginRow(stride, 0), moduleRow(stride);
+    std::vector<BYTE> marginRow(stride, 0), moduleRow(stride + 8);
     const long symbolEnd = size > 0 ? margin + s.size * size : margin;
-    // Four modules' bits and up to seven pending ones fit the accumulator below 15 pixels a module.
+    // Four modules' bits fit one append below 15 pixels a module.
     const bool spreads = darkBit && size >= 1 && size <= 14;
     const ModuleSpread spread(spreads ? size : 1);
-    for (long row = 0; row < margin; ++row) PutRow(image, side, row, marginRow.data());
+    for (long row = 0; row < margin; ++row) rows.Put(row, marginRow.data());
     for (int y = 0; size > 0 && y < s.size; ++y) {
         std::fill(moduleRow.begin(), moduleRow.end(), 0);
         const uint8_t* modules = s.modules.data() + static_cast<size_t>(y) * s.size;
         if (darkBit && size <= 56) {
-            // Each module appends `size` equal bits to an accumulator written out a byte at a
-            // time; the margin's bits are the row's zeros before the first module.
-            BYTE* out = moduleRow.data() + (margin >> 3);
-            uint64_t pending = 0;
-            int count = static_cast<int>(margin & 7);
+            // Each module appends `size` equal bits; the margin's bits are the row's zeros
+            // before the first module.
+            BitRowWriter out(moduleRow.data() + (margin >> 3), static_cast<int>(margin & 7));
             const uint64_t ones = (uint64_t{1} << size) - 1;
             int x = 0;
             for (; spreads && x + 16 <= s.size; x += 16) {
                 const unsigned sixteen = SixteenModules(modules + x);
-                for (int q = 0; q < 16; q += 4) {
-                    pending = (pending << (4 * size)) | spread.bits[(sixteen >> q) & 15];
-                    for (count += static_cast<int>(4 * size); count >= 8; count -= 8)
-                        *out++ = static_cast<BYTE>(pending >> (count - 8));
-                }
+                for (int q = 0; q < 16; q += 4) out.Append(spread.bits[(sixteen >> q) & 15], static_cast<int>(4 * size));
             }
-            for (; x < s.size; ++x) {
-                pending = (pending << size) | (ones & (0 - static_cast<uint64_t>(modules[x] != 0)));
-                for (count += static_cast<int>(size); count >= 8; count -= 8)
-                    *out++ = static_cast<BYTE>(pending >> (count - 8));
-            }
-            if (count > 0) *out = static_cast<BYTE>(pending << (8 - count));
+            for (; x < s.size; ++x) out.Append(ones & (0 - static_cast<uint64_t>(modules[x] != 0)), static_cast<int>(size));
+            out.Finish();
         } else if (darkBit) {
             for (int x = 0; x < s.size; ++x)
                 if (modules[x]) SetRun(moduleRow.data(), margin + x * size, margin + (x + 1) * size);
         }
-        for (long i = 0; i < size; ++i) PutRow(image, side, margin + y * size + i, moduleRow.data());
+        for (long i = 0; i < size; ++i) rows.Put(margin + y * size + i, moduleRow.data());
     }
-    for (long row = symbolEnd; row < side; ++row) PutRow(image, side, row, marginRow.data());
+    for (long row = symbolEnd; row < side; ++row) rows.Put(row, marginRow.data());
 }
 
 // 24-bit picture: white margin, module squares in their colours.
 void PaintTrueColour(const QRCodeSymbol& s, const GwSymbolLook& look, long side, GwImage* image) {
-    const size_t stride = image->GetEffWidth();
+    const TopRows rows(image, side);
+    const size_t stride = rows.Stride();
     const RGBQUAD white = {0xFF, 0xFF, 0xFF, 0}, dark = Quad(look.foreground), light = Quad(look.background);
     std::vector<BYTE> marginRow(stride, 0xFF), moduleRow(stride, 0);
     auto put = [](BYTE* p, const RGBQUAD& c) {
@@ -125,7 +158,7 @@ void PaintTrueColour(const QRCodeSymbol& s, const GwSymbolLook& look, long side,
     std::fill(marginRow.begin() + 3 * side, marginRow.end(), 0);  // bytes past the last pixel
     const long size = look.pixelSize, margin = look.margin;
     const long symbolEnd = size > 0 ? margin + s.size * size : margin;
-    for (long row = 0; row < margin; ++row) PutRow(image, side, row, marginRow.data());
+    for (long row = 0; row < margin; ++row) rows.Put(row, marginRow.data());
     for (int y = 0; size > 0 && y < s.size; ++y) {
         BYTE* p = moduleRow.data();
         for (long i = 0; i < margin; ++i, p += 3) put(p, white);
@@ -134,9 +167,9 @@ void PaintTrueColour(const QRCodeSymbol& s, const GwSymbolLook& look, long side,
             for (long i = 0; i < size; ++i, p += 3) put(p, c);
         }
         for (long i = 0; i < margin; ++i, p += 3) put(p, white);
-        for (long i = 0; i < size; ++i) PutRow(image, side, margin + y * size + i, moduleRow.data());
+        for (long i = 0; i < size; ++i) rows.Put(margin + y * size + i, moduleRow.data());
     }
-    for (long row = symbolEnd; row < side; ++row) PutRow(image, side, row, marginRow.data());
+    for (long row = symbolEnd; row < side; ++row) rows.Put(row, marginRow.data());
 }
 
 }  // namespace

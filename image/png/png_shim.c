@@ -224,6 +224,7 @@ enum GwPngStatus GwPngWrite(const struct GwPngIo* io, const struct GwPngWriteJob
     }
     png_set_write_fn(png, (png_voidp)io, OnWrite, OnFlush);
     if (job->deflateLevel >= 1 && job->deflateLevel <= 9) png_set_compression_level(png, job->deflateLevel);
+    if (job->deflateMemLevel >= 1 && job->deflateMemLevel <= 9) png_set_compression_mem_level(png, job->deflateMemLevel);
     png_set_IHDR(png, info, job->width, job->height, job->bitDepth, job->colorType,
                  job->interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
                  PNG_FILTER_TYPE_DEFAULT);

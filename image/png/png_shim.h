@@ -92,6 +92,7 @@ struct GwPngWriteJob {
     uint16_t background[4]; /* index, red, green, blue */
     uint32_t physX, physY;  /* pixels per metre */
     int deflateLevel;       /* zlib level 1-9 for the image data; 0 keeps libpng's default */
+    int deflateMemLevel;    /* zlib memory level 1-9 for the image data; 0 keeps libpng's default */
     size_t bufferBytes;     /* row buffer the fill hook writes into */
     void* user;
     void (*fill)(void* user, uint32_t row, unsigned char* buffer);
