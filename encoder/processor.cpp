@@ -1,7 +1,22 @@
 // Processor features for the encoder (see processor.h).
 #include "encoder/processor.h"
 
-#if defined(__x86_64__) && defined(__GNUC__)
+#if defined(__x86_64__) && defined(__GNUC__) && __has_include(<sys/platform/x86.h>)
+#include <sys/platform/x86.h>
+
+// The C library has asked the processor once at start-up (and applied any features the user
+// turned off); asking again costs a trip through the hypervisor on virtual machines, which
+// a one-symbol process pays on every run.
+bool QRCodeHasBitInstructions() {
+    static const bool has = CPU_FEATURE_ACTIVE(POPCNT) && CPU_FEATURE_ACTIVE(BMI1) && CPU_FEATURE_ACTIVE(BMI2);
+    return has;
+}
+
+bool QRCodeHasWideLanes() {
+    static const bool has = QRCodeHasBitInstructions() && CPU_FEATURE_ACTIVE(AVX2);
+    return has;
+}
+#elif defined(__x86_64__) && defined(__GNUC__)
 #include <cpuid.h>
 
 namespace {

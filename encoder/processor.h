@@ -1,6 +1,7 @@
-// What the processor offers the encoder's word-parallel code, asked of the processor itself on
-// first use: the compiler runtime's own survey would run before main in every process that links
-// the encoder, whether it encodes or not.
+// What the processor offers the encoder's word-parallel code: read from the survey the C library
+// made at start-up where it publishes one, else asked of the processor itself on first use (the
+// compiler runtime's own survey would run before main in every process that links the encoder,
+// whether it encodes or not).
 #pragma once
 
 // A population count instruction and the three-operand bit instructions (BMI1, BMI2).
