@@ -2,7 +2,14 @@
 #include "encoder/processor.h"
 
 #if defined(__x86_64__) && defined(__GNUC__) && __has_include(<sys/platform/x86.h>)
+// This C library's header spells its results _Bool, which clang does not take in C++.
+#if defined(__clang__)
+#define _Bool bool
 #include <sys/platform/x86.h>
+#undef _Bool
+#else
+#include <sys/platform/x86.h>
+#endif
 
 // The C library has asked the processor once at start-up (and applied any features the user
 // turned off); asking again costs a trip through the hypervisor on virtual machines, which
