@@ -824,7 +824,7 @@ struct LayoutPlanes {
     int32_t stripCount[2] = {};
     uint16_t* scattered = nullptr;
     int32_t scatteredCount = 0;
-    int32_t* cells = nullptr;
+    uint8_t* cells = nullptr;  // side * side, then 8 bytes of slack
     int32_t orderCount = 0;
     int32_t formatAt[15][2] = {};
     int32_t versionAt[18][2] = {};  // from version 7 on; the same indexing as formatAt
@@ -858,7 +858,7 @@ void SortCodeword(int32_t i, const uint16_t* at, LayoutPlanes* lp) {
 bool MakeSharedCells(int version, const int32_t* layout, LayoutPlanes* lp) {
     const int side = 17 + 4 * version;
     SymbolMatrix* probe = static_cast<SymbolMatrix*>(std::malloc(sizeof(SymbolMatrix)));
-    lp->cells = static_cast<int32_t*>(std::malloc(sizeof(int32_t) * side * side));
+    lp->cells = static_cast<uint8_t*>(std::calloc(static_cast<size_t>(side) * side + 8, 1));
     if (!probe || !lp->cells) {
         std::free(probe);
         std::free(lp->cells);
@@ -873,8 +873,18 @@ bool MakeSharedCells(int version, const int32_t* layout, LayoutPlanes* lp) {
             probe->cells[x * kSymbolMatrixCapacity + y] = QRCodeIsDataCell(cell) ? CELL_DATA_LIGHT : cell;
         }
     QRCodeWriteVersionInfo(probe, version);
+    // The shared cells are kept as bytes, which every value they hold fits.
     for (int x = 0; x < side; ++x)
-        std::memcpy(lp->cells + x * side, probe->cells + x * kSymbolMatrixCapacity, sizeof(int32_t) * side);
+        for (int y = 0; y < side; ++y) {
+            const int32_t cell = probe->cells[x * kSymbolMatrixCapacity + y];
+            if (cell < 0 || cell > 0xFF) {
+                std::free(probe);
+                std::free(lp->cells);
+                lp->cells = nullptr;
+                return false;
+            }
+            lp->cells[x * side + y] = static_cast<uint8_t>(cell);
+        }
     for (int k = 0; k < 15; ++k)
         for (int copy = 0; copy < 2; ++copy) {
             const QRCodeCell c = QRCodeFormatCell(probe, k, copy);
@@ -980,37 +990,29 @@ void LayBits(const LayoutPlanes& lp, int side, const int32_t* codewords, int cou
 
 // Writes the final cells of one column stretch: the shared cells, with bit i of darkData making
 // data cell i dark.
-GW_INLINE void WriteCellsPlain(int32_t* out, const int32_t* shared, int count, uint64_t darkData) {
+GW_INLINE void WriteCellsPlain(int32_t* out, const uint8_t* shared, int count, uint64_t darkData) {
     static_assert(CELL_DATA_LIGHT == 0 && CELL_DATA_DARK == 0x10, "a data cell's value is its colour bit << 4");
     for (int i = 0; i < count; ++i) out[i] = shared[i] | static_cast<int32_t>((darkData >> i) & 1) << 4;
 }
 
 #if defined(__x86_64__) && defined(__GNUC__)
-// Eight cells per step: a byte of dark data bits picks its lanes' colour out of a table; the last
-// step of a column reads and writes only the cells it has.
-struct ByteLanes {
-    int32_t lanes[256][8];  // lane i is CELL_DATA_DARK where bit i of the byte is set, else 0
-};
-
-constexpr ByteLanes BuildByteLanes() {
-    ByteLanes t{};
-    for (int b = 0; b < 256; ++b)
-        for (int i = 0; i < 8; ++i) t.lanes[b][i] = (b >> i) & 1 ? CELL_DATA_DARK : 0;
-    return t;
-}
-
-alignas(32) constexpr ByteLanes kByteLanes = BuildByteLanes();
-
-__attribute__((target("avx2"))) void WriteCellsWide(int32_t* out, const int32_t* shared, int count, uint64_t darkData) {
+// Eight cells per step: eight shared bytes widened to cells, lane i ORed with bit i of a byte of
+// dark data bits moved to the data colour's place; the last step of a column writes only the cells
+// it has (its shared bytes may run into the next column's, or the slack after the last).
+__attribute__((target("avx2"))) void WriteCellsWide(int32_t* out, const uint8_t* shared, int count, uint64_t darkData) {
+    const __m256i toColour = _mm256_setr_epi32(4, 3, 2, 1, 0, 0, 0, 0);
+    const __m256i fromHigh = _mm256_setr_epi32(0, 0, 0, 0, 0, 1, 2, 3);
+    const __m256i dark = _mm256_set1_epi32(CELL_DATA_DARK);
     for (int i = 0; i < count; i += 8) {
-        const __m256i colour =
-            _mm256_load_si256(reinterpret_cast<const __m256i*>(kByteLanes.lanes[(darkData >> i) & 0xFF]));
+        // Lane i's bit to bit 4: up by 4 - i for the first five lanes, down by i - 4 for the rest.
+        const __m256i bits = _mm256_set1_epi32(static_cast<int>((darkData >> i) & 0xFF));
+        const __m256i colour = _mm256_and_si256(_mm256_srlv_epi32(_mm256_sllv_epi32(bits, toColour), fromHigh), dark);
+        const __m256i cells = _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(shared + i)));
         if (i + 8 <= count) {
-            const __m256i cells = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(shared + i));
             _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i), _mm256_or_si256(cells, colour));
         } else {
             const __m256i live = _mm256_cmpgt_epi32(_mm256_set1_epi32(count - i), _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7));
-            _mm256_maskstore_epi32(out + i, live, _mm256_or_si256(_mm256_maskload_epi32(shared + i, live), colour));
+            _mm256_maskstore_epi32(out + i, live, _mm256_or_si256(cells, colour));
         }
     }
 }

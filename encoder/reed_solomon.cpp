@@ -203,44 +203,73 @@ int32_t GFMultiply(const RSCodec* codec, int32_t a, int32_t b) {
 namespace {
 
 #if defined(__x86_64__) && defined(__GNUC__)
-// The division with the whole remainder in one 256-bit register, for blocks of at most 32
-// error-correction codewords (every block of a symbol has at most 30): per data codeword the
-// register moves down a byte and one product row is XORed in. Rows are read 32 bytes at a time,
-// past their end into the next rows; the bytes from n on are cleared each step.
+// The generators of at most 32 codewords (every block of a symbol has at most 30) as multiples
+// of a nibble: f * g is (f & 15) * g ^ (f & 0xF0) * g, so two 16-row tables of 32 bytes (zeros
+// past n) give every multiple of a generator from 1 KB instead of 256 rows.
+constexpr int32_t WideGenerators() {
+    int32_t count = 0;
+    while (count < QRCODE_GENERATOR_COUNT && kDegrees[count] <= 32) ++count;
+    return count;
+}
+
+struct NibbleMultiples {
+    uint8_t low[16][32];   // v * g_j
+    uint8_t high[16][32];  // (v << 4) * g_j
+};
+
+struct NibbleTables {
+    NibbleMultiples of[WideGenerators()];
+};
+
+constexpr NibbleTables BuildNibbleTables() {
+    NibbleTables t{};
+    for (int32_t r = 0; r < WideGenerators(); ++r)
+        for (int32_t v = 0; v < 16; ++v)
+            for (int32_t j = 0; j < kDegrees[r]; ++j) {
+                t.of[r].low[v][j] = static_cast<uint8_t>(Multiply(v, kGenerators.rows[r][j]));
+                t.of[r].high[v][j] = static_cast<uint8_t>(Multiply(v << 4, kGenerators.rows[r][j]));
+            }
+    return t;
+}
+
+alignas(32) constexpr NibbleTables kNibbles = BuildNibbleTables();
+
+// The division with the whole remainder in one 256-bit register: per data codeword the register
+// moves down a byte and the feedback's multiple of the generator is XORed in. The bytes from n
+// on stay zero, as the multiples are zero there.
 template <typename T>
-__attribute__((target("avx2"), always_inline)) inline void DivideWide(const uint8_t* products, int32_t stride,
-                                                                       const T* data, int32_t k, int32_t n, T* ec) {
-    alignas(32) uint8_t keep[32];
-    for (int32_t j = 0; j < 32; ++j) keep[j] = j < n ? 0xFF : 0;
-    const __m256i live = _mm256_load_si256(reinterpret_cast<const __m256i*>(keep));
+__attribute__((target("avx2"), always_inline)) inline void DivideWide(const NibbleMultiples& g, const T* data,
+                                                                       int32_t k, int32_t n, T* ec) {
     __m256i remainder = _mm256_setzero_si256();
     for (int32_t i = 0; i < k; ++i) {
         const int32_t f = (_mm256_cvtsi256_si32(remainder) ^ data[i]) & 0xFF;
         const __m256i high = _mm256_permute2x128_si256(remainder, remainder, 0x81);
-        const __m256i row = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(products + f * stride));
-        remainder = _mm256_and_si256(_mm256_xor_si256(_mm256_alignr_epi8(high, remainder, 1), row), live);
+        const __m256i multiple =
+            _mm256_xor_si256(_mm256_load_si256(reinterpret_cast<const __m256i*>(g.low[f & 15])),
+                             _mm256_load_si256(reinterpret_cast<const __m256i*>(g.high[f >> 4])));
+        remainder = _mm256_xor_si256(_mm256_alignr_epi8(high, remainder, 1), multiple);
     }
     alignas(32) uint8_t out[32];
     _mm256_store_si256(reinterpret_cast<__m256i*>(out), remainder);
     for (int32_t j = 0; j < n; ++j) ec[j] = out[j];
 }
 
-__attribute__((target("avx2"))) void DivideWideWords(const uint8_t* products, int32_t stride, const int32_t* data,
-                                                     int32_t k, int32_t n, int32_t* ec) {
-    DivideWide(products, stride, data, k, n, ec);
+__attribute__((target("avx2"))) void DivideWideWords(const NibbleMultiples& g, const int32_t* data, int32_t k,
+                                                     int32_t n, int32_t* ec) {
+    DivideWide(g, data, k, n, ec);
 }
 
-__attribute__((target("avx2"))) void DivideWideBytes(const uint8_t* products, int32_t stride, const uint8_t* data,
-                                                     int32_t k, int32_t n, uint8_t* ec) {
-    DivideWide(products, stride, data, k, n, ec);
+__attribute__((target("avx2"))) void DivideWideBytes(const NibbleMultiples& g, const uint8_t* data, int32_t k,
+                                                     int32_t n, uint8_t* ec) {
+    DivideWide(g, data, k, n, ec);
 }
 
-void DivideWideInto(const uint8_t* products, int32_t stride, const int32_t* data, int32_t k, int32_t n, int32_t* ec) {
-    DivideWideWords(products, stride, data, k, n, ec);
+void DivideWideInto(const NibbleMultiples& g, const int32_t* data, int32_t k, int32_t n, int32_t* ec) {
+    DivideWideWords(g, data, k, n, ec);
 }
 
-void DivideWideInto(const uint8_t* products, int32_t stride, const uint8_t* data, int32_t k, int32_t n, uint8_t* ec) {
-    DivideWideBytes(products, stride, data, k, n, ec);
+void DivideWideInto(const NibbleMultiples& g, const uint8_t* data, int32_t k, int32_t n, uint8_t* ec) {
+    DivideWideBytes(g, data, k, n, ec);
 }
 #endif
 
@@ -248,15 +277,13 @@ void DivideWideInto(const uint8_t* products, int32_t stride, const uint8_t* data
 // eight bits of each) into the n error-correction codewords, highest degree first.
 template <typename T>
 void Divide(int32_t row, const T* data, int32_t k, int32_t n, T* ec) {
-    const uint8_t* products = ProductsOf(row, k);
 #if defined(__x86_64__) && defined(__GNUC__)
-    // The rows of the largest generator end the table: none lies past a row read whole.
-    static_assert(kDegrees[QRCODE_GENERATOR_COUNT - 1] > 32, "a 32-byte read stays inside the product table");
-    if (products && n <= 32 && QRCodeHasWideLanes()) {
-        DivideWideInto(products, RowStride(n), data, k, n, ec);
+    if (row < WideGenerators() && QRCodeHasWideLanes()) {
+        DivideWideInto(kNibbles.of[row], data, k, n, ec);
         return;
     }
 #endif
+    const uint8_t* products = ProductsOf(row, k);
     const int16_t* g = kGeneratorLogs.rows[row];
     // Long division of d(x) * x^n by g(x), one data codeword at a time. The running remainder,
     // highest degree first, lives in a byte buffer twice the longest remainder: instead of
