@@ -781,9 +781,12 @@ enum : int { kUpwards = 0, kDownwards = 1 };
 
 // The four bytes of each column of a regular codeword, lowest row first: upwards the column of
 // the first bit holds bits 1, 3, 5, 7 (bit 7 the codeword's first) and the other 0, 2, 4, 6;
-// downwards 7, 5, 3, 1 and 6, 4, 2, 0.
+// downwards 7, 5, 3, 1 and 6, 4, 2, 0. Both columns' bits are gathered into a nibble each, and a
+// nibble is spread over four bytes in the order of the direction: tables of 384 bytes, not 4 KB,
+// beside the symbol in the cache.
 struct StripBytes {
-    uint32_t first[2][256], second[2][256];
+    uint8_t nibbles[256];  // bits 1, 3, 5, 7 in the low nibble, bits 0, 2, 4, 6 in the high one
+    uint32_t spread[2][16];
 };
 
 constexpr uint32_t FourBits(int c, int b0, int b1, int b2, int b3) {
@@ -794,10 +797,16 @@ constexpr uint32_t FourBits(int c, int b0, int b1, int b2, int b3) {
 constexpr StripBytes BuildStripBytes() {
     StripBytes s{};
     for (int c = 0; c < 256; ++c) {
-        s.first[kUpwards][c] = FourBits(c, 1, 3, 5, 7);
-        s.second[kUpwards][c] = FourBits(c, 0, 2, 4, 6);
-        s.first[kDownwards][c] = FourBits(c, 7, 5, 3, 1);
-        s.second[kDownwards][c] = FourBits(c, 6, 4, 2, 0);
+        int low = 0, high = 0;
+        for (int i = 0; i < 4; ++i) {
+            low |= ((c >> (2 * i + 1)) & 1) << i;
+            high |= ((c >> (2 * i)) & 1) << i;
+        }
+        s.nibbles[c] = static_cast<uint8_t>(low | high << 4);
+    }
+    for (int n = 0; n < 16; ++n) {
+        s.spread[kUpwards][n] = FourBits(n, 0, 1, 2, 3);
+        s.spread[kDownwards][n] = FourBits(n, 3, 2, 1, 0);
     }
     return s;
 }
@@ -974,9 +983,9 @@ void LayBits(const LayoutPlanes& lp, int side, const int32_t* codewords, int cou
         for (int32_t e = 0; e < lp.stripCount[kind]; ++e) {
             const StripCodeword w = strip[e];
             if (w.index >= whole) continue;
-            const int c = codewords[w.index] & 0xFF;
-            std::memcpy(placed + w.first, &kStripBytes.first[kind][c], 4);
-            std::memcpy(placed + w.second, &kStripBytes.second[kind][c], 4);
+            const int n = kStripBytes.nibbles[codewords[w.index] & 0xFF];
+            std::memcpy(placed + w.first, &kStripBytes.spread[kind][n & 15], 4);
+            std::memcpy(placed + w.second, &kStripBytes.spread[kind][n >> 4], 4);
         }
     }
     for (int32_t e = 0; e < lp.scatteredCount; ++e) {
