@@ -863,7 +863,7 @@ void SortCodeword(int32_t i, const uint16_t* at, LayoutPlanes* lp) {
 
 // The cells every symbol of a version shares, from its layout: data cells light, version
 // information written (by the matrix's own rules); and where its format information lies.
-// False when memory runs out.
+// False when memory runs out, or should a shared cell ever hold a value wider than a byte.
 bool MakeSharedCells(int version, const int32_t* layout, LayoutPlanes* lp) {
     const int side = 17 + 4 * version;
     SymbolMatrix* probe = static_cast<SymbolMatrix*>(std::malloc(sizeof(SymbolMatrix)));
@@ -908,7 +908,8 @@ bool MakeSharedCells(int version, const int32_t* layout, LayoutPlanes* lp) {
     return true;
 }
 
-// On an allocation failure the version simply takes the cell-by-cell road.
+// When its tables cannot be made (memory, or cells that do not fit) the version simply takes the
+// cell-by-cell road.
 void MakeLayoutPlanes(int version, const int32_t* layout, const uint16_t* order, int32_t orderCount) {
     const int side = 17 + 4 * version;
     const int words = Words(side);
