@@ -1,5 +1,6 @@
-// GF(256) tables and Reed-Solomon block encoding. The field and generator tables are built at
-// compile time; a generator's table of products is built once it has served enough codewords.
+// GF(256) tables and Reed-Solomon block encoding. The field and generator tables, and the nibble
+// multiples the 256-bit division uses, are built at compile time; elsewhere a generator's table of
+// products is built once it has served enough codewords.
 #include "encoder/reed_solomon.h"
 
 #include <atomic>
