@@ -35,10 +35,11 @@ public:
 private:
     friend struct GwPngCodecAccess;
     friend struct GwPngCodecWriter;
-    // Fills one output row (counted from the top) in PNG byte order: red, green, blue, alpha
-    // when rgba (alpha 0 where keyed and the colour equals key), else the stored bytes with
-    // 24-bit pixels turned from blue-green-red into red-green-blue.
-    void FillRow(uint32_t row, unsigned char* buffer, bool rgba, bool keyed, RGBQUAD key);
+    // One output row (counted from the top) in PNG byte order: red, green, blue, alpha when
+    // rgba (alpha 0 where keyed and the colour equals key) or 24-bit pixels turned from
+    // blue-green-red into red-green-blue, both made in buffer; palette rows are the stored
+    // bytes themselves.
+    const unsigned char* FillRow(uint32_t row, unsigned char* buffer, bool rgba, bool keyed, RGBQUAD key);
     // Notes whether the stream starts with the PNG signature; false, with the reason, for a
     // header whose width or height is over side. The stream is left where it was.
     bool CheckSignature(GwFile* file, uint32_t side);

@@ -27,9 +27,9 @@ struct GwPngCodecWriter {
     bool transColorKeyed;  // a 24-bit image whose transparent colour becomes alpha 0
     RGBQUAD key;
 
-    static void Fill(void* user, uint32_t row, unsigned char* buffer) {
+    static const unsigned char* Row(void* user, uint32_t row, unsigned char* buffer) {
         GwPngCodecWriter& w = *static_cast<GwPngCodecWriter*>(user);
-        w.image->FillRow(row, buffer, w.kind == RowKind::Rgba, w.transColorKeyed, w.key);
+        return w.image->FillRow(row, buffer, w.kind == RowKind::Rgba, w.transColorKeyed, w.key);
     }
 
     // Describes a palette picture to the writer: its entries, transparency and background.
@@ -113,24 +113,29 @@ void GwPngCodecWriter::DescribePalette(GwPngCodec& image, GwPngWriteJob& job, RG
     job.background[0] = NearestListed(pal, n, background);
 }
 
-void GwPngCodec::FillRow(uint32_t row, unsigned char* buffer, bool rgba, bool keyed, RGBQUAD key) {
+const unsigned char* GwPngCodec::FillRow(uint32_t row, unsigned char* buffer, bool rgba, bool keyed, RGBQUAD key) {
     long y = static_cast<long>(GetHeight()) - 1 - static_cast<long>(row);
     long width = static_cast<long>(GetWidth());
     if (rgba) {
         bool plane = AlphaIsValid();
+        unsigned char* out = buffer;
         for (long x = 0; x < width; ++x) {
             RGBQUAD c = BlindGetPixelColor(x, y);
             unsigned a = plane ? BlindAlphaGet(x, y) : 255;
             if (keyed && c.rgbRed == key.rgbRed && c.rgbGreen == key.rgbGreen && c.rgbBlue == key.rgbBlue) a = 0;
-            *buffer++ = c.rgbRed;
-            *buffer++ = c.rgbGreen;
-            *buffer++ = c.rgbBlue;
-            *buffer++ = static_cast<unsigned char>(a * info.alphaMax / 255);
+            *out++ = c.rgbRed;
+            *out++ = c.rgbGreen;
+            *out++ = c.rgbBlue;
+            *out++ = static_cast<unsigned char>(a * info.alphaMax / 255);
         }
-        return;
+        return buffer;
     }
-    std::memcpy(buffer, GetBits(static_cast<DWORD>(y)), info.rowBytes);
-    if (GetBpp() == 24) RGBtoBGR(buffer, static_cast<int>(info.rowBytes));
+    // Palette rows are stored as PNG wants them: libpng reads them in place.
+    const BYTE* stored = GetBits(static_cast<DWORD>(y));
+    if (GetBpp() != 24) return stored;
+    std::memcpy(buffer, stored, info.rowBytes);
+    RGBtoBGR(buffer, static_cast<int>(info.rowBytes));
+    return buffer;
 }
 
 bool GwPngCodec::Encode(GwFile* file) {
@@ -169,7 +174,7 @@ bool GwPngCodec::Encode(GwFile* file) {
     job.background[2] = background.rgbGreen;
     job.background[3] = background.rgbBlue;
     job.user = &writer;
-    job.fill = &GwPngCodecWriter::Fill;
+    job.row = &GwPngCodecWriter::Row;
 
     GwPngIo io = GwPngStreamIo(file);
     char message[256] = "";
