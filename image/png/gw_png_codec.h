@@ -39,7 +39,7 @@ private:
     // rgba (alpha 0 where keyed and the colour equals key) or 24-bit pixels turned from
     // blue-green-red into red-green-blue, both made in buffer; palette rows are the stored
     // bytes themselves.
-    const unsigned char* FillRow(uint32_t row, unsigned char* buffer, bool rgba, bool keyed, RGBQUAD key);
+    const unsigned char* OutputRow(uint32_t row, unsigned char* buffer, bool rgba, bool keyed, RGBQUAD key);
     // Notes whether the stream starts with the PNG signature; false, with the reason, for a
     // header whose width or height is over side. The stream is left where it was.
     bool CheckSignature(GwFile* file, uint32_t side);

@@ -29,7 +29,7 @@ struct GwPngCodecWriter {
 
     static const unsigned char* Row(void* user, uint32_t row, unsigned char* buffer) {
         GwPngCodecWriter& w = *static_cast<GwPngCodecWriter*>(user);
-        return w.image->FillRow(row, buffer, w.kind == RowKind::Rgba, w.transColorKeyed, w.key);
+        return w.image->OutputRow(row, buffer, w.kind == RowKind::Rgba, w.transColorKeyed, w.key);
     }
 
     // Describes a palette picture to the writer: its entries, transparency and background.
@@ -113,7 +113,7 @@ void GwPngCodecWriter::DescribePalette(GwPngCodec& image, GwPngWriteJob& job, RG
     job.background[0] = NearestListed(pal, n, background);
 }
 
-const unsigned char* GwPngCodec::FillRow(uint32_t row, unsigned char* buffer, bool rgba, bool keyed, RGBQUAD key) {
+const unsigned char* GwPngCodec::OutputRow(uint32_t row, unsigned char* buffer, bool rgba, bool keyed, RGBQUAD key) {
     long y = static_cast<long>(GetHeight()) - 1 - static_cast<long>(row);
     long width = static_cast<long>(GetWidth());
     if (rgba) {
