@@ -35,10 +35,9 @@ public:
 private:
     friend struct GwPngCodecAccess;
     friend struct GwPngCodecWriter;
-    // One output row (counted from the top) in PNG byte order: red, green, blue, alpha when
-    // rgba (alpha 0 where keyed and the colour equals key) or 24-bit pixels turned from
-    // blue-green-red into red-green-blue, both made in buffer; palette rows are the stored
-    // bytes themselves.
+    // One output row (counted from the top) of a picture without a palette, made in buffer
+    // in PNG byte order: red, green, blue, alpha when rgba (alpha 0 where keyed and the
+    // colour equals key), else the 24-bit pixels turned from blue-green-red into red-green-blue.
     const unsigned char* OutputRow(uint32_t row, unsigned char* buffer, bool rgba, bool keyed, RGBQUAD key);
     // Notes whether the stream starts with the PNG signature; false, with the reason, for a
     // header whose width or height is over side. The stream is left where it was.

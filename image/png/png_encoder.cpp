@@ -130,10 +130,7 @@ const unsigned char* GwPngCodec::OutputRow(uint32_t row, unsigned char* buffer, 
         }
         return buffer;
     }
-    // Palette rows are stored as PNG wants them: libpng reads them in place.
-    const BYTE* stored = GetBits(static_cast<DWORD>(y));
-    if (GetBpp() != 24) return stored;
-    std::memcpy(buffer, stored, info.rowBytes);
+    std::memcpy(buffer, GetBits(static_cast<DWORD>(y)), info.rowBytes);
     RGBtoBGR(buffer, static_cast<int>(info.rowBytes));
     return buffer;
 }
@@ -164,6 +161,9 @@ bool GwPngCodec::Encode(GwFile* file) {
     } else if (palette) {
         writer.kind = RowKind::Palette;
         GwPngCodecWriter::DescribePalette(*this, job, background);
+        // Palette rows are stored as PNG wants them, bottom-up: libpng reads them in place.
+        job.rows = GetBits(height - 1);
+        job.rowStep = -static_cast<ptrdiff_t>(info.rowBytes);
     } else {
         writer.kind = RowKind::Rgb;
         job.colorType = 2;

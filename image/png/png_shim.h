@@ -94,6 +94,12 @@ struct GwPngWriteJob {
     int deflateLevel;       /* zlib level 1-9 for the image data; 0 keeps libpng's default */
     int deflateMemLevel;    /* zlib memory level 1-9 for the image data; 0 keeps libpng's default */
     size_t bufferBytes;     /* row buffer the row hook may write into */
+    /* When the caller already holds every row in PNG byte order: the top row, and the
+     * distance in bytes from one row to the one below it (negative for bottom-up storage).
+     * The rows are read in place and must stay unchanged until the write ends; the hook
+     * is not called. NULL: every row comes from the hook. */
+    const unsigned char* rows;
+    ptrdiff_t rowStep;
     void* user;
     /* One row in PNG byte order: either written into buffer, or, when the caller already
      * holds the row in that order, the caller's own bytes (which must stay unchanged until
