@@ -35,10 +35,10 @@ public:
 private:
     friend struct GwPngCodecAccess;
     friend struct GwPngCodecWriter;
-    // One output row (counted from the top) of a picture without a palette, made in buffer
-    // in PNG byte order: red, green, blue, alpha when rgba (alpha 0 where keyed and the
-    // colour equals key), else the 24-bit pixels turned from blue-green-red into red-green-blue.
-    const unsigned char* OutputRow(uint32_t row, unsigned char* buffer, bool rgba, bool keyed, RGBQUAD key);
+    // Fills one output row (counted from the top) of a picture without a palette in PNG byte
+    // order: red, green, blue, alpha when rgba (alpha 0 where keyed and the colour equals
+    // key), else the 24-bit pixels turned from blue-green-red into red-green-blue.
+    void FillRow(uint32_t row, unsigned char* buffer, bool rgba, bool keyed, RGBQUAD key);
     // Notes whether the stream starts with the PNG signature; false, with the reason, for a
     // header whose width or height is over side. The stream is left where it was.
     bool CheckSignature(GwFile* file, uint32_t side);

@@ -27,9 +27,9 @@ struct GwPngCodecWriter {
     bool transColorKeyed;  // a 24-bit image whose transparent colour becomes alpha 0
     RGBQUAD key;
 
-    static const unsigned char* Row(void* user, uint32_t row, unsigned char* buffer) {
+    static void Fill(void* user, uint32_t row, unsigned char* buffer) {
         GwPngCodecWriter& w = *static_cast<GwPngCodecWriter*>(user);
-        return w.image->OutputRow(row, buffer, w.kind == RowKind::Rgba, w.transColorKeyed, w.key);
+        w.image->FillRow(row, buffer, w.kind == RowKind::Rgba, w.transColorKeyed, w.key);
     }
 
     // Describes a palette picture to the writer: its entries, transparency and background.
@@ -113,26 +113,24 @@ void GwPngCodecWriter::DescribePalette(GwPngCodec& image, GwPngWriteJob& job, RG
     job.background[0] = NearestListed(pal, n, background);
 }
 
-const unsigned char* GwPngCodec::OutputRow(uint32_t row, unsigned char* buffer, bool rgba, bool keyed, RGBQUAD key) {
+void GwPngCodec::FillRow(uint32_t row, unsigned char* buffer, bool rgba, bool keyed, RGBQUAD key) {
     long y = static_cast<long>(GetHeight()) - 1 - static_cast<long>(row);
     long width = static_cast<long>(GetWidth());
     if (rgba) {
         bool plane = AlphaIsValid();
-        unsigned char* out = buffer;
         for (long x = 0; x < width; ++x) {
             RGBQUAD c = BlindGetPixelColor(x, y);
             unsigned a = plane ? BlindAlphaGet(x, y) : 255;
             if (keyed && c.rgbRed == key.rgbRed && c.rgbGreen == key.rgbGreen && c.rgbBlue == key.rgbBlue) a = 0;
-            *out++ = c.rgbRed;
-            *out++ = c.rgbGreen;
-            *out++ = c.rgbBlue;
-            *out++ = static_cast<unsigned char>(a * info.alphaMax / 255);
+            *buffer++ = c.rgbRed;
+            *buffer++ = c.rgbGreen;
+            *buffer++ = c.rgbBlue;
+            *buffer++ = static_cast<unsigned char>(a * info.alphaMax / 255);
         }
-        return buffer;
+        return;
     }
     std::memcpy(buffer, GetBits(static_cast<DWORD>(y)), info.rowBytes);
-    RGBtoBGR(buffer, static_cast<int>(info.rowBytes));
-    return buffer;
+    if (GetBpp() == 24) RGBtoBGR(buffer, static_cast<int>(info.rowBytes));
 }
 
 bool GwPngCodec::Encode(GwFile* file) {
@@ -174,7 +172,7 @@ bool GwPngCodec::Encode(GwFile* file) {
     job.background[2] = background.rgbGreen;
     job.background[3] = background.rgbBlue;
     job.user = &writer;
-    job.row = &GwPngCodecWriter::Row;
+    job.fill = &GwPngCodecWriter::Fill;
 
     GwPngIo io = GwPngStreamIo(file);
     char message[256] = "";

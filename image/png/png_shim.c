@@ -250,7 +250,12 @@ enum GwPngStatus GwPngWrite(const struct GwPngIo* io, const struct GwPngWriteJob
     if (!row) png_error(png, "Insufficient memory for a PNG row");
     for (pass = 0; pass < passes; ++pass) {
         for (r = 0; r < job->height; ++r) {
-            png_write_row(png, job->rows ? job->rows + (ptrdiff_t)r * job->rowStep : job->row(job->user, r, row));
+            if (job->rows) {
+                png_write_row(png, job->rows + (ptrdiff_t)r * job->rowStep);
+            } else {
+                job->fill(job->user, r, row);
+                png_write_row(png, row);
+            }
         }
     }
     png_write_end(png, info);

@@ -79,7 +79,7 @@ enum GwPngStatus GwPngRead(const struct GwPngIo* io, const struct GwPngLimits* l
                            struct GwPngHeader* header, char message[256]);
 
 /* Everything a write needs: header values, palette, transparency, background, resolution,
- * and a hook that gives one row (counted from the top) in PNG byte order. */
+ * and either the rows themselves or a hook that fills one row (counted from the top). */
 struct GwPngWriteJob {
     uint32_t width, height;
     int bitDepth;
@@ -93,18 +93,16 @@ struct GwPngWriteJob {
     uint32_t physX, physY;  /* pixels per metre */
     int deflateLevel;       /* zlib level 1-9 for the image data; 0 keeps libpng's default */
     int deflateMemLevel;    /* zlib memory level 1-9 for the image data; 0 keeps libpng's default */
-    size_t bufferBytes;     /* row buffer the row hook may write into */
+    size_t bufferBytes;     /* row buffer the fill hook writes into */
     /* When the caller already holds every row in PNG byte order: the top row, and the
      * distance in bytes from one row to the one below it (negative for bottom-up storage).
      * The rows are read in place and must stay unchanged until the write ends; the hook
-     * is not called. NULL: every row comes from the hook. */
+     * is not called. NULL: every row is made by the hook. */
     const unsigned char* rows;
     ptrdiff_t rowStep;
     void* user;
-    /* One row in PNG byte order: either written into buffer, or, when the caller already
-     * holds the row in that order, the caller's own bytes (which must stay unchanged until
-     * the write ends). */
-    const unsigned char* (*row)(void* user, uint32_t row, unsigned char* buffer);
+    /* Writes one row (counted from the top) in PNG byte order into buffer. */
+    void (*fill)(void* user, uint32_t row, unsigned char* buffer);
 };
 
 enum GwPngStatus GwPngWrite(const struct GwPngIo* io, const struct GwPngWriteJob* job, char message[256]);
