@@ -18,18 +18,17 @@ void SetText(char (&dst)[256], const char* text) {
     dst[n] = '\0';
 }
 
-enum class RowKind { Palette, Rgb, Rgba };
 }  // namespace
 
 struct GwPngCodecWriter {
     GwPngCodec* image;
-    RowKind kind;
+    bool rgba;             // rows of red, green, blue and alpha; else 24-bit rows
     bool transColorKeyed;  // a 24-bit image whose transparent colour becomes alpha 0
     RGBQUAD key;
 
     static void Fill(void* user, uint32_t row, unsigned char* buffer) {
         GwPngCodecWriter& w = *static_cast<GwPngCodecWriter*>(user);
-        w.image->FillRow(row, buffer, w.kind == RowKind::Rgba, w.transColorKeyed, w.key);
+        w.image->FillRow(row, buffer, w.rgba, w.transColorKeyed, w.key);
     }
 
     // Describes a palette picture to the writer: its entries, transparency and background.
@@ -72,7 +71,6 @@ void GwPngCodecWriter::DescribePalette(GwPngCodec& image, GwPngWriteJob& job, RG
     ImageInfo& info = image.info;
     job.colorType = 3;
     job.bitDepth = image.GetBpp();
-    job.bufferBytes = info.rowBytes;
     RGBQUAD* pal = image.GetPalette();
     DWORD colors = image.GetNumColors();
     // A transparent index is written as entry 0 with a one-entry tRNS; an index outside
@@ -137,7 +135,7 @@ bool GwPngCodec::Encode(GwFile* file) {
     if (EncodeSafeCheck(file)) return false;
     GwPngWriteJob job;
     std::memset(&job, 0, sizeof job);
-    GwPngCodecWriter writer = {this, RowKind::Rgb, false, {0, 0, 0, 0}};
+    GwPngCodecWriter writer = {this, false, false, {0, 0, 0, 0}};
     DWORD width = GetWidth(), height = GetHeight();
     bool palette = GetNumColors() > 0;
     job.width = width;
@@ -150,20 +148,18 @@ bool GwPngCodec::Encode(GwFile* file) {
     if (info.transIndex != -1) background = GetTransColor();
 
     if (AlphaIsValid() || (!palette && info.transIndex >= 0)) {
-        writer.kind = RowKind::Rgba;
+        writer.rgba = true;
         writer.transColorKeyed = !palette && info.transIndex >= 0;
         writer.key = GetTransColor();
         job.colorType = 6;
         job.bitDepth = 8;
         job.bufferBytes = static_cast<size_t>(width) * 4;
     } else if (palette) {
-        writer.kind = RowKind::Palette;
         GwPngCodecWriter::DescribePalette(*this, job, background);
         // Palette rows are stored as PNG wants them, bottom-up: libpng reads them in place.
         job.rows = GetBits(height - 1);
         job.rowStep = -static_cast<ptrdiff_t>(info.rowBytes);
     } else {
-        writer.kind = RowKind::Rgb;
         job.colorType = 2;
         job.bitDepth = 8;
         job.bufferBytes = info.rowBytes;

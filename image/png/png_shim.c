@@ -246,8 +246,10 @@ enum GwPngStatus GwPngWrite(const struct GwPngIo* io, const struct GwPngWriteJob
     png_set_pHYs(png, info, job->physX, job->physY, PNG_RESOLUTION_METER);
     png_write_info(png, info);
     passes = job->interlaced ? png_set_interlace_handling(png) : 1;
-    row = (unsigned char*)malloc(job->bufferBytes ? job->bufferBytes : 1);
-    if (!row) png_error(png, "Insufficient memory for a PNG row");
+    if (!job->rows) {
+        row = (unsigned char*)malloc(job->bufferBytes ? job->bufferBytes : 1);
+        if (!row) png_error(png, "Insufficient memory for a PNG row");
+    }
     for (pass = 0; pass < passes; ++pass) {
         for (r = 0; r < job->height; ++r) {
             if (job->rows) {
