@@ -39,8 +39,25 @@ public:
         last_ += static_cast<size_t>(side - 1) * stride_;
     }
     size_t Stride() const { return stride_; }
-    // Writes `bytes` as row `row`.
-    void Put(long row, const BYTE* bytes) const { std::memcpy(last_ - row * stride_, bytes, stride_); }
+    // Writes `bytes` as row `row`. Rows of small pictures (8 to 32 bytes) are copied as two
+    // overlapping blocks of fixed size, which the compiler writes inline: a call per row would
+    // cost as much as the copy.
+    void Put(long row, const BYTE* bytes) const {
+        BYTE* to = last_ - row * stride_;
+        if (stride_ >= 16 && stride_ <= 32) {
+            std::memcpy(to, bytes, 16);
+            std::memcpy(to + stride_ - 16, bytes + stride_ - 16, 16);
+        } else if (stride_ >= 8 && stride_ < 16) {
+            std::memcpy(to, bytes, 8);
+            std::memcpy(to + stride_ - 8, bytes + stride_ - 8, 8);
+        } else {
+            std::memcpy(to, bytes, stride_);
+        }
+    }
+    // Zeroes rows [from, to), which lie side by side in memory.
+    void Zero(long from, long to) const {
+        if (from < to) std::memset(last_ - (to - 1) * stride_, 0, static_cast<size_t>(to - from) * stride_);
+    }
 
 private:
     BYTE* last_;
@@ -114,14 +131,16 @@ void PaintOneBit(const QRCodeSymbol& s, const GwSymbolLook& look, long side, GwI
     const TopRows rows(image, side);
     const size_t stride = rows.Stride();
     const long size = look.pixelSize, margin = look.margin;
-    std::vector<BYTE> marginRow(stride, 0), moduleRow(stride + 8);
+    // Every row is painted over the same bytes, so the zeros before and after the symbol's bits
+    // stay from one row to the next.
+    std::vector<BYTE> moduleRow(stride + 8, 0);
     const long symbolEnd = size > 0 ? margin + s.size * size : margin;
-    // Four modules' bits fit one append below 15 pixels a module.
-    const bool spreads = darkBit && size >= 1 && size <= 14;
+    // Four modules' bits fit one append below 15 pixels a module; the row's last modules are
+    // read as the sixteen bytes that end it.
+    const bool spreads = darkBit && size >= 1 && size <= 14 && s.size >= 16;
     const ModuleSpread spread(spreads ? size : 1);
-    for (long row = 0; row < margin; ++row) rows.Put(row, marginRow.data());
+    rows.Zero(0, margin);
     for (int y = 0; size > 0 && y < s.size; ++y) {
-        std::fill(moduleRow.begin(), moduleRow.end(), 0);
         const uint8_t* modules = s.modules.data() + static_cast<size_t>(y) * s.size;
         if (darkBit && size <= 56) {
             // Each module appends `size` equal bits; the margin's bits are the row's zeros
@@ -129,19 +148,31 @@ void PaintOneBit(const QRCodeSymbol& s, const GwSymbolLook& look, long side, GwI
             BitRowWriter out(moduleRow.data() + (margin >> 3), static_cast<int>(margin & 7));
             const uint64_t ones = (uint64_t{1} << size) - 1;
             int x = 0;
-            for (; spreads && x + 16 <= s.size; x += 16) {
-                const unsigned sixteen = SixteenModules(modules + x);
-                for (int q = 0; q < 16; q += 4) out.Append(spread.bits[(sixteen >> q) & 15], static_cast<int>(4 * size));
+            if (spreads) {
+                for (; x + 16 <= s.size; x += 16) {
+                    const unsigned sixteen = SixteenModules(modules + x);
+                    for (int q = 0; q < 16; q += 4) out.Append(spread.bits[(sixteen >> q) & 15], static_cast<int>(4 * size));
+                }
+                // The last few modules: the sixteen bytes that end the row, less those already
+                // painted.
+                const int left = s.size - x;
+                unsigned rest = left > 0 ? SixteenModules(modules + s.size - 16) >> (16 - left) : 0;
+                for (int q = 0; q < left; q += 4, rest >>= 4) {
+                    const int n = left - q < 4 ? left - q : 4;
+                    out.Append(spread.bits[rest & 15] >> ((4 - n) * size), static_cast<int>(n * size));
+                }
+                x = s.size;
             }
             for (; x < s.size; ++x) out.Append(ones & (0 - static_cast<uint64_t>(modules[x] != 0)), static_cast<int>(size));
             out.Finish();
         } else if (darkBit) {
+            std::fill(moduleRow.begin(), moduleRow.end(), 0);
             for (int x = 0; x < s.size; ++x)
                 if (modules[x]) SetRun(moduleRow.data(), margin + x * size, margin + (x + 1) * size);
         }
         for (long i = 0; i < size; ++i) rows.Put(margin + y * size + i, moduleRow.data());
     }
-    for (long row = symbolEnd; row < side; ++row) rows.Put(row, marginRow.data());
+    rows.Zero(symbolEnd, side);
 }
 
 // 24-bit picture: white margin, module squares in their colours.

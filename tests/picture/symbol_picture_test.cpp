@@ -32,7 +32,8 @@ TEST(SymbolPicture, SamePixelsAsTheRenderer) {
         {3, 10, 0x000000, 0xFFFFFF, 1, 1},  {1, 0, 0x000000, 0xFFFFFF, 1, 1},  {5, 3, 0x123456, 0xFFFFFF, 1, 1},
         {2, 0, 0x0000FF, 0x00FF00, 1, 1},   {4, 7, 0x800000, 0xCCFFFF, 1, 24}, {3, 10, 0x000000, 0xFFFFFF, 24, 24},
         {0, 6, 0x000000, 0x00FFFF, 1, 24},  {9, 1, 0x336699, 0x336699, 1, 24}, {7, 0, 0x336699, 0x336699, 1, 1},
-        {60, 2, 0x000000, 0xFFFFFF, 1, 1},
+        {60, 2, 0x000000, 0xFFFFFF, 1, 1},  {8, 13, 0x000000, 0xFFFFFF, 1, 1}, {14, 2, 0x000000, 0xFFFFFF, 1, 1},
+        {15, 5, 0x000000, 0xFFFFFF, 1, 1},  {6, 9, 0x000000, 0xFFFFFF, 1, 1},
     };
     QRCodeRequest request;
     request.data = reinterpret_cast<const unsigned char*>(text.data());
