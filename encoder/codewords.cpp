@@ -60,11 +60,19 @@ int32_t EncodeBlocks(int32_t version, int32_t level, const uint8_t* data, uint8_
         const int32_t k = row[QRCODE_EB_BLOCK_DATA];
         const int32_t n = row[QRCODE_EB_BLOCK_CODEWORDS] - k;
         for (int32_t b = 0; b < row[QRCODE_EB_BLOCKS] && blockCount < kMaxBlocks; ++b) {
-            RSEncodeBytes(data + dataUsed, k, n, ec + ecUsed);
             blocks[blockCount++] = Block{dataUsed, k, n, ecUsed};
             dataUsed += k;
             ecUsed += n;
         }
+    }
+    // Every block of a symbol has as many error-correction codewords as the others, so they are
+    // divided together; runs of equal counts are taken as they come all the same.
+    int32_t dataCounts[kMaxBlocks];
+    for (int32_t b = 0; b < blockCount; ++b) dataCounts[b] = blocks[b].data;
+    for (int32_t first = 0, last; first < blockCount; first = last) {
+        for (last = first + 1; last < blockCount && blocks[last].ec == blocks[first].ec;) ++last;
+        RSEncodeByteBlocks(data + blocks[first].start, dataCounts + first, last - first, blocks[first].ec,
+                           ec + blocks[first].ecStart);
     }
     return blockCount;
 }

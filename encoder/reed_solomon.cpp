@@ -238,21 +238,78 @@ alignas(32) constexpr NibbleTables kNibbles = BuildNibbleTables();
 // The division with the whole remainder in one 256-bit register: per data codeword the register
 // moves down a byte and the feedback's multiple of the generator is XORed in. The bytes from n
 // on stay zero, as the multiples are zero there.
+// One codeword's step of the division: the remainder moves down a byte and the feedback's
+// multiple of the generator is XORed in.
+__attribute__((target("avx2"), always_inline)) inline __m256i DivideStep(const NibbleMultiples& g, __m256i remainder,
+                                                                          int32_t codeword) {
+    const int32_t f = (_mm256_cvtsi256_si32(remainder) ^ codeword) & 0xFF;
+    const __m256i high = _mm256_permute2x128_si256(remainder, remainder, 0x81);
+    const __m256i multiple = _mm256_xor_si256(_mm256_load_si256(reinterpret_cast<const __m256i*>(g.low[f & 15])),
+                                              _mm256_load_si256(reinterpret_cast<const __m256i*>(g.high[f >> 4])));
+    return _mm256_xor_si256(_mm256_alignr_epi8(high, remainder, 1), multiple);
+}
+
+__attribute__((target("avx2"), always_inline)) inline void StoreRemainder(__m256i remainder, int32_t n, uint8_t* ec) {
+    alignas(32) uint8_t out[32];
+    _mm256_store_si256(reinterpret_cast<__m256i*>(out), remainder);
+    std::memcpy(ec, out, static_cast<size_t>(n));
+}
+
 template <typename T>
 __attribute__((target("avx2"), always_inline)) inline void DivideWide(const NibbleMultiples& g, const T* data,
                                                                        int32_t k, int32_t n, T* ec) {
     __m256i remainder = _mm256_setzero_si256();
-    for (int32_t i = 0; i < k; ++i) {
-        const int32_t f = (_mm256_cvtsi256_si32(remainder) ^ data[i]) & 0xFF;
-        const __m256i high = _mm256_permute2x128_si256(remainder, remainder, 0x81);
-        const __m256i multiple =
-            _mm256_xor_si256(_mm256_load_si256(reinterpret_cast<const __m256i*>(g.low[f & 15])),
-                             _mm256_load_si256(reinterpret_cast<const __m256i*>(g.high[f >> 4])));
-        remainder = _mm256_xor_si256(_mm256_alignr_epi8(high, remainder, 1), multiple);
-    }
+    for (int32_t i = 0; i < k; ++i) remainder = DivideStep(g, remainder, data[i]);
     alignas(32) uint8_t out[32];
     _mm256_store_si256(reinterpret_cast<__m256i*>(out), remainder);
     for (int32_t j = 0; j < n; ++j) ec[j] = out[j];
+}
+
+// L blocks divided side by side, each block's remainder in a register of its own. Each step waits
+// on the one before it in the same block (the feedback is the remainder's first byte), so one
+// block at a time leaves the processor idle most of each step; L independent divisions fill it.
+// Block b's k[b] data codewords start at data[b], its n error-correction codewords go to ec[b].
+template <int L>
+__attribute__((target("avx2"), always_inline)) inline void DivideSideBySide(const NibbleMultiples& g,
+                                                                             const uint8_t* const* data,
+                                                                             const int32_t* k, int32_t n,
+                                                                             uint8_t* const* ec) {
+    __m256i remainder[L];
+    int32_t common = k[0];
+    for (int b = 0; b < L; ++b) {
+        remainder[b] = _mm256_setzero_si256();
+        if (k[b] < common) common = k[b];
+    }
+    for (int32_t i = 0; i < common; ++i)
+        for (int b = 0; b < L; ++b) remainder[b] = DivideStep(g, remainder[b], data[b][i]);
+    for (int b = 0; b < L; ++b) {
+        for (int32_t i = common; i < k[b]; ++i) remainder[b] = DivideStep(g, remainder[b], data[b][i]);
+        StoreRemainder(remainder[b], n, ec[b]);
+    }
+}
+
+// Consecutive blocks (block b's data right after block b - 1's, likewise the error correction),
+// four at a time, then the rest together.
+__attribute__((target("avx2"))) void DivideBlocksWide(const NibbleMultiples& g, const uint8_t* data, const int32_t* k,
+                                                      int32_t count, int32_t n, uint8_t* ec) {
+    const uint8_t* from[4];
+    uint8_t* to[4];
+    for (int32_t b = 0; b < count;) {
+        const int32_t group = count - b < 4 ? count - b : 4;
+        for (int32_t j = 0; j < group; ++j) {
+            from[j] = data;
+            to[j] = ec;
+            data += k[b + j];
+            ec += n;
+        }
+        switch (group) {
+            case 4: DivideSideBySide<4>(g, from, k + b, n, to); break;
+            case 3: DivideSideBySide<3>(g, from, k + b, n, to); break;
+            case 2: DivideSideBySide<2>(g, from, k + b, n, to); break;
+            default: DivideSideBySide<1>(g, from, k + b, n, to); break;
+        }
+        b += group;
+    }
 }
 
 __attribute__((target("avx2"))) void DivideWideWords(const NibbleMultiples& g, const int32_t* data, int32_t k,
@@ -339,5 +396,24 @@ bool RSEncodeBytes(const uint8_t* data, int32_t k, int32_t n, uint8_t* ec) {
     const int32_t row = RowFor(n);
     if (k < 0 || row < 0) return false;
     Divide(row, data, k, n, ec);
+    return true;
+}
+
+bool RSEncodeByteBlocks(const uint8_t* data, const int32_t* k, int32_t count, int32_t n, uint8_t* ec) {
+    const int32_t row = RowFor(n);
+    if (row < 0 || count < 0) return false;
+    for (int32_t b = 0; b < count; ++b)
+        if (k[b] < 0) return false;
+#if defined(__x86_64__) && defined(__GNUC__)
+    if (row < WideGenerators() && QRCodeHasWideLanes()) {
+        DivideBlocksWide(kNibbles.of[row], data, k, count, n, ec);
+        return true;
+    }
+#endif
+    for (int32_t b = 0; b < count; ++b) {
+        Divide(row, data, k[b], n, ec);
+        data += k[b];
+        ec += n;
+    }
     return true;
 }

@@ -120,6 +120,24 @@ TEST(ReedSolomonTest, BlocksMatchAnIndependentDivision) {
             }
         }
     }
+    // A symbol's blocks divided together, as many as a group takes and more, the longer blocks
+    // (one codeword more) after the shorter or mixed in.
+    for (int r = 0; r < QRCODE_GENERATOR_COUNT; ++r) {
+        const int n = GeneratorDegrees[r];
+        for (const std::vector<int32_t>& k : std::vector<std::vector<int32_t>>{
+                 {13}, {15, 16}, {0, 1}, {7, 7, 8}, {20, 20, 21, 21, 21}, {54, 55, 54, 55, 54, 55, 54, 55, 55}}) {
+            std::vector<uint8_t> data, ec(k.size() * n, 0xA5);
+            for (int32_t length : k)
+                for (int32_t i = 0; i < length; ++i) data.push_back(static_cast<uint8_t>(random() % 256));
+            ASSERT_TRUE(RSEncodeByteBlocks(data.data(), k.data(), static_cast<int32_t>(k.size()), n, ec.data()));
+            size_t at = 0;
+            for (size_t b = 0; b < k.size(); ++b) {
+                const std::vector<int> expected = SlowRemainder(std::vector<int>(data.begin() + at, data.begin() + at + k[b]), n);
+                at += k[b];
+                for (int j = 0; j < n; ++j) ASSERT_EQ(ec[b * n + j], expected[j]) << "n " << n << " block " << b;
+            }
+        }
+    }
 }
 
 TEST(ReedSolomonTest, RefusesCountsWithoutAGenerator) {
