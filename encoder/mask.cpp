@@ -9,7 +9,17 @@
 #include <emmintrin.h>
 #endif
 #if defined(__x86_64__) && defined(__GNUC__)
+#if !defined(__clang__)
+// GCC 12 takes the 512-bit intrinsics' deliberately unset pass-through values for unset variables
+// wherever they are inlined, and reports them at their place in this header.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#pragma GCC diagnostic ignored "-Wuninitialized"
+#endif
 #include <immintrin.h>
+#if !defined(__clang__)
+#pragma GCC diagnostic pop
+#endif
 #endif
 
 #include "encoder/format_info.h"
@@ -430,6 +440,113 @@ __attribute__((target("avx2,popcnt,bmi,bmi2"))) void ScoreMaskWide(const Planes&
     scores[2] = 40 * static_cast<int32_t>(LaneTotal(t.finder));
     scores[3] = BalancePoints(LaneTotal(LaneSums(t.dark)), static_cast<long>(p.width) * p.height);
 }
+
+// ---- eight lines at once -----------------------------------------------------------------------
+// The same again on processors with 512-bit lanes and a population count per lane: eight lines a
+// step, each lane's bits counted in place. The mask patterns of a step's eight lines are picked
+// from the pattern words of one mask by their line numbers (columns repeat every 6, rows every 12).
+
+struct MaskWords {
+    uint64_t column[8][8];  // mask k, column x % 6; entries 6 and 7 unused
+    uint64_t row[8][16];    // mask k, row y % 12; entries 12 to 15 unused
+};
+
+constexpr MaskWords BuildMaskWords() {
+    MaskWords w{};
+    for (int k = 0; k < 8; ++k) {
+        for (int j = 0; j < 6; ++j) w.column[k][j] = kPatterns.column[k][j][0];
+        for (int j = 0; j < 12; ++j) w.row[k][j] = kPatterns.row[k][j][0];
+    }
+    return w;
+}
+
+alignas(64) constexpr MaskWords kMaskWords = BuildMaskWords();
+
+#define GW_WIDEST_TARGET "avx512f,avx512vpopcntdq,avx2,popcnt,bmi,bmi2"
+#define GW_WIDEST __attribute__((target(GW_WIDEST_TARGET), always_inline)) inline
+
+struct WidestTally {
+    __m512i run, dark, block, finder;
+    __m512i left, leftSame;
+};
+
+// Rules 1 and 3 of eight masked lines a, as LineRules: adds rule 1's counts to *run and returns
+// `same`.
+GW_WIDEST __m512i LineRules8(__m512i a, __m512i valid, __m512i* run, __m512i* finder) {
+    const __m512i next = _mm512_srli_epi64(a, 1);
+    const __m512i same = _mm512_andnot_si512(_mm512_xor_si512(a, next), valid);
+    const __m512i pairs = _mm512_and_si512(same, _mm512_srli_epi64(same, 1));
+    const __m512i five = _mm512_and_si512(pairs, _mm512_srli_epi64(pairs, 2));
+    const __m512i cover = _mm512_or_si512(five, _mm512_or_si512(_mm512_slli_epi64(five, 1), _mm512_slli_epi64(five, 2)));
+    *run = _mm512_add_epi64(*run, _mm512_popcnt_epi64(cover));
+    const __m512i next2 = _mm512_srli_epi64(a, 2);
+    const __m512i lead = _mm512_andnot_si512(next, a);
+    const __m512i core = _mm512_and_si512(_mm512_and_si512(a, next), next2);
+    const __m512i tail = _mm512_andnot_si512(next2, _mm512_andnot_si512(a, next));
+    const __m512i match = _mm512_andnot_si512(
+        _mm512_slli_epi64(a, 1),
+        _mm512_and_si512(lead, _mm512_and_si512(_mm512_srli_epi64(core, 2), _mm512_srli_epi64(tail, 5))));
+    if (_mm512_test_epi64_mask(match, match))  // rare in any symbol
+        *finder = _mm512_add_epi64(*finder, _mm512_popcnt_epi64(match));
+    return same;
+}
+
+// Columns n .. n + 7 (rules 1 to 3, dark modules) and rows n .. n + 7 (rules 1 and 3) under the
+// step's patterns. Lanes outside columnLive/rowLive are neither read nor scored; columnValid and
+// rowValid are zero in them.
+GW_WIDEST void ScoreLines8(const Planes& p, __m512i column, __m512i row, int n, __mmask8 columnLive, __mmask8 rowLive,
+                           __m512i columnValid, __m512i rowValid, WidestTally* t) {
+    const __m512i a = _mm512_xor_si512(_mm512_maskz_loadu_epi64(columnLive, p.darkCols + n),
+                                       _mm512_and_si512(_mm512_maskz_loadu_epi64(columnLive, p.dataCols + n), column));
+    const __m512i same = LineRules8(a, columnValid, &t->run, &t->finder);
+    t->dark = _mm512_add_epi64(t->dark, _mm512_popcnt_epi64(a));
+    // Rule 2: each lane's column beside the one before it (lane 0 beside the last step's lane 7).
+    const __m512i before = _mm512_alignr_epi64(a, t->left, 7);
+    const __m512i beforeSame = _mm512_alignr_epi64(same, t->leftSame, 7);
+    const __m512i block = _mm512_andnot_si512(_mm512_xor_si512(before, a), _mm512_and_si512(same, beforeSame));
+    t->block = _mm512_add_epi64(t->block, _mm512_popcnt_epi64(block));
+    t->left = a;
+    t->leftSame = same;
+    const __m512i r = _mm512_xor_si512(_mm512_maskz_loadu_epi64(rowLive, p.darkRows + n),
+                                       _mm512_and_si512(_mm512_maskz_loadu_epi64(rowLive, p.dataRows + n), row));
+    LineRules8(r, rowValid, &t->run, &t->finder);
+}
+
+// Columns and rows eight at a time, side by side; the last step's lanes past the last line are
+// masked off.
+__attribute__((target(GW_WIDEST_TARGET))) void ScoreMaskWidest(const Planes& p, int k, int32_t scores[4]) {
+    const __m512i zero = _mm512_setzero_si512();
+    WidestTally t = {zero, zero, zero, zero, zero, zero};
+    const __m512i columnValid = _mm512_set1_epi64(static_cast<long long>(LowBits<1>(p.height - 1).w[0]));
+    const __m512i rowValid = _mm512_set1_epi64(static_cast<long long>(LowBits<1>(p.width - 1).w[0]));
+    const __m512i columnWords = _mm512_load_si512(kMaskWords.column[k]);
+    const __m512i rowWordsLow = _mm512_load_si512(kMaskWords.row[k]);
+    const __m512i rowWordsHigh = _mm512_load_si512(kMaskWords.row[k] + 8);
+    const __m512i lanes = _mm512_setr_epi64(0, 1, 2, 3, 4, 5, 6, 7);
+    // Line numbers modulo 6 and 12, moved on by 8 each step.
+    __m512i columnAt = _mm512_setr_epi64(0, 1, 2, 3, 4, 5, 0, 1);
+    __m512i rowAt = lanes;
+    const __m512i two = _mm512_set1_epi64(2), six = _mm512_set1_epi64(6);
+    const __m512i eight = _mm512_set1_epi64(8), twelve = _mm512_set1_epi64(12);
+    const int lines = p.width > p.height ? p.width : p.height;
+    for (int n = 0; n < lines; n += 8) {
+        const __m512i column = _mm512_permutexvar_epi64(columnAt, columnWords);
+        const __m512i row = _mm512_permutex2var_epi64(rowWordsLow, rowAt, rowWordsHigh);
+        const __mmask8 columnLive = _mm512_cmpgt_epi64_mask(_mm512_set1_epi64(p.width - n), lanes);
+        const __mmask8 rowLive = _mm512_cmpgt_epi64_mask(_mm512_set1_epi64(p.height - n), lanes);
+        ScoreLines8(p, column, row, n, columnLive, rowLive, _mm512_maskz_mov_epi64(columnLive, columnValid),
+                    _mm512_maskz_mov_epi64(rowLive, rowValid), &t);
+        // (x + 8) mod 6 and mod 12: the unsigned minimum keeps x where taking the modulus away wraps.
+        columnAt = _mm512_add_epi64(columnAt, two);
+        columnAt = _mm512_min_epu64(columnAt, _mm512_sub_epi64(columnAt, six));
+        rowAt = _mm512_add_epi64(rowAt, eight);
+        rowAt = _mm512_min_epu64(rowAt, _mm512_sub_epi64(rowAt, twelve));
+    }
+    scores[0] = static_cast<int32_t>(_mm512_reduce_add_epi64(t.run));
+    scores[1] = 3 * static_cast<int32_t>(_mm512_reduce_add_epi64(t.block));
+    scores[2] = 40 * static_cast<int32_t>(_mm512_reduce_add_epi64(t.finder));
+    scores[3] = BalancePoints(static_cast<long>(_mm512_reduce_add_epi64(t.dark)), static_cast<long>(p.width) * p.height);
+}
 #endif
 
 // On x86-64 the scoring is compiled twice: once for any processor, and once for those with a
@@ -443,7 +560,9 @@ __attribute__((target("popcnt,bmi,bmi2"))) void ScoreMaskBitInstructions(const P
 void ScoreMaskPlain(const Planes& p, int k, int32_t scores[4]) { ScoreMaskWith(p, k, scores); }
 
 void ScoreMask(const Planes& p, int k, int32_t scores[4]) {
-    if (QRCodeHasWideLanes() && p.colWords == 1 && p.rowWords == 1)
+    if (QRCodeHasWidestLanes() && p.colWords == 1 && p.rowWords == 1)
+        ScoreMaskWidest(p, k, scores);
+    else if (QRCodeHasWideLanes() && p.colWords == 1 && p.rowWords == 1)
         ScoreMaskWide(p, k, scores);
     else if (QRCodeHasBitInstructions())
         ScoreMaskBitInstructions(p, k, scores);

@@ -23,6 +23,12 @@ bool QRCodeHasWideLanes() {
     static const bool has = QRCodeHasBitInstructions() && CPU_FEATURE_ACTIVE(AVX2);
     return has;
 }
+
+bool QRCodeHasWidestLanes() {
+    static const bool has =
+        QRCodeHasWideLanes() && CPU_FEATURE_ACTIVE(AVX512F) && CPU_FEATURE_ACTIVE(AVX512_VPOPCNTDQ);
+    return has;
+}
 #elif defined(__x86_64__) && defined(__GNUC__)
 #include <cpuid.h>
 
@@ -44,6 +50,15 @@ bool AskWideLanes() {
     return __get_cpuid_count(7, 0, &a, &b, &c, &d) && (b & bit_AVX2);
 }
 
+bool AskWidestLanes() {
+    unsigned a = 0, b = 0, c = 0, d = 0;
+    if (!__get_cpuid(1, &a, &b, &c, &d) || !(c & bit_OSXSAVE)) return false;
+    unsigned low = 0, high = 0;
+    __asm__("xgetbv" : "=a"(low), "=d"(high) : "c"(0));
+    if ((low & 0xE6) != 0xE6) return false;  // the vector, mask and upper 512-bit register state
+    return __get_cpuid_count(7, 0, &a, &b, &c, &d) && (b & bit_AVX512F) && (c & bit_AVX512VPOPCNTDQ);
+}
+
 }  // namespace
 
 bool QRCodeHasBitInstructions() {
@@ -55,7 +70,13 @@ bool QRCodeHasWideLanes() {
     static const bool has = QRCodeHasBitInstructions() && AskWideLanes();
     return has;
 }
+
+bool QRCodeHasWidestLanes() {
+    static const bool has = QRCodeHasWideLanes() && AskWidestLanes();
+    return has;
+}
 #else
 bool QRCodeHasBitInstructions() { return false; }
 bool QRCodeHasWideLanes() { return false; }
+bool QRCodeHasWidestLanes() { return false; }
 #endif

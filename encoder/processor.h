@@ -9,3 +9,7 @@ bool QRCodeHasBitInstructions();
 
 // 256-bit integer lanes (AVX2), with the bit instructions, on a system that saves their registers.
 bool QRCodeHasWideLanes();
+
+// 512-bit integer lanes (AVX-512 F) with a population count per 64-bit lane (VPOPCNTDQ), on a
+// system that saves their registers, with the 256-bit lanes as well.
+bool QRCodeHasWidestLanes();
