@@ -307,6 +307,31 @@ GW_INLINE void ScoreMaskWith(const Planes& p, int k, int32_t scores[4]) {
 }
 
 #if defined(__x86_64__) && defined(__GNUC__)
+// ---- several lines at once ------------------------------------------------------------------
+// Rules 1 and 3 on a vector of lines, one line per 64-bit lane, written once for the 256-bit and
+// the 512-bit scorers below; each counts the bits they leave in its own way.
+
+// (The lines go by reference: a vector passed by value would depend on the caller's processor kind.)
+template <typename Lines>
+GW_INLINE void RunCover(const Lines& same, Lines* cover) {
+    // Rule 1: a run of L >= 5 modules scores L - 2: its modules from the first to the third from
+    // last, which are those within two after a module that starts five of one colour.
+    const Lines pairs = same & (same >> 1);
+    const Lines five = pairs & (pairs >> 2);
+    *cover = five | (five << 1) | (five << 2);
+}
+
+template <typename Lines>
+GW_INLINE void FinderMatches(const Lines& a, const Lines& next, Lines* match) {
+    // Rule 3: dark-light at i, three dark at i + 2, light-dark-light at i + 5, light at i - 1.
+    const Lines next2 = a >> 2;
+    const Lines core = a & next & next2;
+    const Lines tail = ~a & next & ~next2;
+    *match = a & ~next & (core >> 2) & (tail >> 5) & ~(a << 1);
+}
+#endif
+
+#if defined(__x86_64__) && defined(__GNUC__)
 // ---- four lines at once ------------------------------------------------------------------------
 // For symbols of at most 64 modules a side, on processors with 256-bit integer lanes: the same
 // rules on four lines at a time, one line per 64-bit lane, each lane's bits counted by a nibble
@@ -365,25 +390,17 @@ struct WideTally {
 // Rules 1 and 3 of four masked lines a: adds rule 1's byte counts to *run; returns `same`
 // (modules i and i + 1 of one colour).
 GW_WIDE __m256i LineRules(__m256i a, __m256i valid, __m256i* run, __m256i* finder) {
-    const __m256i next = _mm256_srli_epi64(a, 1);
-    const __m256i same = _mm256_andnot_si256(_mm256_xor_si256(a, next), valid);
-    // Rule 1: a run of L >= 5 modules scores L - 2: its modules from the first to the third from
-    // last, which are those within two after a module that starts five of one colour.
-    const __m256i pairs = _mm256_and_si256(same, _mm256_srli_epi64(same, 1));
-    const __m256i five = _mm256_and_si256(pairs, _mm256_srli_epi64(pairs, 2));
-    const __m256i cover = _mm256_or_si256(five, _mm256_or_si256(_mm256_slli_epi64(five, 1), _mm256_slli_epi64(five, 2)));
-    *run = _mm256_add_epi8(*run, ByteCounts(cover));
-    // Rule 3: dark-light at i, three dark at i + 2, light-dark-light at i + 5, light at i - 1.
-    const __m256i next2 = _mm256_srli_epi64(a, 2);
-    const __m256i lead = _mm256_andnot_si256(next, a);
-    const __m256i core = _mm256_and_si256(_mm256_and_si256(a, next), next2);
-    const __m256i tail = _mm256_andnot_si256(next2, _mm256_andnot_si256(a, next));
-    const __m256i match = _mm256_andnot_si256(
-        _mm256_slli_epi64(a, 1),
-        _mm256_and_si256(lead, _mm256_and_si256(_mm256_srli_epi64(core, 2), _mm256_srli_epi64(tail, 5))));
+    typedef uint64_t Lines __attribute__((vector_size(32)));
+    const Lines lines = reinterpret_cast<Lines>(a), next = lines >> 1;
+    const Lines same = ~(lines ^ next) & reinterpret_cast<Lines>(valid);
+    Lines cover, matches;
+    RunCover(same, &cover);
+    *run = _mm256_add_epi8(*run, ByteCounts(reinterpret_cast<__m256i>(cover)));
+    FinderMatches(lines, next, &matches);
+    const __m256i match = reinterpret_cast<__m256i>(matches);
     if (!_mm256_testz_si256(match, match))  // rare in any symbol
         *finder = _mm256_add_epi64(*finder, LaneSums(ByteCounts(match)));
-    return same;
+    return reinterpret_cast<__m256i>(same);
 }
 
 // Each lane's line before it: lane j gets lane j - 1 of `lines`, lane 0 lane 3 of `before`.
@@ -473,22 +490,17 @@ struct WidestTally {
 // Rules 1 and 3 of eight masked lines a, as LineRules: adds rule 1's counts to *run and returns
 // `same`.
 GW_WIDEST __m512i LineRules8(__m512i a, __m512i valid, __m512i* run, __m512i* finder) {
-    const __m512i next = _mm512_srli_epi64(a, 1);
-    const __m512i same = _mm512_andnot_si512(_mm512_xor_si512(a, next), valid);
-    const __m512i pairs = _mm512_and_si512(same, _mm512_srli_epi64(same, 1));
-    const __m512i five = _mm512_and_si512(pairs, _mm512_srli_epi64(pairs, 2));
-    const __m512i cover = _mm512_or_si512(five, _mm512_or_si512(_mm512_slli_epi64(five, 1), _mm512_slli_epi64(five, 2)));
-    *run = _mm512_add_epi64(*run, _mm512_popcnt_epi64(cover));
-    const __m512i next2 = _mm512_srli_epi64(a, 2);
-    const __m512i lead = _mm512_andnot_si512(next, a);
-    const __m512i core = _mm512_and_si512(_mm512_and_si512(a, next), next2);
-    const __m512i tail = _mm512_andnot_si512(next2, _mm512_andnot_si512(a, next));
-    const __m512i match = _mm512_andnot_si512(
-        _mm512_slli_epi64(a, 1),
-        _mm512_and_si512(lead, _mm512_and_si512(_mm512_srli_epi64(core, 2), _mm512_srli_epi64(tail, 5))));
+    typedef uint64_t Lines __attribute__((vector_size(64)));
+    const Lines lines = reinterpret_cast<Lines>(a), next = lines >> 1;
+    const Lines same = ~(lines ^ next) & reinterpret_cast<Lines>(valid);
+    Lines cover, matches;
+    RunCover(same, &cover);
+    *run = _mm512_add_epi64(*run, _mm512_popcnt_epi64(reinterpret_cast<__m512i>(cover)));
+    FinderMatches(lines, next, &matches);
+    const __m512i match = reinterpret_cast<__m512i>(matches);
     if (_mm512_test_epi64_mask(match, match))  // rare in any symbol
         *finder = _mm512_add_epi64(*finder, _mm512_popcnt_epi64(match));
-    return same;
+    return reinterpret_cast<__m512i>(same);
 }
 
 // Columns n .. n + 7 (rules 1 to 3, dark modules) and rows n .. n + 7 (rules 1 and 3) under the
