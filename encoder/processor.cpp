@@ -29,6 +29,11 @@ bool QRCodeHasWidestLanes() {
         QRCodeHasWideLanes() && CPU_FEATURE_ACTIVE(AVX512F) && CPU_FEATURE_ACTIVE(AVX512_VPOPCNTDQ);
     return has;
 }
+
+bool QRCodeHasBitGathers() {
+    static const bool has = QRCodeHasWidestLanes() && CPU_FEATURE_ACTIVE(AVX512BW) && CPU_FEATURE_ACTIVE(AVX512_BITALG);
+    return has;
+}
 #elif defined(__x86_64__) && defined(__GNUC__)
 #include <cpuid.h>
 
@@ -59,6 +64,11 @@ bool AskWidestLanes() {
     return __get_cpuid_count(7, 0, &a, &b, &c, &d) && (b & bit_AVX512F) && (c & bit_AVX512VPOPCNTDQ);
 }
 
+bool AskBitGathers() {
+    unsigned a = 0, b = 0, c = 0, d = 0;
+    return __get_cpuid_count(7, 0, &a, &b, &c, &d) && (b & bit_AVX512BW) && (c & bit_AVX512BITALG);
+}
+
 }  // namespace
 
 bool QRCodeHasBitInstructions() {
@@ -75,8 +85,14 @@ bool QRCodeHasWidestLanes() {
     static const bool has = QRCodeHasWideLanes() && AskWidestLanes();
     return has;
 }
+
+bool QRCodeHasBitGathers() {
+    static const bool has = QRCodeHasWidestLanes() && AskBitGathers();
+    return has;
+}
 #else
 bool QRCodeHasBitInstructions() { return false; }
 bool QRCodeHasWideLanes() { return false; }
 bool QRCodeHasWidestLanes() { return false; }
+bool QRCodeHasBitGathers() { return false; }
 #endif

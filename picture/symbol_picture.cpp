@@ -10,6 +10,20 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
+#if defined(__x86_64__) && defined(__GNUC__)
+#if !defined(__clang__)
+// GCC 12 takes the 512-bit intrinsics' deliberately unset pass-through values for unset variables
+// wherever they are inlined, and reports them at their place in this header.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#pragma GCC diagnostic ignored "-Wuninitialized"
+#endif
+#include <immintrin.h>
+#if !defined(__clang__)
+#pragma GCC diagnostic pop
+#endif
+#include "encoder/processor.h"
+#endif
 
 namespace {
 
@@ -122,6 +136,75 @@ unsigned SixteenModules(const uint8_t* modules) {
 #endif
 }
 
+#if defined(__x86_64__) && defined(__GNUC__)
+// ---- painting by bit gathers ------------------------------------------------------------------
+// On processors that gather any bits of a word into a result (AVX-512 BITALG), a module row of a
+// symbol up to 63 modules wide is one word (bit x: module x dark), and each eight bytes of its
+// pixel row are one gather from it: for every pixel the bit of the module it shows, or bit 63,
+// which is always light, for the margin and the bits past the last pixel. Pixel rows of up to 64
+// bytes (512 pixels) are painted so.
+
+constexpr int kLightBit = 63;
+constexpr size_t kGatherRowBytes = 64;
+
+#define GW_GATHER_TARGET "avx512f,avx512bw,avx512bitalg,avx2"
+
+// The pixel of each bit of an eight-byte group, from the group's first pixel: bit j of the
+// gather's result is bit j % 8 of byte j / 8, and a byte's first pixel is its highest bit. In two
+// halves of 32 bits.
+struct GroupPixels {
+    uint16_t of[2][32];
+};
+
+constexpr GroupPixels BuildGroupPixels() {
+    GroupPixels g{};
+    for (int j = 0; j < 64; ++j) g.of[j / 32][j % 32] = static_cast<uint16_t>(8 * (j / 8) + 7 - j % 8);
+    return g;
+}
+
+alignas(64) constexpr GroupPixels kGroupPixels = BuildGroupPixels();
+
+// The gather's bit numbers for group `group` of a pixel row: the module each pixel shows, or the
+// light bit outside [margin, symbolEnd). Pixel numbers stay below 512 and module sizes below 128,
+// so (p - margin) / size is the high half of (p - margin) * ceil(65536 / size).
+__attribute__((target(GW_GATHER_TARGET))) __m512i GroupModules(int group, long size, long margin, long symbolEnd) {
+    const __m512i first = _mm512_set1_epi16(static_cast<short>(64 * group));
+    const __m512i from = _mm512_set1_epi16(static_cast<short>(margin));
+    const __m512i end = _mm512_set1_epi16(static_cast<short>(symbolEnd));
+    const __m512i light = _mm512_set1_epi16(kLightBit);
+    const __m512i reciprocal = _mm512_set1_epi16(static_cast<short>((65536 + size - 1) / size));
+    __m256i half[2];
+    for (int h = 0; h < 2; ++h) {
+        const __m512i pixel = _mm512_add_epi16(first, _mm512_load_si512(kGroupPixels.of[h]));
+        const __mmask32 inside = _mm512_cmpge_epu16_mask(pixel, from) & _mm512_cmplt_epu16_mask(pixel, end);
+        const __m512i offset = _mm512_sub_epi16(pixel, from);
+        const __m512i module = size == 1 ? offset : _mm512_mulhi_epu16(offset, reciprocal);
+        half[h] = _mm512_cvtepi16_epi8(_mm512_mask_blend_epi16(inside, light, module));
+    }
+    return _mm512_inserti64x4(_mm512_castsi256_si512(half[0]), half[1], 1);
+}
+
+// The module rows of a symbol of at most 63 modules into row buffers of at least `groups` * 8
+// bytes; `put` copies each out as the module's pixel rows.
+template <typename Put>
+__attribute__((target(GW_GATHER_TARGET))) void GatherRows(const QRCodeSymbol& s, long size, long margin, int groups,
+                                                          BYTE* moduleRow, Put put) {
+    __m512i modulesOf[kGatherRowBytes / 8];
+    const long symbolEnd = margin + s.size * size;
+    for (int q = 0; q < groups; ++q) modulesOf[q] = GroupModules(q, size, margin, symbolEnd);
+    const __mmask64 live = (uint64_t{1} << s.size) - 1;
+    for (int y = 0; y < s.size; ++y) {
+        const __m512i bytes = _mm512_maskz_loadu_epi8(live, s.modules.data() + static_cast<size_t>(y) * s.size);
+        const __m512i word = _mm512_set1_epi64(static_cast<long long>(_mm512_test_epi8_mask(bytes, bytes)));
+        for (int q = 0; q < groups; ++q) {
+            const uint64_t bits = _mm512_bitshuffle_epi64_mask(word, modulesOf[q]);
+            std::memcpy(moduleRow + 8 * q, &bits, 8);
+        }
+        put(y);
+    }
+}
+#endif
+
 // 1-bit picture: the margin and light modules are entry 0 (zero bits, which deflate best, as do
 // the unused bits at the end of each row), dark modules entry 1 unless both colours are the same.
 void PaintOneBit(const QRCodeSymbol& s, const GwSymbolLook& look, long side, GwImage* image) {
@@ -140,6 +223,15 @@ void PaintOneBit(const QRCodeSymbol& s, const GwSymbolLook& look, long side, GwI
     const bool spreads = darkBit && size >= 1 && size <= 14 && s.size >= 16;
     const ModuleSpread spread(spreads ? size : 1);
     rows.Zero(0, margin);
+#if defined(__x86_64__) && defined(__GNUC__)
+    if (darkBit && size >= 1 && s.size <= kLightBit && stride <= kGatherRowBytes && QRCodeHasBitGathers()) {
+        GatherRows(s, size, margin, static_cast<int>((stride + 7) / 8), moduleRow.data(), [&](int y) {
+            for (long i = 0; i < size; ++i) rows.Put(margin + y * size + i, moduleRow.data());
+        });
+        rows.Zero(symbolEnd, side);
+        return;
+    }
+#endif
     for (int y = 0; size > 0 && y < s.size; ++y) {
         const uint8_t* modules = s.modules.data() + static_cast<size_t>(y) * s.size;
         if (darkBit && size <= 56) {
