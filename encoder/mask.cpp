@@ -8,21 +8,9 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
-#if defined(__x86_64__) && defined(__GNUC__)
-#if !defined(__clang__)
-// GCC 12 takes the 512-bit intrinsics' deliberately unset pass-through values for unset variables
-// wherever they are inlined, and reports them at their place in this header.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
-#pragma GCC diagnostic ignored "-Wuninitialized"
-#endif
-#include <immintrin.h>
-#if !defined(__clang__)
-#pragma GCC diagnostic pop
-#endif
-#endif
 
 #include "encoder/format_info.h"
+#include "encoder/lanes.h"
 #include "encoder/placement.h"
 #include "encoder/processor.h"
 #include "encoder/trace.h"

@@ -7,10 +7,7 @@
 #include <cstring>
 #include <mutex>
 
-#if defined(__x86_64__) && defined(__GNUC__)
-#include <immintrin.h>
-#endif
-
+#include "encoder/lanes.h"
 #include "encoder/processor.h"
 
 namespace {
