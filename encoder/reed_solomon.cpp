@@ -232,11 +232,9 @@ constexpr NibbleTables BuildNibbleTables() {
 
 alignas(32) constexpr NibbleTables kNibbles = BuildNibbleTables();
 
-// The division with the whole remainder in one 256-bit register: per data codeword the register
-// moves down a byte and the feedback's multiple of the generator is XORed in. The bytes from n
-// on stay zero, as the multiples are zero there.
-// One codeword's step of the division: the remainder moves down a byte and the feedback's
-// multiple of the generator is XORed in.
+// The division with the whole remainder in one 256-bit register. One data codeword's step: the
+// register moves down a byte and the feedback's multiple of the generator is XORed in. The bytes
+// from n on stay zero, as the multiples are zero there.
 __attribute__((target("avx2"), always_inline)) inline __m256i DivideStep(const NibbleMultiples& g, __m256i remainder,
                                                                           int32_t codeword) {
     const int32_t f = (_mm256_cvtsi256_si32(remainder) ^ codeword) & 0xFF;
